@@ -1,0 +1,146 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "link/d2xx.h"
+
+class Clock;
+class MessageBoxes;
+class SettingsStore;
+class PortFactory;
+class D2xx;
+class Form1;
+class FrmMessages;
+class Link;
+class TraceBox;
+class QLabel;
+enum class MsgAnswer;
+enum class MsgButtons;
+enum class MsgIcon;
+
+// The outside world, one implementation each for the application and for the tests.
+struct Services {
+    Clock* clock = nullptr;
+    MessageBoxes* boxes = nullptr;
+    SettingsStore* settings = nullptr;
+    PortFactory* ports = nullptr;
+    D2xx* d2xx = nullptr;
+};
+
+// The link's state: which link, whether it is open, and the D2XX handle and buffers.
+struct LinkState {
+    qint16 PortNumber = 1;  // COM port number; 999 selects the FTDI device
+    QString PortSettings = QStringLiteral("38400,N,8,1");
+    QString FTDIDescription;      // device the link opens when PortNumber is 999
+    QString FTDetectDescription;  // device last selected in the FTDI cable detector
+    bool LinkOpen = false;
+    bool RxTimedOut = false;
+    // Set when the link went away under the program (cable pulled, device gone, a send
+    // failed); cleared by every successful open. Transfers stop on it.
+    bool LinkLost = false;
+    FT_HANDLE FTHandle = 0;
+    FT_STATUS FTStatus = 0;
+    QByteArray FTDescBytes = QByteArray(FT_DESCRIPTION_SIZE, '\0');
+};
+
+// The receive engine's and the handshakes' state.
+struct ReceiveState {
+    QByteArray RxBuffer;
+    bool ReceiveBusy = false;
+    quint32 FTRxQueue = 0;
+    QByteArray FTRxBytes = QByteArray(FT_BUFFER_SIZE, '\0');
+    quint32 FTByteCount = 0;
+    quint32 FTBytesRead = 0;
+    QByteArray FTTxBytes = QByteArray(FT_BUFFER_SIZE, '\0');
+    quint32 FTBytesWritten = 0;
+    qint32 HandshakeDelay = 20;
+    qint32 AckPollCount = 0;
+};
+
+// The memory image and its validity.
+struct CloneState {
+    QByteArray CloneImage = QByteArray(2, '\0');
+    bool ImageValid = false;
+    QByteArray BlockBuffer;
+    qint32 BlockOffset = 0;  // kept between calls of CopyBlockToBuffer
+};
+
+struct CancelFlags {
+    bool CancelRequested = false;
+    bool IdentityCancelRequested = false;
+};
+
+struct SharedState {
+    LinkState link;
+    ReceiveState rx;
+    CloneState clone;
+    CancelFlags cancel;
+};
+
+// The application object: owns the shared state, reaches the outside world through the
+// services, and offers the waits, the trace log and the message boxes to every part.
+class AppContext : public QObject {
+    Q_OBJECT
+public:
+    explicit AppContext(const Services& services);
+    ~AppContext() override;
+
+    const Services& services() const { return services_; }
+    Clock& clock() const { return *services_.clock; }
+    SettingsStore& settings() const { return *services_.settings; }
+    PortFactory& ports() const { return *services_.ports; }
+    D2xx& d2xx() const { return *services_.d2xx; }
+
+    SharedState state;
+
+    // The main link (owns the main window's serial-port control MSComm1).
+    Link& link();
+
+    // The main window, once it exists; it registers itself.
+    Form1* form1() const { return form1_; }
+    void setForm1(Form1* form) { form1_ = form; }
+
+    // The transfer prompt window, created on first use.
+    FrmMessages& frmMessages();
+
+    // Waits the given milliseconds, keeping the windows alive. Returns after one event
+    // pump for 0 or a negative time.
+    void Pause(qint32 ms);
+    void WaitMilliseconds(qint64 ms);
+
+    // Appends a line to the main window's trace box.
+    void LogMessage(const QString& text);
+    // The main window's time-out counter caption.
+    QString timeoutCaption() const;
+    void setTimeoutCaption(const QString& caption);
+
+    MsgAnswer ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon);
+
+    // Shut-down: closes the main link's port, closes every other window and ends the
+    // application; every wait still running then raises ShutdownRequested.
+    void requestShutdown();
+    bool shuttingDown() const { return shuttingDown_; }
+    void throwIfShuttingDown() const;
+    // What ends the application (tests replace it).
+    std::function<void()> quitApplication;
+
+    // Runs a handler body that may wait; a shut-down during its waits ends it quietly.
+    static void guardHandler(const std::function<void()>& body);
+
+    // "V1.0.6"
+    static QString VersionText();
+    // "Quorlink"
+    static QString AppName() { return QStringLiteral("Quorlink"); }
+
+private:
+    Services services_;
+    std::unique_ptr<Link> link_;
+    QPointer<FrmMessages> frmMessages_;
+    Form1* form1_ = nullptr;
+    bool shuttingDown_ = false;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QtGlobal>
+
+class AppContext;
+
+// The COM Port submenu: shows the ports present, marks the chosen link, and switches it.
+void FillComPorts(AppContext& ctx);
+void MarkSelectedPort(AppContext& ctx);
+void mnuCOM_Click(AppContext& ctx, qint16 index);
+void mnuComPortIdentifier_Click(AppContext& ctx);
+void mnuFTDI_Click(AppContext& ctx);

@@ -1,0 +1,310 @@
+#include "app/form1.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include "app/appcontext.h"
+#include "app/comports.h"
+#include "app/errors.h"
+#include "app/settings.h"
+#include "clone/memory_read.h"
+#include "clone/memory_write.h"
+#include "ui/fontface.h"
+#include "ui/frmabout.h"
+#include "ui/messagebox.h"
+#include "ui/tracebox.h"
+
+namespace {
+
+const QString kSection = QStringLiteral("Settings");
+// The designed client area at 96 dpi.
+constexpr int kClientWidth = 448;
+constexpr int kClientHeight = 474;
+// Smallest window a stored placement may give: menus and buttons still usable.
+constexpr int kMinWidth = 320;
+constexpr int kMinHeight = 240;
+constexpr int kTwipsPerPixel = 15;
+
+const char* const kTransferButtonStyle =
+    "QPushButton { background-color: #C0C0FF; border: 1px solid #606080; border-radius: 2px; }"
+    "QPushButton:disabled { color: #808080; }"
+    "QPushButton:pressed { background-color: #A0A0E0; }";
+const char* const kCancelButtonStyle =
+    "QPushButton { background-color: #FF8080; border: 1px solid #806060; border-radius: 2px; }"
+    "QPushButton:disabled { color: #A05050; }"
+    "QPushButton:pressed { background-color: #E06060; }";
+
+}  // namespace
+
+QString Form1::instructionsText() {
+    return QStringLiteral(
+               "Use the Settings menu to define which Com port number to use. "
+               "The Com port Detect command will show you which ports are available. "
+               "It will also show you which of the open ports the radio is connected to. "
+               "The COM port pop-out allows you to manually set a port number.") +
+           QStringLiteral("\r\n\r\n") +
+           QStringLiteral(
+               "If your cable is based on the FTDI chip then you can also talk to it "
+               "using the FTD2XX.DLL without a Com port number. Use the Settings "
+               "menu, FTDI cable Detector command to define which device description to use. "
+               "The D2XX drivers are here:") +
+           QStringLiteral("\r\n\r\n") +
+           QStringLiteral("   https://www.ftdichip.com/Drivers/D2XX.htm ");
+}
+
+QString Form1::operationText() {
+    return QStringLiteral(
+        "First read the radio using the Read Radio button. The read can be cancelled "
+        "by using the Cancel Read button. After the read completes "
+        "you can then write back to the radio using the Write Radio button.");
+}
+
+Form1::Form1(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
+    setObjectName(QStringLiteral("Form1"));
+    ctx_.setForm1(this);
+    buildControls();
+    buildMenus();
+    Form_Load();
+}
+
+Form1::~Form1() {
+    if (ctx_.form1() == this)
+        ctx_.setForm1(nullptr);
+}
+
+void Form1::buildControls() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("client"));
+    central->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(central);
+
+    auto label = [](QWidget* parent, const char* name, const QString& text, QRect geometry) {
+        auto* l = new QLabel(text, parent);
+        l->setObjectName(QLatin1String(name));
+        l->setGeometry(geometry);
+        return l;
+    };
+    auto button = [](QWidget* parent, const char* name, const QString& text, QRect geometry,
+                     const char* style) {
+        auto* b = new QPushButton(text, parent);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(geometry);
+        b->setStyleSheet(QLatin1String(style));
+        return b;
+    };
+
+    Frame1 = new QGroupBox(QStringLiteral("Setup"), central);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(4, 6, 441, 159);
+    lblInstructions = label(Frame1, "lblInstructions", QString(), {8, 18, 427, 135});
+    lblInstructions->setWordWrap(true);
+    lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblInstructions->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    Frame2 = new QGroupBox(QStringLiteral("Operation"), central);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(4, 180, 441, 79);
+    lblOperation = label(Frame2, "lblOperation", QString(), {6, 18, 425, 47});
+    lblOperation->setWordWrap(true);
+    lblOperation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    cmdRead = button(central, "cmdRead", QStringLiteral("&Read Radio"), {24, 280, 96, 24},
+                     kTransferButtonStyle);
+    cmdRead->setToolTip(QStringLiteral(" Read the radio memory into the computer "));
+    cmdWriteRig = button(central, "cmdWriteRig", QStringLiteral("Write R&adio"),
+                         {176, 280, 96, 24}, kTransferButtonStyle);
+    cmdWriteRig->setToolTip(QStringLiteral(" Write the currently shown memory to the radio "));
+    cmdWriteRig->setEnabled(false);
+    cmdCancelRead = button(central, "cmdCancelRead", QStringLiteral("Cancel Read"),
+                           {324, 280, 96, 24}, kCancelButtonStyle);
+    cmdCancelRead->setEnabled(false);
+
+    Label1 = label(central, "Label1", QStringLiteral("Block count"), {8, 318, 87, 19});
+    lblBlockCount = label(central, "lblBlockCount", QStringLiteral("0"), {98, 318, 60, 19});
+    // The time-out counter shows texts such as "12 timeouts" in full, so its label and
+    // caption sit further left than the plain numbers would need.
+    Label2 = label(central, "Label2", QStringLiteral("Timeouts"), {296, 318, 59, 19});
+    lblTimeoutCount = label(central, "lblTimeoutCount", QStringLiteral("0"), {356, 318, 88, 19});
+
+    txtErrors = new TraceBox(central);
+    txtErrors->setObjectName(QStringLiteral("txtErrors"));
+    txtErrors->setGeometry(6, 340, 437, 127);
+    txtErrors->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtErrors->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    connect(cmdRead, &QPushButton::clicked, this,
+            [this] { AppContext::guardHandler([this] { cmdRead_Click(ctx_); }); });
+    connect(cmdWriteRig, &QPushButton::clicked, this,
+            [this] { AppContext::guardHandler([this] { cmdWriteRig_Click(ctx_); }); });
+    connect(cmdCancelRead, &QPushButton::clicked, this, [this] { cmdCancelRead_Click(); });
+}
+
+void Form1::buildMenus() {
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+
+    mnuSettingsMenu = menuBar()->addMenu(QStringLiteral("&Settings"));
+    mnuSettingsMenu->setObjectName(QStringLiteral("mnuSettingsMenu"));
+    mnuComPortIdentifier = mnuSettingsMenu->addAction(QStringLiteral("C&OM port Detector"));
+    mnuComPortIdentifier->setObjectName(QStringLiteral("mnuComPortIdentifier"));
+    mnuComPortSelection = mnuSettingsMenu->addMenu(QStringLiteral("&COM Port"));
+    mnuComPortSelection->setObjectName(QStringLiteral("mnuComPortSelection"));
+    for (int i = 0; i < 33; ++i) {
+        const QString caption =
+            i < 32 ? QStringLiteral("COM%1").arg(i + 1) : QStringLiteral("FTDIDevice");
+        QAction* entry = mnuComPortSelection->addAction(caption);
+        entry->setObjectName(QStringLiteral("mnuCOM%1").arg(i));
+        entry->setCheckable(true);
+        entry->setVisible(i < 32);
+        mnuCOM[i] = entry;
+        connect(entry, &QAction::triggered, this, [this, i] {
+            AppContext::guardHandler([this, i] { mnuCOM_Click(ctx_, static_cast<qint16>(i)); });
+        });
+    }
+    mnuFTDI = mnuSettingsMenu->addAction(QStringLiteral("FTDI cable Detector"));
+    mnuFTDI->setObjectName(QStringLiteral("mnuFTDI"));
+    connect(mnuComPortIdentifier, &QAction::triggered, this, [this] {
+        AppContext::guardHandler([this] { mnuComPortIdentifier_Click(ctx_); });
+    });
+    connect(mnuFTDI, &QAction::triggered, this,
+            [this] { AppContext::guardHandler([this] { mnuFTDI_Click(ctx_); }); });
+
+    mnuHelpSelection = menuBar()->addMenu(QStringLiteral("He&lp"));
+    mnuHelpSelection->setObjectName(QStringLiteral("mnuHelpSelection"));
+    mnuAbout = mnuHelpSelection->addAction(QStringLiteral("About"));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    connect(mnuAbout, &QAction::triggered, this,
+            [this] { AppContext::guardHandler([this] { mnuAbout_Click(); }); });
+}
+
+void Form1::Form_Load() {
+    int line = 0;
+    try {
+        line = 10;
+        ApplySystemFont(this);
+        line = 20;
+        helpFile_ = QCoreApplication::applicationDirPath() + QStringLiteral("/") +
+                    AppContext::AppName() + QStringLiteral(".chm");
+        line = 30;
+        InitialiseVariables();
+        line = 40;
+        lblInstructions->setText(instructionsText());
+        lblOperation->setText(operationText());
+        line = 50;
+        restoreWindow();
+        line = 60;
+        setWindowTitle(AppContext::AppName() + QStringLiteral(" ") + AppContext::VersionText());
+        line = 70;
+        ctx_.state.clone.CloneImage = QByteArray(2, '\0');
+        ctx_.state.clone.ImageValid = false;
+    } catch (const RunError& e) {
+        ctx_.ShowMessage(QStringLiteral("Error %1 (%2) in line %3 of procedure Form_Load of Form Form1")
+                             .arg(e.number())
+                             .arg(e.description())
+                             .arg(line),
+                         MsgButtons::Ok, MsgIcon::None);
+        loadFailed_ = true;
+    }
+}
+
+void Form1::InitialiseVariables() {
+    try {
+        mnuAbout->setText(QStringLiteral("About ") + AppContext::AppName() +
+                          QStringLiteral("..."));
+        LinkState& link = ctx_.state.link;
+        link.RxTimedOut = false;
+        ctx_.state.rx.ReceiveBusy = false;
+        SettingsStore& store = ctx_.settings();
+        link.PortNumber =
+            toInt16(numericValue(store.get(kSection, QStringLiteral("Commport"), "1")));
+        link.FTDIDescription = store.get(kSection, QStringLiteral("FTDIDevice"), QString());
+        link.PortSettings = QStringLiteral("38400,N,8,1");
+        FillComPorts(ctx_);
+        MarkSelectedPort(ctx_);
+    } catch (const RunError& e) {
+        ctx_.ShowMessage(
+            QStringLiteral("Error %1 (%2) in procedure InitialiseVariables of Module General")
+                .arg(e.number())
+                .arg(e.description()),
+            MsgButtons::Ok, MsgIcon::None);
+    }
+}
+
+void Form1::restoreWindow() {
+    SettingsStore& store = ctx_.settings();
+    auto stored = [&](const char* key, int currentPixels) {
+        const QString text = store.get(kSection, QLatin1String(key),
+                                       QString::number(currentPixels * kTwipsPerPixel));
+        return toInt32(numericValue(text) / kTwipsPerPixel);
+    };
+    const int state = toInt16(numericValue(store.get(kSection, "MemoryWindowState", "0")));
+    if (state == 1)
+        setWindowState(Qt::WindowMinimized);
+    else if (state == 2)
+        setWindowState(Qt::WindowMaximized);
+
+    // A stored placement is applied, but never so that the window is smaller than usable,
+    // larger than the screen or off every screen.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    resize(size());  // make the built-in size the current one
+    const int height = std::clamp(stored("MemoryHeight", this->height()), kMinHeight,
+                                  qMax(kMinHeight, avail.height()));
+    resize(width(), height);
+    const int width = std::clamp(stored("MemoryWidth", this->width()), kMinWidth,
+                                 qMax(kMinWidth, avail.width()));
+    resize(width, this->height());
+    int top = stored("MemoryTop", y());
+    move(x(), top);
+    int left = stored("MemoryLeft", x());
+    move(left, y());
+
+    bool onSomeScreen = false;
+    const QRect frame(QPoint(left, top), size());
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect visible = s->availableGeometry().intersected(frame);
+        if (visible.width() >= 100 && visible.height() >= 50)
+            onSomeScreen = true;
+    }
+    if (!onSomeScreen && screen)
+        move(avail.center() - QPoint(this->width() / 2, this->height() / 2));
+}
+
+void Form1::DisableButtons() {
+    cmdRead->setEnabled(false);
+    cmdWriteRig->setEnabled(false);
+    cmdCancelRead->setEnabled(true);
+}
+
+void Form1::EnableButtons() {
+    cmdRead->setEnabled(true);
+    cmdCancelRead->setEnabled(false);
+    if (ctx_.state.clone.ImageValid)
+        cmdWriteRig->setEnabled(true);
+}
+
+void Form1::cmdCancelRead_Click() {
+    ctx_.state.cancel.CancelRequested = true;
+    ctx_.state.cancel.IdentityCancelRequested = true;
+}
+
+void Form1::mnuAbout_Click() {
+    FrmAbout about(this);
+    about.exec();
+    ctx_.throwIfShuttingDown();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    ctx_.requestShutdown();
+}

@@ -1,0 +1,64 @@
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+#include <cstdio>
+
+#include "app/appcontext.h"
+#include "app/form1.h"
+#include "app/settings.h"
+#include "link/clock.h"
+#include "link/libftdi_d2xx.h"
+#include "link/qtserialcontrol.h"
+#include "sim/demo.h"
+#include "ui/messagebox.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorlink"));
+    QApplication::setApplicationVersion(AppContext::VersionText().mid(1));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorlink.svg")));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Reads and writes the clone memory of VX-8 and VX-8D handheld radios."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption settingsOption(
+        QStringLiteral("settings"),
+        QStringLiteral("Keep the settings in <file> instead of the per-user store."),
+        QStringLiteral("file"));
+    QCommandLineOption demoOption(
+        QStringLiteral("demo"),
+        QStringLiteral("Talk to a simulated VX-8 on a pseudo-terminal instead of a cable. "
+                       "Stored settings are not changed."));
+    parser.addOption(settingsOption);
+    parser.addOption(demoOption);
+    parser.process(app);
+
+    SettingsStore settings(parser.value(settingsOption));
+    SystemClock clock;
+    QtMessageBoxes boxes;
+    QtPortFactory ports(&settings);
+    std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
+
+    Services services;
+    services.clock = &clock;
+    services.boxes = &boxes;
+    services.settings = &settings;
+    services.ports = &ports;
+    services.d2xx = d2xx.get();
+    AppContext ctx(services);
+
+    Form1 window(ctx);
+    if (window.loadFailed())
+        return 1;
+    if (parser.isSet(demoOption)) {
+        const QString error = startDemoRadio(ctx, ports);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "quorlink: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,112 @@
+#include "app/settings.h"
+
+#include <QSettings>
+#include <QStringList>
+#include <cmath>
+#include <limits>
+
+#include "app/errors.h"
+
+SettingsStore::SettingsStore(const QString& iniPath) {
+    const QString path = iniPath.isEmpty() ? defaultPath() : iniPath;
+    settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::defaultPath() {
+    const QString fromEnv = qEnvironmentVariable("QUORLINK_SETTINGS");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    QSettings perUser(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quorlink"),
+                      QStringLiteral("Quorlink"));
+    return perUser.fileName();
+}
+
+QString SettingsStore::actualKey(const QString& section, const QString& key) const {
+    settings_->beginGroup(section);
+    const QStringList keys = settings_->childKeys();
+    settings_->endGroup();
+    for (const QString& k : keys) {
+        if (k.compare(key, Qt::CaseInsensitive) == 0)
+            return k;
+    }
+    return QString();
+}
+
+QString SettingsStore::get(const QString& section, const QString& key,
+                           const QString& defaultValue) const {
+    const QString k = actualKey(section, key);
+    if (k.isEmpty())
+        return defaultValue;
+    return settings_->value(section + '/' + k).toString();
+}
+
+void SettingsStore::set(const QString& section, const QString& key, const QString& value) {
+    const QString existing = actualKey(section, key);
+    settings_->setValue(section + '/' + (existing.isEmpty() ? key : existing), value);
+    settings_->sync();
+}
+
+bool SettingsStore::contains(const QString& section, const QString& key) const {
+    return !actualKey(section, key).isEmpty();
+}
+
+QString SettingsStore::fileName() const { return settings_->fileName(); }
+
+double numericValue(const QString& text) {
+    const QByteArray s = text.toLatin1();
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    const qsizetype start = i;
+    if (i < n && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    const qsizetype digitsStart = i;
+    while (i < n && std::isdigit(static_cast<unsigned char>(s[i])))
+        ++i;
+    bool any = i > digitsStart;
+    if (i < n && s[i] == '.') {
+        ++i;
+        const qsizetype fracStart = i;
+        while (i < n && std::isdigit(static_cast<unsigned char>(s[i])))
+            ++i;
+        any = any || i > fracStart;
+    }
+    if (!any)
+        return 0.0;
+    // An exponent counts only when digits follow it.
+    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        qsizetype j = i + 1;
+        if (j < n && (s[j] == '+' || s[j] == '-'))
+            ++j;
+        const qsizetype expStart = j;
+        while (j < n && std::isdigit(static_cast<unsigned char>(s[j])))
+            ++j;
+        if (j > expStart)
+            i = j;
+    }
+    const double v = std::strtod(s.mid(start, i - start).constData(), nullptr);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+qint64 roundHalfEven(double value) {
+    if (!std::isfinite(value) || std::fabs(value) > 9.0e18)
+        throw RunError(ErrorNumber::Overflow);
+    return static_cast<qint64>(std::nearbyint(value));  // default rounding mode: to even
+}
+
+qint16 toInt16(double value) {
+    const qint64 r = roundHalfEven(value);
+    if (r < std::numeric_limits<qint16>::min() || r > std::numeric_limits<qint16>::max())
+        throw RunError(ErrorNumber::Overflow);
+    return static_cast<qint16>(r);
+}
+
+qint32 toInt32(double value) {
+    const qint64 r = roundHalfEven(value);
+    if (r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
+        throw RunError(ErrorNumber::Overflow);
+    return static_cast<qint32>(r);
+}

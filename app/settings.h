@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QSettings;
+
+// The per-user settings store: text values under the application key "Quorlink", a
+// section and a key. Key names are matched without regard to letter case, so "CommPort"
+// written by the menu is the "Commport" read at start-up, and a second spelling never
+// creates a second key.
+class SettingsStore {
+public:
+    // iniPath empty: the per-user file in Qt's configuration folder.
+    explicit SettingsStore(const QString& iniPath = QString());
+    ~SettingsStore();
+
+    // The file the store uses when no other is named: $QUORLINK_SETTINGS if set, else the
+    // per-user INI file (~/.config/Quorlink/Quorlink.ini on Linux).
+    static QString defaultPath();
+
+    QString get(const QString& section, const QString& key, const QString& defaultValue) const;
+    void set(const QString& section, const QString& key, const QString& value);
+    bool contains(const QString& section, const QString& key) const;
+    QString fileName() const;
+
+private:
+    QString actualKey(const QString& section, const QString& key) const;
+    std::unique_ptr<QSettings> settings_;
+};
+
+// The number at the start of a text, as a numeric parse reads it: leading blanks skipped,
+// an optional sign, digits, an optional fraction and exponent. 0 when the text does not
+// begin with a number.
+double numericValue(const QString& text);
+
+// Rounds to the nearest whole number, halves to even, and raises error 6 (Overflow) when
+// the result does not fit.
+qint16 toInt16(double value);
+qint32 toInt32(double value);
+qint64 roundHalfEven(double value);

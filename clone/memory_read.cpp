@@ -1,0 +1,3 @@
+#include "clone/memory_read.h"
+
+void cmdRead_Click(AppContext&) {}

@@ -1,0 +1,3 @@
+#include "clone/memory_write.h"
+
+void cmdWriteRig_Click(AppContext&) {}

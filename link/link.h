@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+class AppContext;
+class SerialControl;
+
+// The link to the radio: a COM port through the serial-port control MSComm1, or the FTDI
+// device through D2XX when PortNumber is 999. Opening and closing, the receive engine and
+// the one-byte handshakes, all writing their trace lines through LogMessage.
+class Link {
+public:
+    explicit Link(AppContext& ctx);
+    ~Link();
+
+    SerialControl& MSComm1() { return *MSComm1_; }
+
+    // Opening and closing.
+    void SetCommPort(const qint16& port, const QString& settings);
+    void CloseCommPort();
+    void FTDIClose(quint32& handle);
+    void PurgeBuffers();
+    // Zero-fills `bytes`, then stores the text's characters (Latin-1) from index 0.
+    static void StringToBytes(const QString& text, QByteArray& bytes);
+
+    // Receive engine.
+    void Receive(const qint32& wanted);
+    void ReceiveFT(QByteArray& bytes, const qint32& wanted);
+    qint32 GetInBufferCount();
+
+    // Handshakes.
+    void SendACK();
+    void SendNAK();
+    bool ReceiveAck(const qint32& count);
+
+    // Adds one to the main window's time-out counter (" 1 timeouts", " 2 timeouts", ...).
+    void bumpTimeoutCounter();
+
+private:
+    bool isFtdi() const;
+    void sharedFtdiRead(QByteArray& target, qint32 wanted);
+
+    AppContext& ctx_;
+    std::unique_ptr<SerialControl> MSComm1_;
+};

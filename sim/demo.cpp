@@ -1,0 +1,3 @@
+#include "sim/demo.h"
+
+QString startDemoRadio(AppContext&, QtPortFactory&) { return QStringLiteral("not yet built"); }

@@ -1,0 +1,42 @@
+#include "sim/virtualclock.h"
+
+#include <QCoreApplication>
+
+bool VirtualClock::readCounter(qint64& value) {
+    if (counterFails)
+        return false;
+    value = static_cast<qint64>(static_cast<double>(now_) * static_cast<double>(frequency_) / 1e9);
+    return true;
+}
+
+void VirtualClock::sleep(qint64 ms) {
+    sleptMs += ms;
+    advanceBy(ms * 1'000'000);
+}
+
+void VirtualClock::pumpEvents() {
+    ++pumps;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void VirtualClock::waitForEvents(qint64 maxNs) {
+    advanceBy(maxNs);
+    pumpEvents();
+}
+
+void VirtualClock::advanceTo(qint64 ns) {
+    while (!actions_.empty() && actions_.begin()->first <= ns) {
+        auto it = actions_.begin();
+        now_ = qMax(now_, it->first);
+        auto action = std::move(it->second);
+        actions_.erase(it);
+        action();
+    }
+    now_ = qMax(now_, ns);
+    for (const auto& ticker : tickers_)
+        ticker();
+}
+
+void VirtualClock::at(qint64 ns, std::function<void()> action) {
+    actions_.emplace(ns, std::move(action));
+}

@@ -1,0 +1,43 @@
+#include "support/testenv.h"
+
+TestEnv::TestEnv() {
+    settings = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("Quorlink.ini")));
+    ports = std::make_unique<FakePortWorld>(clock);
+    d2xx = std::make_unique<FakeD2xx>(clock);
+    Services s;
+    s.clock = &clock;
+    s.boxes = &boxes;
+    s.settings = settings.get();
+    s.ports = ports.get();
+    s.d2xx = d2xx.get();
+    ctx = std::make_unique<AppContext>(s);
+    ctx->quitApplication = [this] { ++quitRequests; };
+}
+
+TestEnv::~TestEnv() {
+    form_.reset();
+    ctx.reset();
+}
+
+Form1& TestEnv::form() {
+    if (!form_)
+        form_ = std::make_unique<Form1>(*ctx);
+    return *form_;
+}
+
+QString TestEnv::lastLog() {
+    const QStringList lines = log();
+    return lines.isEmpty() ? QString() : lines.last();
+}
+
+SimRadio& TestEnv::radioOnCom(int comNumber) {
+    radios_.push_back(std::make_unique<SimRadio>());
+    ports->ports[comNumber].radio = radios_.back().get();
+    return *radios_.back();
+}
+
+SimRadio& TestEnv::radioOnFtdi(const QByteArray& description) {
+    radios_.push_back(std::make_unique<SimRadio>());
+    d2xx->devices.append(FakeD2xx::Device{description, radios_.back().get(), {}});
+    return *radios_.back();
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVector>
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "app/appcontext.h"
+#include "app/form1.h"
+#include "app/settings.h"
+#include "sim/fakeports.h"
+#include "sim/simradio.h"
+#include "sim/virtualclock.h"
+#include "ui/messagebox.h"
+#include "ui/tracebox.h"
+
+// Message boxes for tests: every box is recorded, answers come from a script (OK when
+// the script is empty), and a hook can act while a box is "open".
+class ScriptedMessageBoxes : public MessageBoxes {
+public:
+    struct Shown {
+        QString text;
+        MsgButtons buttons;
+        MsgIcon icon;
+    };
+    QVector<Shown> shown;
+    std::deque<MsgAnswer> answers;
+    std::function<void(const Shown&)> onShow;
+
+    MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) override {
+        shown.append({text, buttons, icon});
+        if (onShow)
+            onShow(shown.back());
+        if (answers.empty())
+            return MsgAnswer::Ok;
+        const MsgAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    QStringList texts() const {
+        QStringList t;
+        for (const auto& s : shown)
+            t << s.text;
+        return t;
+    }
+};
+
+// A fresh world for one test: virtual clock, scripted boxes, a temporary settings file,
+// in-memory COM ports and D2XX devices, and (on demand) the main window.
+class TestEnv {
+public:
+    TestEnv();
+    ~TestEnv();
+
+    VirtualClock clock;
+    ScriptedMessageBoxes boxes;
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<FakePortWorld> ports;
+    std::unique_ptr<FakeD2xx> d2xx;
+    std::unique_ptr<AppContext> ctx;
+    int quitRequests = 0;
+
+    // Creates the main window (runs its load step); settings written before count.
+    Form1& form();
+    Form1* formIfCreated() { return form_.get(); }
+    QStringList log() { return form().txtErrors->lines(); }
+    QString lastLog();
+
+    // A COM port n with a simulated radio at its far end.
+    SimRadio& radioOnCom(int comNumber);
+    // An FTDI device with a simulated radio at its far end.
+    SimRadio& radioOnFtdi(const QByteArray& description);
+
+    qint64 nowMs() const { return clock.nowNs() / 1'000'000; }
+
+private:
+    std::unique_ptr<Form1> form_;
+    std::vector<std::unique_ptr<SimRadio>> radios_;
+};

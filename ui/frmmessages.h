@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+
+class QGroupBox;
+class QProgressBar;
+struct CancelFlags;
+
+// A label that reports a click with the left mouse button.
+class ClickableLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The transfer prompt window: tells the user what the radio should be doing and shows the
+// block progress. Two of its messages double as cancel buttons for the read.
+class FrmMessages : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrmMessages(CancelFlags& flags, QWidget* parent = nullptr);
+
+    ClickableLabel* lblLookingForRig = nullptr;
+    ClickableLabel* lblWaiting = nullptr;
+    ClickableLabel* lblWaitForWrite = nullptr;
+    QGroupBox* frmClone = nullptr;
+    QProgressBar* pbarClone = nullptr;
+
+signals:
+    // Emitted when the looking-for-radio message becomes visible; the demo radio uses it
+    // to "press [BAND]" as a person would.
+    void lookingForRigShown();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    CancelFlags& flags_;
+};
