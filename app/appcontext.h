@@ -18,6 +18,7 @@ class Form1;
 class FrmMessages;
 class Link;
 class TraceBox;
+class QDialog;
 class QLabel;
 enum class MsgAnswer;
 enum class MsgButtons;
@@ -107,6 +108,11 @@ public:
 
     // The transfer prompt window, created on first use.
     FrmMessages& frmMessages();
+
+    // The COM port identifier, created hidden by the port menu on first use and kept for
+    // the run: its 32 serial-port controls are also the menu's port probes. The main
+    // window owns it.
+    QPointer<QDialog> comPortDiag;
 
     // Waits the given milliseconds, keeping the windows alive. Returns after one event
     // pump for 0 or a negative time.
