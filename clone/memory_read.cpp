@@ -1,3 +1,427 @@
 #include "clone/memory_read.h"
 
-void cmdRead_Click(AppContext&) {}
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/appcontext.h"
+#include "app/errors.h"
+#include "app/form1.h"
+#include "clone/cloneimage.h"
+#include "clone/transfer.h"
+#include "link/link.h"
+#include "ui/frmmessages.h"
+#include "ui/messagebox.h"
+#include "ui/tracebox.h"
+
+namespace {
+
+constexpr qint32 kReadHandshakeDelay = 20;
+constexpr qint32 kSettleMs = 500;  // the radio's cable settles after the open
+constexpr qint32 kBlockPollMs = 5;
+constexpr qint32 kBlockPolls = 50;
+constexpr int kProgressMax = CloneLayout::kBlockCount + 1;
+const QString kProcedure = QStringLiteral("cmdRead_Click");
+const QString kNoTimeouts = QStringLiteral("0 timeouts");
+
+QString joinLines(const QStringList& lines) {
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString instructionText() {
+    return joinLines({QStringLiteral("You are about to read the radio."), QString(),
+                      QStringLiteral("  1. Power Off the Radio and connect the programming lead,"),
+                      QStringLiteral("  2. Hold down the [F/W] key and Power On the Radio."),
+                      QStringLiteral("      The radio should now show CLONE."),
+                      QStringLiteral("  3. Click OK for the next part of the instructions...,"),
+                      QString(), QStringLiteral("or click Cancel to abort the memory read.")});
+}
+
+// Thrown from the polls when the link has gone; the read ends with the lost-connection box.
+struct LinkLostDuringRead {};
+
+// One read, from the click of Read Radio to the closing box. The member `line` is the
+// label of the step being run, for the report of an unexpected error.
+class MemoryRead {
+public:
+    explicit MemoryRead(AppContext& ctx)
+        : ctx_(ctx),
+          form_(*ctx.form1()),
+          link_(ctx.link()),
+          clone_(ctx.state.clone),
+          cancel_(ctx.state.cancel) {}
+
+    void run();
+
+private:
+    enum class Next { Leave, Closing };
+    enum class BlockPhase { Complete, TimedOut, Cancelled };
+
+    Next transfer();
+    bool giveInstructions();
+    bool awaitIdentity();
+    bool checkIdentity();
+    BlockPhase receiveBlocks();
+    qint32 waitForBlock();
+    void storeBlock();
+    bool checkChecksum();
+    Next endRead();
+    void closingSequence();
+
+    void checkLink();
+    void log(const QString& text) { ctx_.LogMessage(text); }
+    FrmMessages& frm() { return ctx_.frmMessages(); }
+
+    AppContext& ctx_;
+    Form1& form_;
+    Link& link_;
+    CloneState& clone_;
+    CancelFlags& cancel_;
+
+    int line = 0;
+    bool linkOpened_ = false;
+    qint32 BlockCount = 0;
+    qint32 ImageIndex = 0;
+    qint32 sum_ = 0;
+};
+
+void MemoryRead::run() {
+    ctx_.state.rx.HandshakeDelay = kReadHandshakeDelay;  // 1
+    form_.txtErrors->clearLog();                         // 2
+    // 3: the failure handler covers steps 4 to 33 and continues at the closing sequence.
+    Next next = Next::Closing;
+    try {
+        next = transfer();
+    } catch (const LinkLostDuringRead&) {
+        log(QStringLiteral("Read: the connection to the radio was lost"));
+        ShowConnectionLost(ctx_);
+        clone_.ImageValid = false;
+    } catch (const RunError& error) {
+        // A failing send or read on a vanished port is the lost cable, not a fault here.
+        if (linkOpened_ && LinkGone(ctx_)) {
+            log(QStringLiteral("Read: the connection to the radio was lost"));
+            ShowConnectionLost(ctx_);
+        } else {
+            ShowErrorReport(ctx_, error, line, kProcedure);
+        }
+        clone_.ImageValid = false;
+    }
+    if (next == Next::Closing)
+        closingSequence();
+}
+
+MemoryRead::Next MemoryRead::transfer() {
+    line = 40;
+    ctx_.setTimeoutCaption(kNoTimeouts);
+
+    line = 50;
+    link_.SetCommPort(ctx_.state.link.PortNumber, ctx_.state.link.PortSettings);
+    if (!ctx_.state.link.LinkOpen)
+        return Next::Leave;  // SetCommPort has told the user
+    linkOpened_ = true;
+
+    line = 60;
+    clone_.ImageValid = false;
+    line = 70;
+    form_.DisableButtons();
+    line = 80;
+    cancel_.CancelRequested = false;
+    line = 90;
+    frm().lblLookingForRig->hide();
+    frm().lblWaitForWrite->hide();
+    frm().frmClone->hide();
+    line = 100;
+    cancel_.IdentityCancelRequested = false;
+    line = 110;
+    clone_.CloneImage = QByteArray(CloneLayout::kImageSize, '\0');
+    line = 120;
+    ctx_.Pause(kSettleMs);
+    link_.PurgeBuffers();
+    line = 130;
+    BlockCount = 0;
+    frm().pbarClone->setValue(0);
+
+    if (!giveInstructions() || !awaitIdentity() || !checkIdentity())
+        return Next::Leave;
+    const BlockPhase blocks = receiveBlocks();
+    if (blocks == BlockPhase::Cancelled)
+        return Next::Leave;
+    if (blocks == BlockPhase::Complete && !checkChecksum())
+        return Next::Leave;
+    if (blocks == BlockPhase::TimedOut) {
+        log(QStringLiteral("Read: unexpected end of read; block count =") +
+            QString::number(BlockCount));
+        // What is left on the line tells whether the radio stopped or merely paused; the
+        // link's own count is asked, so it is right on the FTDI device too.
+        log(QStringLiteral("Read: bytes waiting in input buffer ") +
+            QString::number(link_.GetInBufferCount()));
+    }
+    return endRead();
+}
+
+bool MemoryRead::giveInstructions() {
+    line = 140;
+    log(QStringLiteral("Read: issue initial instructions"));
+    line = 150;
+    const MsgAnswer answer =
+        ctx_.ShowMessage(instructionText(), MsgButtons::OkCancel, MsgIcon::Question);
+    line = 160;
+    if (answer == MsgAnswer::Cancel) {
+        log(QStringLiteral("Read: user cancelled before read"));
+        form_.EnableButtons();
+        link_.CloseCommPort();
+        return false;
+    }
+    return true;
+}
+
+bool MemoryRead::awaitIdentity() {
+    line = 170;
+    log(QStringLiteral("Read: waiting for radio identity"));
+    link_.PurgeBuffers();
+    line = 180;
+    frm().show();
+    line = 190;
+    const QByteArray& rx = ctx_.state.rx.RxBuffer;
+    // The radio sends only once the user presses [BAND]; each attempt lasts until half a
+    // second of silence, and the user ends the wait by a click.
+    for (;;) {
+        frm().lblLookingForRig->show();
+        if (cancel_.IdentityCancelRequested) {
+            ctx_.ShowMessage(QStringLiteral("Read cancelled by user request"), MsgButtons::Ok,
+                             MsgIcon::Information);
+            link_.PurgeBuffers();
+            frm().lblLookingForRig->hide();
+            log(QStringLiteral("Read: the read has been cancelled. We had ") +
+                ctx_.timeoutCaption());
+            form_.EnableButtons();
+            link_.CloseCommPort();
+            return false;
+        }
+        link_.Receive(CloneLayout::kIdentitySize);
+        checkLink();
+        if (rx.size() >= 2 || !ctx_.state.link.RxTimedOut)
+            break;
+    }
+
+    line = 200;
+    frm().lblLookingForRig->hide();
+    log(QStringLiteral("Read: acquiring the rig ID we had ") + ctx_.timeoutCaption());
+    ctx_.setTimeoutCaption(kNoTimeouts);
+    line = 210;
+    log(QStringLiteral("Read: ") + QString::number(rx.size()) +
+        QStringLiteral(" radio identity bytes received - checking..."));
+    line = 220;
+    log(QStringLiteral("ID read was ") + IdentityText(rx));
+    line = 230;
+    ImageIndex = CloneLayout::kIdentityOffset;
+    for (qsizetype k = 0; k < rx.size(); ++k) {
+        const quint8 b = byteAt(rx, k);
+        byteAt(clone_.CloneImage, ImageIndex) = static_cast<char>(b);
+        sum_ += b;
+        ++ImageIndex;
+    }
+    ImageIndex = 0;
+    return true;
+}
+
+bool MemoryRead::checkIdentity() {
+    line = 240;
+    // Raises error 9 when fewer than five bytes arrived.
+    const QString compared = IdentityText(ctx_.state.rx.RxBuffer, CloneLayout::kIdentityCompared);
+    line = 250;
+    if (!IsAcceptedIdentity(compared)) {
+        link_.SendNAK();
+        checkLink();
+        ctx_.ShowMessage(
+            joinLines({QStringLiteral("The radio identifier expected was X'") + kIdentityAH029 +
+                           QStringLiteral("' or X'") + kIdentityAH29D + QStringLiteral("'"),
+                       QStringLiteral("but the identifier actually received was X'") + compared +
+                           QStringLiteral("'"),
+                       QStringLiteral("We cannot continue with the read process.")}),
+            MsgButtons::Ok, MsgIcon::Stop);
+        link_.PurgeBuffers();
+        frm().lblLookingForRig->hide();
+        form_.EnableButtons();
+        link_.CloseCommPort();
+        return false;
+    }
+    line = 260;
+    link_.SendACK();
+    checkLink();
+    log(QStringLiteral("Read: passed radio identity check"));
+    return true;
+}
+
+MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
+    line = 270;
+    frm().frmClone->show();
+    frm().pbarClone->setMaximum(kProgressMax);
+    line = 280;
+    // The radio sends its whole memory in one stream and expects nothing back; a block is
+    // taken as soon as 64 bytes wait, while the rest keeps arriving in the link's buffer.
+    do {
+        frm().lblWaiting->show();
+        form_.lblBlockCount->setText(QStringLiteral(" ") + QString::number(BlockCount));
+        const qint32 waiting = waitForBlock();
+        // A block that is complete when the last poll ends is taken, not lost.
+        if (ctx_.state.rx.AckPollCount == kBlockPolls && waiting < CloneLayout::kBlockSize)
+            return BlockPhase::TimedOut;
+        if (cancel_.CancelRequested) {
+            ctx_.ShowMessage(QStringLiteral("Read of memory cancelled by user request"),
+                             MsgButtons::Ok, MsgIcon::Information);
+            link_.PurgeBuffers();
+            frm().lblWaiting->hide();
+            frm().frmClone->hide();
+            frm().hide();
+            form_.EnableButtons();
+            link_.CloseCommPort();
+            return BlockPhase::Cancelled;
+        }
+        storeBlock();
+    } while (BlockCount != CloneLayout::kBlockCount);
+    return BlockPhase::Complete;
+}
+
+// Polls every 5 ms until a block waits, the user cancels or 50 polls have passed;
+// returns the number of bytes waiting at the last poll.
+qint32 MemoryRead::waitForBlock() {
+    qint32& polls = ctx_.state.rx.AckPollCount;
+    polls = 0;
+    for (;;) {
+        ctx_.WaitMilliseconds(kBlockPollMs);
+        ++polls;
+        const qint32 waiting = link_.GetInBufferCount();
+        checkLink();
+        if (waiting >= CloneLayout::kBlockSize || cancel_.CancelRequested || polls == kBlockPolls)
+            return waiting;
+    }
+}
+
+void MemoryRead::storeBlock() {
+    link_.ReceiveFT(clone_.BlockBuffer, CloneLayout::kBlockSize);
+    checkLink();
+    int i = 0;
+    for (; i < CloneLayout::kBlockSize; ++i) {
+        const quint8 b = byteAt(clone_.BlockBuffer, i);
+        byteAt(clone_.CloneImage, ImageIndex) = static_cast<char>(b);
+        sum_ += b;
+        ++ImageIndex;
+    }
+    ++BlockCount;
+    log(QStringLiteral("Read: bytes read ") + QString::number(i) + QStringLiteral(" block ") +
+        QString::number(BlockCount) + QStringLiteral(" and ") + ctx_.timeoutCaption());
+    ctx_.setTimeoutCaption(kNoTimeouts);
+    form_.lblBlockCount->setText(QString::number(BlockCount));
+    frm().pbarClone->setValue(BlockCount);
+}
+
+// Takes the radio's checksum byte and compares it with the running sum. False when the
+// read ends here (no checksum, or a disagreeing one).
+bool MemoryRead::checkChecksum() {
+    line = 290;
+    link_.Receive(1);
+    checkLink();
+    sum_ &= 0xFF;
+    const bool arrived = !ctx_.state.link.RxTimedOut;
+    QString problem;
+    if (!arrived) {
+        // Whatever RxBuffer holds now is not from the radio: never compare it.
+        log(QStringLiteral("Read: no checksum byte received and had ") + ctx_.timeoutCaption());
+        problem = QStringLiteral("No checksum was received from the rig; ") +
+                  QStringLiteral("the calculated value was ") + QString::number(sum_);
+    } else {
+        log(QStringLiteral("Read: checksum read 1 byte and had ") + ctx_.timeoutCaption());
+        const quint8 received = byteAt(ctx_.state.rx.RxBuffer, 0);
+        if (sum_ == received) {
+            log(QStringLiteral("Read: checksum agrees, value was ") + QString::number(sum_));
+            return true;
+        }
+        log(QStringLiteral("Read: checksum does not agree, value was ") +
+            QString::number(received));
+        problem = QStringLiteral("The checksum received from the rig does not agree with") +
+                  QStringLiteral("\r\n") + QStringLiteral("the calculated value ") +
+                  QString::number(sum_);
+    }
+    ctx_.ShowMessage(problem + QStringLiteral("\r\n\r\n") +
+                         QStringLiteral("The memory read was not successful."),
+                     MsgButtons::Ok, MsgIcon::Exclamation);
+    link_.PurgeBuffers();
+    frm().lblWaiting->hide();
+    frm().frmClone->hide();
+    form_.EnableButtons();
+    link_.CloseCommPort();
+    return false;
+}
+
+MemoryRead::Next MemoryRead::endRead() {
+    line = 300;
+    log(QStringLiteral("Read: byte count ") + QString::number(ImageIndex));
+    frm().lblWaiting->hide();
+    line = 310;
+    if (ImageIndex == 0) {
+        ctx_.ShowMessage(QStringLiteral("Nothing was read"), MsgButtons::Ok, MsgIcon::Stop);
+        link_.PurgeBuffers();
+        form_.EnableButtons();
+        link_.CloseCommPort();
+        return Next::Leave;
+    }
+    line = 320;
+    if (ImageIndex == CloneLayout::kDataSize) {
+        clone_.ImageValid = true;
+        return Next::Closing;
+    }
+    line = 330;
+    ctx_.ShowMessage(
+        joinLines({QStringLiteral("The radio memory has not been successfully read."), QString(),
+                   QStringLiteral("We read ") + QString::number(ImageIndex) +
+                       QStringLiteral(" bytes out of ") + QString::number(CloneLayout::kDataSize),
+                   QStringLiteral("We read ") + QString::number(BlockCount) +
+                       QStringLiteral(" blocks out of ") +
+                       QString::number(CloneLayout::kBlockCount),
+                   QString(),
+                   QStringLiteral("If this persists then please contact the author for support.")}),
+        MsgButtons::Ok, MsgIcon::Stop);
+    return Next::Closing;
+}
+
+// Where every complete, incomplete or failed read ends. It has no failure handler of its
+// own in the step order, so an error here is reported the same way and the buttons are
+// still given back.
+void MemoryRead::closingSequence() {
+    try {
+        line = 340;
+        frm().lblLookingForRig->hide();
+        frm().lblWaiting->hide();
+        frm().frmClone->hide();
+        cancel_.IdentityCancelRequested = false;
+        frm().pbarClone->setValue(0);
+        frm().hide();
+        link_.CloseCommPort();
+        line = 350;
+        if (clone_.ImageValid)
+            ctx_.ShowMessage(
+                QStringLiteral("The read of memories from the radio has completed successfully."),
+                MsgButtons::Ok, MsgIcon::Information);
+        line = 360;
+        form_.EnableButtons();
+    } catch (const RunError& error) {
+        ShowErrorReport(ctx_, error, line, kProcedure);
+        form_.EnableButtons();
+    }
+}
+
+// Ends the read at once when the link has gone under it (cable pulled, device gone).
+void MemoryRead::checkLink() {
+    if (LinkGone(ctx_))
+        throw LinkLostDuringRead{};
+}
+
+}  // namespace
+
+void cmdRead_Click(AppContext& ctx) {
+    if (!ctx.form1())
+        return;
+    MemoryRead(ctx).run();
+}

@@ -1,3 +1,310 @@
 #include "clone/memory_write.h"
 
-void cmdWriteRig_Click(AppContext&) {}
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+
+#include "app/appcontext.h"
+#include "app/errors.h"
+#include "app/form1.h"
+#include "clone/cloneimage.h"
+#include "clone/transfer.h"
+#include "link/d2xx.h"
+#include "link/link.h"
+#include "link/serialcontrol.h"
+#include "ui/frmmessages.h"
+#include "ui/messagebox.h"
+#include "ui/tracebox.h"
+
+namespace {
+
+constexpr qint16 kFtdiPort = 999;
+// The radio needs time to store each block: the blocks are paced by time, not by answers.
+constexpr qint32 kComHandshakeDelay = 50;
+constexpr qint32 kFtdiHandshakeDelay = 20;
+constexpr qint32 kSettleMs = 500;
+constexpr int kProgressMax = CloneLayout::kBlockCount + 1;
+const QString kProcedure = QStringLiteral("cmdWriteRig_Click");
+
+QString joinLines(const QStringList& lines) {
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString firstInstructionText() {
+    return joinLines({QStringLiteral("You are preparing to write to the radio. "), QString(),
+                      QStringLiteral("  1. Power Off the Radio and connect the programming lead,"),
+                      QStringLiteral("  2. Hold down the [F/W] key and Power On the Radio."),
+                      QStringLiteral("      The radio should now show CLONE."),
+                      QStringLiteral("  3. Click OK for the next part of the instructions...,"),
+                      QString(), QStringLiteral("or click Cancel to abort the memory write.")});
+}
+
+QString secondInstructionText() {
+    return joinLines({QStringLiteral("You are about to write to the radio."), QString(),
+                      QStringLiteral("  1. Press and release the MODE key - the radio shows "),
+                      QStringLiteral("      --WAIT--."),
+                      QStringLiteral("  2. Click OK to start writing to the radio,"), QString(),
+                      QStringLiteral("or click Cancel to abort the memory write.")});
+}
+
+// One write, from the click of Write Radio to the completion box. The member `line` is
+// the label of the step being run, for the report of an unexpected error.
+class MemoryWrite {
+public:
+    explicit MemoryWrite(AppContext& ctx)
+        : ctx_(ctx), form_(*ctx.form1()), link_(ctx.link()), clone_(ctx.state.clone) {}
+
+    void run();
+
+private:
+    void transfer();
+    bool getPermission();
+    bool sendBlocks();
+    bool send(const QByteArray& bytes);
+    void sendFailed(const QString& traceLine);
+    void finish();
+    void hidePrompt();
+
+    void log(const QString& text) { ctx_.LogMessage(text); }
+    FrmMessages& frm() { return ctx_.frmMessages(); }
+    bool isFtdi() const { return ctx_.state.link.PortNumber == kFtdiPort; }
+
+    AppContext& ctx_;
+    Form1& form_;
+    Link& link_;
+    CloneState& clone_;
+
+    int line = 0;
+    bool linkOpened_ = false;
+    // Shown in every "sent block" line; nothing advances it.
+    qint32 counter_ = 0;
+};
+
+void MemoryWrite::run() {
+    try {
+        transfer();
+    } catch (const RunError& error) {
+        // An error nobody planned for must not take the program down: report it in the
+        // system's format and give the user the buttons back.
+        ShowErrorReport(ctx_, error, line, kProcedure);
+        hidePrompt();
+        if (linkOpened_) {
+            try {
+                link_.CloseCommPort();
+            } catch (const RunError& closeError) {
+                log(QStringLiteral("Write: closing the link failed: ") + closeError.description());
+            }
+        }
+        form_.EnableButtons();
+    }
+}
+
+void MemoryWrite::transfer() {
+    line = 10;
+    form_.txtErrors->clearLog();
+    line = 20;
+    ctx_.state.rx.HandshakeDelay = isFtdi() ? kFtdiHandshakeDelay : kComHandshakeDelay;
+    const qint32 delay = ctx_.state.rx.HandshakeDelay;
+    line = 30;
+    link_.SetCommPort(ctx_.state.link.PortNumber, ctx_.state.link.PortSettings);
+    if (!ctx_.state.link.LinkOpen)
+        return;  // SetCommPort has told the user
+    linkOpened_ = true;
+    line = 40;
+    form_.DisableButtons();
+    line = 50;
+    frm().lblLookingForRig->hide();
+    frm().lblWaitForWrite->hide();
+    frm().frmClone->hide();
+    line = 60;
+    ctx_.Pause(kSettleMs);
+    link_.PurgeBuffers();
+
+    line = 70;
+    log(QStringLiteral("Write: issue initial instructions"));
+    line = 80;
+    MsgAnswer answer =
+        ctx_.ShowMessage(firstInstructionText(), MsgButtons::OkCancel, MsgIcon::Question);
+    line = 90;
+    if (answer == MsgAnswer::Cancel) {
+        finish();
+        return;
+    }
+    line = 100;
+    const QByteArray checksum(1, static_cast<char>(CalcChecksum(clone_.CloneImage)));
+    line = 110;
+    answer = ctx_.ShowMessage(secondInstructionText(), MsgButtons::OkCancel, MsgIcon::Question);
+    line = 120;
+    if (answer == MsgAnswer::Cancel) {
+        log(QStringLiteral("Write: user selected Cancel"));
+        finish();
+        return;
+    }
+
+    if (!getPermission())
+        return;
+
+    line = 170;
+    log(QStringLiteral("Write: permission received"));
+    line = 180;
+    frm().show();
+    frm().frmClone->show();
+    frm().pbarClone->setMaximum(kProgressMax);
+    frm().lblWaitForWrite->show();
+    line = 190;
+    ctx_.Pause(delay);
+
+    if (!sendBlocks())
+        return;
+
+    line = 290;
+    ctx_.Pause(2 * delay);
+    line = 300;
+    log(QStringLiteral("Write: sending checksum ") +
+        QStringLiteral("%1")
+            .arg(static_cast<quint8>(checksum[0]), 2, 16, QLatin1Char('0'))
+            .toUpper());
+    line = 310;
+    link_.PurgeBuffers();
+    if (!send(checksum)) {
+        sendFailed(QStringLiteral("Write failed sending checksum."));
+        return;
+    }
+    line = 320;
+    frm().frmClone->hide();
+    frm().lblWaitForWrite->hide();
+    frm().hide();
+    line = 330;
+    log(QStringLiteral("Write: transfer complete"));
+    ctx_.Pause(delay);
+    link_.CloseCommPort();
+    line = 340;
+    ctx_.ShowMessage(
+        QStringLiteral("Transfer of memory completed.") + QStringLiteral("\r\n") +
+            QStringLiteral("Now power off and disconnect the cloning cable from the radio"),
+        MsgButtons::Ok, MsgIcon::Information);
+    line = 350;
+    form_.EnableButtons();
+    form_.lblBlockCount->setText(QStringLiteral("0"));
+}
+
+// Sends the identity the last read stored and waits once for the radio's acknowledgement.
+bool MemoryWrite::getPermission() {
+    line = 130;
+    clone_.BlockBuffer = QByteArray(CloneLayout::kIdentitySize, '\0');
+    for (int i = 0; i < CloneLayout::kIdentitySize; ++i)
+        byteAt(clone_.BlockBuffer, i) =
+            static_cast<char>(byteAt(clone_.CloneImage, CloneLayout::kIdentityOffset + i));
+    line = 140;
+    log(QStringLiteral("Write: requesting permission to write to radio"));
+    link_.PurgeBuffers();
+    line = 150;
+    if (!send(clone_.BlockBuffer)) {
+        sendFailed(QStringLiteral("Write of radio ID failed"));
+        return false;
+    }
+    line = 160;
+    if (!link_.ReceiveAck(1)) {
+        log(QStringLiteral("Write: no permission to write received from the radio"));
+        if (LinkGone(ctx_)) {
+            log(QStringLiteral("Write: the connection to the radio was lost"));
+            ShowConnectionLost(ctx_);
+        } else {
+            ctx_.ShowMessage(QStringLiteral("Failed to receive permission to write to the radio."),
+                             MsgButtons::Ok, MsgIcon::Stop);
+        }
+        link_.PurgeBuffers();
+        finish();
+        return false;
+    }
+    return true;
+}
+
+bool MemoryWrite::sendBlocks() {
+    const qint32 delay = ctx_.state.rx.HandshakeDelay;
+    line = 200;
+    clone_.BlockBuffer = QByteArray(CloneLayout::kBlockSize, '\0');
+    line = 210;
+    for (qint32 n = 0; n < CloneLayout::kBlockCount; ++n) {
+        const qint32 b = n + 1;
+        line = 220;
+        form_.lblBlockCount->setText(QString::number(b));
+        frm().pbarClone->setValue(b);
+        line = 230;
+        log(QStringLiteral("Write: sending block ") + QString::number(b));
+        line = 240;
+        CopyBlockToBuffer(clone_, clone_.CloneImage, n);
+        line = 250;
+        // Whatever the radio or a two-wire cable's echo left is thrown away before each send.
+        link_.PurgeBuffers();
+        line = 260;
+        if (!send(clone_.BlockBuffer)) {
+            sendFailed(QStringLiteral("Write Failed at block ") + QString::number(b));
+            return false;
+        }
+        line = 270;
+        ctx_.Pause(delay);
+        line = 280;
+        log(QStringLiteral("Write: sent block ") + QString::number(b) +
+            QStringLiteral(". Counter=") + QString::number(counter_));
+    }
+    return true;
+}
+
+// Sends on the open link; false when the send failed or the link has already gone, so
+// that the write never goes on blind.
+bool MemoryWrite::send(const QByteArray& bytes) {
+    LinkState& state = ctx_.state.link;
+    if (LinkGone(ctx_))
+        return false;
+    if (!isFtdi()) {
+        try {
+            link_.MSComm1().Output(bytes);
+        } catch (const RunError&) {
+            state.LinkLost = true;
+            return false;
+        }
+        return true;
+    }
+    ReceiveState& rx = ctx_.state.rx;
+    rx.FTBytesWritten = 0;
+    rx.FTByteCount = static_cast<quint32>(bytes.size());
+    const FT_STATUS status =
+        ctx_.d2xx().FT_Write(state.FTHandle, reinterpret_cast<const quint8*>(bytes.constData()),
+                             rx.FTByteCount, &rx.FTBytesWritten);
+    if (status != FT_OK) {
+        state.LinkLost = true;
+        return false;
+    }
+    return true;
+}
+
+// A send failed: what was sent cannot be recalled; stop, tidy up and say so.
+void MemoryWrite::sendFailed(const QString& traceLine) {
+    log(traceLine);
+    link_.PurgeBuffers();
+    hidePrompt();
+    link_.CloseCommPort();
+    ShowConnectionLost(ctx_);
+    form_.EnableButtons();
+    form_.lblBlockCount->setText(QStringLiteral("0"));
+}
+
+void MemoryWrite::finish() {
+    form_.EnableButtons();
+    link_.CloseCommPort();
+}
+
+void MemoryWrite::hidePrompt() {
+    frm().frmClone->hide();
+    frm().lblWaitForWrite->hide();
+    frm().hide();
+}
+
+}  // namespace
+
+void cmdWriteRig_Click(AppContext& ctx) {
+    if (!ctx.form1())
+        return;
+    MemoryWrite(ctx).run();
+}
