@@ -20,7 +20,11 @@ void VirtualClock::pumpEvents() {
 }
 
 void VirtualClock::waitForEvents(qint64 maxNs) {
-    advanceBy(maxNs);
+    // A scheduled action (a click, a key on the radio) is an event: the wait ends there.
+    qint64 until = now_ + maxNs;
+    if (!actions_.empty() && actions_.begin()->first < until)
+        until = qMax(now_, actions_.begin()->first);
+    advanceTo(until);
     pumpEvents();
 }
 

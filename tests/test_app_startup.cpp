@@ -1,0 +1,237 @@
+// Start-up, settings and the main window's states.
+#include <QtTest>
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/errors.h"
+#include "support/testenv.h"
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartWithAnEmptyStore() {
+        TestEnv env;
+        Form1& f = env.form();
+        QCOMPARE(f.windowTitle(), QStringLiteral("Quorlink V1.0.6"));
+        QCOMPARE(env.ctx->state.link.PortNumber, qint16(1));
+        QVERIFY(env.ctx->state.link.FTDIDescription.isEmpty());
+        QCOMPARE(env.ctx->state.link.PortSettings, QStringLiteral("38400,N,8,1"));
+        QCOMPARE(env.ctx->state.clone.CloneImage, QByteArray(2, '\0'));
+        QVERIFY(!env.ctx->state.clone.ImageValid);
+        QVERIFY(f.cmdRead->isEnabled());
+        QVERIFY(!f.cmdWriteRig->isEnabled());
+        QVERIFY(!f.cmdCancelRead->isEnabled());
+        QCOMPARE(f.mnuAbout->text(), QStringLiteral("About Quorlink..."));
+        QVERIFY(f.helpFile().endsWith(QStringLiteral("/Quorlink.chm")));
+        QVERIFY(!f.loadFailed());
+    }
+
+    void controlsCarryTheirCaptionsAndTips() {
+        TestEnv env;
+        Form1& f = env.form();
+        QCOMPARE(f.cmdRead->text(), QStringLiteral("&Read Radio"));
+        QCOMPARE(f.cmdWriteRig->text(), QStringLiteral("Write R&adio"));
+        QCOMPARE(f.cmdCancelRead->text(), QStringLiteral("Cancel Read"));
+        QCOMPARE(f.cmdRead->toolTip(), QStringLiteral(" Read the radio memory into the computer "));
+        QCOMPARE(f.cmdWriteRig->toolTip(),
+                 QStringLiteral(" Write the currently shown memory to the radio "));
+        QCOMPARE(f.Frame1->title(), QStringLiteral("Setup"));
+        QCOMPARE(f.Frame2->title(), QStringLiteral("Operation"));
+        QCOMPARE(f.lblBlockCount->text(), QStringLiteral("0"));
+        QCOMPARE(f.lblTimeoutCount->text(), QStringLiteral("0"));
+        QVERIFY(f.lblInstructions->text().startsWith(
+            QStringLiteral("Use the Settings menu to define which Com port number to use. ")));
+        QVERIFY(f.lblInstructions->text().endsWith(
+            QStringLiteral("The D2XX drivers are here:\r\n\r\n   "
+                           "https://www.ftdichip.com/Drivers/D2XX.htm ")));
+        QVERIFY(f.lblOperation->text().endsWith(
+            QStringLiteral("you can then write back to the radio using the Write Radio button.")));
+        QCOMPARE(f.cmdRead->geometry(), QRect(24, 280, 96, 24));
+        QCOMPARE(f.centralWidget()->size(), QSize(448, 474));
+        // 33 port entries: COM1..COM32 and the hidden FTDI entry.
+        QCOMPARE(f.mnuCOM[0]->text(), QStringLiteral("COM1"));
+        QCOMPARE(f.mnuCOM[31]->text(), QStringLiteral("COM32"));
+        QCOMPARE(f.mnuCOM[32]->text(), QStringLiteral("FTDIDevice"));
+        QVERIFY(!f.mnuCOM[32]->isVisible());
+    }
+
+    void storedFtdiSelectionStartsInFtdiMode() {
+        TestEnv env;
+        env.settings->set("Settings", "CommPort", "999");
+        env.settings->set("Settings", "FTDIDevice", "FT232R USB UART");
+        env.form();
+        QCOMPARE(env.ctx->state.link.PortNumber, qint16(999));
+        QCOMPARE(env.ctx->state.link.FTDIDescription, QStringLiteral("FT232R USB UART"));
+    }
+
+    void portSettingReadsTheNumberAtTheStart_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("port");
+        QTest::newRow("plain") << "7" << 7;
+        QTest::newRow("leading blanks") << "  12" << 12;
+        QTest::newRow("trailing text") << "5 (USB)" << 5;
+        QTest::newRow("not a number") << "COM5" << 0;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("half rounds to even") << "2.5" << 2;
+        QTest::newRow("rounds up") << "3.6" << 4;
+        QTest::newRow("negative") << "-3" << -3;
+        QTest::newRow("exponent") << "1e2" << 100;
+    }
+    void portSettingReadsTheNumberAtTheStart() {
+        QFETCH(QString, stored);
+        QFETCH(int, port);
+        TestEnv env;
+        env.settings->set("Settings", "CommPort", stored);
+        env.form();
+        QCOMPARE(int(env.ctx->state.link.PortNumber), port);
+    }
+
+    void anOverflowingPortSettingIsReportedAndStartUpGoesOn() {
+        TestEnv env;
+        env.settings->set("Settings", "CommPort", "99999");
+        Form1& f = env.form();
+        QVERIFY(env.boxes.texts().contains(QStringLiteral(
+            "Error 6 (Overflow) in procedure InitialiseVariables of Module General")));
+        QCOMPARE(env.boxes.shown.last().icon, MsgIcon::None);
+        QVERIFY(!f.loadFailed());
+        QCOMPARE(f.windowTitle(), QStringLiteral("Quorlink V1.0.6"));
+    }
+
+    void aFailingLoadStepIsReportedWithItsLineAndEndsTheProgram() {
+        TestEnv env;
+        env.settings->set("Settings", "MemoryWindowState", "70000");
+        Form1& f = env.form();
+        QCOMPARE(env.boxes.texts().last(),
+                 QStringLiteral("Error 6 (Overflow) in line 50 of procedure Form_Load of Form Form1"));
+        QCOMPARE(env.boxes.shown.last().buttons, MsgButtons::Ok);
+        QVERIFY(f.loadFailed());
+    }
+
+    void storedPlacementIsAppliedInTwips() {
+        TestEnv env;
+        env.settings->set("Settings", "MemoryHeight", "5000");
+        env.settings->set("Settings", "MemoryWidth", "7500");
+        Form1& f = env.form();
+        QCOMPARE(f.height(), 5000 / 15);
+        QCOMPARE(f.width(), 7500 / 15);
+    }
+
+    void storedPlacementNeverLeavesAnUnusableWindow_data() {
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("zero") << "0" << "0";
+        QTest::newRow("not a number") << "tall" << "far";
+        QTest::newRow("huge") << "9000000" << "9000000";
+        QTest::newRow("negative") << "-4000" << "-900000";
+    }
+    void storedPlacementNeverLeavesAnUnusableWindow() {
+        QFETCH(QString, height);
+        QFETCH(QString, left);
+        TestEnv env;
+        env.settings->set("Settings", "MemoryHeight", height);
+        env.settings->set("Settings", "MemoryWidth", height);
+        env.settings->set("Settings", "MemoryLeft", left);
+        env.settings->set("Settings", "MemoryTop", left);
+        Form1& f = env.form();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(f.height() >= 240 && f.width() >= 320);
+        QVERIFY(f.height() <= qMax(240, screen.height()));
+        QVERIFY(f.width() <= qMax(320, screen.width()));
+        QVERIFY(screen.intersects(QRect(f.pos(), f.size())));
+    }
+
+    void buttonStatesFollowTheTransfer() {
+        TestEnv env;
+        Form1& f = env.form();
+        f.DisableButtons();
+        QVERIFY(!f.cmdRead->isEnabled());
+        QVERIFY(!f.cmdWriteRig->isEnabled());
+        QVERIFY(f.cmdCancelRead->isEnabled());
+        f.EnableButtons();  // no valid image: Write stays as it was
+        QVERIFY(f.cmdRead->isEnabled());
+        QVERIFY(!f.cmdWriteRig->isEnabled());
+        QVERIFY(!f.cmdCancelRead->isEnabled());
+        env.ctx->state.clone.ImageValid = true;
+        f.DisableButtons();
+        f.EnableButtons();
+        QVERIFY(f.cmdWriteRig->isEnabled());
+    }
+
+    void cancelReadRaisesBothCancelFlags() {
+        TestEnv env;
+        Form1& f = env.form();
+        f.DisableButtons();
+        QTest::mouseClick(f.cmdCancelRead, Qt::LeftButton);
+        QVERIFY(env.ctx->state.cancel.CancelRequested);
+        QVERIFY(env.ctx->state.cancel.IdentityCancelRequested);
+    }
+};
+
+class SettingsStoreTest : public QObject {
+    Q_OBJECT
+private slots:
+    void keysAreFoundWithoutRegardToCase() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("s.ini");
+        {
+            SettingsStore store(path);
+            store.set("Settings", "CommPort", "12");
+            QCOMPARE(store.get("Settings", "Commport", "1"), QStringLiteral("12"));
+            QCOMPARE(store.get("Settings", "COMMPORT", "1"), QStringLiteral("12"));
+            // A second spelling overwrites the same key.
+            store.set("Settings", "commport", "999");
+            QCOMPARE(store.get("Settings", "CommPort", "1"), QStringLiteral("999"));
+            QCOMPARE(store.get("Settings", "Missing", "dflt"), QStringLiteral("dflt"));
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QCOMPARE(text.toLower().count("commport="), 1);  // one key, in its first spelling
+        QVERIFY(text.contains("CommPort=999"));
+    }
+
+    void valuesSurviveAReopen() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("s.ini");
+        SettingsStore(path).set("Settings", "FTDIDevice", "USB <-> Serial Cable");
+        QCOMPARE(SettingsStore(path).get("Settings", "ftdidevice", ""),
+                 QStringLiteral("USB <-> Serial Cable"));
+    }
+
+    void environmentNamesTheDefaultFile() {
+        qputenv("QUORLINK_SETTINGS", "/tmp/elsewhere.ini");
+        QCOMPARE(SettingsStore::defaultPath(), QStringLiteral("/tmp/elsewhere.ini"));
+        qunsetenv("QUORLINK_SETTINGS");
+        QVERIFY(SettingsStore::defaultPath().endsWith(QStringLiteral("Quorlink/Quorlink.ini")));
+    }
+
+    void numbersAreRangeChecked() {
+        QCOMPARE(toInt16(32767.4), qint16(32767));
+        QVERIFY_THROWS_EXCEPTION(RunError, toInt16(32767.5));
+        QVERIFY_THROWS_EXCEPTION(RunError, toInt16(-40000));
+        try {
+            toInt16(1e9);
+        } catch (const RunError& e) {
+            QCOMPARE(e.number(), 6);
+            QCOMPARE(e.description(), QStringLiteral("Overflow"));
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        StartupTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        SettingsStoreTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    return status;
+}
+#include "test_app_startup.moc"

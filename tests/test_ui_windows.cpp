@@ -1,0 +1,144 @@
+// The prompt window, the About box and the system font.
+#include <QtTest>
+
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "support/testenv.h"
+#include "ui/fontface.h"
+#include "ui/frmabout.h"
+#include "ui/frmmessages.h"
+
+class PromptWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void captionsAreSetOnceAtCreation() {
+        TestEnv env;
+        FrmMessages& w = env.ctx->frmMessages();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Read/write instructions"));
+        QCOMPARE(w.lblLookingForRig->text(),
+                 QStringLiteral("\r\nPress the [BAND] key on the radio.\r\nThe radio will start "
+                                "to send.\r\n\r\nClick this message to cancel"));
+        QCOMPARE(w.lblWaitForWrite->text(),
+                 QStringLiteral("\r\nThe radio should now show\r\n-- -- RX -- --\r\nWAIT FOR THE "
+                                "PROCESS\r\nTO COMPLETE"));
+        QCOMPARE(w.lblWaiting->text(),
+                 QStringLiteral("\r\nThe radio should now show\r\n-- -- TX -- --\r\nWait for the "
+                                "process to complete\r\nor click this message to cancel."));
+        QVERIFY(w.lblWaiting->font().bold());
+        QCOMPARE(w.lblWaiting->geometry(), w.lblLookingForRig->geometry());
+        QCOMPARE(&env.ctx->frmMessages(), &w);  // one instance for the run
+        QVERIFY(!w.isVisible());
+    }
+
+    void eachMessageRaisesOnlyItsOwnFlag_data() {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<bool>("identityCancel");
+        QTest::newRow("looking for radio") << "lblLookingForRig" << false << true;
+        QTest::newRow("waiting") << "lblWaiting" << true << false;
+        QTest::newRow("waiting for write") << "lblWaitForWrite" << false << false;
+    }
+    void eachMessageRaisesOnlyItsOwnFlag() {
+        QFETCH(QString, label);
+        QFETCH(bool, cancel);
+        QFETCH(bool, identityCancel);
+        TestEnv env;
+        FrmMessages& w = env.ctx->frmMessages();
+        w.show();
+        auto* l = w.findChild<QLabel*>(label);
+        QVERIFY(l);
+        l->show();
+        QTest::mouseClick(l, Qt::LeftButton);
+        QCOMPARE(env.ctx->state.cancel.CancelRequested, cancel);
+        QCOMPARE(env.ctx->state.cancel.IdentityCancelRequested, identityCancel);
+        QVERIFY(l->isVisible());  // the window changes nothing itself
+    }
+
+    void showingTheLookingMessageIsAnnounced() {
+        TestEnv env;
+        FrmMessages& w = env.ctx->frmMessages();
+        QSignalSpy spy(&w, &FrmMessages::lookingForRigShown);
+        w.lblLookingForRig->show();
+        w.lblLookingForRig->show();
+        QCOMPARE(spy.count(), 1);
+        w.lblLookingForRig->hide();
+        w.lblLookingForRig->show();
+        QCOMPARE(spy.count(), 2);
+    }
+};
+
+class AboutBoxTest : public QObject {
+    Q_OBJECT
+private slots:
+    void showsNameVersionAndALink() {
+        FrmAbout about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("About Quorlink"));
+        QCOMPARE(about.lblTitle->text(), QStringLiteral("Quorlink"));
+        QCOMPARE(about.lblVersion->text(), QStringLiteral("Version 1.0.6"));
+        QCOMPARE(about.lblDescription->text(),
+                 QStringLiteral("Cable tester for the VX-8R/E and VX-8DR/DE"));
+        QCOMPARE(about.lblLink->text(), FrmAbout::webAddress());
+        QVERIFY(about.lblLink->font().underline());
+        QCOMPARE(about.lblLink->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(about.lblLink->cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(!about.lblDisclaimer->text().isEmpty());
+        QCOMPARE(about.cmdOK->text(), QStringLiteral("OK"));
+    }
+
+    void clickingTheLinkHandsItsTextToTheDesktop() {
+        QStringList opened;
+        setWebLinkOpener([&](const QString& t) {
+            opened << t;
+            return false;  // a failure is not reported
+        });
+        FrmAbout about;
+        about.show();
+        QTest::mouseClick(about.lblLink, Qt::LeftButton);
+        QCOMPARE(opened, QStringList{FrmAbout::webAddress()});
+        QTest::mouseClick(about.cmdOK, Qt::LeftButton);
+        QCOMPARE(about.result(), int(QDialog::Accepted));
+    }
+};
+
+class SystemFontTest : public QObject {
+    Q_OBJECT
+private slots:
+    void controlsTakeTheMenuFaceAndKeepTheirSize() {
+        QFont menuFont = QApplication::font("QMenu");
+        menuFont.setFamily(QStringLiteral("DejaVu Serif"));
+        QApplication::setFont(menuFont, "QMenu");
+        QWidget w;
+        auto* big = new QLabel("x", &w);
+        QFont f(QStringLiteral("Sans"));
+        f.setPointSize(18);
+        big->setFont(f);
+        auto* bar = new QProgressBar(&w);
+        ApplySystemFont(&w);
+        ApplySystemFont(&w);  // twice: the same result
+        QCOMPARE(SystemFontName(), QStringLiteral("DejaVu Serif"));
+        QCOMPARE(big->font().family(), QStringLiteral("DejaVu Serif"));
+        QCOMPARE(big->font().pointSize(), 18);
+        QCOMPARE(bar->font().family(), QStringLiteral("DejaVu Serif"));
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        PromptWindowTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        AboutBoxTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        SystemFontTest t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    return status;
+}
+#include "test_ui_windows.moc"
