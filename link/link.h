@@ -41,6 +41,15 @@ public:
 private:
     bool isFtdi() const;
     void sharedFtdiRead(QByteArray& target, qint32 wanted);
+    // The waiting-byte count; notices a link that went away (LinkLost) and then gives 0.
+    qint32 queueCount(const QString& prefix);
+    // Sets LinkLost; the first notice of a loss gets one trace line with the given prefix.
+    void markLinkLost(const QString& prefix);
+    void setCommPortCom(qint16 port, const QString& settings);
+    void setCommPortFtdi();
+    void receiveCom(qint32 wanted);
+    void receiveFtdi(qint32 wanted);
+    void sendHandshakeByte(char byte);
 
     AppContext& ctx_;
     std::unique_ptr<SerialControl> MSComm1_;
