@@ -1,12 +1,86 @@
 #include "app/comports.h"
 
 #include <QAction>
+#include <QMenu>
 
 #include "app/appcontext.h"
+#include "app/errors.h"
 #include "app/form1.h"
+#include "app/settings.h"
+#include "diag/comportdiag.h"
+#include "diag/ftdidiag.h"
+#include "link/serialcontrol.h"
+#include "ui/messagebox.h"
 
-// Placeholder until the port menu is built: every entry shows, the chosen one is checked.
-void FillComPorts(AppContext&) {}
+namespace {
+
+constexpr int kFtdiEntry = 32;
+constexpr qint16 kFtdiPort = 999;
+
+// The COM port identifier, kept for the run: its serial-port controls are the menu's
+// port probes. A dialog that was closed is loaded afresh, as a newly created one would be.
+ComPortDiag& identifier(AppContext& ctx) {
+    auto* diag = qobject_cast<ComPortDiag*>(ctx.comPortDiag.data());
+    if (!diag) {
+        diag = new ComPortDiag(ctx, ctx.form1());
+        ctx.comPortDiag = diag;
+    } else if (diag->unloaded()) {
+        diag->Form_Load();
+    }
+    return *diag;
+}
+
+// A menu caption shows '&' as an access-key marker; a description is shown as it is.
+QString menuCaption(const QString& text) {
+    QString caption = text;
+    return caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+}  // namespace
+
+void FillComPorts(AppContext& ctx) {
+    Form1* form = ctx.form1();
+    if (!form)
+        return;
+    qint16 count = 0;
+    qint16 i = 0;
+    try {
+        ComPortDiag& probes = identifier(ctx);
+        form->mnuComPortSelection->setToolTipsVisible(true);
+        for (i = 0; i <= 31; ++i) {
+            QAction* entry = form->mnuCOM[i];
+            if (probes.MSComm1[i]->PortPresent(i) == 1) {
+                const QString path = ctx.ports().devicePathFor(i + 1);
+                entry->setText(QStringLiteral("COM") + QString::number(i + 1));
+                entry->setStatusTip(path);
+                entry->setToolTip(path);
+                entry->setVisible(true);
+                ++count;
+            } else {
+                entry->setVisible(false);
+            }
+        }
+        const qint16 port = ctx.state.link.PortNumber;
+        if (count == 0 && port != kFtdiPort)
+            ctx.ShowMessage(QStringLiteral("There are no COM ports available on this machine!"),
+                            MsgButtons::Ok, MsgIcon::None);
+        if (port == kFtdiPort) {
+            QAction* entry = form->mnuCOM[kFtdiEntry];
+            const QString description = ctx.state.link.FTDIDescription;
+            entry->setText(menuCaption(description));
+            entry->setStatusTip(QStringLiteral("FTDI device ") + description);
+            entry->setToolTip(QStringLiteral("FTDI device ") + description);
+            entry->setVisible(true);
+            entry->setChecked(true);
+        }
+    } catch (const RunError& e) {
+        ctx.ShowMessage(QStringLiteral("Error ") + QString::number(e.number()) +
+                            QStringLiteral(" (") + e.description() +
+                            QStringLiteral(") in procedure FillComPorts of Module CommPorts. I=") +
+                            QString::number(i),
+                        MsgButtons::Ok, MsgIcon::None);
+    }
+}
 
 void MarkSelectedPort(AppContext& ctx) {
     Form1* form = ctx.form1();
@@ -15,12 +89,37 @@ void MarkSelectedPort(AppContext& ctx) {
     for (QAction* entry : form->mnuCOM)
         entry->setChecked(false);
     const qint16 port = ctx.state.link.PortNumber;
-    if (port == 999)
-        form->mnuCOM[32]->setChecked(true);
+    if (port == kFtdiPort)
+        form->mnuCOM[kFtdiEntry]->setChecked(true);
     else if (port >= 1 && port <= 32)
         form->mnuCOM[port - 1]->setChecked(true);
 }
 
-void mnuCOM_Click(AppContext&, qint16) {}
-void mnuComPortIdentifier_Click(AppContext&) {}
-void mnuFTDI_Click(AppContext&) {}
+void mnuCOM_Click(AppContext& ctx, qint16 index) {
+    if (index < 0 || index > kFtdiEntry)
+        return;  // the menu has no such entry
+    ctx.state.link.PortNumber = index == kFtdiEntry ? kFtdiPort : static_cast<qint16>(index + 1);
+    ctx.settings().set(QStringLiteral("Settings"), QStringLiteral("CommPort"),
+                       QString::number(ctx.state.link.PortNumber));
+    MarkSelectedPort(ctx);
+}
+
+void mnuComPortIdentifier_Click(AppContext& ctx) {
+    identifier(ctx).exec();
+    ctx.throwIfShuttingDown();
+    MarkSelectedPort(ctx);
+    if (Form1* form = ctx.form1())
+        form->repaint();
+    FillComPorts(ctx);
+}
+
+void mnuFTDI_Click(AppContext& ctx) {
+    {
+        FTDIDiag detector(ctx, ctx.form1());
+        detector.exec();
+    }
+    ctx.throwIfShuttingDown();
+    if (Form1* form = ctx.form1())
+        form->repaint();
+    FillComPorts(ctx);
+}
