@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSerialPort>
 #include <QString>
 
 #include "link/serialcontrol.h"
@@ -20,7 +21,13 @@ public:
     // True when the device exists and is a serial port (or a terminal named by a mapping).
     bool isPresent(int comNumber) const;
 
+    static constexpr int kFirstCom = 1;
+    static constexpr int kLastCom = 32;
+
 private:
+    // The path named by the session or the settings store; empty when neither maps it.
+    QString mappedPathFor(int comNumber) const;
+
     SettingsStore* settings_;
     QHash<int, QString> session_;
 };
@@ -35,4 +42,48 @@ public:
 
 private:
     PortMap map_;
+};
+
+// The serial-port control over QSerialPort. Everything runs on the caller's thread and
+// nothing blocks: bytes arrive through the event loop (which every wait pumps), and Output
+// hands its bytes to the driver without waiting for them to leave.
+class QtSerialControl : public SerialControl {
+    Q_OBJECT
+public:
+    // `map` must outlive the control (the factory owns it).
+    explicit QtSerialControl(const PortMap& map, QObject* parent = nullptr);
+    ~QtSerialControl() override;
+
+    bool PortOpen() const override;
+    void setPortOpen(bool open) override;
+    int InBufferCount() override;
+    void clearInBuffer() override;
+    QByteArray Input() override;
+    void Output(const QByteArray& bytes) override;
+    qint16 PortPresent(const qint16& index) override;
+    bool LinkLost() const override { return lost_; }
+    QString DevicePath() const override { return map_.devicePathFor(CommPort()); }
+
+    // The line settings of a Settings text ("38400,N,8,1"); raises RunError 380 (Invalid
+    // property value) when the text is malformed.
+    struct LineSettings {
+        qint32 baud = 0;
+        QSerialPort::Parity parity = QSerialPort::NoParity;
+        QSerialPort::DataBits dataBits = QSerialPort::Data8;
+        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    };
+    static LineSettings parseSettings(const QString& text);
+
+private:
+    void open();
+    void checkDeviceBeforeOpen(const QString& path) const;
+    void onReadyRead();
+    void onError(QSerialPort::SerialPortError error);
+    // The device went away: one loss, the port closed, later errors ignored.
+    void markLost();
+
+    const PortMap& map_;
+    QSerialPort* port_;
+    bool lost_ = false;
+    bool configuring_ = false;  // modem-line failures while opening are not a loss
 };

@@ -1,0 +1,301 @@
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/errors.h"
+#include "app/settings.h"
+#include "link/libftdi_d2xx.h"
+#include "link/qtserialcontrol.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+// A pseudo-terminal the test holds the master side of, standing in for a cable's far end.
+struct RawPty {
+    int master = -1;
+    QString path;
+    RawPty() {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return;
+        path = QString::fromLocal8Bit(::ptsname(master));
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    }
+    ~RawPty() { hangUp(); }
+    void hangUp() {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    void send(const QByteArray& bytes) const {
+        QCOMPARE_GE(::write(master, bytes.constData(), bytes.size()), bytes.size());
+    }
+    // Everything the program has sent so far (kept across calls).
+    QByteArray received() {
+        char chunk[512];
+        ssize_t n;
+        while ((n = ::read(master, chunk, sizeof chunk)) > 0)
+            got.append(chunk, n);
+        return got;
+    }
+    QByteArray got;
+};
+
+// Runs `body` and returns the number of the RunError it raised (0 when none).
+template <typename Body>
+int errorNumberOf(Body body, QString* description = nullptr) {
+    try {
+        body();
+    } catch (const RunError& e) {
+        if (description)
+            *description = e.description();
+        return e.number();
+    }
+    return 0;
+}
+
+}  // namespace
+
+class PortMapTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<QtPortFactory> factory_;
+
+    std::unique_ptr<SerialControl> controlOn(int com, const QString& path) {
+        factory_->map().setSessionMapping(com, path);
+        auto control = factory_->create();
+        control->setCommPort(static_cast<qint16>(com));
+        control->setSettings(QStringLiteral("38400,N,8,1"));
+        control->setDTREnable(true);
+        control->setRTSEnable(true);
+        return control;
+    }
+
+private slots:
+    void init() {
+        settings_ = std::make_unique<SettingsStore>(dir_.filePath(QStringLiteral("ports.ini")));
+        factory_ = std::make_unique<QtPortFactory>(settings_.get());
+    }
+    void cleanup() {
+        factory_.reset();
+        settings_.reset();
+        QFile::remove(dir_.filePath(QStringLiteral("ports.ini")));
+    }
+
+    void defaultPaths_data() {
+        QTest::addColumn<int>("com");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("COM1") << 1 << "/dev/ttyS0";
+        QTest::newRow("COM8") << 8 << "/dev/ttyS7";
+        QTest::newRow("COM9") << 9 << "/dev/ttyUSB0";
+        QTest::newRow("COM24") << 24 << "/dev/ttyUSB15";
+        QTest::newRow("COM25") << 25 << "/dev/ttyACM0";
+        QTest::newRow("COM32") << 32 << "/dev/ttyACM7";
+        QTest::newRow("COM0 has none") << 0 << "";
+        QTest::newRow("COM33 has none") << 33 << "";
+        QTest::newRow("COM-1 has none") << -1 << "";
+    }
+    void defaultPaths() {
+        QFETCH(int, com);
+        QFETCH(QString, path);
+        QCOMPARE(PortMap::defaultPathFor(com), path);
+        QCOMPARE(factory_->devicePathFor(com), path);
+    }
+
+    void storedMappingOverridesDefault() {
+        settings_->set(QStringLiteral("Ports"), QStringLiteral("com12"),
+                       QStringLiteral("/dev/rfcomm0"));
+        QCOMPARE(factory_->devicePathFor(12), QStringLiteral("/dev/rfcomm0"));
+        QCOMPARE(factory_->devicePathFor(13), QStringLiteral("/dev/ttyUSB4"));
+        // The key is matched whatever its spelling, and a second spelling replaces it.
+        settings_->set(QStringLiteral("Ports"), QStringLiteral("COM12"),
+                       QStringLiteral("/dev/serial/by-id/cable"));
+        QCOMPARE(factory_->devicePathFor(12), QStringLiteral("/dev/serial/by-id/cable"));
+        // An empty value means no mapping.
+        settings_->set(QStringLiteral("Ports"), QStringLiteral("COM12"), QString());
+        QCOMPARE(factory_->devicePathFor(12), QStringLiteral("/dev/ttyUSB3"));
+    }
+
+    void sessionMappingWinsForThisRunOnly() {
+        settings_->set(QStringLiteral("Ports"), QStringLiteral("COM12"), QStringLiteral("/dev/a"));
+        factory_->map().setSessionMapping(12, QStringLiteral("/dev/pts/99"));
+        QCOMPARE(factory_->devicePathFor(12), QStringLiteral("/dev/pts/99"));
+        QCOMPARE(settings_->get(QStringLiteral("Ports"), QStringLiteral("COM12"), QString()),
+                 QStringLiteral("/dev/a"));
+        factory_->map().setSessionMapping(12, QString());
+        QCOMPARE(factory_->devicePathFor(12), QStringLiteral("/dev/a"));
+    }
+
+    void presenceOfMappedPaths() {
+        RawPty pty;
+        QVERIFY(!pty.path.isEmpty());
+        const QString plainFile = dir_.filePath(QStringLiteral("not-a-tty"));
+        QFile f(plainFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+
+        PortMap& map = factory_->map();
+        map.setSessionMapping(3, pty.path);
+        map.setSessionMapping(4, QStringLiteral("/nonexistent/ttyX"));
+        map.setSessionMapping(5, plainFile);
+        QVERIFY(map.isPresent(3));
+        QVERIFY(!map.isPresent(4));
+        QVERIFY(!map.isPresent(5));
+        QVERIFY(!map.isPresent(0));
+        QVERIFY(!map.isPresent(33));
+
+        // PortPresent takes the 0-based index of the COM port.
+        auto control = factory_->create();
+        QCOMPARE(control->PortPresent(qint16(2)), qint16(1));
+        QCOMPARE(control->PortPresent(qint16(3)), qint16(0));
+    }
+
+    void openFailures_data() {
+        QTest::addColumn<int>("com");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("error");
+        QTest::newRow("missing device") << 12 << "/nonexistent/ttyUSB3"
+                                        << "38400,N,8,1" << 68;
+        QTest::newRow("COM0") << 0 << ""
+                              << "38400,N,8,1" << 8002;
+        QTest::newRow("COM33") << 33 << ""
+                               << "38400,N,8,1" << 8002;
+        QTest::newRow("bad parity") << 12 << "PTY"
+                                    << "38400,X,8,1" << 380;
+        QTest::newRow("nine data bits") << 12 << "PTY"
+                                        << "38400,N,9,1" << 380;
+        QTest::newRow("no speed") << 12 << "PTY"
+                                  << ",N,8,1" << 380;
+        QTest::newRow("too few fields") << 12 << "PTY"
+                                        << "38400,N,8" << 380;
+        QTest::newRow("three stop bits") << 12 << "PTY"
+                                         << "38400,N,8,3" << 380;
+    }
+    void openFailures() {
+        QFETCH(int, com);
+        QFETCH(QString, path);
+        QFETCH(QString, settings);
+        QFETCH(int, error);
+        RawPty pty;
+        if (path == QLatin1String("PTY"))
+            path = pty.path;
+        auto control = controlOn(com, path);
+        control->setSettings(settings);
+        QCOMPARE(errorNumberOf([&] { control->setPortOpen(true); }), error);
+        QVERIFY(!control->PortOpen());
+        QCOMPARE(errorNumberOf([&] { control->Output("x"); }), 8012);
+    }
+
+    void busyWhenHeldExclusivelyByAnotherProgram() {
+        RawPty pty;
+        const int holder = ::open(QFile::encodeName(pty.path).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(holder >= 0);
+        QCOMPARE(::ioctl(holder, TIOCEXCL), 0);
+        auto control = controlOn(12, pty.path);
+        QString description;
+        QCOMPARE(errorNumberOf([&] { control->setPortOpen(true); }, &description), 8005);
+        QVERIFY2(description.contains(pty.path), qPrintable(description));
+        QVERIFY(!control->PortOpen());
+        ::ioctl(holder, TIOCNXCL);
+        ::close(holder);
+        QCOMPARE(errorNumberOf([&] { control->setPortOpen(true); }), 0);
+        QVERIFY(control->PortOpen());
+    }
+
+    void busyWhenOpenedTwice() {
+        RawPty pty;
+        auto first = controlOn(12, pty.path);
+        auto second = controlOn(12, pty.path);
+        first->setPortOpen(true);
+        QCOMPARE(errorNumberOf([&] { second->setPortOpen(true); }), 8005);
+        // Opening an open control is refused too; closing and opening again works.
+        QCOMPARE(errorNumberOf([&] { first->setPortOpen(true); }), 8005);
+        first->setPortOpen(false);
+        QVERIFY(!first->PortOpen());
+        QCOMPARE(errorNumberOf([&] { second->setPortOpen(true); }), 0);
+        first->setPortOpen(false);  // closing a closed port does nothing
+    }
+
+    void permissionDeniedNamesTheDeviceAndTheCure() {
+        if (::geteuid() == 0)
+            QSKIP("running as root, which bypasses file permissions: cannot provoke error 70");
+        const QString path = dir_.filePath(QStringLiteral("locked-tty"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0) == 0);
+        auto control = controlOn(12, path);
+        QString description;
+        QCOMPARE(errorNumberOf([&] { control->setPortOpen(true); }, &description), 70);
+        QVERIFY2(description.contains(path), qPrintable(description));
+        QVERIFY2(description.contains(QLatin1String("mode ----------")), qPrintable(description));
+        QVERIFY2(description.contains(
+                     QLatin1String("add yourself to the dialout group and log in again")),
+                 qPrintable(description));
+    }
+
+    // Bytes both ways, the receive event and the input buffer, over a real terminal.
+    void bytesAndReceiveEvent() {
+        RawPty pty;
+        auto control = controlOn(12, pty.path);
+        control->setRThreshold(10);
+        control->setPortOpen(true);
+        QVERIFY(control->PortOpen());
+        QCOMPARE(control->DevicePath(), pty.path);
+        QSignalSpy events(control.get(), &SerialControl::OnComm);
+
+        control->Output(QByteArray::fromHex("4148303239"));
+        control->Output(QByteArray(1, '\x06'));
+        QTRY_COMPARE_WITH_TIMEOUT(pty.received(), QByteArray::fromHex("414830323906"), 5000);
+
+        pty.send("AH029");
+        QTRY_COMPARE_WITH_TIMEOUT(control->InBufferCount(), 5, 5000);
+        QCOMPARE(events.count(), 0);  // below the threshold
+        pty.send(QByteArray::fromHex("0001000000"));
+        QTRY_VERIFY_WITH_TIMEOUT(events.count() >= 1, 5000);
+        QCOMPARE(control->CommEvent(), 2);
+
+        control->setInputLen(3);
+        QCOMPARE(control->Input(), QByteArray("AH0"));
+        control->setInputLen(0);
+        QCOMPARE(control->Input(), QByteArray("29") + QByteArray::fromHex("0001000000"));
+        QCOMPARE(control->Input(), QByteArray());
+
+        pty.send("noise");
+        QTRY_COMPARE_WITH_TIMEOUT(control->InBufferCount(), 5, 5000);
+        control->clearInBuffer();
+        QCOMPARE(control->InBufferCount(), 0);
+        QCOMPARE(pty.received(), QByteArray::fromHex("414830323906"));  // nothing sent
+    }
+
+    // The far end hangs up: one loss, the port closed, sends refused, a reopen fails cleanly.
+    void deviceGoingAwayIsOneLoss() {
+        RawPty pty;
+        auto control = controlOn(12, pty.path);
+        control->setPortOpen(true);
+        QVERIFY(!control->LinkLost());
+        pty.hangUp();
+        QTRY_VERIFY_WITH_TIMEOUT(control->LinkLost(), 5000);
+        QVERIFY(!control->PortOpen());
+        QCOMPARE(control->InBufferCount(), 0);
+        QCOMPARE(control->Input(), QByteArray());
+        QCOMPARE(errorNumberOf([&] { control->Output("x"); }), 8012);
+        QTest::qWait(20);  // let the deferred close run
+        QVERIFY(control->LinkLost());
+        QCOMPARE(errorNumberOf([&] { control->setPortOpen(true); }), 68);
+        control->setPortOpen(false);
+    }
+};
+
+QTEST_MAIN(PortMapTest)
+#include "test_link_portmap.moc"
