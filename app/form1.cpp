@@ -83,6 +83,11 @@ void Form1::buildControls() {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("client"));
     central->setFixedSize(kClientWidth, kClientHeight);
+    // The layout is drawn for an 8-point face at 96 dpi; larger desktop defaults would
+    // cut the instructions short.
+    QFont designFont = central->font();
+    designFont.setPointSize(8);
+    central->setFont(designFont);
     setCentralWidget(central);
 
     auto label = [](QWidget* parent, const char* name, const QString& text, QRect geometry) {
@@ -107,6 +112,10 @@ void Form1::buildControls() {
     lblInstructions->setWordWrap(true);
     lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblInstructions->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The longest text of the window: a touch smaller so that the driver address fits.
+    QFont instructionsFont = designFont;
+    instructionsFont.setPointSizeF(7.5);
+    lblInstructions->setFont(instructionsFont);
 
     Frame2 = new QGroupBox(QStringLiteral("Operation"), central);
     Frame2->setObjectName(QStringLiteral("Frame2"));
