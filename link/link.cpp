@@ -236,11 +236,13 @@ qint32 Link::queueCount(const QString& prefix) {
         }
         return static_cast<qint32>(qMin<quint32>(rx.FTRxQueue, INT32_MAX));
     }
+    // Asking the port is what reveals a device that has gone, so ask first.
+    const qint32 waiting = MSComm1().InBufferCount();
     if (MSComm1().LinkLost()) {
         markLinkLost(prefix);
         return 0;
     }
-    return MSComm1().InBufferCount();
+    return waiting;
 }
 
 void Link::bumpTimeoutCounter() {
@@ -301,12 +303,12 @@ void Link::receiveCom(qint32 wanted) {
     qint32 waiting = 0;
     for (;;) {
         ctx_.Pause(kPollMs);
+        waiting = comm.InBufferCount();
         if (comm.LinkLost()) {
             link.RxTimedOut = true;
             markLinkLost(QStringLiteral("Receive: "));
             return;
         }
-        waiting = comm.InBufferCount();
         if (waiting > lastCount) {
             lastCount = waiting;
             idlePolls = 0;
@@ -392,14 +394,12 @@ void Link::ReceiveFT(QByteArray& bytes, const qint32& wanted) {
         return;
     }
     SerialControl& comm = MSComm1();
-    if (comm.LinkLost()) {
-        bytes.clear();
-        ctx_.state.link.RxTimedOut = true;
-        markLinkLost(QStringLiteral("Receive: "));
-        return;
-    }
     comm.setInputLen(wanted);
     bytes = comm.Input();
+    if (comm.LinkLost()) {
+        ctx_.state.link.RxTimedOut = true;
+        markLinkLost(QStringLiteral("Receive: "));
+    }
 }
 
 void Link::sharedFtdiRead(QByteArray& target, qint32 wanted) {

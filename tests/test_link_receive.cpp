@@ -1,0 +1,392 @@
+#include <QtTest>
+
+#include "app/errors.h"
+#include "support/linkenv.h"
+
+namespace {
+
+QByteArray counting(int n, int from = 0) {
+    QByteArray b;
+    for (int i = 0; i < n; ++i)
+        b.append(static_cast<char>(from + i));
+    return b;
+}
+
+const QByteArray kNothing(1, '\0');  // what RxBuffer holds after a receive that got nothing
+const QString kLost = QStringLiteral("Receive: the connection to the radio was lost");
+
+}  // namespace
+
+class LinkReceiveTest : public QObject {
+    Q_OBJECT
+private slots:
+    // ---- COM port ----------------------------------------------------------------------
+
+    void comKeepsTheNewestBytes() {
+        LinkEnv env;
+        const qint64 t0 = env.openCom(3);
+        env.ports->inject(3, counting(12));
+        env.link().Receive(10);
+
+        QCOMPARE(env.rx().RxBuffer, counting(10, 2));
+        QCOMPARE(env.log(), (QStringList{QStringLiteral("Receive01: try to receive 10 bytes"),
+                                         QStringLiteral("Receive05: received 12 bytes")}));
+        QVERIFY(!env.linkState().RxTimedOut);
+        QCOMPARE(env.link().GetInBufferCount(), 0);
+        QCOMPARE(env.timeoutCaption(), QStringLiteral("0 timeouts"));
+        QCOMPARE(env.nowMs() - t0, 5);  // one poll
+        QVERIFY(!env.rx().ReceiveBusy);
+    }
+
+    void comSilenceTimesOutAndLeavesTheBytesWaiting() {
+        LinkEnv env;
+        const qint64 t0 = env.openCom(3);
+        env.ports->inject(3, counting(6));
+        env.link().Receive(10);
+
+        // The first poll sees the 6 bytes, then 101 polls without growth.
+        QCOMPARE(env.nowMs() - t0, 5 + 101 * 5);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.timeoutCaption(), QStringLiteral(" 1 timeouts"));
+        QCOMPARE(
+            env.log(),
+            (QStringList{QStringLiteral("Receive01: try to receive 10 bytes"),
+                         QStringLiteral("Receive04:  1 timeouts. InBufferCount=6. Lastcount=6"),
+                         QStringLiteral("Receive06: received 0 bytes. 6 waiting in buffer.")}));
+        QCOMPARE(env.rx().RxBuffer, kNothing);
+        QCOMPARE(env.link().GetInBufferCount(), 6);
+        QVERIFY(!env.rx().ReceiveBusy);
+
+        // The next time-out counts on; the waiting bytes are part of the next receive.
+        env.link().Receive(10);
+        QCOMPARE(env.timeoutCaption(), QStringLiteral(" 2 timeouts"));
+        env.ports->inject(3, counting(4, 6));
+        env.link().Receive(10);
+        QCOMPARE(env.rx().RxBuffer, counting(10));
+        QVERIFY(!env.linkState().RxTimedOut);
+    }
+
+    void comSlowSteadyStreamNeverTimesOut() {
+        LinkEnv env;
+        const qint64 t0 = env.openCom(3);
+        // One byte every 500 ms: each new byte restarts the silence count just in time.
+        for (int i = 0; i < 4; ++i)
+            env.clock.afterMs(500 * (i + 1), [&env, i] {
+                env.ports->inject(3, QByteArray(1, static_cast<char>(0x40 + i)));
+            });
+        env.link().Receive(4);
+        QVERIFY(!env.linkState().RxTimedOut);
+        QCOMPARE(env.rx().RxBuffer, QByteArray("@ABC"));
+        QCOMPARE(env.nowMs() - t0, 2000);
+        QCOMPARE(env.timeoutCaption(), QStringLiteral("0 timeouts"));
+    }
+
+    void comClosedPortGivesOneZeroByte() {
+        LinkEnv env;
+        env.ports->ports[3] = {};
+        env.linkState().PortNumber = 3;
+        env.linkState().RxTimedOut = true;
+        env.rx().RxBuffer = QByteArray("old");
+        env.link().Receive(10);
+        QCOMPARE(env.log(), QStringList{QStringLiteral("Receive01: try to receive 10 bytes")});
+        QCOMPARE(env.rx().RxBuffer, kNothing);
+        QVERIFY(env.linkState().RxTimedOut);  // left as it was
+        QVERIFY(!env.linkState().LinkLost);
+        QCOMPARE(env.nowMs(), 0);
+    }
+
+    void comNestedReceiveWaitsForTheOuterOne_data() {
+        QTest::addColumn<int>("busyForMs");
+        QTest::addColumn<int>("passes");
+        QTest::newRow("outer receive ends") << 15 << 3;
+        QTest::newRow("outer receive never ends") << -1 << 101;
+    }
+    void comNestedReceiveWaitsForTheOuterOne() {
+        QFETCH(int, busyForMs);
+        QFETCH(int, passes);
+        LinkEnv env;
+        env.openCom(3);
+        env.ports->inject(3, counting(2));
+        env.rx().ReceiveBusy = true;
+        if (busyForMs >= 0)
+            env.clock.afterMs(busyForMs, [&env] { env.rx().ReceiveBusy = false; });
+        env.link().Receive(2);
+
+        QStringList expected{QStringLiteral("Receive01: try to receive 2 bytes")};
+        for (int i = 0; i < passes; ++i)
+            expected << QStringLiteral("Receive02: entered send/receive busy");
+        expected << QStringLiteral("Receive03: exit send/receive busy. Count=") +
+                        QString::number(passes)
+                 << QStringLiteral("Receive05: received 2 bytes");
+        QCOMPARE(env.log(), expected);
+        QCOMPARE(env.rx().RxBuffer, counting(2));
+        QVERIFY(!env.rx().ReceiveBusy);
+    }
+
+    void comBusyFlagIsClearedWhenTheReceiveIsAbandoned() {
+        LinkEnv env;
+        env.openCom(3);
+        env.clock.afterMs(20, [&env] { env.ctx->requestShutdown(); });
+        QVERIFY_THROWS_EXCEPTION(ShutdownRequested, env.link().Receive(10));
+        QVERIFY(!env.rx().ReceiveBusy);
+    }
+
+    void comPulledCableIsReportedOnce() {
+        LinkEnv env;
+        SimRadio& radio = env.radioOnCom(3);
+        const qint64 t0 = env.openCom(3);
+        env.clock.afterMs(100, [&radio] { radio.pullCable(); });
+        env.link().Receive(10);
+
+        QCOMPARE(env.nowMs() - t0, 100);  // noticed at the next poll, not after the time-out
+        QCOMPARE(env.log(),
+                 (QStringList{QStringLiteral("Receive01: try to receive 10 bytes"), kLost}));
+        QVERIFY(env.linkState().LinkLost);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.rx().RxBuffer, kNothing);
+        QCOMPARE(env.timeoutCaption(), QStringLiteral("0 timeouts"));
+        QVERIFY(!env.rx().ReceiveBusy);
+
+        // A transfer that calls again gets the same answer at once, without a second report.
+        env.linkState().RxTimedOut = false;
+        env.link().Receive(10);
+        QCOMPARE(env.nowMs() - t0, 100);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.link().GetInBufferCount(), 0);
+        QByteArray block("x");
+        env.link().ReceiveFT(block, 64);
+        QVERIFY(block.isEmpty());
+        QCOMPARE(env.log().count(kLost), 1);
+        QCOMPARE(env.log().size(), 3);
+    }
+
+    void comLossFirstSeenByTheQueueCount() {
+        LinkEnv env;
+        SimRadio& radio = env.radioOnCom(3);
+        env.openCom(3);
+        radio.pullCable();
+        QCOMPARE(env.link().GetInBufferCount(), 0);
+        QVERIFY(env.linkState().LinkLost);
+        QCOMPARE(
+            env.log(),
+            QStringList{QStringLiteral("GetInBufferCount: the connection to the radio was lost")});
+    }
+
+    void comReceiveFTTakesWithoutWaiting_data() {
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<int>("taken");
+        QTest::newRow("more than wanted") << 70 << 64;
+        QTest::newRow("fewer than wanted") << 3 << 3;
+        QTest::newRow("none") << 0 << 0;
+    }
+    void comReceiveFTTakesWithoutWaiting() {
+        QFETCH(int, waiting);
+        QFETCH(int, taken);
+        LinkEnv env;
+        const qint64 t0 = env.openCom(3);
+        env.ports->inject(3, counting(waiting));
+        env.linkState().RxTimedOut = true;
+        QByteArray block;
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(block, counting(taken));
+        QCOMPARE(env.link().GetInBufferCount(), waiting - taken);
+        QVERIFY(env.linkState().RxTimedOut);  // not the business of this path
+        QVERIFY(env.log().isEmpty());
+        QCOMPARE(env.nowMs(), t0);
+    }
+
+    // ---- The time-out counter ----------------------------------------------------------
+
+    void timeoutCounter_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("after the read's reset") << "0 timeouts"
+                                                << " 1 timeouts";
+        QTest::newRow("counting on") << " 9 timeouts"
+                                     << " 10 timeouts";
+        QTest::newRow("start-up caption") << "0"
+                                          << " 1 timeouts";
+        QTest::newRow("empty") << ""
+                               << " 1 timeouts";
+        QTest::newRow("not a number") << "timeouts"
+                                      << " 1 timeouts";
+        QTest::newRow("negative") << "-3 timeouts"
+                                  << "-2 timeouts";
+        QTest::newRow("up to zero") << "-1 timeouts"
+                                    << " 0 timeouts";
+    }
+    void timeoutCounter() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        LinkEnv env;
+        env.form().lblTimeoutCount->setText(before);
+        env.link().bumpTimeoutCounter();
+        QCOMPARE(env.timeoutCaption(), after);
+    }
+
+    // ---- FTDI device -------------------------------------------------------------------
+
+    void ftdiReceiveTakesWhatArrived() {
+        LinkEnv env;
+        SimRadio& radio = env.radioOnFtdi("Cable");
+        env.openFtdi("Cable");
+        radio.pressBand(env.clock.nowNs());
+        env.link().Receive(10);
+        QCOMPARE(env.rx().RxBuffer, radio.identity);
+        QVERIFY(!env.linkState().RxTimedOut);
+        QCOMPARE(env.log(), (QStringList{QStringLiteral("Receive01: try to receive 10 bytes"),
+                                         QStringLiteral("Receive05: received 10 bytes")}));
+    }
+
+    void ftdiReceiveSilence() {
+        LinkEnv env;
+        const qint64 t0 = env.openFtdi("Cable");
+        env.link().Receive(10);
+        QCOMPARE(env.nowMs() - t0, 101 * 5);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.rx().RxBuffer, kNothing);
+        QCOMPARE(
+            env.log(),
+            (QStringList{QStringLiteral("Receive01: try to receive 10 bytes"),
+                         QStringLiteral("Receive04:  1 timeouts. InBufferCount=0. Lastcount=0"),
+                         QStringLiteral("Receive06: received 0 bytes. 0 waiting in buffer.")}));
+    }
+
+    void ftdiBlockRead_data() {
+        QTest::addColumn<quint32>("readStatus");
+        QTest::newRow("status 0") << FT_OK;
+        QTest::newRow("status 4 counts as complete") << FT_IO_ERROR;
+    }
+    void ftdiBlockRead() {
+        QFETCH(quint32, readStatus);
+        LinkEnv env;
+        SimRadio& radio = env.radioOnFtdi("Cable");
+        env.openFtdi("Cable");
+        env.d2xx->readStatus = readStatus;
+        radio.pressBand(env.clock.nowNs());
+        env.link().Receive(10);
+        env.link().SendACK();
+        env.form().txtErrors->clearLog();
+        env.linkState().RxTimedOut = true;
+
+        QByteArray block;
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(block, radio.memory.left(64));
+        QVERIFY(!env.linkState().RxTimedOut);
+        QVERIFY(env.log().isEmpty());
+        QCOMPARE(env.linkState().FTStatus, readStatus);
+        QCOMPARE(env.rx().FTBytesRead, 64u);
+    }
+
+    void ftdiBlockReadTimesOutWithTheStaleByte() {
+        LinkEnv env;
+        const qint64 t0 = env.openFtdi("Cable");
+        env.rx().FTRxBytes[0] = '\xAB';  // left by an earlier read
+        env.linkState().RxTimedOut = false;
+        QByteArray block;
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(env.nowMs() - t0, 1000);  // the device's read time-out
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.log(), (QStringList{QStringLiteral("FT_Read timeout ftStatus=0"),
+                                         QStringLiteral("Receive04:  1 timeouts. BytesRead=0")}));
+        QCOMPARE(block, QByteArray(1, '\xAB'));
+        QCOMPARE(env.timeoutCaption(), QStringLiteral(" 1 timeouts"));
+    }
+
+    void ftdiReadErrorStillDeliversWhatCame() {
+        LinkEnv env;
+        env.openFtdi("Cable");
+        env.d2xx->fail[QStringLiteral("FT_Read")] = FT_OTHER_ERROR;
+        QByteArray block;
+        env.link().ReceiveFT(block, 64);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.log(), QStringList{QStringLiteral("FT_Read error ftStatus=18")});
+        QCOMPARE(env.timeoutCaption(), QStringLiteral("0 timeouts"));
+        QCOMPARE(block.size(), 1);
+        QVERIFY(!env.linkState().LinkLost);
+    }
+
+    void ftdiPulledCable() {
+        LinkEnv env;
+        SimRadio& radio = env.radioOnFtdi("Cable");
+        const qint64 t0 = env.openFtdi("Cable");
+        env.clock.afterMs(50, [&radio] { radio.pullCable(); });
+        env.link().Receive(10);
+        QCOMPARE(env.nowMs() - t0, 50);
+        QVERIFY(env.linkState().LinkLost);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.rx().RxBuffer, kNothing);
+        QCOMPARE(env.log(),
+                 (QStringList{QStringLiteral("Receive01: try to receive 10 bytes"), kLost}));
+
+        env.form().txtErrors->clearLog();
+        QByteArray block;
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(env.log(), QStringList{QStringLiteral("FT_Read error ftStatus=2")});
+        QCOMPARE(env.link().GetInBufferCount(), 0);
+    }
+
+    void ftdiLossFirstSeenByABlockRead() {
+        LinkEnv env;
+        SimRadio& radio = env.radioOnFtdi("Cable");
+        env.openFtdi("Cable");
+        radio.pullCable();
+        QByteArray block;
+        env.link().ReceiveFT(block, 64);
+        QVERIFY(env.linkState().LinkLost);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.log(), (QStringList{QStringLiteral("FT_Read error ftStatus=2"), kLost}));
+    }
+
+    // ---- Counts the buffers cannot hold ------------------------------------------------
+
+    void countOutOfRange_data() {
+        QTest::addColumn<bool>("ftdi");
+        QTest::addColumn<bool>("blockRead");
+        QTest::addColumn<int>("count");
+        QTest::newRow("COM receive of 0") << false << false << 0;
+        QTest::newRow("COM receive of -1") << false << false << -1;
+        QTest::newRow("COM block read of 0") << false << true << 0;
+        QTest::newRow("FTDI receive of 0") << true << false << 0;
+        QTest::newRow("FTDI receive of 4097") << true << false << 4097;
+        QTest::newRow("FTDI block read of 4097") << true << true << 4097;
+        QTest::newRow("FTDI block read of -5") << true << true << -5;
+    }
+    void countOutOfRange() {
+        QFETCH(bool, ftdi);
+        QFETCH(bool, blockRead);
+        QFETCH(int, count);
+        LinkEnv env;
+        if (ftdi)
+            env.openFtdi("Cable");
+        else
+            env.openCom(3);
+        env.rx().RxBuffer = QByteArray("kept");
+        QByteArray block("kept");
+        try {
+            if (blockRead)
+                env.link().ReceiveFT(block, count);
+            else
+                env.link().Receive(count);
+            QFAIL("no error raised");
+        } catch (const RunError& e) {
+            QCOMPARE(e.number(), 9);
+        }
+        QCOMPARE(env.rx().RxBuffer, QByteArray("kept"));
+        QCOMPARE(block, QByteArray("kept"));
+        QVERIFY(env.log().isEmpty());
+    }
+
+    void ftdiLargestCountIsAccepted() {
+        LinkEnv env;
+        env.openFtdi("Cable");
+        QByteArray block;
+        env.link().ReceiveFT(block, 4096);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(block.size(), 1);
+        QCOMPARE(env.log().first(), QStringLiteral("FT_Read timeout ftStatus=0"));
+    }
+};
+
+QTEST_MAIN(LinkReceiveTest)
+#include "test_link_receive.moc"
