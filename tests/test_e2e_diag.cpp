@@ -1,0 +1,78 @@
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QtTest>
+
+#include "diag/comportdiag.h"
+#include "link/clock.h"
+#include "link/qtserialcontrol.h"
+#include "support/testenv.h"
+
+// The COM port identifier with real serial ports, finding the simulated radio program on
+// a pseudo-terminal mapped to COM12.
+class E2eDiagTest : public QObject {
+    Q_OBJECT
+private slots:
+    void identifierFindsTheRadioOnAPty() {
+        const QString program = qEnvironmentVariable("QUORLINK_RADIO");
+        if (program.isEmpty())
+            QSKIP("QUORLINK_RADIO does not name the simulated radio program");
+        QProcess radio;
+        radio.start(program, {});
+        QVERIFY2(radio.waitForStarted(5000), qPrintable(radio.errorString()));
+        const auto endRadio = qScopeGuard([&] {
+            radio.closeWriteChannel();  // end of input ends the program
+            if (!radio.waitForFinished(3000)) {
+                radio.kill();
+                radio.waitForFinished(3000);
+            }
+        });
+        QDeadlineTimer deadline(5000);
+        while (!radio.canReadLine() && !deadline.hasExpired())
+            radio.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 1)));
+        const QString first = QString::fromLocal8Bit(radio.readLine()).trimmed();
+        QVERIFY2(first.startsWith(QLatin1String("PTY /")), qPrintable(first));
+        const QString ptyPath = first.mid(4);
+
+        QTemporaryDir dir;
+        SettingsStore settings(dir.filePath(QStringLiteral("Quorlink.ini")));
+        settings.set(QStringLiteral("Ports"), QStringLiteral("COM12"), ptyPath);
+        SystemClock clock;
+        ScriptedMessageBoxes boxes;
+        QtPortFactory ports(&settings);
+        Services services;
+        services.clock = &clock;
+        services.boxes = &boxes;
+        services.settings = &settings;
+        services.ports = &ports;
+        AppContext ctx(services);
+        ctx.quitApplication = [] {};
+
+        ComPortDiag diag(ctx);
+        QCOMPARE(diag.Text1[11]->toolTip(), ptyPath);
+        diag.show();
+        diag.cmdDetect->click();
+        QCOMPARE(diag.Text1[11]->text(), QStringLiteral("COM12 Found"));
+        QVERIFY(diag.txtErrors->lines().contains(
+            QStringLiteral("Quorlink V1.0.6: Open OK for port 12")));
+
+        radio.write("band\n");
+        QTRY_COMPARE_WITH_TIMEOUT(diag.cmdSetComPort->text(),
+                                  QStringLiteral("Set to Com 12 and Exit"), 5000);
+        QVERIFY(diag.txtErrors->lines().contains(
+            QStringLiteral("Port 12 Data ") +
+            QString::fromLatin1(SimRadio::identityAH029().toHex().toUpper()) +
+            QStringLiteral(" on COM 12")));
+
+        diag.cmdSetComPort->click();
+        QCOMPARE(settings.get(QStringLiteral("Settings"), QStringLiteral("CommPort"), QString()),
+                 QStringLiteral("12"));
+        QCOMPARE(ctx.state.link.PortNumber, qint16(12));
+        QVERIFY(!diag.MSComm1[11]->PortOpen());
+        QVERIFY(boxes.shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(E2eDiagTest)
+#include "test_e2e_diag.moc"
