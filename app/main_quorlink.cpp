@@ -19,8 +19,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorlink.svg")));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Reads and writes the clone memory of VX-8 and VX-8D handheld radios."));
+    parser.setApplicationDescription(
+        QStringLiteral("Reads and writes the clone memory of VX-8 and VX-8D handheld radios."));
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption settingsOption(
@@ -31,8 +31,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("demo"),
         QStringLiteral("Talk to a simulated VX-8 on a pseudo-terminal instead of a cable. "
                        "Stored settings are not changed."));
+    QCommandLineOption demoIfNoCableOption(
+        QStringLiteral("demo-if-no-cable"),
+        QStringLiteral("Start as with --demo when the configured cable (COM port or FTDI "
+                       "device) is not there."));
     parser.addOption(settingsOption);
     parser.addOption(demoOption);
+    parser.addOption(demoIfNoCableOption);
     parser.process(app);
 
     SettingsStore settings(parser.value(settingsOption));
@@ -58,6 +63,11 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "quorlink: %s\n", qPrintable(error));
             return 1;
         }
+    } else if (parser.isSet(demoIfNoCableOption) && configuredCableMissing(ctx, ports)) {
+        // Without the demo the program is still useful: say why and go on without it.
+        const QString error = startDemoRadio(ctx, ports);
+        if (!error.isEmpty())
+            std::fprintf(stderr, "quorlink: no cable found and %s\n", qPrintable(error));
     }
     window.show();
     return app.exec();

@@ -55,6 +55,12 @@ void SimRadio::pressBand(qint64 nowNs) {
     schedule(faults.noise + identity, nowNs);
 }
 
+void SimRadio::powerCycle() {
+    out_.clear();
+    incoming_.clear();
+    mode_ = Mode::Idle;
+}
+
 void SimRadio::fromPc(const QByteArray& bytes, qint64 nowNs) {
     if (cablePulled_)
         return;

@@ -54,6 +54,9 @@ public:
     // When the next byte not yet taken reaches the PC; -1 when nothing is on its way.
     qint64 nextDueNs() const;
     bool cablePulled() const { return cablePulled_; }
+    // Switched off and on again in clone mode: whatever it was sending or taking is
+    // dropped and it waits, as after MODE, for a write or a press of [BAND].
+    void powerCycle();
     void pullCable() { cablePulled_ = true; }
 
     // What the radio saw.
