@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -294,6 +295,45 @@ private slots:
         QVERIFY(control->LinkLost());
         QCOMPARE(errorNumberOf([&] { control->setPortOpen(true); }), 68);
         control->setPortOpen(false);
+    }
+
+    // Without libftdi the COM ports still work and every D2XX call says the library is
+    // missing, which the FTDI detector tells apart from every other failure.
+    void missingFtdiLibraryRaises53Everywhere() {
+        const QByteArray saved = qgetenv("QUORLINK_LIBFTDI");
+        qputenv("QUORLINK_LIBFTDI", "/nonexistent/libftdi1.so.2");
+        auto d2xx = createLibFtdiD2xx();
+        quint32 count = 0;
+        FT_HANDLE handle = 0;
+        quint8 buffer[FT_BUFFER_SIZE] = {};
+        quint32 n = 0;
+        const std::function<void()> calls[] = {
+            [&] { d2xx->FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY); },
+            [&] { d2xx->FT_ListDevices(0, buffer, FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION); },
+            [&] { d2xx->FT_OpenEx(buffer, FT_OPEN_BY_DESCRIPTION, &handle); },
+            [&] { d2xx->FT_SetBaudRate(1, 38400); },
+            [&] { d2xx->FT_SetDataCharacteristics(1, 8, 0, 0); },
+            [&] { d2xx->FT_SetFlowControl(1, 0, 0, 0); },
+            [&] { d2xx->FT_SetTimeouts(1, 1000, 0); },
+            [&] { d2xx->FT_SetChars(1, 0x7E, 1, 0, 0); },
+            [&] { d2xx->FT_Purge(1, 3); },
+            [&] { d2xx->FT_GetQueueStatus(1, &n); },
+            [&] { d2xx->FT_Read(1, buffer, 10, &n); },
+            [&] { d2xx->FT_Write(1, buffer, 1, &n); },
+            [&] { d2xx->FT_Close(1); },
+        };
+        int index = 0;
+        for (const auto& call : calls) {
+            QString description;
+            QCOMPARE(errorNumberOf(call, &description), 53);
+            QVERIFY2(description == QLatin1String("File not found: /nonexistent/libftdi1.so.2"),
+                     qPrintable(QStringLiteral("call %1: %2").arg(index).arg(description)));
+            ++index;
+        }
+        if (saved.isEmpty())
+            qunsetenv("QUORLINK_LIBFTDI");
+        else
+            qputenv("QUORLINK_LIBFTDI", saved);
     }
 };
 

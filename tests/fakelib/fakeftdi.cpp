@@ -1,0 +1,309 @@
+// A stand-in for libftdi1 with the same entry points, loaded by the FTDI adapter's tests in
+// place of the real library. Devices, arriving bytes and unplugging are set up through the
+// fakeftdi_* functions; every configuration call is recorded as a line of text.
+#include <libftdi1/ftdi.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Device {
+    int product = 0;
+    std::string description;
+    int stringsError = 0;  // what reading its description returns, 0: it works
+    int openError = 0;     // what opening it returns, 0: it works
+    bool present = true;
+    bool open = false;
+    std::deque<unsigned char> rx;  // bytes the chip holds for the PC
+    struct Later {
+        std::string bytes;
+        int afterReads;
+    };
+    std::vector<Later> later;  // bytes that arrive after that many more reads
+    std::string written;
+};
+
+std::vector<Device> devices;
+std::vector<std::string> calls;
+std::map<std::string, int> failures;
+int contexts = 0;
+
+void record(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void record(const char* format, ...) {
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    calls.emplace_back(line);
+}
+
+Device* deviceOf(ftdi_context* ftdi) {
+    if (!ftdi || !ftdi->usb_dev)
+        return nullptr;
+    const auto index = reinterpret_cast<std::intptr_t>(ftdi->usb_dev) - 1;
+    return index >= 0 && index < static_cast<std::intptr_t>(devices.size()) ? &devices[index]
+                                                                            : nullptr;
+}
+
+// The result a call gives: a failure asked for, else 0.
+int outcome(const char* function) {
+    auto it = failures.find(function);
+    return it == failures.end() ? 0 : it->second;
+}
+
+}  // namespace
+
+extern "C" {
+
+// ---- test controls -------------------------------------------------------------------
+
+__attribute__((visibility("default"))) void fakeftdi_reset() {
+    devices.clear();
+    calls.clear();
+    failures.clear();
+}
+
+__attribute__((visibility("default"))) int fakeftdi_add(int product, const char* description,
+                                                        int stringsError, int openError) {
+    Device d;
+    d.product = product;
+    d.description = description;
+    d.stringsError = stringsError;
+    d.openError = openError;
+    devices.push_back(d);
+    return static_cast<int>(devices.size()) - 1;
+}
+
+__attribute__((visibility("default"))) void fakeftdi_arrive(int device, const char* bytes, int size,
+                                                            int afterReads) {
+    devices.at(device).later.push_back({std::string(bytes, size), afterReads});
+}
+
+__attribute__((visibility("default"))) void fakeftdi_unplug(int device) {
+    devices.at(device).present = false;
+}
+
+__attribute__((visibility("default"))) int fakeftdi_written(int device, char* out, int size) {
+    const std::string& w = devices.at(device).written;
+    const int n = static_cast<int>(w.size()) < size ? static_cast<int>(w.size()) : size;
+    std::memcpy(out, w.data(), n);
+    return n;
+}
+
+__attribute__((visibility("default"))) void fakeftdi_fail(const char* function, int result) {
+    failures[function] = result;
+}
+
+// The recorded calls, one a line.
+__attribute__((visibility("default"))) int fakeftdi_calls(char* out, int size) {
+    std::string all;
+    for (const std::string& c : calls)
+        all += c + "\n";
+    const int n = static_cast<int>(all.size()) < size - 1 ? static_cast<int>(all.size()) : size - 1;
+    std::memcpy(out, all.data(), n);
+    out[n] = 0;
+    return n;
+}
+
+__attribute__((visibility("default"))) int fakeftdi_contexts() {
+    return contexts;
+}
+
+__attribute__((visibility("default"))) int fakeftdi_is_open(int device) {
+    return devices.at(device).open ? 1 : 0;
+}
+
+// ---- the library ---------------------------------------------------------------------
+
+ftdi_context* ftdi_new(void) {
+    auto* ftdi = static_cast<ftdi_context*>(std::calloc(1, sizeof(ftdi_context)));
+    ftdi->usb_read_timeout = 5000;
+    ftdi->usb_write_timeout = 5000;
+    ++contexts;
+    return ftdi;
+}
+
+void ftdi_free(ftdi_context* ftdi) {
+    if (!ftdi)
+        return;
+    --contexts;
+    std::free(ftdi);
+}
+
+ftdi_version_info ftdi_get_library_version(void) {
+    return {1, 5, 0, "1.5", "fake"};
+}
+
+int ftdi_usb_find_all(ftdi_context*, ftdi_device_list** devlist, int vendor, int product) {
+    record("usb_find_all %04x:%04x", vendor, product);
+    *devlist = nullptr;
+    ftdi_device_list** tail = devlist;
+    int found = 0;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (!devices[i].present || vendor != 0x0403 || devices[i].product != product)
+            continue;
+        auto* node = static_cast<ftdi_device_list*>(std::calloc(1, sizeof(ftdi_device_list)));
+        node->dev = reinterpret_cast<libusb_device*>(static_cast<std::intptr_t>(i + 1));
+        *tail = node;
+        tail = &node->next;
+        ++found;
+    }
+    return found;
+}
+
+void ftdi_list_free(ftdi_device_list** devlist) {
+    for (ftdi_device_list* node = *devlist; node;) {
+        ftdi_device_list* next = node->next;
+        std::free(node);
+        node = next;
+    }
+    *devlist = nullptr;
+}
+
+int ftdi_usb_get_strings(ftdi_context*, libusb_device* dev, char*, int, char* description,
+                         int desc_len, char*, int) {
+    Device& d = devices.at(reinterpret_cast<std::intptr_t>(dev) - 1);
+    if (d.stringsError)
+        return d.stringsError;
+    if (description && desc_len > 0) {
+        std::strncpy(description, d.description.c_str(), desc_len - 1);
+        description[desc_len - 1] = 0;
+    }
+    return 0;
+}
+
+int ftdi_usb_open_desc(ftdi_context* ftdi, int vendor, int product, const char* description,
+                       const char* serial) {
+    record("usb_open_desc %04x:%04x \"%s\" %s", vendor, product,
+           description ? description : "(null)", serial ? serial : "(null)");
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        Device& d = devices[i];
+        if (!d.present || vendor != 0x0403 || d.product != product || !description ||
+            d.description != description)
+            continue;
+        if (d.openError)
+            return d.openError;
+        d.open = true;
+        ftdi->usb_dev = reinterpret_cast<libusb_device_handle*>(static_cast<std::intptr_t>(i + 1));
+        return 0;
+    }
+    return -3;
+}
+
+int ftdi_usb_close(ftdi_context* ftdi) {
+    Device* d = deviceOf(ftdi);
+    record("usb_close");
+    if (!d)
+        return -3;
+    d->open = false;
+    ftdi->usb_dev = nullptr;
+    return d->present ? 0 : -1;
+}
+
+int ftdi_set_baudrate(ftdi_context* ftdi, int baudrate) {
+    record("set_baudrate %d", baudrate);
+    Device* d = deviceOf(ftdi);
+    if (!d)
+        return -3;
+    return d->present ? outcome("set_baudrate") : -2;
+}
+
+int ftdi_set_line_property(ftdi_context* ftdi, ftdi_bits_type bits, ftdi_stopbits_type sbit,
+                           ftdi_parity_type parity) {
+    record("set_line_property %d %d %d", bits, sbit, parity);
+    Device* d = deviceOf(ftdi);
+    return d && d->present ? outcome("set_line_property") : -1;
+}
+
+int ftdi_setflowctrl(ftdi_context* ftdi, int flowctrl) {
+    record("setflowctrl %#x", flowctrl);
+    Device* d = deviceOf(ftdi);
+    return d && d->present ? outcome("setflowctrl") : -1;
+}
+
+int ftdi_set_event_char(ftdi_context* ftdi, unsigned char eventch, unsigned char enable) {
+    record("set_event_char %#x %d", eventch, enable);
+    Device* d = deviceOf(ftdi);
+    return d && d->present ? outcome("set_event_char") : -1;
+}
+
+int ftdi_set_error_char(ftdi_context* ftdi, unsigned char errorch, unsigned char enable) {
+    record("set_error_char %#x %d", errorch, enable);
+    Device* d = deviceOf(ftdi);
+    return d && d->present ? outcome("set_error_char") : -1;
+}
+
+int ftdi_set_latency_timer(ftdi_context* ftdi, unsigned char latency) {
+    record("set_latency_timer %d", latency);
+    return deviceOf(ftdi) ? 0 : -3;
+}
+
+int ftdi_tcioflush(ftdi_context* ftdi) {
+    record("tcioflush");
+    Device* d = deviceOf(ftdi);
+    if (!d || !d->present)
+        return -1;
+    d->rx.clear();
+    return outcome("tcioflush");
+}
+
+int ftdi_tciflush(ftdi_context* ftdi) {
+    record("tciflush");
+    Device* d = deviceOf(ftdi);
+    if (!d || !d->present)
+        return -1;
+    d->rx.clear();
+    return 0;
+}
+
+int ftdi_tcoflush(ftdi_context* ftdi) {
+    record("tcoflush");
+    return deviceOf(ftdi) ? 0 : -1;
+}
+
+int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
+    Device* d = deviceOf(ftdi);
+    if (!d)
+        return -666;
+    if (!d->present)
+        return -4;  // LIBUSB_ERROR_NO_DEVICE
+    if (const int fail = outcome("read_data"))
+        return fail;
+    for (auto it = d->later.begin(); it != d->later.end();) {
+        if (it->afterReads-- <= 0) {
+            d->rx.insert(d->rx.end(), it->bytes.begin(), it->bytes.end());
+            it = d->later.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    int n = 0;
+    while (n < size && !d->rx.empty()) {
+        buf[n++] = d->rx.front();
+        d->rx.pop_front();
+    }
+    return n;
+}
+
+int ftdi_write_data(ftdi_context* ftdi, const unsigned char* buf, int size) {
+    Device* d = deviceOf(ftdi);
+    if (!d)
+        return -666;
+    if (!d->present)
+        return -1;
+    if (const int fail = outcome("write_data"))
+        return fail;
+    d->written.append(reinterpret_cast<const char*>(buf), size);
+    return size;
+}
+
+}  // extern "C"
