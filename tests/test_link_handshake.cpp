@@ -6,10 +6,10 @@
 
 namespace {
 
-const QString kAboutToSend = QStringLiteral("SendACK: about to send ACK");
-const QString kAckSent = QStringLiteral("SendACK: ACK sent");
-const QString kAckFailed = QStringLiteral("SendACK: ACK failed");
-const QString kNakFailed = QStringLiteral("Write Failed sending NAK");
+const QString kAboutToSend = "SendACK: about to send ACK";
+const QString kAckSent = "SendACK: ACK sent";
+const QString kAckFailed = "SendACK: ACK failed";
+const QString kNakFailed = "Write Failed sending NAK";
 
 void send(Link& link, bool ack) {
     if (ack)
@@ -70,10 +70,10 @@ private slots:
         LinkEnv env;
         const qint64 t0 = env.openFtdi("Cable");
         if (writeStatus != FT_OK)
-            env.d2xx->fail[QStringLiteral("FT_Write")] = writeStatus;
+            env.d2xx->fail["FT_Write"] = writeStatus;
         send(env.link(), ack);
         // One byte written; no purge before it and no pause after it.
-        QCOMPARE(env.d2xx->calls, QStringList{QStringLiteral("FT_Write(1)")});
+        QCOMPARE(env.d2xx->calls, QStringList{"FT_Write(1)"});
         QCOMPARE(env.d2xx->devices[0].written, wire);
         QCOMPARE(env.log(), lines);
         QCOMPARE(env.nowMs(), t0);
@@ -144,7 +144,7 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<bool>("result");
         QTest::addColumn<QStringList>("lines");
-        const QString wrong = QStringLiteral("ReceiveAck: ACK not received. Received hex ");
+        const QString wrong = "ReceiveAck: ACK not received. Received hex ";
         QTest::newRow("ACK") << QByteArray("\x06") << 1 << true << QStringList{};
         QTest::newRow("NAK") << QByteArray("\x15") << 1 << false << QStringList{wrong + "15"};
         QTest::newRow("zero byte") << QByteArray(1, '\0') << 1 << false << QStringList{wrong + "0"};
@@ -220,7 +220,7 @@ private slots:
         });
         QVERIFY(!env.link().ReceiveAck(2));
         QCOMPARE(env.nowMs() - t0, 100);  // stops after the pause in which it was pressed
-        QCOMPARE(env.log(), QStringList{QStringLiteral("ReceiveAck: cancelled by user")});
+        QCOMPARE(env.log(), QStringList{"ReceiveAck: cancelled by user"});
         QCOMPARE(env.link().GetInBufferCount(), 0);
         QCOMPARE(env.rx().AckPollCount, 2);
     }
@@ -281,9 +281,8 @@ private slots:
         const qint64 t0 = env.openFtdi("Cable");
         QVERIFY(!env.link().ReceiveAck(1));
         QCOMPARE(env.nowMs() - t0, 25 * 20);
-        QCOMPARE(env.log(),
-                 QStringList{QStringLiteral("ReceiveAck: timed out. Bytes in buffer=0")});
-        QCOMPARE(env.d2xx->calls, QStringList{QStringLiteral("FT_Purge(3)")});
+        QCOMPARE(env.log(), QStringList{"ReceiveAck: timed out. Bytes in buffer=0"});
+        QCOMPARE(env.d2xx->calls, QStringList{"FT_Purge(3)"});
     }
 
     void receiveAckNoticesALostLink_data() {
@@ -301,8 +300,7 @@ private slots:
         QCOMPARE(env.nowMs() - t0, 40);  // the poll after the pull, not 25 polls
         QCOMPARE(env.rx().AckPollCount, 3);
         QVERIFY(env.linkState().LinkLost);
-        QCOMPARE(env.log(),
-                 QStringList{QStringLiteral("ReceiveAck: the connection to the radio was lost")});
+        QCOMPARE(env.log(), QStringList{"ReceiveAck: the connection to the radio was lost"});
     }
 
     void receiveAckAfterAFailedSendStopsAtOnce() {
