@@ -71,7 +71,7 @@ ComPortDiag::~ComPortDiag() {
 }
 
 void ComPortDiag::buildControls() {
-    setFixedSize(650, 400);
+    setFixedSize(710, 400);
     for (int i = 0; i < kPortCount; ++i) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text1_%1").arg(i));
@@ -99,15 +99,19 @@ void ComPortDiag::buildControls() {
     txtErrors->setObjectName(QStringLiteral("txtErrors"));
     txtErrors->setGeometry(8, 20, rightWidth - 16, 152);
 
-    auto button = [this](const char* name, const QString& caption, int left) {
+    // Wide enough for "Set to Com 32 and Exit".
+    const int buttonWidth = (rightWidth - 16) / 3;
+    auto button = [this, buttonWidth](const char* name, const QString& caption, int left) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(left, 362, 128, 27);
+        b->setGeometry(left, 362, buttonWidth, 27);
         return b;
     };
     cmdDetect = button("cmdDetect", QStringLiteral("Detect ports"), right);
-    cmdSetComPort = button("cmdSetComPort", QStringLiteral("Set to Com n and Exit"), right + 136);
-    cmdClose = button("cmdClose", QStringLiteral("Exit without change"), right + 272);
+    cmdSetComPort =
+        button("cmdSetComPort", QStringLiteral("Set to Com n and Exit"), right + buttonWidth + 8);
+    cmdClose =
+        button("cmdClose", QStringLiteral("Exit without change"), right + 2 * (buttonWidth + 8));
 
     connect(cmdDetect, &QPushButton::clicked, this, [this] { cmdDetect_Click(); });
     connect(cmdSetComPort, &QPushButton::clicked, this, [this] { cmdSetComPort_Click(); });
