@@ -127,15 +127,11 @@ private slots:
                  FT_DEVICE_NOT_FOUND);
     }
 
-    void noDevices() {
+    void noDevicesNothingOpened() {
         quint32 count = 99;
         QCOMPARE(d2xx_->FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
         QCOMPARE(count, 0u);
-        FT_HANDLE handle = 7;
-        const QByteArray empty = descriptionBuffer(QByteArray());
-        QCOMPARE(d2xx_->FT_OpenEx(bytes(empty), FT_OPEN_BY_DESCRIPTION, &handle),
-                 FT_DEVICE_NOT_FOUND);
-        QCOMPARE(handle, 0u);
+        QCOMPARE(openDevice(QByteArray()), 0u);  // an empty description opens nothing
     }
 
     void opensTheDeviceNamedAndConfiguresIt() {
@@ -177,24 +173,20 @@ private slots:
                  FT_DEVICE_NOT_OPENED);
         QCOMPARE(handle, 0u);
 
-        fake_.add(0x6001, "Cable", 0, 0);
+        const int dev = fake_.add(0x6001, "Cable", 0, 0);
         const FT_HANDLE h = openDevice("Cable");
         fake_.fail("set_baudrate", -2);
         QCOMPARE(d2xx_->FT_SetBaudRate(h, 38400), FT_IO_ERROR);
         fake_.fail("set_baudrate", -1);
         QCOMPARE(d2xx_->FT_SetBaudRate(h, 38400), FT_INVALID_BAUD_RATE);
-        fake_.fail("set_event_char", -1);
-        QCOMPARE(d2xx_->FT_SetChars(h, 0x7E, 1, 0, 0), FT_IO_ERROR);
-        QCOMPARE(d2xx_->FT_SetDataCharacteristics(h, 9, 0, 0), FT_INVALID_PARAMETER);
         fake_.fail("write_data", -1);
         quint32 written = 99;
         QCOMPARE(d2xx_->FT_Write(h, bytes("x"), 1, &written), FT_IO_ERROR);
         QCOMPARE(written, 0u);
-        // A failed write is not a lost device: the next read works.
-        fake_.arrive(1, "ok", 2, 0);
+        // A refused write is not a lost device: the next read works.
+        fake_.arrive(dev, "ok", 2, 0);
         quint8 buffer[FT_BUFFER_SIZE];
         quint32 read = 0;
-        QCOMPARE(d2xx_->FT_SetTimeouts(h, 1000, 0), FT_OK);
         QCOMPARE(d2xx_->FT_Read(h, buffer, 2, &read), FT_OK);
         QCOMPARE(read, 2u);
         QCOMPARE(d2xx_->FT_Close(h), FT_OK);

@@ -66,14 +66,13 @@ extern "C" {
 
 // ---- test controls -------------------------------------------------------------------
 
-__attribute__((visibility("default"))) void fakeftdi_reset() {
+void fakeftdi_reset() {
     devices.clear();
     calls.clear();
     failures.clear();
 }
 
-__attribute__((visibility("default"))) int fakeftdi_add(int product, const char* description,
-                                                        int stringsError, int openError) {
+int fakeftdi_add(int product, const char* description, int stringsError, int openError) {
     Device d;
     d.product = product;
     d.description = description;
@@ -83,28 +82,27 @@ __attribute__((visibility("default"))) int fakeftdi_add(int product, const char*
     return static_cast<int>(devices.size()) - 1;
 }
 
-__attribute__((visibility("default"))) void fakeftdi_arrive(int device, const char* bytes, int size,
-                                                            int afterReads) {
+void fakeftdi_arrive(int device, const char* bytes, int size, int afterReads) {
     devices.at(device).later.push_back({std::string(bytes, size), afterReads});
 }
 
-__attribute__((visibility("default"))) void fakeftdi_unplug(int device) {
+void fakeftdi_unplug(int device) {
     devices.at(device).present = false;
 }
 
-__attribute__((visibility("default"))) int fakeftdi_written(int device, char* out, int size) {
+int fakeftdi_written(int device, char* out, int size) {
     const std::string& w = devices.at(device).written;
     const int n = static_cast<int>(w.size()) < size ? static_cast<int>(w.size()) : size;
     std::memcpy(out, w.data(), n);
     return n;
 }
 
-__attribute__((visibility("default"))) void fakeftdi_fail(const char* function, int result) {
+void fakeftdi_fail(const char* function, int result) {
     failures[function] = result;
 }
 
 // The recorded calls, one a line.
-__attribute__((visibility("default"))) int fakeftdi_calls(char* out, int size) {
+int fakeftdi_calls(char* out, int size) {
     std::string all;
     for (const std::string& c : calls)
         all += c + "\n";
@@ -114,11 +112,11 @@ __attribute__((visibility("default"))) int fakeftdi_calls(char* out, int size) {
     return n;
 }
 
-__attribute__((visibility("default"))) int fakeftdi_contexts() {
+int fakeftdi_contexts() {
     return contexts;
 }
 
-__attribute__((visibility("default"))) int fakeftdi_is_open(int device) {
+int fakeftdi_is_open(int device) {
     return devices.at(device).open ? 1 : 0;
 }
 
@@ -254,20 +252,6 @@ int ftdi_tcioflush(ftdi_context* ftdi) {
         return -1;
     d->rx.clear();
     return outcome("tcioflush");
-}
-
-int ftdi_tciflush(ftdi_context* ftdi) {
-    record("tciflush");
-    Device* d = deviceOf(ftdi);
-    if (!d || !d->present)
-        return -1;
-    d->rx.clear();
-    return 0;
-}
-
-int ftdi_tcoflush(ftdi_context* ftdi) {
-    record("tcoflush");
-    return deviceOf(ftdi) ? 0 : -1;
 }
 
 int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
