@@ -101,7 +101,11 @@ FTDIDiag::FTDIDiag(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx
     Form_Load();
 }
 
-FTDIDiag::~FTDIDiag() = default;
+FTDIDiag::~FTDIDiag() {
+    // Never leave a device open behind a window that is gone.
+    if (deviceOpen_)
+        forgetDevice();
+}
 
 void FTDIDiag::buildControls() {
     setFixedSize(560, 500);
