@@ -1,5 +1,8 @@
 #include "link/link.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "app/appcontext.h"
 #include "app/errors.h"
 #include "app/settings.h"
