@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QWidget>
+#include <new>
 
 #include "app/errors.h"
 #include "app/form1.h"
@@ -17,12 +18,18 @@
 
 namespace {
 constexpr qsizetype kLogLimit = 65000;
-}
+// The application object whose boxes report errors that reach a handler guard.
+AppContext* g_reporter = nullptr;
+}  // namespace
 
 AppContext::AppContext(const Services& services)
-    : quitApplication([] { QCoreApplication::quit(); }), services_(services) {}
+    : quitApplication([] { QCoreApplication::quit(); }), services_(services) {
+    g_reporter = this;
+}
 
 AppContext::~AppContext() {
+    if (g_reporter == this)
+        g_reporter = nullptr;
     if (frmMessages_)
         delete frmMessages_.data();
 }
@@ -128,9 +135,22 @@ void AppContext::requestShutdown() {
 }
 
 void AppContext::guardHandler(const std::function<void()>& body) {
+    auto report = [](int number, const QString& description) {
+        if (!g_reporter || !g_reporter->services_.boxes)
+            return;
+        try {
+            g_reporter->ShowMessage(QStringLiteral("Error %1 (%2)").arg(number).arg(description),
+                                    MsgButtons::Ok, MsgIcon::None);
+        } catch (const ShutdownRequested&) {
+        }
+    };
     try {
         body();
     } catch (const ShutdownRequested&) {
         // The application is ending; the handler stops where it was.
+    } catch (const RunError& e) {
+        report(e.number(), e.description());
+    } catch (const std::bad_alloc&) {
+        report(7, QStringLiteral("Out of memory"));
     }
 }

@@ -136,6 +136,8 @@ public:
     std::function<void()> quitApplication;
 
     // Runs a handler body that may wait; a shut-down during its waits ends it quietly.
+    // A run-time error that the handler did not report itself is shown in a plain box
+    // ("Error N (description)") instead of ending the program.
     static void guardHandler(const std::function<void()>& body);
 
     // "V1.0.6"

@@ -182,6 +182,20 @@ private slots:
         QVERIFY(env.boxes.shown.isEmpty());
     }
 
+    void anUnreportedErrorInAHandlerIsShownNotFatal() {
+        TestEnv env;
+        env.form();
+        env.boxes.shown.clear();  // start-up may have said there are no COM ports
+        bool after = false;
+        AppContext::guardHandler([&] {
+            throw RunError(53, QStringLiteral("File not found: libftdi1.so.2"));
+            after = true;
+        });
+        QVERIFY(!after);
+        QCOMPARE(env.boxes.texts(), QStringList{"Error 53 (File not found: libftdi1.so.2)"});
+        QCOMPARE(env.boxes.shown.last().icon, MsgIcon::None);
+    }
+
     void exitMenuClosesTheWindow() {
         TestEnv env;
         Form1& f = env.form();
