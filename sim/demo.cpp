@@ -67,8 +67,8 @@ QString startDemoRadio(AppContext& ctx, QtPortFactory& ports) {
                          [radio] { radio->powerCycle(); });
     }
     ctx.LogMessage(QStringLiteral("Demo: a simulated VX-8 is on COM") + QString::number(com) +
-                   QStringLiteral(" (") + demo->pty->path() +
-                   QStringLiteral("); it presses [BAND] by itself when asked"));
+                   QStringLiteral(" (") + demo->pty->path() + QStringLiteral(")"));
+    ctx.LogMessage(QStringLiteral("Demo: it presses [BAND] by itself when asked"));
     demo.release()->setParent(&ctx);
     return QString();
 }

@@ -227,8 +227,12 @@ private slots:
         QVERIFY(app.ports.map().isPresent(com));
         QVERIFY(app.form->mnuCOM[com - 1]->isVisible());
         QVERIFY(app.form->mnuCOM[com - 1]->isChecked());
-        QVERIFY(app.form->txtErrors->lines().last().startsWith(
-            QStringLiteral("Demo: a simulated VX-8 is on COM%1 (/").arg(com)));
+        const QStringList lines = app.form->txtErrors->lines();
+        QCOMPARE(lines.mid(lines.size() - 2),
+                 QStringList({QStringLiteral("Demo: a simulated VX-8 is on COM%1 (%2)")
+                                  .arg(com)
+                                  .arg(app.ports.map().devicePathFor(com)),
+                              QStringLiteral("Demo: it presses [BAND] by itself when asked")}));
         QCOMPARE(app.settings.get(QStringLiteral("Settings"), QStringLiteral("CommPort"),
                                   QStringLiteral("-")),
                  stored);
