@@ -8,6 +8,7 @@
 
 #include "app/errors.h"
 #include "support/testenv.h"
+#include "support/testmain.h"
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -104,8 +105,9 @@ private slots:
         TestEnv env;
         env.settings->set("Settings", "MemoryWindowState", "70000");
         Form1& f = env.form();
-        QCOMPARE(env.boxes.texts().last(),
-                 QStringLiteral("Error 6 (Overflow) in line 50 of procedure Form_Load of Form Form1"));
+        QCOMPARE(
+            env.boxes.texts().last(),
+            QStringLiteral("Error 6 (Overflow) in line 50 of procedure Form_Load of Form Form1"));
         QCOMPARE(env.boxes.shown.last().buttons, MsgButtons::Ok);
         QVERIFY(f.loadFailed());
     }
@@ -122,10 +124,14 @@ private slots:
     void storedPlacementNeverLeavesAnUnusableWindow_data() {
         QTest::addColumn<QString>("height");
         QTest::addColumn<QString>("left");
-        QTest::newRow("zero") << "0" << "0";
-        QTest::newRow("not a number") << "tall" << "far";
-        QTest::newRow("huge") << "9000000" << "9000000";
-        QTest::newRow("negative") << "-4000" << "-900000";
+        QTest::newRow("zero") << "0"
+                              << "0";
+        QTest::newRow("not a number") << "tall"
+                                      << "far";
+        QTest::newRow("huge") << "9000000"
+                              << "9000000";
+        QTest::newRow("negative") << "-4000"
+                                  << "-900000";
     }
     void storedPlacementNeverLeavesAnUnusableWindow() {
         QFETCH(QString, height);
@@ -222,16 +228,6 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        StartupTest t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    {
-        SettingsStoreTest t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    return status;
+    return runTestClasses<StartupTest, SettingsStoreTest>(argc, argv);
 }
 #include "test_app_startup.moc"

@@ -9,6 +9,7 @@
 #include "link/link.h"
 #include "link/serialcontrol.h"
 #include "support/testenv.h"
+#include "support/testmain.h"
 #include "ui/frmmessages.h"
 
 class WaitsTest : public QObject {
@@ -102,7 +103,8 @@ private slots:
                  QStringLiteral("SetCommPort: open OK for port 3\r\n\r\nRead: byte count 0\r\n"));
         QCOMPARE(f.txtErrors->lines(),
                  QStringList({"SetCommPort: open OK for port 3", "", "Read: byte count 0"}));
-        QCOMPARE(f.txtErrors->textCursor().position(), f.txtErrors->document()->characterCount() - 1);
+        QCOMPARE(f.txtErrors->textCursor().position(),
+                 f.txtErrors->document()->characterCount() - 1);
     }
 
     void logIsDiscardedOnlyOnceItExceeds65000Characters() {
@@ -136,7 +138,8 @@ private slots:
         QElapsedTimer t;
         t.start();
         for (int i = 1; i <= 1019; ++i)
-            env.ctx->LogMessage(QStringLiteral("Read: bytes read 64 block %1 and 0 timeouts").arg(i));
+            env.ctx->LogMessage(
+                QStringLiteral("Read: bytes read 64 block %1 and 0 timeouts").arg(i));
         QCOMPARE(f.txtErrors->lines().size(), 1019);
         QCOMPARE(f.txtErrors->lines().last(),
                  QStringLiteral("Read: bytes read 64 block 1019 and 0 timeouts"));
@@ -207,20 +210,6 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        WaitsTest t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    {
-        TraceLogTest t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    {
-        ShutdownTest t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    return status;
+    return runTestClasses<WaitsTest, TraceLogTest, ShutdownTest>(argc, argv);
 }
 #include "test_app_waits.moc"

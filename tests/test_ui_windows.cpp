@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "support/testenv.h"
+#include "support/testmain.h"
 #include "ui/fontface.h"
 #include "ui/frmabout.h"
 #include "ui/frmmessages.h"
@@ -125,20 +126,6 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        PromptWindowTest t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    {
-        AboutBoxTest t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    {
-        SystemFontTest t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    return status;
+    return runTestClasses<PromptWindowTest, AboutBoxTest, SystemFontTest>(argc, argv);
 }
 #include "test_ui_windows.moc"
