@@ -53,7 +53,9 @@ QString AppContext::VersionText() {
         .arg(QUORLINK_VERSION_PATCH);
 }
 
-void AppContext::Pause(qint32 ms) { WaitMilliseconds(ms); }
+void AppContext::Pause(qint32 ms) {
+    WaitMilliseconds(ms);
+}
 
 void AppContext::WaitMilliseconds(qint64 ms) {
     Clock& c = clock();
@@ -83,8 +85,8 @@ void AppContext::WaitMilliseconds(qint64 ms) {
         // counter in a tight loop.
         const double remainingTicks =
             static_cast<double>(wanted - elapsed) * static_cast<double>(ticksPerMs) / 10000.0;
-        const qint64 remainingNs = static_cast<qint64>(
-            remainingTicks * 1e9 / static_cast<double>(c.frequency()) + 0.5);
+        const qint64 remainingNs =
+            static_cast<qint64>(remainingTicks * 1e9 / static_cast<double>(c.frequency()) + 0.5);
         c.waitForEvents(qMax<qint64>(remainingNs, 1));
         throwIfShuttingDown();
     }

@@ -10,7 +10,9 @@
 class RunError : public std::runtime_error {
 public:
     RunError(int number, const QString& description)
-        : std::runtime_error(description.toStdString()), number_(number), description_(description) {}
+        : std::runtime_error(description.toStdString()),
+          number_(number),
+          description_(description) {}
     explicit RunError(int number) : RunError(number, standardDescription(number)) {}
 
     int number() const { return number_; }

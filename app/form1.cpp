@@ -127,8 +127,8 @@ void Form1::buildControls() {
     cmdRead = button(central, "cmdRead", QStringLiteral("&Read Radio"), {24, 280, 96, 24},
                      kTransferButtonStyle);
     cmdRead->setToolTip(QStringLiteral(" Read the radio memory into the computer "));
-    cmdWriteRig = button(central, "cmdWriteRig", QStringLiteral("Write R&adio"),
-                         {176, 280, 96, 24}, kTransferButtonStyle);
+    cmdWriteRig = button(central, "cmdWriteRig", QStringLiteral("Write R&adio"), {176, 280, 96, 24},
+                         kTransferButtonStyle);
     cmdWriteRig->setToolTip(QStringLiteral(" Write the currently shown memory to the radio "));
     cmdWriteRig->setEnabled(false);
     cmdCancelRead = button(central, "cmdCancelRead", QStringLiteral("Cancel Read"),
@@ -182,9 +182,8 @@ void Form1::buildMenus() {
     }
     mnuFTDI = mnuSettingsMenu->addAction(QStringLiteral("FTDI cable Detector"));
     mnuFTDI->setObjectName(QStringLiteral("mnuFTDI"));
-    connect(mnuComPortIdentifier, &QAction::triggered, this, [this] {
-        AppContext::guardHandler([this] { mnuComPortIdentifier_Click(ctx_); });
-    });
+    connect(mnuComPortIdentifier, &QAction::triggered, this,
+            [this] { AppContext::guardHandler([this] { mnuComPortIdentifier_Click(ctx_); }); });
     connect(mnuFTDI, &QAction::triggered, this,
             [this] { AppContext::guardHandler([this] { mnuFTDI_Click(ctx_); }); });
 
@@ -217,19 +216,19 @@ void Form1::Form_Load() {
         ctx_.state.clone.CloneImage = QByteArray(2, '\0');
         ctx_.state.clone.ImageValid = false;
     } catch (const RunError& e) {
-        ctx_.ShowMessage(QStringLiteral("Error %1 (%2) in line %3 of procedure Form_Load of Form Form1")
-                             .arg(e.number())
-                             .arg(e.description())
-                             .arg(line),
-                         MsgButtons::Ok, MsgIcon::None);
+        ctx_.ShowMessage(
+            QStringLiteral("Error %1 (%2) in line %3 of procedure Form_Load of Form Form1")
+                .arg(e.number())
+                .arg(e.description())
+                .arg(line),
+            MsgButtons::Ok, MsgIcon::None);
         loadFailed_ = true;
     }
 }
 
 void Form1::InitialiseVariables() {
     try {
-        mnuAbout->setText(QStringLiteral("About ") + AppContext::AppName() +
-                          QStringLiteral("..."));
+        mnuAbout->setText(QStringLiteral("About ") + AppContext::AppName() + QStringLiteral("..."));
         LinkState& link = ctx_.state.link;
         link.RxTimedOut = false;
         ctx_.state.rx.ReceiveBusy = false;
@@ -270,8 +269,8 @@ void Form1::restoreWindow() {
     const int height = std::clamp(stored("MemoryHeight", this->height()), kMinHeight,
                                   qMax(kMinHeight, avail.height()));
     resize(width(), height);
-    const int width = std::clamp(stored("MemoryWidth", this->width()), kMinWidth,
-                                 qMax(kMinWidth, avail.width()));
+    const int width =
+        std::clamp(stored("MemoryWidth", this->width()), kMinWidth, qMax(kMinWidth, avail.width()));
     resize(width, this->height());
     int top = stored("MemoryTop", y());
     move(x(), top);

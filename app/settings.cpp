@@ -52,7 +52,9 @@ bool SettingsStore::contains(const QString& section, const QString& key) const {
     return !actualKey(section, key).isEmpty();
 }
 
-QString SettingsStore::fileName() const { return settings_->fileName(); }
+QString SettingsStore::fileName() const {
+    return settings_->fileName();
+}
 
 double numericValue(const QString& text) {
     const QByteArray s = text.toLatin1();

@@ -1,9 +1,9 @@
 // Prints how much of one core a waiting Pause uses. A wait must sleep until the next
 // window event or its deadline, not spin on the counter.
+#include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <cstdio>
-#include <sys/resource.h>
 
 #include "app/appcontext.h"
 #include "link/clock.h"
@@ -17,8 +17,8 @@ double cpuSeconds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     SystemClock clock;
     Services services;

@@ -4,7 +4,9 @@
 #include <QThread>
 #include <QTimer>
 
-SystemClock::SystemClock() { timer_.start(); }
+SystemClock::SystemClock() {
+    timer_.start();
+}
 
 bool SystemClock::readCounter(qint64& value) {
     value = timer_.nsecsElapsed();
@@ -16,7 +18,9 @@ void SystemClock::sleep(qint64 ms) {
         QThread::msleep(static_cast<unsigned long>(ms));
 }
 
-void SystemClock::pumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void SystemClock::pumpEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void SystemClock::waitForEvents(qint64 maxNs) {
     // A precise single-shot timer bounds the blocking wait; any other event (a click, bytes

@@ -112,7 +112,8 @@ void FakeSerialControl::clearInBuffer() {
 
 QByteArray FakeSerialControl::Input() {
     poll();
-    const qsizetype n = InputLen() <= 0 ? buffer_.size() : qMin<qsizetype>(InputLen(), buffer_.size());
+    const qsizetype n =
+        InputLen() <= 0 ? buffer_.size() : qMin<qsizetype>(InputLen(), buffer_.size());
     const QByteArray taken = buffer_.left(n);
     buffer_.remove(0, n);
     return taken;
@@ -172,8 +173,7 @@ FT_STATUS FakeD2xx::FT_ListDevices(quint32* numDevices, std::nullptr_t, quint32 
 }
 
 FT_STATUS FakeD2xx::FT_ListDevices(quint32 index, quint8* description, quint32 flags) {
-    const FT_STATUS s =
-        enter(QStringLiteral("FT_ListDevices(%1,%2)").arg(index).arg(flags, 0, 16));
+    const FT_STATUS s = enter(QStringLiteral("FT_ListDevices(%1,%2)").arg(index).arg(flags, 0, 16));
     if (s != FT_OK)
         return s;
     if (index >= static_cast<quint32>(devices.size()))

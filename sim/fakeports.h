@@ -82,11 +82,11 @@ public:
     QVector<Device> devices;
 
     // Test controls.
-    bool libraryMissing = false;      // every call raises RunError 53
-    QMap<QString, FT_STATUS> fail;    // function name -> status it returns
-    FT_STATUS readStatus = FT_OK;     // status of a read that otherwise succeeds (4 is tolerated)
-    QStringList calls;                // each call, with its arguments, in order
-    QByteArray lastOpenDescription;   // the 65 bytes FT_OpenEx was given
+    bool libraryMissing = false;     // every call raises RunError 53
+    QMap<QString, FT_STATUS> fail;   // function name -> status it returns
+    FT_STATUS readStatus = FT_OK;    // status of a read that otherwise succeeds (4 is tolerated)
+    QStringList calls;               // each call, with its arguments, in order
+    QByteArray lastOpenDescription;  // the 65 bytes FT_OpenEx was given
 
     FT_STATUS FT_ListDevices(quint32* numDevices, std::nullptr_t, quint32 flags) override;
     FT_STATUS FT_ListDevices(quint32 index, quint8* description, quint32 flags) override;
@@ -96,8 +96,8 @@ public:
                                         quint8 parity) override;
     FT_STATUS FT_SetFlowControl(FT_HANDLE handle, quint16 flow, quint8 xon, quint8 xoff) override;
     FT_STATUS FT_SetTimeouts(FT_HANDLE handle, quint32 readMs, quint32 writeMs) override;
-    FT_STATUS FT_SetChars(FT_HANDLE handle, quint8 eventChar, quint8 eventEnabled,
-                          quint8 errorChar, quint8 errorEnabled) override;
+    FT_STATUS FT_SetChars(FT_HANDLE handle, quint8 eventChar, quint8 eventEnabled, quint8 errorChar,
+                          quint8 errorEnabled) override;
     FT_STATUS FT_Purge(FT_HANDLE handle, quint32 mask) override;
     FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, quint32* rxBytes) override;
     FT_STATUS FT_Read(FT_HANDLE handle, quint8* buffer, quint32 wanted,

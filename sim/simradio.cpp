@@ -147,7 +147,8 @@ QByteArray SimRadio::takeDue(qint64 nowNs) {
             break;
         qint64 arrived = qMin<qint64>((nowNs - b.startNs) / kByteNs, b.bytes.size());
         if (faults.pullCableAfterBytes >= 0)
-            arrived = qMin(arrived, b.taken + qMax<qint64>(0, faults.pullCableAfterBytes - crossed_));
+            arrived =
+                qMin(arrived, b.taken + qMax<qint64>(0, faults.pullCableAfterBytes - crossed_));
         result.append(b.bytes.mid(b.taken, arrived - b.taken));
         countCrossed(arrived - b.taken);
         b.taken = arrived;

@@ -60,11 +60,11 @@ public:
     void pullCable() { cablePulled_ = true; }
 
     // What the radio saw.
-    QByteArray pcBytes;          // everything the PC sent
-    int writesReceived = 0;      // complete writes taken (identity, data and checksum)
+    QByteArray pcBytes;      // everything the PC sent
+    int writesReceived = 0;  // complete writes taken (identity, data and checksum)
     bool lastWriteChecksumOk = false;
-    QByteArray lastWriteImage;   // data bytes of the last complete write
-    bool refusedAck = false;     // a read's identity was answered with something but 06
+    QByteArray lastWriteImage;  // data bytes of the last complete write
+    bool refusedAck = false;    // a read's identity was answered with something but 06
 
     enum class Mode { Idle, AwaitingAck, Sending, Receiving, Error };
     Mode mode() const { return mode_; }

@@ -24,7 +24,9 @@ public:
     void advanceBy(qint64 ns) { advanceTo(now_ + ns); }
     // Runs `action` when time reaches `ns` (or at once inside the next wait if it has).
     void at(qint64 ns, std::function<void()> action);
-    void afterMs(qint64 ms, std::function<void()> action) { at(now_ + ms * 1'000'000, std::move(action)); }
+    void afterMs(qint64 ms, std::function<void()> action) {
+        at(now_ + ms * 1'000'000, std::move(action));
+    }
     void addTicker(std::function<void()> ticker) { tickers_.append(std::move(ticker)); }
 
     // Test controls.

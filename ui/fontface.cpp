@@ -8,9 +8,13 @@ namespace {
 QString g_systemFontName;
 }
 
-QString GetSystemFontName() { return QApplication::font("QMenu").family(); }
+QString GetSystemFontName() {
+    return QApplication::font("QMenu").family();
+}
 
-QString SystemFontName() { return g_systemFontName; }
+QString SystemFontName() {
+    return g_systemFontName;
+}
 
 void ApplySystemFont(QWidget* window) {
     g_systemFontName = GetSystemFontName();

@@ -20,13 +20,17 @@ std::function<bool(const QString&)>& webLinkOpener() {
 }
 }  // namespace
 
-bool OpenWebLink(const QString& text) { return webLinkOpener()(text); }
+bool OpenWebLink(const QString& text) {
+    return webLinkOpener()(text);
+}
 
 void setWebLinkOpener(std::function<bool(const QString&)> opener) {
     webLinkOpener() = std::move(opener);
 }
 
-QString FrmAbout::webAddress() { return QStringLiteral("https://quorlink.org/"); }
+QString FrmAbout::webAddress() {
+    return QStringLiteral("https://quorlink.org/");
+}
 
 FrmAbout::FrmAbout(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));

@@ -36,16 +36,14 @@ FrmMessages::FrmMessages(CancelFlags& flags, QWidget* parent)
                                {QString(), QStringLiteral("Press the [BAND] key on the radio."),
                                 QStringLiteral("The radio will start to send."), QString(),
                                 QStringLiteral("Click this message to cancel")});
-    lblWaitForWrite =
-        message("lblWaitForWrite",
-                {QString(), QStringLiteral("The radio should now show"),
-                 QStringLiteral("-- -- RX -- --"), QStringLiteral("WAIT FOR THE PROCESS"),
-                 QStringLiteral("TO COMPLETE")});
-    lblWaiting = message("lblWaiting",
-                         {QString(), QStringLiteral("The radio should now show"),
-                          QStringLiteral("-- -- TX -- --"),
-                          QStringLiteral("Wait for the process to complete"),
-                          QStringLiteral("or click this message to cancel.")});
+    lblWaitForWrite = message(
+        "lblWaitForWrite",
+        {QString(), QStringLiteral("The radio should now show"), QStringLiteral("-- -- RX -- --"),
+         QStringLiteral("WAIT FOR THE PROCESS"), QStringLiteral("TO COMPLETE")});
+    lblWaiting = message("lblWaiting", {QString(), QStringLiteral("The radio should now show"),
+                                        QStringLiteral("-- -- TX -- --"),
+                                        QStringLiteral("Wait for the process to complete"),
+                                        QStringLiteral("or click this message to cancel.")});
     lblLookingForRig->setCursor(Qt::PointingHandCursor);
     lblWaiting->setCursor(Qt::PointingHandCursor);
 
@@ -61,8 +59,7 @@ FrmMessages::FrmMessages(CancelFlags& flags, QWidget* parent)
 
     connect(lblLookingForRig, &ClickableLabel::clicked, this,
             [this] { flags_.IdentityCancelRequested = true; });
-    connect(lblWaiting, &ClickableLabel::clicked, this,
-            [this] { flags_.CancelRequested = true; });
+    connect(lblWaiting, &ClickableLabel::clicked, this, [this] { flags_.CancelRequested = true; });
     lblLookingForRig->installEventFilter(this);
 }
 

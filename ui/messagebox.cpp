@@ -6,11 +6,21 @@
 MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon icon) {
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
-        case MsgIcon::None: qtIcon = QMessageBox::NoIcon; break;
-        case MsgIcon::Question: qtIcon = QMessageBox::Question; break;
-        case MsgIcon::Exclamation: qtIcon = QMessageBox::Warning; break;
-        case MsgIcon::Stop: qtIcon = QMessageBox::Critical; break;
-        case MsgIcon::Information: qtIcon = QMessageBox::Information; break;
+        case MsgIcon::None:
+            qtIcon = QMessageBox::NoIcon;
+            break;
+        case MsgIcon::Question:
+            qtIcon = QMessageBox::Question;
+            break;
+        case MsgIcon::Exclamation:
+            qtIcon = QMessageBox::Warning;
+            break;
+        case MsgIcon::Stop:
+            qtIcon = QMessageBox::Critical;
+            break;
+        case MsgIcon::Information:
+            qtIcon = QMessageBox::Information;
+            break;
     }
     const auto qtButtons = buttons == MsgButtons::OkCancel
                                ? QMessageBox::Ok | QMessageBox::Cancel
