@@ -23,13 +23,18 @@ void SystemClock::pumpEvents() {
 }
 
 void SystemClock::waitForEvents(qint64 maxNs) {
-    // A precise single-shot timer bounds the blocking wait; any other event (a click, bytes
-    // on the serial port) ends it earlier. Rounding up keeps the wait from returning early
-    // and spinning through the last fraction of a millisecond.
-    const qint64 ms = qMax<qint64>(1, (maxNs + 999'999) / 1'000'000);
+    // Whole milliseconds: a precise single-shot timer bounds a blocking wait that any other
+    // event (a click, bytes on the serial port) ends earlier. Qt's timers count whole
+    // milliseconds and fire late rather than early, so the last fraction of a millisecond
+    // is slept without events: the wait neither spins nor overshoots. The caller pumps the
+    // events again before it looks at the time.
+    if (maxNs < 1'000'000) {
+        QThread::usleep(static_cast<unsigned long>(qMax<qint64>(maxNs / 1000, 1)));
+        return;
+    }
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    wake.start(static_cast<int>(qMin<qint64>(ms, 1'000'000)));
+    wake.start(static_cast<int>(qMin<qint64>(maxNs / 1'000'000, 1'000'000)));
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }

@@ -18,7 +18,7 @@ public:
     // Runs the pending window events once and returns.
     virtual void pumpEvents() = 0;
     // Blocks until a window event arrives or maxNs nanoseconds pass, whichever is first,
-    // and runs the pending events. Never burns a core while nothing happens.
+    // running the events that arrived. Never burns a core while nothing happens.
     virtual void waitForEvents(qint64 maxNs) = 0;
     // Monotonic time in nanoseconds, for the simulated radio and the FTDI read time-out.
     virtual qint64 nowNs() const = 0;
