@@ -82,7 +82,8 @@ Form1::~Form1() {
 void Form1::buildControls() {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("client"));
-    central->setFixedSize(kClientWidth, kClientHeight);
+    // The controls sit at fixed places; a smaller stored window only clips them.
+    central->setMinimumSize(kMinWidth, kMinHeight / 2);
     // The layout is drawn for an 8-point face at 96 dpi; larger desktop defaults would
     // cut the instructions short.
     QFont designFont = central->font();
@@ -265,7 +266,8 @@ void Form1::restoreWindow() {
     // larger than the screen or off every screen.
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    resize(size());  // make the built-in size the current one
+    // The built-in size: the designed client area below the menu bar.
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     const int height = std::clamp(stored("MemoryHeight", this->height()), kMinHeight,
                                   qMax(kMinHeight, avail.height()));
     resize(width(), height);
