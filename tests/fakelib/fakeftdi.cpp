@@ -28,7 +28,6 @@ struct Device {
         int afterReads;
     };
     std::vector<Later> later;  // bytes that arrive after that many more reads
-    std::string written;
 };
 
 std::vector<Device> devices;
@@ -54,8 +53,12 @@ Device* deviceOf(ftdi_context* ftdi) {
                                                                             : nullptr;
 }
 
-// The result a call gives: a failure asked for, else 0.
-int outcome(const char* function) {
+// The result a configuration call gives: a failure asked for, else 0; `unplugged` when the
+// device has gone.
+int configure(ftdi_context* ftdi, const char* function, int unplugged = -1) {
+    Device* d = deviceOf(ftdi);
+    if (!d || !d->present)
+        return d ? unplugged : -3;
     auto it = failures.find(function);
     return it == failures.end() ? 0 : it->second;
 }
@@ -90,26 +93,17 @@ void fakeftdi_unplug(int device) {
     devices.at(device).present = false;
 }
 
-int fakeftdi_written(int device, char* out, int size) {
-    const std::string& w = devices.at(device).written;
-    const int n = static_cast<int>(w.size()) < size ? static_cast<int>(w.size()) : size;
-    std::memcpy(out, w.data(), n);
-    return n;
-}
-
 void fakeftdi_fail(const char* function, int result) {
     failures[function] = result;
 }
 
 // The recorded calls, one a line.
-int fakeftdi_calls(char* out, int size) {
-    std::string all;
+const char* fakeftdi_calls() {
+    static std::string all;
+    all.clear();
     for (const std::string& c : calls)
         all += c + "\n";
-    const int n = static_cast<int>(all.size()) < size - 1 ? static_cast<int>(all.size()) : size - 1;
-    std::memcpy(out, all.data(), n);
-    out[n] = 0;
-    return n;
+    return all.c_str();
 }
 
 int fakeftdi_contexts() {
@@ -135,10 +129,6 @@ void ftdi_free(ftdi_context* ftdi) {
         return;
     --contexts;
     std::free(ftdi);
-}
-
-ftdi_version_info ftdi_get_library_version(void) {
-    return {1, 5, 0, "1.5", "fake"};
 }
 
 int ftdi_usb_find_all(ftdi_context*, ftdi_device_list** devlist, int vendor, int product) {
@@ -209,49 +199,35 @@ int ftdi_usb_close(ftdi_context* ftdi) {
 
 int ftdi_set_baudrate(ftdi_context* ftdi, int baudrate) {
     record("set_baudrate %d", baudrate);
-    Device* d = deviceOf(ftdi);
-    if (!d)
-        return -3;
-    return d->present ? outcome("set_baudrate") : -2;
+    return configure(ftdi, "set_baudrate", -2);
 }
 
 int ftdi_set_line_property(ftdi_context* ftdi, ftdi_bits_type bits, ftdi_stopbits_type sbit,
                            ftdi_parity_type parity) {
     record("set_line_property %d %d %d", bits, sbit, parity);
-    Device* d = deviceOf(ftdi);
-    return d && d->present ? outcome("set_line_property") : -1;
+    return configure(ftdi, "set_line_property");
 }
 
 int ftdi_setflowctrl(ftdi_context* ftdi, int flowctrl) {
     record("setflowctrl %#x", flowctrl);
-    Device* d = deviceOf(ftdi);
-    return d && d->present ? outcome("setflowctrl") : -1;
+    return configure(ftdi, "setflowctrl");
 }
 
 int ftdi_set_event_char(ftdi_context* ftdi, unsigned char eventch, unsigned char enable) {
     record("set_event_char %#x %d", eventch, enable);
-    Device* d = deviceOf(ftdi);
-    return d && d->present ? outcome("set_event_char") : -1;
+    return configure(ftdi, "set_event_char");
 }
 
 int ftdi_set_error_char(ftdi_context* ftdi, unsigned char errorch, unsigned char enable) {
     record("set_error_char %#x %d", errorch, enable);
-    Device* d = deviceOf(ftdi);
-    return d && d->present ? outcome("set_error_char") : -1;
-}
-
-int ftdi_set_latency_timer(ftdi_context* ftdi, unsigned char latency) {
-    record("set_latency_timer %d", latency);
-    return deviceOf(ftdi) ? 0 : -3;
+    return configure(ftdi, "set_error_char");
 }
 
 int ftdi_tcioflush(ftdi_context* ftdi) {
     record("tcioflush");
-    Device* d = deviceOf(ftdi);
-    if (!d || !d->present)
-        return -1;
-    d->rx.clear();
-    return outcome("tcioflush");
+    if (Device* d = deviceOf(ftdi))
+        d->rx.clear();
+    return configure(ftdi, "tcioflush");
 }
 
 int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
@@ -260,8 +236,6 @@ int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
         return -666;
     if (!d->present)
         return -4;  // LIBUSB_ERROR_NO_DEVICE
-    if (const int fail = outcome("read_data"))
-        return fail;
     for (auto it = d->later.begin(); it != d->later.end();) {
         if (it->afterReads-- <= 0) {
             d->rx.insert(d->rx.end(), it->bytes.begin(), it->bytes.end());
@@ -284,9 +258,12 @@ int ftdi_write_data(ftdi_context* ftdi, const unsigned char* buf, int size) {
         return -666;
     if (!d->present)
         return -1;
-    if (const int fail = outcome("write_data"))
+    if (const int fail = configure(ftdi, "write_data"))
         return fail;
-    d->written.append(reinterpret_cast<const char*>(buf), size);
+    std::string hex;
+    for (int i = 0; i < size; ++i)
+        hex += " " + std::to_string(buf[i]);
+    record("write_data%s", hex.c_str());
     return size;
 }
 
