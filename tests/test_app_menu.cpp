@@ -12,47 +12,33 @@
 
 namespace {
 
-QList<int> visibleComEntries(const Form1& form) {
-    QList<int> visible;
-    for (int i = 0; i < 32; ++i) {
-        if (form.mnuCOM[i]->isVisible())
-            visible << i;
-    }
-    return visible;
-}
-
-QList<int> checkedEntries(const Form1& form) {
-    QList<int> checked;
+// The menu entries (0-based; 32 is the FTDI device) in a state: visible or checked.
+QList<int> entries(const Form1& form, bool (QAction::*state)() const) {
+    QList<int> found;
     for (int i = 0; i < 33; ++i) {
-        if (form.mnuCOM[i]->isChecked())
-            checked << i;
+        if ((form.mnuCOM[i]->*state)())
+            found << i;
     }
-    return checked;
+    return found;
 }
 
 const QString kNoPorts = QStringLiteral("There are no COM ports available on this machine!");
 
-// A probe that fails when asked about COM5, as a broken serial driver might.
-class FailingProbe : public FakeSerialControl {
+// A port world whose probe fails when asked about COM5, as a broken serial driver might.
+class FailingProbes : public FakePortWorld {
 public:
-    using FakeSerialControl::FakeSerialControl;
-    qint16 PortPresent(const qint16& index) override {
-        if (index == 4)
-            throw RunError(ErrorNumber::DeviceUnavailable);
-        return FakeSerialControl::PortPresent(index);
-    }
-};
-
-class FailingProbes : public PortFactory {
-public:
-    explicit FailingProbes(FakePortWorld& world) : world_(world) {}
+    using FakePortWorld::FakePortWorld;
     std::unique_ptr<SerialControl> create() override {
-        return std::make_unique<FailingProbe>(world_);
+        struct Probe : FakeSerialControl {
+            using FakeSerialControl::FakeSerialControl;
+            qint16 PortPresent(const qint16& index) override {
+                if (index == 4)
+                    throw RunError(ErrorNumber::DeviceUnavailable);
+                return FakeSerialControl::PortPresent(index);
+            }
+        };
+        return std::make_unique<Probe>(*this);
     }
-    QString devicePathFor(int comNumber) const override { return world_.devicePathFor(comNumber); }
-
-private:
-    FakePortWorld& world_;
 };
 
 }  // namespace
@@ -60,51 +46,50 @@ private:
 class MenuTest : public QObject {
     Q_OBJECT
 private slots:
-    void showsOnlyPresentPorts() {
-        TestEnv env;
-        env.ports->ports[1] = {};
-        env.ports->ports[3] = {};
-        Form1& form = env.form();
-        QCOMPARE(visibleComEntries(form), QList<int>({0, 2}));
-        QCOMPARE(form.mnuCOM[2]->text(), QStringLiteral("COM3"));
-        QCOMPARE(form.mnuCOM[2]->statusTip(), QStringLiteral("/dev/fake/COM3"));
-        QCOMPARE(form.mnuCOM[2]->toolTip(), QStringLiteral("/dev/fake/COM3"));
-        QVERIFY(!form.mnuCOM[32]->isVisible());
-        QCOMPARE(checkedEntries(form), QList<int>({0}));
-        QVERIFY(env.boxes.shown.isEmpty());
-    }
-
-    void noPortsWarnsOnlyForAComLink_data() {
+    // Only present ports are listed; the stored link keeps its check even when hidden, and
+    // only a COM link without any port is warned about.
+    void startUp_data() {
+        QTest::addColumn<QList<int>>("present");
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("warned");
-        QTest::newRow("COM1") << "1" << true;
-        QTest::newRow("FTDI device") << "999" << false;
+        QTest::addColumn<QList<int>>("visible");
+        QTest::addColumn<QList<int>>("checked");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("COM1 and COM3")
+            << QList<int>{1, 3} << "" << QList<int>{0, 2} << QList<int>{0} << QStringList();
+        QTest::newRow("COM5 chosen, absent")
+            << QList<int>{2} << "5" << QList<int>{1} << QList<int>{4} << QStringList();
+        QTest::newRow("no ports, COM1")
+            << QList<int>{} << "1" << QList<int>{} << QList<int>{0} << QStringList{kNoPorts};
+        QTest::newRow("no ports, FTDI device")
+            << QList<int>{} << "999" << QList<int>{32} << QList<int>{32} << QStringList();
+        QTest::newRow("COM2, FTDI device")
+            << QList<int>{2} << "999" << QList<int>{1, 32} << QList<int>{32} << QStringList();
     }
-    void noPortsWarnsOnlyForAComLink() {
+    void startUp() {
+        QFETCH(QList<int>, present);
         QFETCH(QString, stored);
-        QFETCH(bool, warned);
+        QFETCH(QList<int>, visible);
+        QFETCH(QList<int>, checked);
+        QFETCH(QStringList, boxes);
         TestEnv env;
-        env.settings->set("Settings", "CommPort", stored);
-        env.form();
-        QCOMPARE(env.boxes.texts(), warned ? QStringList({kNoPorts}) : QStringList());
-        if (warned) {
-            QCOMPARE(env.boxes.shown[0].buttons, MsgButtons::Ok);
-            QCOMPARE(env.boxes.shown[0].icon, MsgIcon::None);
-        }
-        QVERIFY(visibleComEntries(env.form()).isEmpty());
-    }
-
-    void ftdiLinkAtStartUp() {
-        TestEnv env;
-        env.ports->ports[2] = {};
-        env.settings->set("Settings", "CommPort", "999");
+        for (int com : present)
+            env.ports->ports[com] = {};
+        if (!stored.isEmpty())
+            env.settings->set("Settings", "CommPort", stored);
         env.settings->set("Settings", "FTDIDevice", "Cable & Co");
         Form1& form = env.form();
-        QAction* entry = form.mnuCOM[32];
-        QVERIFY(entry->isVisible());
-        QCOMPARE(entry->text(), QStringLiteral("Cable && Co"));  // shown with its ampersand
-        QCOMPARE(checkedEntries(form), QList<int>({32}));
-        QCOMPARE(visibleComEntries(form), QList<int>({1}));
+        QCOMPARE(entries(form, &QAction::isVisible), visible);
+        QCOMPARE(entries(form, &QAction::isChecked), checked);
+        QCOMPARE(env.boxes.texts(), boxes);
+        for (const auto& box : env.boxes.shown)
+            QVERIFY(box.buttons == MsgButtons::Ok && box.icon == MsgIcon::None);
+        for (int com : present) {
+            QCOMPARE(form.mnuCOM[com - 1]->text(), QStringLiteral("COM%1").arg(com));
+            QCOMPARE(form.mnuCOM[com - 1]->statusTip(), QStringLiteral("/dev/fake/COM%1").arg(com));
+            QCOMPARE(form.mnuCOM[com - 1]->toolTip(), QStringLiteral("/dev/fake/COM%1").arg(com));
+        }
+        if (stored == "999")
+            QCOMPARE(form.mnuCOM[32]->text(), QStringLiteral("Cable && Co"));  // its ampersand
     }
 
     void choosingAnEntryStoresIt_data() {
@@ -124,7 +109,7 @@ private slots:
         form.mnuCOM[index]->trigger();
         QCOMPARE(env.settings->get("Settings", "Commport", ""), stored);
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(stored.toInt()));
-        QCOMPARE(checkedEntries(form), QList<int>({index}));
+        QCOMPARE(entries(form, &QAction::isChecked), QList<int>({index}));
         QVERIFY(env.ports->ports[32].written.isEmpty());  // nothing is opened or sent
     }
 
@@ -134,15 +119,15 @@ private slots:
         env.settings->set("Settings", "CommPort", "5");
         Form1& form = env.form();
         QVERIFY(!form.mnuCOM[4]->isVisible());
-        QCOMPARE(checkedEntries(form), QList<int>({4}));
+        QCOMPARE(entries(form, &QAction::isChecked), QList<int>({4}));
         QVERIFY(env.boxes.shown.isEmpty());
     }
 
     void failingProbeIsReportedAndStops() {
         TestEnv env;
-        env.ports->ports[1] = {};
-        env.ports->ports[9] = {};
-        FailingProbes probes(*env.ports);
+        FailingProbes probes(env.clock);
+        probes.ports[1] = {};
+        probes.ports[9] = {};
         Services services = env.ctx->services();
         services.ports = &probes;
         AppContext ctx(services);
@@ -156,7 +141,7 @@ private slots:
         QVERIFY(!form.mnuCOM[1]->isVisible());
         QVERIFY(form.mnuCOM[4]->isVisible());
         QVERIFY(form.mnuCOM[8]->isVisible());
-        QCOMPARE(checkedEntries(form), QList<int>({0}));
+        QCOMPARE(entries(form, &QAction::isChecked), QList<int>({0}));
     }
 
     void identifierStoresThePortAndIsReloaded() {
@@ -178,8 +163,8 @@ private slots:
         form.mnuComPortIdentifier->trigger();
         QCOMPARE(env.settings->get("Settings", "CommPort", ""), QStringLiteral("3"));
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(3));
-        QCOMPARE(checkedEntries(form), QList<int>({2}));
-        QCOMPARE(visibleComEntries(form), QList<int>({2, 5}));
+        QCOMPARE(entries(form, &QAction::isChecked), QList<int>({2}));
+        QCOMPARE(entries(form, &QAction::isVisible), QList<int>({2, 5}));
         // The kept dialog is closed and ready to open as new.
         QCOMPARE(env.ctx->comPortDiag.data(), kept);
         for (const auto& port : kept->MSComm1)
@@ -208,7 +193,7 @@ private slots:
         QCOMPARE(env.settings->get("Settings", "CommPort", ""), QStringLiteral("999"));
         QVERIFY(form.mnuCOM[32]->isVisible());
         QCOMPARE(form.mnuCOM[32]->text(), QStringLiteral("Cable"));
-        QCOMPARE(checkedEntries(form), QList<int>({32}));
+        QCOMPARE(entries(form, &QAction::isChecked), QList<int>({32}));
         QCOMPARE(env.boxes.shown.size(), 1);  // no COM ports, but the link is the FTDI device
     }
 };

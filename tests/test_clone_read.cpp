@@ -299,33 +299,34 @@ private slots:
         QVERIFY(rig.linkClosed());
     }
 
-    void earlyEndKeepsWhatArrived() {
-        Rig rig(false);
-        rig.radio->faults.stallAfterBlocks = 10;
-        rig.form().cmdRead->click();
-        const QByteArray& image = rig.clone().CloneImage;
-        QVERIFY(image.left(640) == rig.radio->memory.left(640));
-        QVERIFY(image.mid(640, 65216 - 640) == QByteArray(65216 - 640, '\0'));
-        QCOMPARE(image.mid(65216), rig.radio->identity + '\0');
-        QCOMPARE(rig.form().lblBlockCount->text(), " 10");
+    // A previous valid image: Cancel in the instruction box discards it at once; a link
+    // that does not open (its own box) leaves it, and everything else, as it was.
+    void previousImage_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("Cancel in the instruction box")
+            << true
+            << QStringList{"Read: issue initial instructions", "Read: user cancelled before read"};
+        QTest::newRow("link does not open") << false << QStringList();
     }
-
-    // Cancel in the instruction box: a previous valid image is gone at once.
-    void cancelInInstructionBoxDiscardsTheImage() {
+    void previousImage() {
+        QFETCH(bool, cancel);
+        QFETCH(QStringList, lines);
         Rig rig(false);
-        rig.clone().CloneImage = QByteArray(65227, '\x5A');
+        rig.env.boxes.answers = {MsgAnswer::Cancel};
+        if (!cancel)
+            rig.env.ports->ports[3].openError = 8005;
+        rig.clone().CloneImage = QByteArray(65227, '\x33');
         rig.clone().ImageValid = true;
         rig.form().EnableButtons();
-        rig.env.boxes.answers = {MsgAnswer::Cancel};
 
         rig.form().cmdRead->click();
 
         QCOMPARE(rig.env.boxes.shown.size(), 1);
-        QCOMPARE(rig.readLines(), QStringList({"Read: issue initial instructions",
-                                               "Read: user cancelled before read"}));
-        QVERIFY(rig.clone().CloneImage == QByteArray(65227, '\0'));
-        QVERIFY(!rig.clone().ImageValid);
-        QVERIFY(!rig.form().cmdWriteRig->isEnabled());
+        QCOMPARE(rig.readLines(), lines);
+        QVERIFY(rig.clone().CloneImage == QByteArray(65227, cancel ? '\0' : '\x33'));
+        QCOMPARE(rig.clone().ImageValid, !cancel);
+        QCOMPARE(rig.form().cmdWriteRig->isEnabled(), !cancel);
         QVERIFY(rig.form().cmdRead->isEnabled() && !rig.form().cmdCancelRead->isEnabled());
         QVERIFY(rig.linkClosed());
         QVERIFY(rig.wire().isEmpty());
@@ -334,13 +335,12 @@ private slots:
     // 64 bytes that are complete when the 50th poll of a block wait ends are a block, not a
     // time-out.
     void blockCompleteAtTheLastPollIsTaken() {
-        TestEnv env;
-        env.ports->ports[3];  // nothing at the far end: the test feeds the port itself
-        env.settings->set("Settings", "CommPort", "3");
-        env.form();
+        Rig rig(false);
+        TestEnv& env = rig.env;
+        env.ports->ports[3].radio = nullptr;  // the test feeds the port itself
         const SimRadio source;
         const QByteArray identity = SimRadio::identityAH029();
-        QObject::connect(&env.ctx->frmMessages(), &FrmMessages::lookingForRigShown,
+        QObject::connect(&rig.prompt(), &FrmMessages::lookingForRigShown,
                          [&] { env.ports->inject(3, identity); });
         bool fed = false;
         env.clock.addTicker([&] {
@@ -361,22 +361,6 @@ private slots:
         QVERIFY(fed);
         QVERIFY(env.ctx->state.clone.ImageValid);
         QVERIFY(env.ctx->state.clone.CloneImage.left(65216) == source.memory);
-    }
-
-    void unopenedLinkLeavesEverythingAsItWas() {
-        Rig rig(false);
-        rig.env.ports->ports[3].openError = 8005;
-        rig.clone().CloneImage = QByteArray(65227, '\x33');
-        rig.clone().ImageValid = true;
-        rig.form().EnableButtons();
-
-        rig.form().cmdRead->click();
-
-        QCOMPARE(rig.env.boxes.shown.size(), 1);  // SetCommPort's own box
-        QVERIFY(rig.readLines().isEmpty());
-        QVERIFY(rig.clone().ImageValid);
-        QVERIFY(rig.clone().CloneImage == QByteArray(65227, '\x33'));
-        QVERIFY(rig.form().cmdWriteRig->isEnabled());
     }
 };
 

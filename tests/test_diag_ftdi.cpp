@@ -28,7 +28,17 @@ void pick(FTDIDiag& diag, int index) {
     diag.cboDevices_Click();
 }
 
+QString dataLine(int device, const QByteArray& bytes) {
+    return QStringLiteral("Device %1 Data ").arg(device) +
+           QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+using Setup = std::function<void(TestEnv&, FTDIDiag&)>;
+enum Way { CancelDetection, ExitWithoutChange, CloseBox, Escape };
+
 }  // namespace
+
+Q_DECLARE_METATYPE(Setup)
 
 class FtdiDiagTest : public QObject {
     Q_OBJECT
@@ -87,11 +97,9 @@ private slots:
         env.clock.at(300 * kMs, [&] { radio.pressBand(env.clock.nowNs()); });
         env.d2xx->calls.clear();
         pick(diag, 0);
-        QCOMPARE(
-            diag.txtErrors->lines().mid(1),
-            QStringList({QStringLiteral("Device 1 Waiting for data from Cable A"),
-                         QStringLiteral("Device 1 Data ") +
-                             QString::fromLatin1(SimRadio::identityAH029().toHex().toUpper())}));
+        QCOMPARE(diag.txtErrors->lines().mid(1),
+                 QStringList({QStringLiteral("Device 1 Waiting for data from Cable A"),
+                              dataLine(1, SimRadio::identityAH029())}));
         QCOMPARE(env.d2xx->calls,
                  QStringList({"FT_OpenEx(Cable A,2)", "FT_SetBaudRate(38400)",
                               "FT_SetDataCharacteristics(8,0,0)", "FT_SetFlowControl(0,0,0)",
@@ -110,105 +118,103 @@ private slots:
         QCOMPARE(diag.result(), int(QDialog::Accepted));
     }
 
+    // The ten bytes judged, whether they come at once or split by a one-second read's end.
     void judgesTheTenBytes_data() {
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<FT_STATUS>("readStatus");
-        QTest::newRow("VX-8") << SimRadio::identityAH029() << true << FT_OK;
-        QTest::newRow("VX-8D") << SimRadio::identityAH29D() << true << FT_OK;
-        QTest::newRow("reads end in status 4") << SimRadio::identityAH029() << true << FT_IO_ERROR;
-        QTest::newRow("another radio") << QByteArray("AH027\x01\x02\x03\x04\x05") << false << FT_OK;
-        QTest::newRow("low bytes")
-            << QByteArray("\x00\x01\x0A\x0F\x10\xFF\x7E\x80\x09\x00", 10) << false << FT_OK;
+        QTest::addColumn<qint64>("pressNs");  // after the test starts
+        QTest::addColumn<int>("lastRead");    // bytes the last read brought; -1: any
+        const QByteArray vx8 = SimRadio::identityAH029();
+        QTest::newRow("VX-8") << vx8 << true << FT_OK << 10 * kMs << -1;
+        QTest::newRow("VX-8D") << SimRadio::identityAH29D() << true << FT_OK << 10 * kMs << -1;
+        QTest::newRow("reads end in status 4") << vx8 << true << FT_IO_ERROR << 10 * kMs << -1;
+        QTest::newRow("another radio")
+            << QByteArray("AH027\x01\x02\x03\x04\x05") << false << FT_OK << 10 * kMs << -1;
+        QTest::newRow("low bytes") << QByteArray("\x00\x01\x0A\x0F\x10\xFF\x7E\x80\x09\x00", 10)
+                                   << false << FT_OK << 10 * kMs << -1;
+        // Five bytes arrive before the first one-second read times out, five after.
+        QTest::newRow("in two pieces")
+            << vx8 << true << FT_OK << 1000 * kMs - 5 * SimRadio::kByteNs - kMs / 10 << 5;
     }
     void judgesTheTenBytes() {
         QFETCH(QByteArray, sent);
         QFETCH(bool, accepted);
         QFETCH(FT_STATUS, readStatus);
+        QFETCH(qint64, pressNs);
+        QFETCH(int, lastRead);
         TestEnv env;
         SimRadio& radio = env.radioOnFtdi("Cable");
         radio.identity = sent;
         env.d2xx->readStatus = readStatus;
         FTDIDiag diag(*env.ctx);
         diag.cmdDetect->click();
-        env.clock.at(10 * kMs, [&] { radio.pressBand(env.clock.nowNs()); });
+        env.clock.at(env.clock.nowNs() + pressNs, [&] { radio.pressBand(env.clock.nowNs()); });
         pick(diag, 0);
-        QCOMPARE(diag.txtErrors->lines().last(),
-                 QStringLiteral("Device 1 Data ") + QString::fromLatin1(sent.toHex().toUpper()));
+        QCOMPARE(diag.txtErrors->lines().last(), dataLine(1, sent));
         QCOMPARE(diag.ReceivedHex.size(), 20);
         QCOMPARE(diag.cmdSetComPort->isEnabled(), accepted);
+        if (lastRead >= 0)
+            QCOMPARE(env.ctx->state.rx.FTBytesRead, quint32(lastRead));
     }
 
-    void identityInTwoPieces() {
-        TestEnv env;
-        SimRadio& radio = env.radioOnFtdi("Cable");
-        FTDIDiag diag(*env.ctx);
-        diag.cmdDetect->click();
-        // Five bytes arrive before the first one-second read times out, five after.
-        const qint64 start = env.clock.nowNs() + 1000 * kMs - 5 * SimRadio::kByteNs - kMs / 10;
-        env.clock.at(start, [&] { radio.pressBand(env.clock.nowNs()); });
-        pick(diag, 0);
-        QCOMPARE(env.ctx->state.rx.FTBytesRead, quint32(5));  // the second read's share
-        QCOMPARE(diag.txtErrors->lines().last(),
-                 QStringLiteral("Device 1 Data ") +
-                     QString::fromLatin1(SimRadio::identityAH029().toHex().toUpper()));
-        QVERIFY(diag.cmdSetComPort->isEnabled());
-    }
-
-    void cancelDetectionWithinASecond() {
-        TestEnv env;
-        env.radioOnFtdi("Silent cable");  // the radio never sends
-        FTDIDiag diag(*env.ctx);
-        diag.cmdDetect->click();
-        clickAt(env, 2500, diag.cmdStop, [&] { diag.cmdStop->click(); });
-        watchdog(env, diag);
-        pick(diag, 0);
-        QVERIFY(env.nowMs() >= 2500);
-        QVERIFY(env.nowMs() <= 2500 + 1000);
-        QCOMPARE(diag.txtErrors->lines().last(), QStringLiteral("Device 1 Detection cancelled"));
-        QVERIFY(!env.d2xx->anyOpen());
-        QVERIFY(diag.cmdClose->isEnabled());
-        QVERIFY(diag.cmdStop->isEnabled());
-        QVERIFY(!diag.cmdSetComPort->isEnabled());
-    }
-
-    void failuresEndTheTestAndCloseTheDevice_data() {
-        QTest::addColumn<QString>("call");
-        QTest::addColumn<FT_STATUS>("status");
+    // Every failure ends the test with its line, closes what was opened and leaves the
+    // window usable; no box.
+    void failuresEndTheTest_data() {
+        QTest::addColumn<Setup>("setup");
         QTest::addColumn<QString>("line");
-        QTest::addColumn<bool>("opened");
-        QTest::newRow("open") << "FT_OpenEx" << FT_DEVICE_NOT_FOUND << "Open Failed for Cable"
-                              << false;
-        QTest::newRow("baud rate")
-            << "FT_SetBaudRate" << FT_INVALID_BAUD_RATE << "SetBaudRate Failed for Cable" << true;
-        QTest::newRow("data format") << "FT_SetDataCharacteristics" << FT_IO_ERROR
-                                     << "SetDataCharacteristics Failed for Cable" << true;
-        QTest::newRow("flow control")
-            << "FT_SetFlowControl" << FT_IO_ERROR << "SetFlowControl Failed for Cable" << true;
-        QTest::newRow("time-outs")
-            << "FT_SetTimeouts" << FT_IO_ERROR << "SetTimeouts Failed for Cable" << true;
-        QTest::newRow("special characters")
-            << "FT_SetChars" << FT_OTHER_ERROR << "SetChars Failed for Cable" << true;
-        QTest::newRow("read") << "FT_Read" << FT_OTHER_ERROR << "FT_Read error ftStatus=18" << true;
+        QTest::addColumn<int>("opens");
+        QTest::addColumn<int>("closes");  // -1: the library is gone, nothing can be closed
+        auto failing = [](const char* call, FT_STATUS status) {
+            return Setup([=](TestEnv& env, FTDIDiag&) { env.d2xx->fail[call] = status; });
+        };
+        QTest::newRow("open") << failing("FT_OpenEx", FT_DEVICE_NOT_FOUND)
+                              << "Device 1 Open Failed for Cable" << 1 << 0;
+        QTest::newRow("baud rate") << failing("FT_SetBaudRate", FT_INVALID_BAUD_RATE)
+                                   << "Device 1 SetBaudRate Failed for Cable" << 1 << 1;
+        QTest::newRow("data format")
+            << failing("FT_SetDataCharacteristics", FT_IO_ERROR)
+            << "Device 1 SetDataCharacteristics Failed for Cable" << 1 << 1;
+        QTest::newRow("flow control") << failing("FT_SetFlowControl", FT_IO_ERROR)
+                                      << "Device 1 SetFlowControl Failed for Cable" << 1 << 1;
+        QTest::newRow("time-outs") << failing("FT_SetTimeouts", FT_IO_ERROR)
+                                   << "Device 1 SetTimeouts Failed for Cable" << 1 << 1;
+        QTest::newRow("special characters") << failing("FT_SetChars", FT_OTHER_ERROR)
+                                            << "Device 1 SetChars Failed for Cable" << 1 << 1;
+        QTest::newRow("read") << failing("FT_Read", FT_OTHER_ERROR)
+                              << "Device 1 FT_Read error ftStatus=18" << 1 << 1;
+        QTest::newRow("library gone") << Setup([](TestEnv& env, FTDIDiag&) {
+            env.clock.at(1500 * kMs, [&env] { env.d2xx->libraryMissing = true; });
+        }) << "Device 1 Error 53 (File not found: libftdi1.so.2) while testing Cable"
+                                      << 1 << -1;
+        const QString longName(65, QLatin1Char('D'));
+        QTest::newRow("description over 64 characters")
+            << Setup([=](TestEnv&, FTDIDiag& diag) { diag.cboDevices->addItem(longName); })
+            << "Device 2 Description longer than 64 characters, cannot open " + longName << 0 << 0;
     }
-    void failuresEndTheTestAndCloseTheDevice() {
-        QFETCH(QString, call);
-        QFETCH(FT_STATUS, status);
+    void failuresEndTheTest() {
+        QFETCH(Setup, setup);
         QFETCH(QString, line);
-        QFETCH(bool, opened);
+        QFETCH(int, opens);
+        QFETCH(int, closes);
         TestEnv env;
-        SimRadio& radio = env.radioOnFtdi("Cable");
-        radio.pressBand(0);
+        env.radioOnFtdi("Cable");  // silent: only a failure ends the test
         FTDIDiag diag(*env.ctx);
         diag.cmdDetect->click();
-        env.d2xx->fail[call] = status;
-        pick(diag, 0);
-        QCOMPARE(diag.txtErrors->lines().last(), QStringLiteral("Device 1 ") + line);
-        QCOMPARE(env.d2xx->calls.count("FT_Close"), opened ? 1 : 0);
-        QVERIFY(!env.d2xx->anyOpen());
+        setup(env, diag);
+        watchdog(env, diag);
+        pick(diag, diag.cboDevices->count() - 1);
+        QCOMPARE(diag.txtErrors->lines().last(), line);
+        QCOMPARE(env.d2xx->calls.filter("FT_OpenEx").size(), opens);
+        if (closes >= 0) {
+            QCOMPARE(env.d2xx->calls.count("FT_Close"), closes);
+            QVERIFY(!env.d2xx->anyOpen());
+        }
         QCOMPARE(env.ctx->state.link.FTHandle, FT_HANDLE(0));
         QVERIFY(diag.cmdClose->isEnabled());
         QVERIFY(!diag.cmdSetComPort->isEnabled());
+        QVERIFY(!diag.testRunning());
+        QVERIFY(env.boxes.shown.isEmpty());
     }
 
     void failingClosesAreLogged() {
@@ -226,55 +232,30 @@ private slots:
         QCOMPARE(env.ctx->state.link.FTHandle, FT_HANDLE(0));
     }
 
-    void libraryGoneDuringTest() {
-        TestEnv env;
-        env.radioOnFtdi("Cable");
-        FTDIDiag diag(*env.ctx);
-        diag.cmdDetect->click();
-        env.clock.at(1500 * kMs, [&] { env.d2xx->libraryMissing = true; });
-        watchdog(env, diag);
-        pick(diag, 0);
-        QCOMPARE(diag.txtErrors->lines().last(),
-                 QStringLiteral("Device 1 Error 53 (File not found: libftdi1.so.2) while "
-                                "testing Cable"));
-        QCOMPARE(env.ctx->state.link.FTHandle, FT_HANDLE(0));
-        QVERIFY(diag.cmdClose->isEnabled());
-        QVERIFY(!diag.testRunning());
-        QVERIFY(env.boxes.shown.isEmpty());
-    }
-
-    void overlongDescriptionIsRefused() {
-        TestEnv env;
-        FTDIDiag diag(*env.ctx);
-        const QString description(65, QLatin1Char('D'));
-        diag.cboDevices->addItem(description);
-        pick(diag, 0);
-        QCOMPARE(diag.txtErrors->lines().last(),
-                 QStringLiteral("Device 1 Description longer than 64 characters, cannot open ") +
-                     description);
-        QVERIFY(!env.d2xx->calls.join(' ').contains("FT_OpenEx"));
-        QVERIFY(diag.cmdClose->isEnabled());
-    }
-
-    // Whatever the user does while a test waits, the test ends first and its device is
-    // closed; the action follows.
-    void closingDuringTestClosesTheDevice_data() {
+    // Whatever the user does while a test waits, the test ends within a second, its device
+    // is closed, and then the action follows.
+    void stoppingATestClosesTheDevice_data() {
         QTest::addColumn<int>("way");
-        QTest::newRow("Exit without change") << 0;  // disabled during a test, clicked anyway
-        QTest::newRow("close box") << 1;
-        QTest::newRow("Escape") << 2;
+        QTest::addColumn<int>("atMs");
+        QTest::newRow("Cancel Detection") << int(CancelDetection) << 2500;
+        QTest::newRow("Exit without change") << int(ExitWithoutChange) << 1300;  // though disabled
+        QTest::newRow("close box") << int(CloseBox) << 1300;
+        QTest::newRow("Escape") << int(Escape) << 1300;
     }
-    void closingDuringTestClosesTheDevice() {
+    void stoppingATestClosesTheDevice() {
         QFETCH(int, way);
+        QFETCH(int, atMs);
         TestEnv env;
-        env.radioOnFtdi("Cable");
+        env.radioOnFtdi("Silent cable");  // the radio never sends
         FTDIDiag diag(*env.ctx);
         diag.show();
         diag.cmdDetect->click();
-        clickAt(env, 1300, &diag, [&] {
-            if (way == 0)
+        clickAt(env, atMs, &diag, [&] {
+            if (way == CancelDetection)
+                diag.cmdStop->click();
+            else if (way == ExitWithoutChange)
                 diag.cmdClose_Click();
-            else if (way == 1)
+            else if (way == CloseBox)
                 diag.close();
             else
                 QTest::keyClick(&diag, Qt::Key_Escape);
@@ -282,50 +263,15 @@ private slots:
         });
         watchdog(env, diag);
         pick(diag, 0);
-        QVERIFY(env.nowMs() <= 1300 + 1000);
-        QVERIFY(!diag.isVisible());
+        QVERIFY(env.nowMs() >= atMs && env.nowMs() <= atMs + 1000);
+        QCOMPARE(diag.txtErrors->lines().last(), QStringLiteral("Device 1 Detection cancelled"));
+        QCOMPARE(diag.isVisible(), way == CancelDetection);
         QVERIFY(!env.d2xx->anyOpen());
         QCOMPARE(env.ctx->state.link.FTHandle, FT_HANDLE(0));
-        QCOMPARE(diag.txtErrors->lines().last(), QStringLiteral("Device 1 Detection cancelled"));
         QVERIFY(!diag.testRunning());
-    }
-
-    void pickingAnotherEntryDuringTest() {
-        TestEnv env;
-        env.radioOnFtdi("Cable A");
-        SimRadio& radioB = env.radioOnFtdi("Cable B");
-        FTDIDiag diag(*env.ctx);
-        diag.cmdDetect->click();
-        clickAt(env, 400, &diag, [&] { pick(diag, 1); });
-        env.clock.at(1800 * kMs, [&] { radioB.pressBand(env.clock.nowNs()); });
-        watchdog(env, diag);
-        pick(diag, 0);
-        QCOMPARE(
-            diag.txtErrors->lines().mid(1),
-            QStringList({"Device 1 Waiting for data from Cable A", "Device 1 Detection cancelled",
-                         "Device 2 Waiting for data from Cable B",
-                         QStringLiteral("Device 2 Data ") +
-                             QString::fromLatin1(SimRadio::identityAH029().toHex().toUpper())}));
-        QVERIFY(!env.d2xx->anyOpen());
-        QCOMPARE(env.ctx->state.link.FTDetectDescription, QStringLiteral("Cable B"));
-    }
-
-    void detectDevicesDuringTest() {
-        TestEnv env;
-        env.radioOnFtdi("Cable A");
-        FTDIDiag diag(*env.ctx);
-        diag.cmdDetect->click();
-        clickAt(env, 400, &diag, [&] {
-            env.radioOnFtdi("Cable B");  // plugged in meanwhile
-            diag.cmdDetect->click();
-        });
-        watchdog(env, diag);
-        pick(diag, 0);
-        QVERIFY(!env.d2xx->anyOpen());
-        QCOMPARE(diag.txtErrors->lines(),
-                 QStringList({QStringLiteral("Device 1 Number of devices = 2")}));
-        QCOMPARE(diag.cboDevices->count(), 2);
-        QVERIFY(!diag.cmdStop->isEnabled());
+        QVERIFY(!diag.cmdSetComPort->isEnabled());
+        if (way == CancelDetection)
+            QVERIFY(diag.cmdClose->isEnabled() && diag.cmdStop->isEnabled());
     }
 
     void closingTheMainWindowDuringTest() {

@@ -1,12 +1,11 @@
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QtTest>
 
 #include "diag/comportdiag.h"
 #include "link/clock.h"
 #include "link/qtserialcontrol.h"
+#include "support/radioprocess.h"
 #include "support/testenv.h"
 
 // The COM port identifier with real serial ports, finding the simulated radio program on
@@ -15,26 +14,9 @@ class E2eDiagTest : public QObject {
     Q_OBJECT
 private slots:
     void identifierFindsTheRadioOnAPty() {
-        const QString program = qEnvironmentVariable("QUORLINK_RADIO");
-        if (program.isEmpty())
-            QSKIP("QUORLINK_RADIO does not name the simulated radio program");
-        QProcess radio;
-        radio.start(program, {});
-        QVERIFY2(radio.waitForStarted(5000), qPrintable(radio.errorString()));
-        const auto endRadio = qScopeGuard([&] {
-            radio.closeWriteChannel();  // end of input ends the program
-            if (!radio.waitForFinished(3000)) {
-                radio.kill();
-                radio.waitForFinished(3000);
-            }
-        });
-        QDeadlineTimer deadline(5000);
-        while (!radio.canReadLine() && !deadline.hasExpired())
-            radio.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 1)));
-        const QString first = QString::fromLocal8Bit(radio.readLine()).trimmed();
-        QVERIFY2(first.startsWith(QLatin1String("PTY /")), qPrintable(first));
-        const QString ptyPath = first.mid(4);
-
+        RadioProcess radio;
+        const QString ptyPath = radio.start();
+        QVERIFY2(!ptyPath.isEmpty(), qPrintable(radio.error()));
         QTemporaryDir dir;
         SettingsStore settings(dir.filePath(QStringLiteral("Quorlink.ini")));
         settings.set(QStringLiteral("Ports"), QStringLiteral("COM12"), ptyPath);
@@ -57,7 +39,7 @@ private slots:
         QVERIFY(diag.txtErrors->lines().contains(
             QStringLiteral("Quorlink V1.0.6: Open OK for port 12")));
 
-        radio.write("band\n");
+        radio.command("band");
         QTRY_COMPARE_WITH_TIMEOUT(diag.cmdSetComPort->text(),
                                   QStringLiteral("Set to Com 12 and Exit"), 5000);
         QVERIFY(diag.txtErrors->lines().contains(
