@@ -1,5 +1,7 @@
 #include "sim/demo.h"
 
+#include "app/settings.h"
+
 #include <QPushButton>
 
 #include "app/appcontext.h"
@@ -74,6 +76,9 @@ QString startDemoRadio(AppContext& ctx, QtPortFactory& ports) {
 }
 
 bool configuredCableMissing(AppContext& ctx, QtPortFactory& ports) {
+    // Nothing chosen yet: a built-in serial port that happens to exist is no radio cable.
+    if (!ctx.settings().contains(QStringLiteral("Settings"), QStringLiteral("CommPort")))
+        return true;
     const qint16 port = ctx.state.link.PortNumber;
     if (port != kFtdiPort)
         return !ports.map().isPresent(port);
