@@ -11,130 +11,98 @@ const QString kAckSent = "SendACK: ACK sent";
 const QString kAckFailed = "SendACK: ACK failed";
 const QString kNakFailed = "Write Failed sending NAK";
 
-void send(Link& link, bool ack) {
-    if (ack)
-        link.SendACK();
-    else
-        link.SendNAK();
-}
+// How a handshake byte fares: sent, refused by the port or device, lost with a pulled
+// cable, or not tried because the link is closed.
+enum class Fate { Sent, Refused, Pulled, Closed };
+// What ends a wait for the radio's answer early.
+enum class Event { None, Pull, Cancel };
 
 }  // namespace
+
+Q_DECLARE_METATYPE(Fate)
+Q_DECLARE_METATYPE(Event)
 
 class LinkHandshakeTest : public QObject {
     Q_OBJECT
 private slots:
     // ---- SendACK / SendNAK -------------------------------------------------------------
 
-    void sendOnCom_data() {
+    void sendHandshakeByte_data() {
+        QTest::addColumn<bool>("ftdi");
         QTest::addColumn<bool>("ack");
+        QTest::addColumn<Fate>("fate");
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("ACK") << true << QByteArray("\x06") << QStringList{kAboutToSend, kAckSent};
-        QTest::newRow("NAK") << false << QByteArray("\x15") << QStringList{};
+        QTest::addColumn<bool>("lost");
+        for (bool ftdi : {false, true}) {
+            for (bool ack : {true, false}) {
+                const QByteArray row = QByteArray(ftdi ? "FTDI " : "COM ") + (ack ? "ACK" : "NAK");
+                const QStringList failed =
+                    ack ? QStringList{kAboutToSend, kAckFailed} : QStringList{kNakFailed};
+                QTest::newRow(row)
+                    << ftdi << ack << Fate::Sent << QByteArray(1, ack ? 6 : 0x15)
+                    << (ack ? QStringList{kAboutToSend, kAckSent} : QStringList{}) << false;
+                // The COM port raises error 8012; the device returns an I/O error.
+                QTest::newRow(row + " refused")
+                    << ftdi << ack << Fate::Refused << QByteArray() << failed << !ftdi;
+                QTest::newRow(row + " cable pulled")
+                    << ftdi << ack << Fate::Pulled << QByteArray() << failed << true;
+                QTest::newRow(row + " link closed")
+                    << ftdi << ack << Fate::Closed << QByteArray() << QStringList{} << false;
+            }
+        }
     }
-    void sendOnCom() {
+    void sendHandshakeByte() {
+        QFETCH(bool, ftdi);
         QFETCH(bool, ack);
+        QFETCH(Fate, fate);
         QFETCH(QByteArray, wire);
         QFETCH(QStringList, lines);
+        QFETCH(bool, lost);
         LinkEnv env;
-        const qint64 t0 = env.openCom(3);
+        SimRadio* radio = fate == Fate::Pulled ? &env.radioOn(ftdi) : nullptr;
+        const qint64 t0 = env.open(ftdi);
         env.rx().HandshakeDelay = 50;
-        // The radio's earlier bytes must not be taken for its answer to this byte.
-        env.ports->inject(3, QByteArray("\x01\x02\x03\x04\x05"));
-        send(env.link(), ack);
-        QCOMPARE(env.link().GetInBufferCount(), 0);
-        QCOMPARE(env.ports->ports[3].written, wire);
-        QCOMPARE(env.log(), lines);
-        QCOMPARE(env.nowMs() - t0, 50);
-        QVERIFY(!env.linkState().LinkLost);
-    }
-
-    void sendOnFtdi_data() {
-        QTest::addColumn<bool>("ack");
-        QTest::addColumn<quint32>("writeStatus");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("ACK") << true << FT_OK << QByteArray("\x06")
-                             << QStringList{kAboutToSend, kAckSent};
-        QTest::newRow("NAK") << false << FT_OK << QByteArray("\x15") << QStringList{};
-        QTest::newRow("ACK fails")
-            << true << FT_IO_ERROR << QByteArray() << QStringList{kAboutToSend, kAckFailed};
-        QTest::newRow("NAK fails")
-            << false << FT_IO_ERROR << QByteArray() << QStringList{kNakFailed};
-    }
-    void sendOnFtdi() {
-        QFETCH(bool, ack);
-        QFETCH(quint32, writeStatus);
-        QFETCH(QByteArray, wire);
-        QFETCH(QStringList, lines);
-        LinkEnv env;
-        const qint64 t0 = env.openFtdi("Cable");
-        if (writeStatus != FT_OK)
-            env.d2xx->fail["FT_Write"] = writeStatus;
-        send(env.link(), ack);
-        // One byte written; no purge before it and no pause after it.
-        QCOMPARE(env.d2xx->calls, QStringList{"FT_Write(1)"});
-        QCOMPARE(env.d2xx->devices[0].written, wire);
-        QCOMPARE(env.log(), lines);
-        QCOMPARE(env.nowMs(), t0);
-        QCOMPARE(env.rx().FTByteCount, 1u);
-    }
-
-    void nothingIsSentOnAClosedLink_data() {
-        QTest::addColumn<bool>("ftdi");
-        QTest::addColumn<bool>("ack");
-        QTest::newRow("COM ACK") << false << true;
-        QTest::newRow("COM NAK") << false << false;
-        QTest::newRow("FTDI ACK") << true << true;
-        QTest::newRow("FTDI NAK") << true << false;
-    }
-    void nothingIsSentOnAClosedLink() {
-        QFETCH(bool, ftdi);
-        QFETCH(bool, ack);
-        LinkEnv env;
-        const qint64 t0 = ftdi ? env.openFtdi("Cable") : env.openCom(3);
-        env.linkState().LinkOpen = false;
-        send(env.link(), ack);
-        QVERIFY(env.log().isEmpty());
-        QVERIFY(env.d2xx->calls.isEmpty());
-        QVERIFY(env.d2xx->devices.isEmpty() || env.d2xx->devices[0].written.isEmpty());
-        QVERIFY(env.ports->ports.value(3).written.isEmpty());
-        QCOMPARE(env.nowMs(), t0);
-    }
-
-    void sendOnAPortThatHasGone_data() {
-        QTest::addColumn<bool>("ftdi");
-        QTest::addColumn<bool>("pulled");  // else the port refuses to send (error 8012)
-        QTest::addColumn<bool>("ack");
-        QTest::addColumn<QStringList>("lines");
-        const QStringList ackLines{kAboutToSend, kAckFailed};
-        const QStringList nakLines{kNakFailed};
-        QTest::newRow("COM refuses ACK") << false << false << true << ackLines;
-        QTest::newRow("COM refuses NAK") << false << false << false << nakLines;
-        QTest::newRow("COM cable pulled, ACK") << false << true << true << ackLines;
-        QTest::newRow("COM cable pulled, NAK") << false << true << false << nakLines;
-        QTest::newRow("FTDI cable pulled, ACK") << true << true << true << ackLines;
-        QTest::newRow("FTDI cable pulled, NAK") << true << true << false << nakLines;
-    }
-    void sendOnAPortThatHasGone() {
-        QFETCH(bool, ftdi);
-        QFETCH(bool, pulled);
-        QFETCH(bool, ack);
-        QFETCH(QStringList, lines);
-        LinkEnv env;
-        SimRadio& radio = ftdi ? env.radioOnFtdi("Cable") : env.radioOnCom(3);
-        if (ftdi)
-            env.openFtdi("Cable");
-        else
-            env.openCom(3);
-        if (pulled)
-            radio.pullCable();
-        else
+        if (!ftdi)  // the radio's earlier bytes must not be taken for its answer
+            env.ports->inject(3, QByteArray("\x01\x02\x03\x04\x05"));
+        if (fate == Fate::Refused && ftdi)
+            env.d2xx->fail["FT_Write"] = FT_IO_ERROR;
+        else if (fate == Fate::Refused)
             env.comm().failOutput = true;
-        send(env.link(), ack);
-        QVERIFY(env.linkState().LinkLost);
+        else if (fate == Fate::Pulled)
+            radio->pullCable();
+        else if (fate == Fate::Closed)
+            env.linkState().LinkOpen = false;
+
+        if (ack)
+            env.link().SendACK();
+        else
+            env.link().SendNAK();
+
+        const QByteArray written =
+            ftdi ? env.d2xx->devices[0].written : env.ports->ports[3].written;
+        QCOMPARE(radio ? radio->pcBytes : written, wire);
         QCOMPARE(env.log(), lines);
-        QVERIFY(radio.pcBytes.isEmpty());
+        QCOMPARE(env.linkState().LinkLost, lost);
+        const bool tried = fate != Fate::Closed;
+        if (ftdi) {
+            // One byte written; no purge before it and no pause after it.
+            QCOMPARE(env.d2xx->calls, tried ? QStringList{"FT_Write(1)"} : QStringList{});
+            QCOMPARE(env.rx().FTByteCount, tried ? 1u : 0u);
+            QCOMPARE(env.nowMs(), t0);
+        } else {
+            // Input purged first, then the pause, whatever became of the byte.
+            QVERIFY(env.d2xx->calls.isEmpty());
+            QCOMPARE(env.link().GetInBufferCount(), tried ? 0 : 5);
+            QCOMPARE(env.nowMs() - t0, tried ? 50 : 0);
+        }
+        if (lost) {  // the wait for an answer stops at once; the failed send was the report
+            env.form().txtErrors->clearLog();
+            const qint64 t1 = env.nowMs();
+            QVERIFY(!env.link().ReceiveAck(1));
+            QCOMPARE(env.nowMs(), t1);
+            QVERIFY(env.log().isEmpty());
+        }
     }
 
     // ---- ReceiveAck --------------------------------------------------------------------
@@ -172,92 +140,98 @@ private slots:
         QCOMPARE(env.rx().AckPollCount, 0);
     }
 
+    // The write's first step: the identity out, then the radio's answer after one pause.
+    void receiveAckWaitsForTheRadio_data() {
+        QTest::addColumn<bool>("ftdi");
+        QTest::addColumn<bool>("nak");
+        QTest::addColumn<QStringList>("lines");
+        const QStringList refused{"ReceiveAck: ACK not received. Received hex 15"};
+        QTest::newRow("COM ACK") << false << false << QStringList{};
+        QTest::newRow("COM NAK") << false << true << refused;
+        QTest::newRow("FTDI ACK") << true << false << QStringList{};
+        QTest::newRow("FTDI NAK") << true << true << refused;
+    }
     void receiveAckWaitsForTheRadio() {
+        QFETCH(bool, ftdi);
+        QFETCH(bool, nak);
+        QFETCH(QStringList, lines);
         LinkEnv env;
-        SimRadio& radio = env.radioOnCom(3);
-        const qint64 t0 = env.openCom(3);
-        env.rx().HandshakeDelay = 50;
-        // The write's first step: the identity out, then the radio's answer.
-        env.link().MSComm1().Output(SimRadio::identityAH029());
-        QVERIFY(env.link().ReceiveAck(1));
-        QCOMPARE(env.nowMs() - t0, 50);
-        QCOMPARE(radio.pcBytes, SimRadio::identityAH029());
-        QVERIFY(env.log().isEmpty());
+        SimRadio& radio = env.radioOn(ftdi);
+        radio.faults.nakIdentity = nak;
+        const qint64 t0 = env.open(ftdi);
+        env.ctx->state.cancel.CancelRequested = true;  // from an earlier wait: forgotten
+        const QByteArray id = SimRadio::identityAH029();
+        quint32 written = 0;
+        if (ftdi)
+            env.d2xx->FT_Write(env.linkState().FTHandle, reinterpret_cast<const quint8*>(id.data()),
+                               static_cast<quint32>(id.size()), &written);
+        else
+            env.link().MSComm1().Output(id);
+        QCOMPARE(env.link().ReceiveAck(1), !nak);
+        QCOMPARE(env.nowMs() - t0, 20);
+        QCOMPARE(radio.pcBytes, id);
+        QCOMPARE(env.log(), lines);
+        QCOMPARE(env.rx().RxBuffer, QByteArray(1, nak ? 0x15 : 6));
         QCOMPARE(env.rx().AckPollCount, 0);
     }
 
-    void receiveAckTimesOut_data() {
+    // Every way out of the wait without an answer: the time-out after 25 polls, a pulled
+    // cable (at the next poll) and the Cancel Read button (after the pause it was pressed in).
+    void receiveAckGivesUp_data() {
+        QTest::addColumn<bool>("ftdi");
         QTest::addColumn<QByteArray>("waiting");
         QTest::addColumn<int>("count");
+        QTest::addColumn<Event>("event");
+        QTest::addColumn<int>("elapsedMs");
+        QTest::addColumn<int>("polls");
         QTest::addColumn<QString>("line");
-        QTest::newRow("nothing") << QByteArray() << 1 << "ReceiveAck: timed out. Bytes in buffer=0";
-        QTest::newRow("too few") << QByteArray("\x06") << 2
-                                 << "ReceiveAck: timed out. Bytes in buffer=1";
+        const QString nothing = "ReceiveAck: timed out. Bytes in buffer=0";
+        const QString lost = "ReceiveAck: the connection to the radio was lost";
+        QTest::newRow("COM nothing")
+            << false << QByteArray() << 1 << Event::None << 25 * 50 << 25 << nothing;
+        QTest::newRow("COM too few") << false << QByteArray("\x06") << 2 << Event::None << 25 * 50
+                                     << 25 << "ReceiveAck: timed out. Bytes in buffer=1";
+        QTest::newRow("FTDI nothing")
+            << true << QByteArray() << 1 << Event::None << 25 * 50 << 25 << nothing;
+        QTest::newRow("COM cable pulled")
+            << false << QByteArray() << 1 << Event::Pull << 50 << 2 << lost;
+        QTest::newRow("FTDI cable pulled")
+            << true << QByteArray() << 1 << Event::Pull << 50 << 2 << lost;
+        QTest::newRow("COM cancelled") << false << QByteArray() << 2 << Event::Cancel << 100 << 2
+                                       << "ReceiveAck: cancelled by user";
     }
-    void receiveAckTimesOut() {
+    void receiveAckGivesUp() {
+        QFETCH(bool, ftdi);
         QFETCH(QByteArray, waiting);
         QFETCH(int, count);
+        QFETCH(Event, event);
+        QFETCH(int, elapsedMs);
+        QFETCH(int, polls);
         QFETCH(QString, line);
         LinkEnv env;
-        const qint64 t0 = env.openCom(3);
-        env.rx().HandshakeDelay = 50;
-        env.ports->inject(3, waiting);
-        QVERIFY(!env.link().ReceiveAck(count));
-        QCOMPARE(env.nowMs() - t0, 25 * 50);
-        QCOMPARE(env.rx().AckPollCount, 25);
-        QCOMPARE(env.log(), QStringList{line});
-        QCOMPARE(env.link().GetInBufferCount(), 0);  // purged
-    }
-
-    void receiveAckCancelledByTheUser() {
-        LinkEnv env;
-        const qint64 t0 = env.openCom(3);
+        SimRadio& radio = env.radioOn(ftdi);
+        const qint64 t0 = env.open(ftdi);
         env.rx().HandshakeDelay = 50;
         env.form().DisableButtons();
-        env.clock.afterMs(75, [&env] {
-            env.form().cmdCancelRead->click();
-            env.ports->inject(3, QByteArray("\x01"));
-        });
-        QVERIFY(!env.link().ReceiveAck(2));
-        QCOMPARE(env.nowMs() - t0, 100);  // stops after the pause in which it was pressed
-        QCOMPARE(env.log(), QStringList{"ReceiveAck: cancelled by user"});
-        QCOMPARE(env.link().GetInBufferCount(), 0);
-        QCOMPARE(env.rx().AckPollCount, 2);
-    }
-
-    void receiveAckForgetsAnEarlierCancel() {
-        LinkEnv env;
-        env.openCom(3);
-        env.ctx->state.cancel.CancelRequested = true;
-        env.clock.afterMs(30, [&env] { env.ports->inject(3, QByteArray("\x06")); });
-        QVERIFY(env.link().ReceiveAck(1));
-        QVERIFY(env.log().isEmpty());
-    }
-
-    void receiveAckOnFtdi_data() {
-        QTest::addColumn<bool>("nak");
-        QTest::addColumn<bool>("result");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("ACK") << false << true << QStringList{};
-        QTest::newRow("NAK") << true << false
-                             << QStringList{"ReceiveAck: ACK not received. Received hex 15"};
-    }
-    void receiveAckOnFtdi() {
-        QFETCH(bool, nak);
-        QFETCH(bool, result);
-        QFETCH(QStringList, lines);
-        LinkEnv env;
-        SimRadio& radio = env.radioOnFtdi("Cable");
-        radio.faults.nakIdentity = nak;
-        const qint64 t0 = env.openFtdi("Cable");
-        const QByteArray id = SimRadio::identityAH029();
-        quint32 written = 0;
-        env.d2xx->FT_Write(env.linkState().FTHandle, reinterpret_cast<const quint8*>(id.data()),
-                           static_cast<quint32>(id.size()), &written);
-        QCOMPARE(env.link().ReceiveAck(1), result);
-        QCOMPARE(env.nowMs() - t0, 20);
-        QCOMPARE(env.log(), lines);
-        QCOMPARE(env.rx().RxBuffer.size(), 1);
+        if (!ftdi)
+            env.ports->inject(3, waiting);
+        if (event == Event::Pull)
+            env.clock.afterMs(30, [&radio] { radio.pullCable(); });
+        if (event == Event::Cancel) {
+            env.clock.afterMs(75, [&env] {
+                env.form().cmdCancelRead->click();
+                env.ports->inject(3, QByteArray("\x01"));
+            });
+        }
+        QVERIFY(!env.link().ReceiveAck(count));
+        QCOMPARE(env.nowMs() - t0, elapsedMs);
+        QCOMPARE(env.rx().AckPollCount, polls);
+        QCOMPARE(env.log(), QStringList{line});
+        QCOMPARE(env.linkState().LinkLost, event == Event::Pull);
+        if (event != Event::Pull) {  // purged
+            QCOMPARE(env.d2xx->calls, ftdi ? QStringList{"FT_Purge(3)"} : QStringList{});
+            QCOMPARE(env.link().GetInBufferCount(), 0);
+        }
     }
 
     void receiveAckOnFtdiTakesEverythingWaiting() {
@@ -274,46 +248,6 @@ private slots:
         QCOMPARE(env.rx().RxBuffer.size(), 5000 - 4096);
         QCOMPARE(env.link().GetInBufferCount(), 0);
         QVERIFY(env.log().isEmpty());
-    }
-
-    void receiveAckOnFtdiTimesOut() {
-        LinkEnv env;
-        const qint64 t0 = env.openFtdi("Cable");
-        QVERIFY(!env.link().ReceiveAck(1));
-        QCOMPARE(env.nowMs() - t0, 25 * 20);
-        QCOMPARE(env.log(), QStringList{"ReceiveAck: timed out. Bytes in buffer=0"});
-        QCOMPARE(env.d2xx->calls, QStringList{"FT_Purge(3)"});
-    }
-
-    void receiveAckNoticesALostLink_data() {
-        QTest::addColumn<bool>("ftdi");
-        QTest::newRow("COM") << false;
-        QTest::newRow("FTDI") << true;
-    }
-    void receiveAckNoticesALostLink() {
-        QFETCH(bool, ftdi);
-        LinkEnv env;
-        SimRadio& radio = ftdi ? env.radioOnFtdi("Cable") : env.radioOnCom(3);
-        const qint64 t0 = ftdi ? env.openFtdi("Cable") : env.openCom(3);
-        env.clock.afterMs(30, [&radio] { radio.pullCable(); });
-        QVERIFY(!env.link().ReceiveAck(1));
-        QCOMPARE(env.nowMs() - t0, 40);  // the poll after the pull, not 25 polls
-        QCOMPARE(env.rx().AckPollCount, 3);
-        QVERIFY(env.linkState().LinkLost);
-        QCOMPARE(env.log(), QStringList{"ReceiveAck: the connection to the radio was lost"});
-    }
-
-    void receiveAckAfterAFailedSendStopsAtOnce() {
-        LinkEnv env;
-        const qint64 t0 = env.openCom(3);
-        env.comm().failOutput = true;
-        env.link().SendACK();
-        env.form().txtErrors->clearLog();
-        const qint64 t1 = env.nowMs();
-        QVERIFY(!env.link().ReceiveAck(1));
-        QCOMPARE(env.nowMs(), t1);
-        QVERIFY(t1 > t0);
-        QVERIFY(env.log().isEmpty());  // the failed send was the report
     }
 
     void receiveAckRefusesACountOfZero() {

@@ -80,178 +80,135 @@ private slots:
         QVERIFY(env.linkState().LinkOpen);  // closing does not change it
     }
 
-    void comPurgeDiscardsInputAndSendsNothing() {
-        LinkEnv env;
-        env.openCom(3);
-        env.ports->inject(3, "\x01\x02\x03");
-        env.linkState().LinkOpen = false;  // the purge does not look at it
-        env.link().PurgeBuffers();
-        QCOMPARE(env.link().GetInBufferCount(), 0);
-        QVERIFY(env.ports->ports[3].written.isEmpty());
-        QVERIFY(env.log().isEmpty());
-    }
-
     void ftdiOpenConfiguresTheDevice() {
+        // 64 characters, the longest description there is.
+        const QByteArray description = QByteArray("FT232R USB UART").leftJustified(64, '.');
+        const QString name = QString::fromLatin1(description);
         LinkEnv env;
-        env.d2xx->devices.append({"FT232R USB UART", nullptr, {}});
+        env.d2xx->devices.append({description, nullptr, {}});
         env.linkState().FTHandle = 0x77;  // a handle the library no longer knows
         env.linkState().PortNumber = 999;
-        env.linkState().FTDIDescription = "FT232R USB UART";
+        env.linkState().FTDIDescription = name;
         env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
 
         QCOMPARE(env.d2xx->calls,
-                 (QStringList{"FT_Close", "FT_OpenEx(FT232R USB UART,2)", "FT_SetBaudRate(38400)",
+                 (QStringList{"FT_Close", "FT_OpenEx(" + name + ",2)", "FT_SetBaudRate(38400)",
                               "FT_SetDataCharacteristics(8,0,0)", "FT_SetFlowControl(0,0,0)",
                               "FT_SetTimeouts(1000,0)", "FT_SetChars(126,1,0,0)"}));
-        QCOMPARE(env.d2xx->lastOpenDescription, QByteArray("FT232R USB UART").leftJustified(65, 0));
+        QCOMPARE(env.d2xx->lastOpenDescription, description.leftJustified(65, 0));
         QCOMPARE(env.log(), (QStringList{"Close Failed for previous device",
-                                         "SetCommPort: open OK for device FT232R USB UART"}));
+                                         "SetCommPort: open OK for device " + name}));
         QVERIFY(env.linkState().LinkOpen);
         QCOMPARE(env.d2xx->deviceOf(env.linkState().FTHandle), 0);
         QCOMPARE(env.nowMs(), 0);  // no pause and no purge after an FTDI open
         QVERIFY(env.boxes.shown.isEmpty());
     }
 
-    void ftdiOpenWithoutDevice_data() {
-        QTest::addColumn<QString>("description");
-        QTest::newRow("named") << "FT232R USB UART";
-        QTest::newRow("empty") << "";
+    void ftdiOpenFails_data() {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<QByteArray>("device");  // the one device present, if any
+        QTest::addColumn<QString>("failing");    // a configuration step that fails
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("passed");  // what FT_OpenEx was given
+        const QByteArray named("FT232R USB UART");
+        QTest::newRow("no device")
+            << named << QByteArray() << QString() << "Open Failed for device FT232R USB UART"
+            << named.leftJustified(65, 0);
+        QTest::newRow("no device, empty description")
+            << QByteArray() << QByteArray() << QString() << "Open Failed for device "
+            << QByteArray(65, 0);
+        // Cut short, the description would open the device; FT_OpenEx is never called.
+        QTest::newRow("65 characters are refused")
+            << QByteArray(65, 'D') << QByteArray(64, 'D') << QString()
+            << "Open Failed for device " + QString(65, 'D') +
+                   " (description longer than 64 characters)"
+            << QByteArray();
+        for (const char* step :
+             {"SetBaudRate", "SetDataCharacteristics", "SetFlowControl", "SetTimeouts", "SetChars"})
+            QTest::newRow(step) << QByteArray("Cable") << QByteArray("Cable")
+                                << QString("FT_") + step
+                                << QString(step) + " Failed for device Cable"
+                                << QByteArray("Cable").leftJustified(65, 0);
     }
-    void ftdiOpenWithoutDevice() {
-        QFETCH(QString, description);
+    void ftdiOpenFails() {
+        QFETCH(QByteArray, description);
+        QFETCH(QByteArray, device);
+        QFETCH(QString, failing);
+        QFETCH(QString, line);
+        QFETCH(QByteArray, passed);
         LinkEnv env;
+        if (!device.isEmpty())
+            env.d2xx->devices.append({device, nullptr, {}});
+        if (!failing.isEmpty())
+            env.d2xx->fail[failing] = FT_IO_ERROR;
         env.linkState().FTDescBytes.fill('x');  // left over from the detector
         env.linkState().LinkOpen = true;
         env.linkState().PortNumber = 999;
-        env.linkState().FTDIDescription = description;
-        env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
-        QCOMPARE(env.log(), QStringList{"Open Failed for device " + description});
-        QCOMPARE(env.d2xx->lastOpenDescription, description.toLatin1().leftJustified(65, 0));
-        QVERIFY(!env.linkState().LinkOpen);
-        QCOMPARE(env.linkState().FTHandle, 0u);
-        QVERIFY(env.boxes.shown.isEmpty());
-    }
-
-    void ftdiConfigurationStepFails_data() {
-        QTest::addColumn<QString>("function");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("baud rate") << "FT_SetBaudRate"
-                                   << "SetBaudRate Failed for device Cable";
-        QTest::newRow("data characteristics") << "FT_SetDataCharacteristics"
-                                              << "SetDataCharacteristics Failed for device Cable";
-        QTest::newRow("flow control") << "FT_SetFlowControl"
-                                      << "SetFlowControl Failed for device Cable";
-        QTest::newRow("time-outs") << "FT_SetTimeouts"
-                                   << "SetTimeouts Failed for device Cable";
-        QTest::newRow("special characters") << "FT_SetChars"
-                                            << "SetChars Failed for device Cable";
-    }
-    void ftdiConfigurationStepFails() {
-        QFETCH(QString, function);
-        QFETCH(QString, line);
-        LinkEnv env;
-        env.d2xx->devices.append({"Cable", nullptr, {}});
-        env.d2xx->fail[function] = FT_IO_ERROR;
-        env.linkState().PortNumber = 999;
-        env.linkState().FTDIDescription = "Cable";
+        env.linkState().FTDIDescription = QString::fromLatin1(description);
         env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
 
         QCOMPARE(env.log(), QStringList{line});
-        // The failing step is the last before the close; nothing after it is tried.
-        QVERIFY(env.d2xx->calls[env.d2xx->calls.size() - 2].startsWith(function + '('));
-        QCOMPARE(env.d2xx->calls.last(), "FT_Close");
-        QVERIFY(!env.d2xx->anyOpen());
-        QCOMPARE(env.linkState().FTHandle, 0u);
+        QCOMPARE(env.d2xx->lastOpenDescription, passed);
         QVERIFY(!env.linkState().LinkOpen);
-    }
-
-    void ftdiDescriptionLength_data() {
-        QTest::addColumn<int>("length");
-        QTest::newRow("64 characters fit") << 64;
-        QTest::newRow("65 characters are refused") << 65;
-    }
-    void ftdiDescriptionLength() {
-        QFETCH(int, length);
-        LinkEnv env;
-        const QByteArray desc(length, 'D');
-        // A longer description cut short would open this device.
-        env.d2xx->devices.append({desc.left(64), nullptr, {}});
-        env.linkState().PortNumber = 999;
-        env.linkState().FTDIDescription = QString::fromLatin1(desc);
-        env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
-
-        QCOMPARE(env.linkState().LinkOpen, length == 64);
-        if (length == 64) {
-            QCOMPARE(env.d2xx->lastOpenDescription, desc + '\0');
-        } else {
-            QCOMPARE(env.log(), QStringList{"Open Failed for device " + QString::fromLatin1(desc) +
-                                            " (description longer than 64 characters)"});
-            QVERIFY(env.d2xx->lastOpenDescription.isEmpty());  // FT_OpenEx never called
+        QCOMPARE(env.linkState().FTHandle, 0u);
+        QVERIFY(!env.d2xx->anyOpen());
+        QVERIFY(env.boxes.shown.isEmpty());
+        if (!failing.isEmpty()) {
+            // The failing step is the last before the close; nothing after it is tried.
+            QVERIFY(env.d2xx->calls[env.d2xx->calls.size() - 2].startsWith(failing + '('));
+            QCOMPARE(env.d2xx->calls.last(), "FT_Close");
         }
     }
 
-    void ftdiCloseFailureIsLoggedAndForgotten_data() {
-        QTest::addColumn<QString>("detectDescription");
-        QTest::newRow("detector not used") << "";
-        QTest::newRow("detector used") << "Cable";
+    void ftdiFailureIsLogged_data() {
+        QTest::addColumn<bool>("close");                 // else the purge fails
+        QTest::addColumn<QString>("detectDescription");  // empty: the detector was not used
+        QTest::addColumn<QString>("line");
+        QTest::newRow("close") << true << QString() << "Close Failed for";
+        QTest::newRow("close, detector used")
+            << true << QString("Cable") << "Close Failed forCable";
+        QTest::newRow("purge") << false << QString() << "Purge Failed for device ";
+        QTest::newRow("purge, detector used")
+            << false << QString("Cable B") << "Purge Failed for device Cable B";
     }
-    void ftdiCloseFailureIsLoggedAndForgotten() {
+    void ftdiFailureIsLogged() {
+        QFETCH(bool, close);
         QFETCH(QString, detectDescription);
+        QFETCH(QString, line);
         LinkEnv env;
         env.openFtdi("Cable");
         env.linkState().FTDetectDescription = detectDescription;
-        env.d2xx->fail["FT_Close"] = FT_IO_ERROR;
-        env.link().CloseCommPort();
-        QCOMPARE(env.log(), QStringList{"Close Failed for" + detectDescription});
-        QCOMPARE(env.linkState().FTHandle, 0u);
-    }
-
-    void ftdiPurge() {
-        LinkEnv env;
-        SimRadio& radio = env.radioOnFtdi("Cable");
-        env.openFtdi("Cable");
-        radio.pressBand(env.clock.nowNs());
-        env.clock.advanceBy(100'000'000);
-        QCOMPARE(env.link().GetInBufferCount(), 10);
-        env.link().PurgeBuffers();
-        QCOMPARE(env.d2xx->calls, QStringList{"FT_Purge(3)"});
-        QCOMPARE(env.link().GetInBufferCount(), 0);
-        QVERIFY(env.log().isEmpty());
-
-        env.d2xx->fail["FT_Purge"] = FT_IO_ERROR;
-        env.link().PurgeBuffers();
-        env.linkState().FTDetectDescription = "Cable B";
-        env.link().PurgeBuffers();
-        QCOMPARE(env.log(),
-                 (QStringList{"Purge Failed for device ", "Purge Failed for device Cable B"}));
+        env.d2xx->fail[close ? "FT_Close" : "FT_Purge"] = FT_IO_ERROR;
+        if (close)
+            env.link().CloseCommPort();
+        else
+            env.link().PurgeBuffers();
+        QCOMPARE(env.log(), QStringList{line});
+        QCOMPARE(env.linkState().FTHandle == 0, close);  // a failed close is forgotten all the same
     }
 
     void stringToBytes_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes");  // empty: the text does not fit (error 9)
         QTest::newRow("padded with zeros") << "AB" << QByteArray("AB\0\0", 4);
         QTest::newRow("exactly full") << "ABCD" << QByteArray("ABCD");
         QTest::newRow("outside Latin-1, one '?' per character")
             << QString::fromUtf8("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xBB")
             << QByteArray("\xE9??\0", 4);
+        QTest::newRow("one too many") << "ABCDE" << QByteArray();
     }
     void stringToBytes() {
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
         QByteArray target(4, 'x');
-        Link::StringToBytes(text, target);
-        QCOMPARE(target, bytes);
-    }
-
-    void stringToBytesRefusesTooLongText() {
-        QByteArray target("xyz");
+        int error = 0;
         try {
-            Link::StringToBytes("ABCD", target);
-            QFAIL("no error raised");
+            Link::StringToBytes(text, target);
         } catch (const RunError& e) {
-            QCOMPARE(e.number(), 9);
+            error = e.number();
         }
-        QCOMPARE(target, QByteArray("xyz"));
+        QCOMPARE(error, bytes.isEmpty() ? 9 : 0);
+        QCOMPARE(target, bytes.isEmpty() ? QByteArray(4, 'x') : bytes);  // untouched on error
     }
 };
 

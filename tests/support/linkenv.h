@@ -48,4 +48,8 @@ public:
         d2xx->calls.clear();
         return nowMs();
     }
+
+    // The same on COM3 or on the FTDI device "Cable", for tests run over both links.
+    SimRadio& radioOn(bool ftdi) { return ftdi ? radioOnFtdi("Cable") : radioOnCom(3); }
+    qint64 open(bool ftdi) { return ftdi ? openFtdi("Cable") : openCom(3); }
 };

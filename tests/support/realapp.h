@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/appcontext.h"
+#include "app/form1.h"
+#include "app/settings.h"
+#include "link/clock.h"
+#include "link/libftdi_d2xx.h"
+#include "link/link.h"
+#include "link/qtserialcontrol.h"
+#include "support/testenv.h"
+#include "ui/tracebox.h"
+
+// The application as a user runs it, for end-to-end tests: system clock, QSerialPort,
+// libftdi (or the D2XX given), a temporary settings file, every box recorded and answered
+// OK. Boxes the start-up showed are forgotten.
+struct RealApp {
+    QTemporaryDir dir;
+    SettingsStore settings{dir.filePath(QStringLiteral("Quorlink.ini"))};
+    SystemClock clock;
+    ScriptedMessageBoxes boxes;
+    QtPortFactory ports{&settings};
+    std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
+    std::unique_ptr<AppContext> ctx;
+    std::unique_ptr<Form1> form;
+
+    explicit RealApp(D2xx* otherD2xx = nullptr) {
+        Services s;
+        s.clock = &clock;
+        s.boxes = &boxes;
+        s.settings = &settings;
+        s.ports = &ports;
+        s.d2xx = otherD2xx ? otherD2xx : d2xx.get();
+        ctx = std::make_unique<AppContext>(s);
+        ctx->quitApplication = [] {};
+        form = std::make_unique<Form1>(*ctx);
+        boxes.shown.clear();
+    }
+    ~RealApp() {
+        form.reset();
+        ctx.reset();
+    }
+
+    Link& link() { return ctx->link(); }
+    LinkState& linkState() { return ctx->state.link; }
+    QStringList log() const { return form->txtErrors->lines(); }
+};
