@@ -3,11 +3,9 @@
 #include <QtTest>
 
 #include "clone/cloneimage.h"
-#include "link/clock.h"
-#include "link/libftdi_d2xx.h"
-#include "link/qtserialcontrol.h"
 #include "sim/demo.h"
 #include "support/radioprocess.h"
+#include "support/realapp.h"
 #include "support/testenv.h"
 #include "ui/frmmessages.h"
 
@@ -22,35 +20,10 @@ constexpr int kCom = 7;
 const QString kLost = QStringLiteral(
     "The connection to the radio was lost.\r\nCheck the programming cable and try again.");
 
-// The application as a user runs it: system clock, QSerialPort, a temporary settings file,
-// every box answered OK.
-struct App {
-    QTemporaryDir dir;
-    SettingsStore settings{dir.filePath(QStringLiteral("Quorlink.ini"))};
-    SystemClock clock;
-    ScriptedMessageBoxes boxes;
-    QtPortFactory ports{&settings};
-    std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
-    std::unique_ptr<AppContext> ctx;
-    std::unique_ptr<Form1> form;
+// The application as a user runs it, with the radio program attached and a way to give up.
+struct App : RealApp {
+    using RealApp::RealApp;
     bool watchdogFired = false;
-
-    explicit App(D2xx* otherD2xx = nullptr) {
-        Services s;
-        s.clock = &clock;
-        s.boxes = &boxes;
-        s.settings = &settings;
-        s.ports = &ports;
-        s.d2xx = otherD2xx ? otherD2xx : d2xx.get();
-        ctx = std::make_unique<AppContext>(s);
-        ctx->quitApplication = [] {};
-        form = std::make_unique<Form1>(*ctx);
-        boxes.shown.clear();
-    }
-    ~App() {
-        form.reset();
-        ctx.reset();
-    }
 
     // Starts quorlink-radio on a pseudo-terminal mapped to the configured COM port; [BAND]
     // is pressed when the read's prompt asks.

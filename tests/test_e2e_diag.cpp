@@ -3,10 +3,8 @@
 #include <QtTest>
 
 #include "diag/comportdiag.h"
-#include "link/clock.h"
-#include "link/qtserialcontrol.h"
 #include "support/radioprocess.h"
-#include "support/testenv.h"
+#include "support/realapp.h"
 
 // The COM port identifier with real serial ports, finding the simulated radio program on
 // a pseudo-terminal mapped to COM12.
@@ -17,21 +15,10 @@ private slots:
         RadioProcess radio;
         const QString ptyPath = radio.start();
         QVERIFY2(!ptyPath.isEmpty(), qPrintable(radio.error()));
-        QTemporaryDir dir;
-        SettingsStore settings(dir.filePath(QStringLiteral("Quorlink.ini")));
-        settings.set(QStringLiteral("Ports"), QStringLiteral("COM12"), ptyPath);
-        SystemClock clock;
-        ScriptedMessageBoxes boxes;
-        QtPortFactory ports(&settings);
-        Services services;
-        services.clock = &clock;
-        services.boxes = &boxes;
-        services.settings = &settings;
-        services.ports = &ports;
-        AppContext ctx(services);
-        ctx.quitApplication = [] {};
+        RealApp app;
+        app.settings.set(QStringLiteral("Ports"), QStringLiteral("COM12"), ptyPath);
 
-        ComPortDiag diag(ctx);
+        ComPortDiag diag(*app.ctx);
         QCOMPARE(diag.Text1[11]->toolTip(), ptyPath);
         diag.show();
         diag.cmdDetect->click();
@@ -48,11 +35,12 @@ private slots:
             QStringLiteral(" on COM 12")));
 
         diag.cmdSetComPort->click();
-        QCOMPARE(settings.get(QStringLiteral("Settings"), QStringLiteral("CommPort"), QString()),
-                 QStringLiteral("12"));
-        QCOMPARE(ctx.state.link.PortNumber, qint16(12));
+        QCOMPARE(
+            app.settings.get(QStringLiteral("Settings"), QStringLiteral("CommPort"), QString()),
+            QStringLiteral("12"));
+        QCOMPARE(app.linkState().PortNumber, qint16(12));
         QVERIFY(!diag.MSComm1[11]->PortOpen());
-        QVERIFY(boxes.shown.isEmpty());
+        QVERIFY(app.boxes.shown.isEmpty());
     }
 };
 
