@@ -299,8 +299,9 @@ void Form1::DisableButtons() {
 void Form1::EnableButtons() {
     cmdRead->setEnabled(true);
     cmdCancelRead->setEnabled(false);
-    if (ctx_.state.clone.ImageValid)
-        cmdWriteRig->setEnabled(true);
+    // A read that failed after an earlier good one has discarded that image: Write is
+    // offered exactly when there is a valid image to write.
+    cmdWriteRig->setEnabled(ctx_.state.clone.ImageValid);
 }
 
 void Form1::cmdCancelRead_Click() {

@@ -21,7 +21,11 @@ namespace {
 constexpr int kVendor = 0x0403;
 constexpr int kProducts[] = {0x6001, 0x6010, 0x6011, 0x6014, 0x6015};
 constexpr int kDescriptionLength = FT_DESCRIPTION_SIZE - 1;
-constexpr int kChunk = 4096;
+// libftdi's read returns only when its buffer is full, or when the chip reports an empty
+// packet; while the radio streams, the latter never happens. So every read asks for one
+// piece that the line fills in about 17 ms at 38400 baud, and no call holds the event
+// loop for longer than that.
+constexpr int kPiece = 64;
 // libusb's answer once a device has been unplugged.
 constexpr int kUsbNoDevice = -4;
 // libftdi's own answer when its device handle is gone.
@@ -102,8 +106,8 @@ private:
     FT_STATUS check(FT_HANDLE handle, Device*& device);
     // Status of a failed configuration call.
     FT_STATUS configStatus(Device& device, int result);
-    // Moves what the chip has received into the device's FIFO. Returns the number of
-    // bytes moved, or a negative libftdi/libusb error.
+    // Moves one piece of what the chip has received into the device's FIFO. Returns the
+    // number of bytes moved, or a negative libftdi/libusb error.
     int drain(Device& device);
     // Lists the devices present and keeps their descriptions.
     FT_STATUS enumerate();
@@ -403,24 +407,15 @@ FT_STATUS LibFtdiD2xx::FT_Purge(FT_HANDLE handle, quint32 mask) {
 }
 
 int LibFtdiD2xx::drain(Device& device) {
-    unsigned char chunk[kChunk];
-    int total = 0;
-    // A read returns as soon as the chip has nothing more (it reports every few ms), so
-    // this takes what has arrived without waiting for more. A full chunk means there may
-    // be more; a few rounds are enough for anything that arrives at 38400 baud.
-    for (int round = 0; round < 16; ++round) {
-        const int n = lib_.read_data(device.ftdi, chunk, kChunk);
-        if (n < 0) {
-            if (n == kUsbNoDevice || n == kFtdiDeviceUnavailable || !device.ftdi->usb_dev)
-                device.lost = true;
-            return n;
-        }
-        device.fifo.append(reinterpret_cast<const char*>(chunk), n);
-        total += n;
-        if (n < kChunk)
-            break;
+    unsigned char piece[kPiece];
+    const int n = lib_.read_data(device.ftdi, piece, kPiece);
+    if (n < 0) {
+        if (n == kUsbNoDevice || n == kFtdiDeviceUnavailable || !device.ftdi->usb_dev)
+            device.lost = true;
+        return n;
     }
-    return total;
+    device.fifo.append(reinterpret_cast<const char*>(piece), n);
+    return n;
 }
 
 FT_STATUS LibFtdiD2xx::FT_GetQueueStatus(FT_HANDLE handle, quint32* rxBytes) {
@@ -498,7 +493,8 @@ FT_STATUS LibFtdiD2xx::FT_Write(FT_HANDLE handle, const quint8* buffer, quint32 
 }
 
 FT_STATUS LibFtdiD2xx::FT_Close(FT_HANDLE handle) {
-    lib();
+    // A handle that was never opened is refused without loading the library: closing after
+    // a failed open must not report the missing library a second time.
     auto it = open_.find(handle);
     if (it == open_.end())
         return FT_INVALID_HANDLE;

@@ -16,7 +16,13 @@ void VirtualClock::sleep(qint64 ms) {
 
 void VirtualClock::pumpEvents() {
     ++pumps;
+    served();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void VirtualClock::served() {
+    longestHeldNs = qMax(longestHeldNs, now_ - servedNs_);
+    servedNs_ = now_;
 }
 
 void VirtualClock::waitForEvents(qint64 maxNs) {
@@ -24,7 +30,9 @@ void VirtualClock::waitForEvents(qint64 maxNs) {
     qint64 until = now_ + maxNs;
     if (!actions_.empty() && actions_.begin()->first < until)
         until = qMax(now_, actions_.begin()->first);
+    served();
     advanceTo(until);
+    servedNs_ = now_;
     pumpEvents();
 }
 

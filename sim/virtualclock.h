@@ -33,10 +33,16 @@ public:
     bool counterFails = false;
     qint64 frequency_ = 10'000'000;  // 100 ns counts
     int pumps = 0;
+    // The longest stretch of time that passed while the event loop did not run (a wait
+    // runs it throughout): time spent blocked in a call between two waits.
+    qint64 longestHeldNs = 0;
     qint64 sleptMs = 0;
 
 private:
+    void served();
+
     qint64 now_ = 0;
+    qint64 servedNs_ = 0;  // when the event loop last ran
     std::multimap<qint64, std::function<void()>> actions_;
     QVector<std::function<void()>> tickers_;
 };

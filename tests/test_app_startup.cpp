@@ -30,29 +30,6 @@ private slots:
         QVERIFY(!f.loadFailed());
     }
 
-    void controlsCarryTheirCaptionsAndTips() {
-        TestEnv env;
-        Form1& f = env.form();
-        QCOMPARE(f.cmdRead->text(), QStringLiteral("&Read Radio"));
-        QCOMPARE(f.cmdWriteRig->text(), QStringLiteral("Write R&adio"));
-        QCOMPARE(f.cmdRead->toolTip(), QStringLiteral(" Read the radio memory into the computer "));
-        QCOMPARE(f.cmdWriteRig->toolTip(),
-                 QStringLiteral(" Write the currently shown memory to the radio "));
-        QVERIFY(f.lblInstructions->text().startsWith(
-            QStringLiteral("Use the Settings menu to define which Com port number to use. ")));
-        QVERIFY(f.lblInstructions->text().endsWith(
-            QStringLiteral("The D2XX drivers are here:\r\n\r\n   "
-                           "https://www.ftdichip.com/Drivers/D2XX.htm ")));
-        QVERIFY(f.lblOperation->text().endsWith(
-            QStringLiteral("you can then write back to the radio using the Write Radio button.")));
-        QCOMPARE(f.cmdRead->geometry(), QRect(24, 280, 96, 24));
-        // No stored placement: the built-in size, the designed client area below the menus.
-        QCOMPARE(f.size(), QSize(448, 474 + f.menuBar()->sizeHint().height()));
-        // The FTDI entry starts hidden.
-        QCOMPARE(f.mnuCOM[32]->text(), QStringLiteral("FTDIDevice"));
-        QVERIFY(!f.mnuCOM[32]->isVisible());
-    }
-
     void storedFtdiSelectionStartsInFtdiMode() {
         TestEnv env;
         env.settings->set("Settings", "CommPort", "999");
@@ -141,27 +118,6 @@ private slots:
         QVERIFY(f.height() <= qMax(240, screen.height()));
         QVERIFY(f.width() <= qMax(320, screen.width()));
         QVERIFY(screen.intersects(QRect(f.pos(), f.size())));
-    }
-
-    void buttonStatesFollowTheTransferAndCancelRaisesFlags() {
-        TestEnv env;
-        Form1& f = env.form();
-        f.DisableButtons();
-        QVERIFY(!f.cmdRead->isEnabled());
-        QVERIFY(!f.cmdWriteRig->isEnabled());
-        QVERIFY(f.cmdCancelRead->isEnabled());
-        f.EnableButtons();  // no valid image: Write stays as it was
-        QVERIFY(f.cmdRead->isEnabled());
-        QVERIFY(!f.cmdWriteRig->isEnabled());
-        QVERIFY(!f.cmdCancelRead->isEnabled());
-        env.ctx->state.clone.ImageValid = true;
-        f.DisableButtons();
-        // Cancel Read, enabled during a transfer, raises both cancel flags.
-        QTest::mouseClick(f.cmdCancelRead, Qt::LeftButton);
-        QVERIFY(env.ctx->state.cancel.CancelRequested);
-        QVERIFY(env.ctx->state.cancel.IdentityCancelRequested);
-        f.EnableButtons();
-        QVERIFY(f.cmdWriteRig->isEnabled());
     }
 };
 

@@ -129,22 +129,6 @@ private slots:
         env.ctx->LogMessage("new");
         QCOMPARE(f.txtErrors->logText(), QStringLiteral("new\r\n"));
     }
-
-    void aThousandLinesStayCheap() {
-        // A read writes over a thousand lines; each append must not re-lay out the box.
-        TestEnv env;
-        Form1& f = env.form();
-        f.show();
-        QElapsedTimer t;
-        t.start();
-        for (int i = 1; i <= 1019; ++i)
-            env.ctx->LogMessage(
-                QStringLiteral("Read: bytes read 64 block %1 and 0 timeouts").arg(i));
-        QCOMPARE(f.txtErrors->lines().size(), 1019);
-        QCOMPARE(f.txtErrors->lines().last(),
-                 QStringLiteral("Read: bytes read 64 block 1019 and 0 timeouts"));
-        qInfo("1019 lines appended in %lld ms", t.elapsed());
-    }
 };
 
 class ShutdownTest : public QObject {

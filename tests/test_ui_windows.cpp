@@ -14,19 +14,10 @@
 class PromptWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void captionsAreSetOnceAtCreation() {
+    void oneWindowForTheRun() {
         TestEnv env;
         FrmMessages& w = env.ctx->frmMessages();
         QCOMPARE(w.windowTitle(), QStringLiteral("Read/write instructions"));
-        QCOMPARE(w.lblLookingForRig->text(),
-                 QStringLiteral("\r\nPress the [BAND] key on the radio.\r\nThe radio will start "
-                                "to send.\r\n\r\nClick this message to cancel"));
-        QCOMPARE(w.lblWaitForWrite->text(),
-                 QStringLiteral("\r\nThe radio should now show\r\n-- -- RX -- --\r\nWAIT FOR THE "
-                                "PROCESS\r\nTO COMPLETE"));
-        QCOMPARE(w.lblWaiting->text(),
-                 QStringLiteral("\r\nThe radio should now show\r\n-- -- TX -- --\r\nWait for the "
-                                "process to complete\r\nor click this message to cancel."));
         QVERIFY(w.lblWaiting->font().bold());
         QCOMPARE(w.lblWaiting->geometry(), w.lblLookingForRig->geometry());
         QCOMPARE(&env.ctx->frmMessages(), &w);  // one instance for the run
@@ -73,19 +64,12 @@ private slots:
 class AboutBoxTest : public QObject {
     Q_OBJECT
 private slots:
-    void showsNameVersionAndALink() {
+    void theLinkLooksLikeOne() {
         FrmAbout about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About Quorlink"));
-        QCOMPARE(about.lblTitle->text(), QStringLiteral("Quorlink"));
-        QCOMPARE(about.lblVersion->text(), QStringLiteral("Version 1.0.6"));
-        QCOMPARE(about.lblDescription->text(),
-                 QStringLiteral("Cable tester for the VX-8R/E and VX-8DR/DE"));
-        QCOMPARE(about.lblLink->text(), FrmAbout::webAddress());
         QVERIFY(about.lblLink->font().underline());
         QCOMPARE(about.lblLink->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QCOMPARE(about.lblLink->cursor().shape(), Qt::PointingHandCursor);
-        QVERIFY(!about.lblDisclaimer->text().isEmpty());
-        QCOMPARE(about.cmdOK->text(), QStringLiteral("OK"));
     }
 
     void clickingTheLinkHandsItsTextToTheDesktop() {

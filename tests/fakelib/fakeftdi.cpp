@@ -1,6 +1,10 @@
 // A stand-in for libftdi1 with the same entry points, loaded by the FTDI adapter's tests in
 // place of the real library. Devices, arriving bytes and unplugging are set up through the
 // fakeftdi_* functions; every configuration call is recorded as a line of text.
+//
+// A device can have a far end (a simulated radio on the test's clock). Its read then blocks
+// as the real library's does: until the buffer is full, for as long as bytes keep coming
+// (a gap longer than the chip's latency timer ends it with what has arrived).
 #include <libftdi1/ftdi.h>
 
 #include <cstdarg>
@@ -30,7 +34,19 @@ struct Device {
     std::vector<Later> later;  // bytes that arrive after that many more reads
 };
 
+// The far end of a device's cable, and the clock it runs on; supplied by the test.
+struct FarEnd {
+    void* context;
+    long long (*now)(void* context);                 // ns
+    void (*advanceTo)(void* context, long long ns);  // time passes while the caller blocks
+    int (*take)(void* context, unsigned char* buffer, int size);  // bytes due by now
+    long long (*nextDue)(void* context);  // when the next byte arrives, -1: none on its way
+    void (*fromPc)(void* context, const unsigned char* bytes, int size);
+};
+constexpr long long kLatencyNs = 2'000'000;
+
 std::vector<Device> devices;
+std::map<int, FarEnd> farEnds;
 std::vector<std::string> calls;
 std::map<std::string, int> failures;
 int contexts = 0;
@@ -63,6 +79,21 @@ int configure(ftdi_context* ftdi, const char* function, int unplugged = -1) {
     return it == failures.end() ? 0 : it->second;
 }
 
+// Moves what the far end has sent by now into the chip.
+void takeArrived(Device& d, const FarEnd& f) {
+    unsigned char arrived[4096];
+    int n = 0;
+    do {
+        n = f.take(f.context, arrived, sizeof arrived);
+        d.rx.insert(d.rx.end(), arrived, arrived + n);
+    } while (n == static_cast<int>(sizeof arrived));
+}
+
+FarEnd* farEndOf(Device* d) {
+    auto it = farEnds.find(static_cast<int>(d - devices.data()));
+    return it == farEnds.end() ? nullptr : &it->second;
+}
+
 }  // namespace
 
 extern "C" {
@@ -73,6 +104,11 @@ void fakeftdi_reset() {
     devices.clear();
     calls.clear();
     failures.clear();
+    farEnds.clear();
+}
+
+void fakeftdi_attach(int device, const FarEnd* farEnd) {
+    farEnds[device] = *farEnd;
 }
 
 int fakeftdi_add(int product, const char* description, int stringsError, int openError) {
@@ -225,8 +261,11 @@ int ftdi_set_error_char(ftdi_context* ftdi, unsigned char errorch, unsigned char
 
 int ftdi_tcioflush(ftdi_context* ftdi) {
     record("tcioflush");
-    if (Device* d = deviceOf(ftdi))
+    if (Device* d = deviceOf(ftdi)) {
+        if (const FarEnd* far = farEndOf(d))
+            takeArrived(*d, *far);
         d->rx.clear();
+    }
     return configure(ftdi, "tcioflush");
 }
 
@@ -242,6 +281,17 @@ int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
             it = d->later.erase(it);
         } else {
             ++it;
+        }
+    }
+    if (const FarEnd* far = farEndOf(d)) {
+        const FarEnd& f = *far;
+        for (;;) {
+            takeArrived(*d, f);
+            const long long next = f.nextDue(f.context);
+            if (static_cast<int>(d->rx.size()) >= size || next < 0 ||
+                next - f.now(f.context) > kLatencyNs)
+                break;
+            f.advanceTo(f.context, next);
         }
     }
     int n = 0;
@@ -264,6 +314,8 @@ int ftdi_write_data(ftdi_context* ftdi, const unsigned char* buf, int size) {
     for (int i = 0; i < size; ++i)
         hex += " " + std::to_string(buf[i]);
     record("write_data%s", hex.c_str());
+    if (const FarEnd* far = farEndOf(d))
+        far->fromPc(far->context, buf, size);
     return size;
 }
 
