@@ -26,6 +26,14 @@ SimRadio::SimRadio() : memory(kDataSize, '\0'), identity(identityAH029()) {
     // A recognisable pattern: every byte differs from its neighbours and no block repeats.
     for (int i = 0; i < kDataSize; ++i)
         memory[i] = static_cast<char>((i * 7 + i / 64) & 0xFF);
+    // A radio keeps four region sums in its memory, each the low 8 bits of the 127 bytes
+    // before it (data offsets 0x0640-0x06BE -> 0x06BF, and so on): its own read has them right.
+    for (int stored = 0x06BF; stored <= 0x083F; stored += 0x80) {
+        unsigned sum = 0;
+        for (int i = stored - 127; i < stored; ++i)
+            sum += static_cast<quint8>(memory[i]);
+        memory[stored] = static_cast<char>(sum & 0xFF);
+    }
 }
 
 void SimRadio::schedule(const QByteArray& bytes, qint64 startNs) {

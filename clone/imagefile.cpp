@@ -1,0 +1,304 @@
+#include "clone/imagefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "app/settings.h"
+#include "clone/cloneimage.h"
+
+namespace {
+
+// The four region sums the radio keeps: each is the low 8 bits of the sum of a range,
+// stored in the byte after it (offsets in file order, identity included).
+struct RegionSum {
+    int first;
+    int last;
+    int stored;
+};
+constexpr RegionSum kRegionSums[] = {{0x064A, 0x06C8, 0x06C9},
+                                     {0x06CA, 0x0748, 0x0749},
+                                     {0x074A, 0x07C8, 0x07C9},
+                                     {0x07CA, 0x0848, 0x0849}};
+
+quint8 sumOf(const QByteArray& image, int first, int last) {
+    unsigned sum = 0;
+    for (int i = first; i <= last; ++i)
+        sum += static_cast<quint8>(image[i]);
+    return static_cast<quint8>(sum & 0xFF);
+}
+
+// "0x" and upper-case digits: "0x3F", "0x06C9".
+QString hex(int value, int digits) {
+    return QStringLiteral("0x") +
+           QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+}
+QString hexByte(quint8 value) {
+    return hex(value, 2);
+}
+QString hexOffset(int offset) {
+    return hex(offset, 4);
+}
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+bool isCompleteImage(const QByteArray& image) {
+    return image.size() == ImageFile::kSize && !ModelName(image).isEmpty();
+}
+
+// What the other programmer reads to know which radio a file belongs to.
+QByteArray trailerFor(const QByteArray& image) {
+    const bool dr = ShortModelName(image) == QLatin1String("VX-8DR");
+    const QJsonObject metadata{
+        {QStringLiteral("rclass"), dr ? QStringLiteral("VX8DRadio") : QStringLiteral("VX8Radio")},
+        {QStringLiteral("vendor"), QStringLiteral("Yaesu")},
+        {QStringLiteral("model"), ShortModelName(image)},
+        {QStringLiteral("variant"), QString()}};
+    return ImageFile::kTrailerMark +
+           QJsonDocument(metadata).toJson(QJsonDocument::Compact).toBase64();
+}
+
+// Writes through a temporary file that replaces `path` only once everything is written.
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* reason) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    errno = 0;
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size()) {
+        // A short write (full disk, size limit) is no error to Qt: take the system's reason.
+        const int cause = errno;
+        if (file.error() != QFileDevice::NoError)
+            *reason = file.errorString();
+        else if (cause != 0)
+            *reason = QString::fromLocal8Bit(std::strerror(cause));
+        else
+            *reason = QStringLiteral("only %1 of %2 bytes could be written")
+                          .arg(qMax<qint64>(written, 0))
+                          .arg(bytes.size());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QByteArray imageBytesFor(const QString& path, const QByteArray& image) {
+    if (path.endsWith(QLatin1String(".img"), Qt::CaseInsensitive))
+        return image + trailerFor(image);
+    return image;
+}
+
+bool settingIsOff(const QString& value) {
+    const QString v = value.trimmed().toLower();
+    return v == QLatin1String("false") || v == QLatin1String("0") || v == QLatin1String("no") ||
+           v == QLatin1String("off");
+}
+
+}  // namespace
+
+bool LoadImageFile(const QString& path, LoadedImage& out, QString* error) {
+    auto refuse = [&](const QString& what) {
+        if (error)
+            *error = QStringLiteral("Cannot open \"%1\": %2").arg(shown(path), what);
+        return false;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return refuse(QStringLiteral("there is no such file."));
+    if (info.isDir())
+        return refuse(QStringLiteral("it is a folder, not an image file."));
+    // A device or a pipe could block or never end: only plain files are read.
+    if (!info.isFile())
+        return refuse(QStringLiteral("it is not a plain file."));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("it cannot be read (") + file.errorString() +
+                      QStringLiteral(")."));
+    const QByteArray data = file.read(ImageFile::kMaxRead);
+    if (file.error() != QFileDevice::NoError)
+        return refuse(QStringLiteral("it cannot be read (") + file.errorString() +
+                      QStringLiteral(")."));
+    if (data.isEmpty())
+        return refuse(QStringLiteral("the file is empty."));
+    if (info.size() > ImageFile::kMaxRead || !file.atEnd())
+        return refuse(QStringLiteral("it is larger than 1 MiB; a VX-8 image holds %1 bytes.")
+                          .arg(ImageFile::kSize));
+
+    const qsizetype markSize = ImageFile::kTrailerMark.size();
+    const bool trailer = data.size() >= ImageFile::kSize + markSize &&
+                         data.mid(ImageFile::kSize, markSize) == ImageFile::kTrailerMark;
+    if (data.size() != ImageFile::kSize && !trailer) {
+        const qsizetype mark = data.indexOf(ImageFile::kTrailerMark);
+        const QString size = mark >= 0 ? QStringLiteral("%1 bytes before its trailer").arg(mark)
+                                       : QStringLiteral("%1 bytes").arg(data.size());
+        return refuse(QStringLiteral("it holds %1, but a VX-8 image holds %2.")
+                          .arg(size)
+                          .arg(ImageFile::kSize));
+    }
+    const QByteArray image = data.left(ImageFile::kSize);
+    const QString identity = IdentityText(image, CloneLayout::kIdentityCompared);
+    if (!IsAcceptedIdentity(identity))
+        return refuse(QStringLiteral("its radio identity is X'") + identity +
+                      QStringLiteral("', not X'") + kIdentityAH029 +
+                      QStringLiteral("' (AH029) or X'") + kIdentityAH29D +
+                      QStringLiteral("' (AH29D), so it is no VX-8 image."));
+
+    out.image = image;
+    out.hadTrailer = trailer;
+    out.metadata = QJsonObject();
+    if (trailer) {
+        // Metadata that does not decode is ignored: the image itself is complete.
+        const auto decoded =
+            QByteArray::fromBase64Encoding(data.mid(ImageFile::kSize + markSize).trimmed(),
+                                           QByteArray::AbortOnBase64DecodingErrors);
+        if (decoded) {
+            const QJsonDocument doc = QJsonDocument::fromJson(*decoded);
+            if (doc.isObject())
+                out.metadata = doc.object();
+        }
+    }
+    return true;
+}
+
+QStringList StaleSums(const QByteArray& image) {
+    QStringList stale;
+    if (image.size() != ImageFile::kSize)
+        return stale;
+    for (const RegionSum& r : kRegionSums) {
+        const quint8 stored = static_cast<quint8>(image[r.stored]);
+        const quint8 actual = sumOf(image, r.first, r.last);
+        if (stored != actual)
+            stale << QStringLiteral("The region sum at ") + hexOffset(r.stored) +
+                         QStringLiteral(" is ") + hexByte(stored) +
+                         QStringLiteral(" but the data adds up to ") + hexByte(actual);
+    }
+    const quint8 stored = static_cast<quint8>(image[ImageFile::kChecksumOffset]);
+    const quint8 actual = sumOf(image, 0, ImageFile::kChecksumOffset - 1);
+    if (stored != actual)
+        stale << QStringLiteral("The final checksum at ") +
+                     QString::number(ImageFile::kChecksumOffset) + QStringLiteral(" is ") +
+                     hexByte(stored) + QStringLiteral(" but the data adds up to ") +
+                     hexByte(actual);
+    return stale;
+}
+
+QStringList FixSums(QByteArray& image) {
+    QStringList lines;
+    if (image.size() != ImageFile::kSize)
+        return lines;
+    auto fix = [&](int at, quint8 actual, const QString& what) {
+        const quint8 stored = static_cast<quint8>(image[at]);
+        if (stored == actual)
+            return;
+        image[at] = static_cast<char>(actual);
+        lines << QStringLiteral("Image: ") + what + QStringLiteral(" was ") + hexByte(stored) +
+                     QStringLiteral(", set to ") + hexByte(actual);
+    };
+    // The region sums lie inside the range of the final checksum: they come first.
+    for (const RegionSum& r : kRegionSums)
+        fix(r.stored, sumOf(image, r.first, r.last),
+            QStringLiteral("region sum at ") + hexOffset(r.stored));
+    fix(ImageFile::kChecksumOffset, sumOf(image, 0, ImageFile::kChecksumOffset - 1),
+        QStringLiteral("final checksum at ") + QString::number(ImageFile::kChecksumOffset));
+    return lines;
+}
+
+bool SaveImageFile(const QString& path, const QByteArray& image, QString* error) {
+    QString reason;
+    if (!isCompleteImage(image))
+        reason = QStringLiteral("there is no complete VX-8 image to save.");
+    else if (writeAtomically(path, imageBytesFor(path, image), &reason))
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot save \"%1\": %2").arg(shown(path), reason);
+    return false;
+}
+
+QString ModelName(const QByteArray& image) {
+    if (image.size() < CloneLayout::kIdentityCompared)
+        return QString();
+    const QString identity = IdentityText(image, CloneLayout::kIdentityCompared);
+    if (identity == kIdentityAH029)
+        return QStringLiteral("VX-8R/E");
+    if (identity == kIdentityAH29D)
+        return QStringLiteral("VX-8DR/DE");
+    return QString();
+}
+
+QString ShortModelName(const QByteArray& image) {
+    return ModelName(image).section(QLatin1Char('/'), 0, 0);
+}
+
+QString DefaultBackupFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/backups");
+}
+
+QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* error,
+                   const QDateTime& now) {
+    const QString kSection = QStringLiteral("Backups");
+    if (error)
+        error->clear();
+    if (settingIsOff(settings.get(kSection, QStringLiteral("Enabled"), QStringLiteral("true"))))
+        return QString();
+    QString folder = settings.get(kSection, QStringLiteral("Folder"), QString()).trimmed();
+    if (folder.isEmpty())
+        folder = DefaultBackupFolder();
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error =
+                QStringLiteral("The automatic backup could not be saved in the folder \"%1\": %2")
+                    .arg(shown(folder), reason);
+        return QString();
+    };
+    if (!isCompleteImage(image))
+        return fail(QStringLiteral("there is no complete VX-8 image to save."));
+    std::error_code ec;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), ec);
+    if (ec)
+        return fail(QString::fromLocal8Bit(ec.message()));
+
+    const QString base = ShortModelName(image) + QLatin1Char('_') +
+                         QLocale::c().toString(now, QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    const QDir dir(folder);
+    QString path = dir.filePath(base + QStringLiteral(".img"));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(base + QStringLiteral("_%1.img").arg(n));
+    QString reason;
+    if (!writeAtomically(path, imageBytesFor(path, image), &reason))
+        return fail(reason);
+    return path;
+}
+
+QByteArray FileImageFromClone(const QByteArray& cloneImage) {
+    if (cloneImage.size() != CloneLayout::kImageSize)
+        return QByteArray();
+    QByteArray image = cloneImage.mid(CloneLayout::kIdentityOffset, CloneLayout::kIdentitySize) +
+                       cloneImage.left(CloneLayout::kDataSize) + QByteArray(1, '\0');
+    image[ImageFile::kChecksumOffset] =
+        static_cast<char>(sumOf(image, 0, ImageFile::kChecksumOffset - 1));
+    return image;
+}
+
+QByteArray CloneImageFromFile(const QByteArray& image) {
+    if (image.size() != ImageFile::kSize)
+        return QByteArray();
+    return image.mid(CloneLayout::kIdentitySize, CloneLayout::kDataSize) +
+           image.left(CloneLayout::kIdentitySize) + QByteArray(1, '\0');
+}

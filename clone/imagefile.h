@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+class SettingsStore;
+
+// Image files: the clone image in the order the radio sends it, identity (10 bytes), data
+// (65 216) and checksum (1), 65 227 bytes in all. This is also how the common open-source
+// radio programmer keeps these radios, so files move both ways; it appends a trailer (a
+// fixed 13-byte mark, then base64 of a JSON object) to the files it saves as ".img".
+//
+// In memory the image keeps the identity after the data instead (see cloneimage.h);
+// FileImageFromClone and CloneImageFromFile convert between the two orders.
+namespace ImageFile {
+constexpr int kSize = 65227;
+constexpr int kChecksumOffset = kSize - 1;
+constexpr qint64 kMaxRead = 1024 * 1024;
+// The other programmer's mark between the image and its metadata.
+inline const QByteArray kTrailerMark = QByteArray::fromHex("00FF6368697270EE696D670001");
+}  // namespace ImageFile
+
+struct LoadedImage {
+    QByteArray image;      // 65 227 bytes: identity, data, checksum (trailer removed)
+    QJsonObject metadata;  // the other programmer's metadata if the trailer had any, else empty
+    bool hadTrailer = false;
+};
+
+// Reads at most 1 MiB and refuses folders, unreadable/empty files, wrong size, unknown identity.
+// On refusal: false, *error = one message naming the file and saying what is wrong.
+bool LoadImageFile(const QString& path, LoadedImage& out, QString* error);
+
+// One text per disagreeing sum, e.g. "The region sum at 0x06C9 is 0x12 but the data adds up
+// to 0x34", then the same for the final checksum at 65 226. Empty when all agree.
+QStringList StaleSums(const QByteArray& image);
+
+// Brings the four region sums, then the final checksum, up to date; one trace line per
+// correction (none when all agreed).
+QStringList FixSums(QByteArray& image);
+
+// Atomic (QSaveFile): a failed save leaves an earlier file of that name as it was. A name
+// ending ".img" gets the trailer with metadata naming the model. false, *error names the file
+// and the reason.
+bool SaveImageFile(const QString& path, const QByteArray& image, QString* error);
+
+// "VX-8R/E" for AH029, "VX-8DR/DE" for AH29D, empty for anything else.
+QString ModelName(const QByteArray& image);
+// The model as file names and the trailer give it: "VX-8R" or "VX-8DR"; empty otherwise.
+QString ShortModelName(const QByteArray& image);
+
+// Automatic backup per settings section "Backups" (Enabled, Folder). Returns the path written,
+// empty when disabled or failed (*error then names the folder and the reason, empty if
+// disabled). The name is the model, the local date and time and, when that name is taken,
+// "_2", "_3" ...: an existing file is never overwritten.
+QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* error,
+                   const QDateTime& now = QDateTime::currentDateTime());
+// The folder backups go to when the settings name none.
+QString DefaultBackupFolder();
+
+// The memory image (data, identity, a zero byte) in file order, with its checksum.
+QByteArray FileImageFromClone(const QByteArray& cloneImage);
+// A file image (identity, data, checksum) in memory order; the last byte is zero.
+QByteArray CloneImageFromFile(const QByteArray& image);

@@ -1,0 +1,212 @@
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <QtTest>
+#include <csignal>
+
+#include "app/settings.h"
+#include "clone/cloneimage.h"
+#include "clone/imagefile.h"
+
+namespace {
+// "AH029", five zero bytes, zero data: every region sum is 0 and the checksum is the
+// identity's sum, 0x24.
+QByteArray zeroImage(const QByteArray& model = "AH029") {
+    QByteArray image = model + QByteArray(ImageFile::kSize - 5, '\0');
+    image[ImageFile::kChecksumOffset] = model == "AH029" ? '\x24' : '\x38';
+    return image;
+}
+QByteArray trailerOf(const QByteArray& json) {
+    return QByteArray::fromHex("00FF6368697270EE696D670001") + json.toBase64();
+}
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+}  // namespace
+
+class ImageFileTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString at(const QString& name) { return dir.filePath(name); }
+
+private slots:
+    void refusals_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("what");
+        const QByteArray ok = zeroImage();
+        QTest::newRow("folder") << "sub" << QByteArray() << "it is a folder";
+        QTest::newRow("missing") << "none.img" << QByteArray() << "there is no such file";
+        QTest::newRow("pipe") << "pipe" << QByteArray() << "it is not a plain file";
+        QTest::newRow("empty") << "empty.img" << QByteArray("") << "the file is empty";
+        QTest::newRow("one short") << "s.img" << ok.left(65226) << "it holds 65226 bytes, but";
+        QTest::newRow("one long") << "l.img" << ok + 'x' << "it holds 65228 bytes, but";
+        QTest::newRow("trailer after a short image")
+            << "t.img" << ok.left(65000) + trailerOf("{}") << "65000 bytes before its trailer";
+        QTest::newRow("over 1 MiB")
+            << "big.img" << QByteArray(1024 * 1024 + 1, 'A') << "larger than 1 MiB";
+        QTest::newRow("identity") << "id.img"
+                                  << "AH02A" + ok.mid(5)
+                                  << "its radio identity is X'4148303241', not";
+    }
+    void refusals() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, what);
+        if (name == "sub")
+            QDir(dir.path()).mkdir(name);
+        else if (name == "pipe")
+            QCOMPARE(mkfifo(QFile::encodeName(at(name)).constData(), 0600), 0);
+        else if (!content.isNull())
+            writeFile(at(name), content);
+        LoadedImage loaded;
+        loaded.image = "earlier";
+        QString error;
+        QVERIFY(!LoadImageFile(at(name), loaded, &error));
+        QVERIFY2(error.startsWith("Cannot open \"" + at(name) + "\": "), qPrintable(error));
+        QVERIFY2(error.contains(what), qPrintable(error));
+        QCOMPARE(loaded.image, QByteArray("earlier"));
+    }
+
+    // Both directions of the interchange: what the other programmer saves opens here, and
+    // what is saved here carries the trailer it reads the model from.
+    void trailers_data() {
+        QTest::addColumn<QByteArray>("identity");
+        QTest::addColumn<QByteArray>("trailer");
+        QTest::addColumn<bool>("hadTrailer");
+        QTest::addColumn<QString>("model");
+        QTest::newRow("raw") << QByteArray("AH029") << QByteArray() << false << "";
+        QTest::newRow("with metadata")
+            << QByteArray("AH29D")
+            << trailerOf(R"({"rclass":"VX8DRadio","vendor":"Yaesu","model":"VX-8DR"})") << true
+            << "VX-8DR";
+        QTest::newRow("not base64")
+            << QByteArray("AH029") << trailerOf("").append("*!*") << true << "";
+        QTest::newRow("not JSON") << QByteArray("AH029") << trailerOf("model") << true << "";
+    }
+    void trailers() {
+        QFETCH(QByteArray, identity);
+        QFETCH(QByteArray, trailer);
+        QFETCH(bool, hadTrailer);
+        QFETCH(QString, model);
+        writeFile(at("in.img"), zeroImage(identity) + trailer);
+        LoadedImage in;
+        QString error;
+        QVERIFY2(LoadImageFile(at("in.img"), in, &error), qPrintable(error));
+        QCOMPARE(in.image, zeroImage(identity));
+        QCOMPARE(in.hadTrailer, hadTrailer);
+        QCOMPARE(in.metadata.value("model").toString(), model);
+
+        QVERIFY(SaveImageFile(at("out.bin"), in.image, &error));
+        QCOMPARE(QFileInfo(at("out.bin")).size(), ImageFile::kSize);
+        QVERIFY(SaveImageFile(at("out.img"), in.image, &error));
+        QFile f(at("out.img"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+        QCOMPARE(saved.left(ImageFile::kSize + 13), zeroImage(identity) + trailerOf(""));
+        const QJsonObject meta =
+            QJsonDocument::fromJson(QByteArray::fromBase64(saved.mid(ImageFile::kSize + 13)))
+                .object();
+        const bool dr = identity == "AH29D";
+        QCOMPARE(meta, QJsonObject({{"rclass", dr ? "VX8DRadio" : "VX8Radio"},
+                                    {"vendor", "Yaesu"},
+                                    {"model", dr ? "VX-8DR" : "VX-8R"},
+                                    {"variant", ""}}));
+    }
+
+    void sums_data() {
+        QTest::addColumn<QList<int>>("changes");  // offset, value, offset, value ...
+        QTest::addColumn<QStringList>("stale");
+        QTest::addColumn<int>("checksum");  // after the fix
+        QTest::newRow("all agree") << QList<int>{} << QStringList{} << 0x24;
+        QTest::newRow("data changed, no sum updated")
+            << QList<int>{0x0650, 0x12}
+            << QStringList{"The region sum at 0x06C9 is 0x00 but the data adds up to 0x12",
+                           "The final checksum at 65226 is 0x24 but the data adds up to 0x36"}
+            << 0x48;
+        QTest::newRow("only the final checksum updated")
+            << QList<int>{0x0848, 0x01, 65226, 0x25}
+            << QStringList{"The region sum at 0x0849 is 0x00 but the data adds up to 0x01"} << 0x26;
+    }
+    void sums() {
+        QFETCH(QList<int>, changes);
+        QFETCH(QStringList, stale);
+        QFETCH(int, checksum);
+        QByteArray image = zeroImage();
+        for (int i = 0; i < changes.size(); i += 2)
+            image[changes[i]] = char(changes[i + 1]);
+        QCOMPARE(StaleSums(image), stale);
+        const QStringList fixed = FixSums(image);
+        QCOMPARE(fixed.size(), stale.isEmpty() ? 0 : 2);
+        QVERIFY(StaleSums(image).isEmpty());
+        QCOMPARE(quint8(image[65226]), quint8(checksum));
+    }
+
+    // A write that fails half-way (here: the file size limit, as on a full disk) leaves the
+    // earlier file whole; a folder that cannot exist fails before anything is written.
+    void failedSaveKeepsTheEarlierFile() {
+        const QByteArray earlier = zeroImage("AH29D");
+        writeFile(at("keep.bin"), earlier);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 1000;
+        setrlimit(RLIMIT_FSIZE, &small);
+        QString error;
+        const bool saved = SaveImageFile(at("keep.bin"), zeroImage(), &error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(!saved);
+        QCOMPARE(error, "Cannot save \"" + at("keep.bin") + "\": File too large");
+        QFile f(at("keep.bin"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), earlier);
+
+        QVERIFY(!SaveImageFile(at("keep.bin/x.img"), zeroImage(), &error));
+        QVERIFY(error.startsWith("Cannot save \"" + at("keep.bin/x.img") + "\": "));
+        QVERIFY(!SaveImageFile(at("short.bin"), "AH029", &error));
+        QVERIFY(!QFile::exists(at("short.bin")));
+    }
+
+    void backups() {
+        SettingsStore settings(at("q.ini"));
+        settings.set("Backups", "Folder", at("b/backups"));
+        const QDateTime now(QDate(2026, 12, 6), QTime(21, 30, 5));
+        QString error = "x";
+        QStringList names;
+        for (const char* model : {"AH029", "AH029", "AH029", "AH29D"})
+            names << QFileInfo(SaveBackup(settings, zeroImage(model), &error, now)).fileName();
+        QCOMPARE(names, QStringList(
+                            {"VX-8R_2026-12-06_21-30-05.img", "VX-8R_2026-12-06_21-30-05_2.img",
+                             "VX-8R_2026-12-06_21-30-05_3.img", "VX-8DR_2026-12-06_21-30-05.img"}));
+        QVERIFY(error.isEmpty());
+        LoadedImage back;
+        QVERIFY(LoadImageFile(at("b/backups/") + names[0], back, &error));
+        QVERIFY(back.hadTrailer);
+
+        settings.set("Backups", "Folder", at("q.ini/backups"));
+        QVERIFY(SaveBackup(settings, zeroImage(), &error).isEmpty());
+        QVERIFY2(error.startsWith("The automatic backup could not be saved in the folder \"" +
+                                  at("q.ini/backups") + "\": "),
+                 qPrintable(error));
+        settings.set("Backups", "Enabled", "false");
+        QVERIFY(SaveBackup(settings, zeroImage(), &error).isEmpty());
+        QVERIFY(error.isEmpty());
+    }
+
+    void memoryOrder() {
+        QByteArray clone(65227, '\0');
+        for (int i = 0; i < 65216; ++i)
+            clone[i] = char(i * 7);
+        clone.replace(65216, 10, "AH029ABCDE");
+        const QByteArray file = FileImageFromClone(clone);
+        QCOMPARE(file.left(10), QByteArray("AH029ABCDE"));
+        QCOMPARE(file.mid(10, 65216), clone.left(65216));
+        QCOMPARE(quint8(file[65226]), CalcChecksum(clone));
+        QCOMPARE(CloneImageFromFile(file), clone);
+    }
+};
+
+QTEST_MAIN(ImageFileTest)
+#include "test_clone_imagefile.moc"
