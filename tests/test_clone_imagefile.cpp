@@ -4,7 +4,6 @@
 #include <csignal>
 
 #include "app/settings.h"
-#include "clone/cloneimage.h"
 #include "clone/imagefile.h"
 
 namespace {
@@ -20,8 +19,11 @@ QByteArray trailerOf(const QByteArray& json) {
 }
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 }  // namespace
 
@@ -64,8 +66,8 @@ private slots:
         loaded.image = "earlier";
         QString error;
         QVERIFY(!LoadImageFile(at(name), loaded, &error));
-        QVERIFY2(error.startsWith("Cannot open \"" + at(name) + "\": "), qPrintable(error));
-        QVERIFY2(error.contains(what), qPrintable(error));
+        QVERIFY2(error.startsWith("Cannot open \"" + at(name) + "\": ") && error.contains(what),
+                 qPrintable(error));
         QCOMPARE(loaded.image, QByteArray("earlier"));
     }
 
@@ -81,9 +83,8 @@ private slots:
             << QByteArray("AH29D")
             << trailerOf(R"({"rclass":"VX8DRadio","vendor":"Yaesu","model":"VX-8DR"})") << true
             << "VX-8DR";
-        QTest::newRow("not base64")
+        QTest::newRow("undecodable metadata")
             << QByteArray("AH029") << trailerOf("").append("*!*") << true << "";
-        QTest::newRow("not JSON") << QByteArray("AH029") << trailerOf("model") << true << "";
     }
     void trailers() {
         QFETCH(QByteArray, identity);
@@ -101,9 +102,7 @@ private slots:
         QVERIFY(SaveImageFile(at("out.bin"), in.image, &error));
         QCOMPARE(QFileInfo(at("out.bin")).size(), ImageFile::kSize);
         QVERIFY(SaveImageFile(at("out.img"), in.image, &error));
-        QFile f(at("out.img"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray saved = f.readAll();
+        const QByteArray saved = readFile(at("out.img"));
         QCOMPARE(saved.left(ImageFile::kSize + 13), zeroImage(identity) + trailerOf(""));
         const QJsonObject meta =
             QJsonDocument::fromJson(QByteArray::fromBase64(saved.mid(ImageFile::kSize + 13)))
@@ -159,14 +158,9 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(!saved);
         QCOMPARE(error, "Cannot save \"" + at("keep.bin") + "\": File too large");
-        QFile f(at("keep.bin"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), earlier);
-
+        QCOMPARE(readFile(at("keep.bin")), earlier);
         QVERIFY(!SaveImageFile(at("keep.bin/x.img"), zeroImage(), &error));
-        QVERIFY(error.startsWith("Cannot save \"" + at("keep.bin/x.img") + "\": "));
-        QVERIFY(!SaveImageFile(at("short.bin"), "AH029", &error));
-        QVERIFY(!QFile::exists(at("short.bin")));
+        QCOMPARE(error, "Cannot save \"" + at("keep.bin/x.img") + "\": Not a directory");
     }
 
     void backups() {
@@ -181,30 +175,16 @@ private slots:
                             {"VX-8R_2026-12-06_21-30-05.img", "VX-8R_2026-12-06_21-30-05_2.img",
                              "VX-8R_2026-12-06_21-30-05_3.img", "VX-8DR_2026-12-06_21-30-05.img"}));
         QVERIFY(error.isEmpty());
-        LoadedImage back;
-        QVERIFY(LoadImageFile(at("b/backups/") + names[0], back, &error));
-        QVERIFY(back.hadTrailer);
+        QCOMPARE(readFile(at("b/backups/") + names[1]).left(ImageFile::kSize + 13),
+                 zeroImage() + trailerOf(""));
 
         settings.set("Backups", "Folder", at("q.ini/backups"));
         QVERIFY(SaveBackup(settings, zeroImage(), &error).isEmpty());
-        QVERIFY2(error.startsWith("The automatic backup could not be saved in the folder \"" +
-                                  at("q.ini/backups") + "\": "),
-                 qPrintable(error));
+        QCOMPARE(error, "The automatic backup could not be saved in the folder \"" +
+                            at("q.ini/backups") + "\": Not a directory");
         settings.set("Backups", "Enabled", "false");
         QVERIFY(SaveBackup(settings, zeroImage(), &error).isEmpty());
         QVERIFY(error.isEmpty());
-    }
-
-    void memoryOrder() {
-        QByteArray clone(65227, '\0');
-        for (int i = 0; i < 65216; ++i)
-            clone[i] = char(i * 7);
-        clone.replace(65216, 10, "AH029ABCDE");
-        const QByteArray file = FileImageFromClone(clone);
-        QCOMPARE(file.left(10), QByteArray("AH029ABCDE"));
-        QCOMPARE(file.mid(10, 65216), clone.left(65216));
-        QCOMPARE(quint8(file[65226]), CalcChecksum(clone));
-        QCOMPARE(CloneImageFromFile(file), clone);
     }
 };
 
