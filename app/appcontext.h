@@ -145,6 +145,10 @@ public:
     // "Quorlink"
     static QString AppName() { return QStringLiteral("Quorlink"); }
 
+signals:
+    // The image was replaced: a read ended (good or not) or a file was opened.
+    void imageChanged();
+
 private:
     Services services_;
     std::unique_ptr<Link> link_;

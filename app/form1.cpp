@@ -14,10 +14,13 @@
 #include "app/comports.h"
 #include "app/errors.h"
 #include "app/settings.h"
+#include "clone/channels.h"
+#include "clone/cloneimage.h"
 #include "clone/memory_read.h"
 #include "clone/memory_write.h"
 #include "ui/fontface.h"
 #include "ui/frmabout.h"
+#include "ui/frmchannels.h"
 #include "ui/messagebox.h"
 #include "ui/tracebox.h"
 
@@ -149,8 +152,10 @@ void Form1::buildControls() {
     txtErrors->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtErrors->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    connect(cmdRead, &QPushButton::clicked, this,
-            [this] { AppContext::guardHandler([this] { cmdRead_Click(ctx_); }); });
+    connect(cmdRead, &QPushButton::clicked, this, [this] {
+        AppContext::guardHandler([this] { cmdRead_Click(ctx_); });
+        emit ctx_.imageChanged();
+    });
     connect(cmdWriteRig, &QPushButton::clicked, this,
             [this] { AppContext::guardHandler([this] { cmdWriteRig_Click(ctx_); }); });
     connect(cmdCancelRead, &QPushButton::clicked, this, [this] { cmdCancelRead_Click(); });
@@ -162,6 +167,13 @@ void Form1::buildMenus() {
     mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuChannels = mnuView->addAction(QStringLiteral("&Channels"));
+    mnuChannels->setObjectName(QStringLiteral("mnuChannels"));
+    mnuChannels->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(mnuChannels, &QAction::triggered, this, [this] { mnuChannels_Click(); });
 
     mnuSettingsMenu = menuBar()->addMenu(QStringLiteral("&Settings"));
     mnuSettingsMenu->setObjectName(QStringLiteral("mnuSettingsMenu"));
@@ -318,4 +330,24 @@ void Form1::mnuAbout_Click() {
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
     ctx_.requestShutdown();
+}
+
+void Form1::mnuChannels_Click() {
+    if (!frmChannels) {
+        // Only a complete image is shown: a cancelled or failed read holds a partial one.
+        frmChannels = new FrmChannels(
+            [this] {
+                const CloneState& clone = ctx_.state.clone;
+                if (!clone.ImageValid || clone.CloneImage.size() != CloneLayout::kImageSize)
+                    return QByteArray();
+                return clone.CloneImage.mid(CloneLayout::kIdentityOffset,
+                                            CloneLayout::kIdentitySize) +
+                       clone.CloneImage.left(CloneLayout::kDataSize);
+            },
+            this);
+        connect(&ctx_, &AppContext::imageChanged, frmChannels, &FrmChannels::Reload);
+    }
+    frmChannels->show();
+    frmChannels->raise();
+    frmChannels->activateWindow();
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 
 class AppContext;
+class FrmChannels;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -49,6 +51,8 @@ public:
 
     QMenu* mnuFile = nullptr;
     QAction* mnuExit = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuChannels = nullptr;
     QMenu* mnuSettingsMenu = nullptr;
     QAction* mnuComPortIdentifier = nullptr;
     QMenu* mnuComPortSelection = nullptr;
@@ -56,6 +60,9 @@ public:
     QAction* mnuFTDI = nullptr;
     QMenu* mnuHelpSelection = nullptr;
     QAction* mnuAbout = nullptr;
+
+    // The channels window, once opened; it stays open across reads.
+    QPointer<FrmChannels> frmChannels;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -67,6 +74,7 @@ private:
     void restoreWindow();
     void cmdCancelRead_Click();
     void mnuAbout_Click();
+    void mnuChannels_Click();
 
     AppContext& ctx_;
     QString helpFile_;

@@ -1,20 +1,12 @@
 #include <QtTest>
 
 #include "clone/channels.h"
+#include "support/channelimage.h"
 
 // Channels written byte by byte into an image in file order, decoded and written as CSV.
 namespace {
 
 constexpr int kImageSize = 65227;
-
-// Puts a channel's flag byte and its 32-byte record (hex, spaces ignored) into the image.
-void PutChannel(QByteArray& image, int number, int flags, const QByteArray& recordHex) {
-    const QByteArray record = QByteArray::fromHex(recordHex);
-    QCOMPARE(record.size(), ChannelLayout::kChannelSize);
-    image[ChannelLayout::kFlagsOffset + number - 1] = char(flags);
-    image.replace(ChannelLayout::kChannelsOffset + (number - 1) * ChannelLayout::kChannelSize,
-                  record.size(), record);
-}
 
 // Records: byte 0, byte 1 (mode, duplex, step), frequency, byte 5 (power, tone mode),
 // 2 bytes, name, offset, tone, DCS, 3 bytes.
