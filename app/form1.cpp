@@ -14,8 +14,7 @@
 #include "app/comports.h"
 #include "app/errors.h"
 #include "app/settings.h"
-#include "clone/channels.h"
-#include "clone/cloneimage.h"
+#include "clone/imagefile.h"
 #include "clone/memory_read.h"
 #include "clone/memory_write.h"
 #include "ui/fontface.h"
@@ -338,11 +337,7 @@ void Form1::mnuChannels_Click() {
         frmChannels = new FrmChannels(
             [this] {
                 const CloneState& clone = ctx_.state.clone;
-                if (!clone.ImageValid || clone.CloneImage.size() != CloneLayout::kImageSize)
-                    return QByteArray();
-                return clone.CloneImage.mid(CloneLayout::kIdentityOffset,
-                                            CloneLayout::kIdentitySize) +
-                       clone.CloneImage.left(CloneLayout::kDataSize);
+                return clone.ImageValid ? FileImageFromClone(clone.CloneImage) : QByteArray();
             },
             this);
         connect(&ctx_, &AppContext::imageChanged, frmChannels, &FrmChannels::Reload);

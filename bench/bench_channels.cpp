@@ -1,0 +1,115 @@
+// Prints the CPU time of decoding a full image's 900 channels and writing them as CSV: in
+// process, and as `quorlink channels FILE --csv` when the program's path is given
+// (bench_channels [path/to/quorlink]). The target is under 50 ms of CPU for the command.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "clone/channels.h"
+
+extern char** environ;
+
+namespace {
+
+double cpuMs(const rusage& u) {
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+double selfCpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return cpuMs(u);
+}
+
+uchar bcd(int twoDigits) {
+    return uchar(((twoDigits / 10) << 4) | (twoDigits % 10));
+}
+
+// An AH029 image in file order with all 900 channels in use: 12.5 kHz frequencies (so
+// that the lost fraction is put back), names of 8 characters, tones, DCS, every mode.
+QByteArray FullImage() {
+    QByteArray image(65227, '\0');
+    image.replace(0, 5, "AH029");
+    for (int i = 0; i < ChannelLayout::kChannelCount; ++i) {
+        image[ChannelLayout::kFlagsOffset + i] = char(0x03 | (i % 3 == 0 ? 0x04 : 0));
+        uchar* r = reinterpret_cast<uchar*>(image.data()) + ChannelLayout::kChannelsOffset +
+                   i * ChannelLayout::kChannelSize;
+        const int khz = 144000 + i * 25 / 2;
+        r[1] = uchar(((i % 4) << 6) | ((i % 4) << 4) | (i % 16));
+        r[2] = bcd(khz / 10000), r[3] = bcd(khz / 100 % 100), r[4] = bcd(khz % 100);
+        r[5] = uchar(((i % 4) << 6) | (i % 4));
+        for (int c = 0; c < 16; ++c)
+            r[8 + c] = c < 8 ? uchar((i + c * 7) % 80) : 0xFF;
+        r[25] = bcd(6), r[27] = uchar(i % 50), r[28] = uchar(i % 104);
+    }
+    return image;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QByteArray image = FullImage();
+
+    constexpr int kRuns = 200;
+    std::vector<double> inProcess;
+    qsizetype csvSize = 0;
+    for (int i = 0; i < kRuns; ++i) {
+        const double t0 = selfCpuMs();
+        csvSize = ChannelsCsv(DecodeChannels(image), false).size();
+        inProcess.push_back(selfCpuMs() - t0);
+    }
+    std::printf("decode + CSV in process: median %.2f ms CPU, max %.2f ms (%d runs, %lld chars)\n",
+                median(inProcess), *std::max_element(inProcess.begin(), inProcess.end()), kRuns,
+                static_cast<long long>(csvSize));
+
+    if (argc < 2)
+        return 0;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("full.img"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
+        return 1;
+    file.close();
+    const QByteArray program = argv[1], filePath = path.toLocal8Bit();
+    std::vector<double> runs;
+    for (int i = 0; i < 20; ++i) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        char* args[] = {const_cast<char*>(program.constData()), const_cast<char*>("channels"),
+                        const_cast<char*>(filePath.constData()), const_cast<char*>("--csv"),
+                        nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, args[0], &actions, nullptr, args, environ) != 0)
+            return 1;
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        rusage u{};
+        wait4(pid, &status, 0, &u);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::printf("%s channels FILE --csv failed (status %d)\n", args[0], status);
+            return 1;
+        }
+        runs.push_back(cpuMs(u));
+    }
+    std::printf(
+        "quorlink channels FILE --csv, whole process: median %.1f ms CPU, max %.1f ms "
+        "(%zu runs)\n",
+        median(runs), *std::max_element(runs.begin(), runs.end()), runs.size());
+    return 0;
+}
