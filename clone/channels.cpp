@@ -208,8 +208,8 @@ QList<Bank> DecodeBanks(const QByteArray& image) {
 
 QString ChannelFieldName(ChannelField field) {
     static const std::array<const char*, kChannelFieldCount> kNames = {
-        "Ch",   "Frequency", "Name", "Duplex", "Offset", "Tone mode",
-        "Tone", "DCS",       "Mode", "Step",   "Power",  "Skip"};
+        "Ch",   "Name", "Frequency", "Duplex", "Offset", "Tone mode",
+        "Tone", "DCS",  "Mode",      "Step",   "Power",  "Skip"};
     return QString::fromLatin1(kNames[int(field)]);
 }
 
@@ -296,11 +296,51 @@ QString ChannelsTable(const QList<Channel>& channels, bool all) {
 QStringList ChannelChanges(const Channel& before, const Channel& after) {
     auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("none") : text; };
     QStringList changes;
-    for (int f = int(ChannelField::Frequency); f < kChannelFieldCount; ++f) {
+    for (int f = int(ChannelField::Name); f < kChannelFieldCount; ++f) {
         const QString was = before.text(ChannelField(f)), now = after.text(ChannelField(f));
         if (was != now)
             changes << QStringLiteral("%1 %2 → %3")
                            .arg(ChannelFieldName(ChannelField(f)), shown(was), shown(now));
     }
     return changes;
+}
+
+QStringList ChannelComparison(const QByteArray& before, const QByteArray& after) {
+    const QList<Channel> was = DecodeChannels(before), now = DecodeChannels(after);
+    auto summary = [](const Channel& ch) {
+        return QStringList({ch.name, ch.text(ChannelField::Frequency)}).join(' ').trimmed();
+    };
+    QStringList lines;
+    for (int i = 0; i < kChannelCount; ++i) {
+        QString change;
+        if (was[i].empty && !now[i].empty)
+            change = QStringLiteral("added ") + summary(now[i]);
+        else if (!was[i].empty && now[i].empty)
+            change = QStringLiteral("removed ") + summary(was[i]);
+        else
+            change = ChannelChanges(was[i], now[i]).join(QStringLiteral("; "));
+        if (!change.isEmpty())
+            lines << QStringLiteral("ch %1: %2").arg(i + 1).arg(change);
+    }
+    return lines;
+}
+
+int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after) {
+    constexpr int kIdentitySize = 10, kBlockSize = 64;
+    auto inChannelArea = [](qsizetype at) {
+        return (at >= kFlagsOffset && at < kFlagsOffset + kChannelCount) ||
+               (at >= kChannelsOffset && at < kChannelsOffset + kChannelCount * kChannelSize);
+    };
+    // The last byte is the final checksum.
+    const qsizetype end = std::min(before.size(), after.size()) - 1;
+    QList<qsizetype> blocks;
+    for (qsizetype at = 0; at < end; ++at) {
+        if (before[at] == after[at] || inChannelArea(at))
+            continue;
+        // The identity is block -1; data block n starts right after it.
+        const qsizetype block = at < kIdentitySize ? -1 : (at - kIdentitySize) / kBlockSize;
+        if (blocks.isEmpty() || blocks.last() != block)
+            blocks << block;
+    }
+    return int(blocks.size());
 }

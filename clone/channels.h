@@ -25,8 +25,8 @@ constexpr int kBankMembersSize = 200;
 // The fields of a channel, in the order of the table and of the comparison.
 enum class ChannelField {
     Number,
-    Frequency,
     Name,
+    Frequency,
     Duplex,
     Offset,
     ToneMode,
@@ -86,3 +86,10 @@ QString ChannelsCsv(const QList<Channel>& channels, bool all);
 QString ChannelsTable(const QList<Channel>& channels, bool all);
 // The fields that differ from `before` to `after`, as "Name SIMPLEX → CALL".
 QStringList ChannelChanges(const Channel& before, const Channel& after);
+// One line per channel added, removed or changed from image `before` to image `after`:
+// "ch 12: added SIMPLEX 146.520000", "ch 12: removed ...", "ch 12: Name SIMPLEX → CALL;
+// Frequency 146.520000 → 146.550000".
+QStringList ChannelComparison(const QByteArray& before, const QByteArray& after);
+// How many 64-byte clone blocks differ outside the channel flags and records; a differing
+// identity counts as one more. The final checksum follows from the rest and is not counted.
+int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after);

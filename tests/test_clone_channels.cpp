@@ -148,17 +148,24 @@ private slots:
         QCOMPARE(banks[23].members, QList<int>({5}));
     }
 
-    void changesNameTheFields() {
-        Channel before = DecodeChannels(ImageWithAllRows())[0];
-        Channel after = before;
-        after.name = QStringLiteral("CALL");
-        after.frequencyHz = 146'550'000;
-        after.skip = QStringLiteral("S");
-        QCOMPARE(
-            ChannelChanges(before, after),
-            QStringList({QStringLiteral("Frequency 146.520000 → 146.550000"),
-                         QStringLiteral("Name SIMPLEX → CALL"), QStringLiteral("Skip none → S")}));
-        QVERIFY(ChannelChanges(before, before).isEmpty());
+    void comparesChannelByChannel() {
+        const QByteArray before = ImageWithAllRows();
+        QByteArray after = before;
+        PutChannel(after, 1, 0x03,
+                   "00 04 146550 C0 0000 0C0A1515FFFFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000");
+        after[ChannelLayout::kFlagsOffset + 1] = 0;  // channel 2 removed
+        PutChannel(after, 20, 0x07, kRows[0].record);
+        // Two bank-name bytes in one block, the identity, and the checksum that follows.
+        after[ChannelLayout::kBankNamesOffset] = 1;
+        after[ChannelLayout::kBankNamesOffset + 1] = 1;
+        after[4] = 'D';
+        after[kImageSize - 1] = 1;
+        QCOMPARE(ChannelComparison(before, after),
+                 QStringList({"ch 1: Name SIMPLEX → CALL; Frequency 146.520000 → 146.550000",
+                              "ch 2: removed RPT 145.230000", "ch 20: added SIMPLEX 146.520000"}));
+        QCOMPARE(OtherDifferingBlocks(before, after), 2);
+        QVERIFY(ChannelComparison(before, before).isEmpty());
+        QCOMPARE(OtherDifferingBlocks(before, before), 0);
     }
 };
 

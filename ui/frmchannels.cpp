@@ -121,6 +121,7 @@ FrmChannels::FrmChannels(std::function<QByteArray()> image, QWidget* parent)
     grdChannels->setSortingEnabled(true);
     grdChannels->sortByColumn(int(ChannelField::Number), Qt::AscendingOrder);
     grdChannels->verticalHeader()->hide();
+    grdChannels->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     grdChannels->horizontalHeader()->setStretchLastSection(true);
 
     auto* top = new QHBoxLayout;
