@@ -3,14 +3,14 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/appcontext.h"
-#include "app/errors.h"
 #include "app/form1.h"
-#include "app/settings.h"
+#include "clone/appcontext.h"
+#include "core/errors.h"
+#include "core/messagebox.h"
+#include "core/serialcontrol.h"
+#include "core/settings.h"
 #include "diag/comportdiag.h"
 #include "diag/ftdidiag.h"
-#include "link/serialcontrol.h"
-#include "ui/messagebox.h"
 
 namespace {
 
@@ -19,11 +19,11 @@ constexpr qint16 kFtdiPort = 999;
 
 // The COM port identifier, kept for the run: its serial-port controls are the menu's
 // port probes. A dialog that was closed is loaded afresh, as a newly created one would be.
-ComPortDiag& identifier(AppContext& ctx) {
-    auto* diag = qobject_cast<ComPortDiag*>(ctx.comPortDiag.data());
+ComPortDiag& identifier(AppContext& ctx, Form1& form) {
+    auto* diag = qobject_cast<ComPortDiag*>(form.comPortDiag.data());
     if (!diag) {
-        diag = new ComPortDiag(ctx, ctx.form1());
-        ctx.comPortDiag = diag;
+        diag = new ComPortDiag(ctx, &form);
+        form.comPortDiag = diag;
     } else if (diag->unloaded()) {
         diag->Form_Load();
     }
@@ -39,13 +39,13 @@ QString menuCaption(const QString& text) {
 }  // namespace
 
 void FillComPorts(AppContext& ctx) {
-    Form1* form = ctx.form1();
+    Form1* form = Form1::of(ctx);
     if (!form)
         return;
     qint16 count = 0;
     qint16 i = 0;
     try {
-        ComPortDiag& probes = identifier(ctx);
+        ComPortDiag& probes = identifier(ctx, *form);
         form->mnuComPortSelection->setToolTipsVisible(true);
         for (i = 0; i <= 31; ++i) {
             QAction* entry = form->mnuCOM[i];
@@ -83,7 +83,7 @@ void FillComPorts(AppContext& ctx) {
 }
 
 void MarkSelectedPort(AppContext& ctx) {
-    Form1* form = ctx.form1();
+    Form1* form = Form1::of(ctx);
     if (!form)
         return;
     for (QAction* entry : form->mnuCOM)
@@ -105,21 +105,23 @@ void mnuCOM_Click(AppContext& ctx, qint16 index) {
 }
 
 void mnuComPortIdentifier_Click(AppContext& ctx) {
-    identifier(ctx).exec();
+    Form1* form = Form1::of(ctx);
+    if (!form)
+        return;  // the menu belongs to the main window
+    identifier(ctx, *form).exec();
     ctx.throwIfShuttingDown();
     MarkSelectedPort(ctx);
-    if (Form1* form = ctx.form1())
-        form->repaint();
+    form->repaint();
     FillComPorts(ctx);
 }
 
 void mnuFTDI_Click(AppContext& ctx) {
     {
-        FTDIDiag detector(ctx, ctx.form1());
+        FTDIDiag detector(ctx, Form1::of(ctx));
         detector.exec();
     }
     ctx.throwIfShuttingDown();
-    if (Form1* form = ctx.form1())
+    if (Form1* form = Form1::of(ctx))
         form->repaint();
     FillComPorts(ctx);
 }

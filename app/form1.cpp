@@ -1,31 +1,35 @@
 #include "app/form1.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/appcontext.h"
 #include "app/comports.h"
-#include "app/errors.h"
-#include "app/settings.h"
+#include "clone/appcontext.h"
 #include "clone/imagefile.h"
 #include "clone/memory_read.h"
 #include "clone/memory_write.h"
+#include "core/errors.h"
+#include "core/messagebox.h"
+#include "core/settings.h"
 #include "ui/fontface.h"
 #include "ui/frmabout.h"
 #include "ui/frmchannels.h"
-#include "ui/messagebox.h"
+#include "ui/frmmessages.h"
 #include "ui/tracebox.h"
 
 namespace {
 
 const QString kSection = QStringLiteral("Settings");
+constexpr qsizetype kLogLimit = 65000;
 // The designed client area at 96 dpi.
 constexpr int kClientWidth = 448;
 constexpr int kClientHeight = 474;
@@ -70,15 +74,84 @@ QString Form1::operationText() {
 
 Form1::Form1(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("Form1"));
-    ctx_.setForm1(this);
+    ctx_.setFront(this);
     buildControls();
     buildMenus();
     Form_Load();
 }
 
 Form1::~Form1() {
-    if (ctx_.form1() == this)
-        ctx_.setForm1(nullptr);
+    ctx_.dropFront(this);
+    delete frmMessages_.data();
+}
+
+Form1* Form1::of(CoreContext& ctx) {
+    return dynamic_cast<Form1*>(&ctx.front());
+}
+
+FrmMessages& Form1::frmMessages() {
+    if (!frmMessages_)
+        frmMessages_ = new FrmMessages(ctx_.state.cancel);
+    return *frmMessages_;
+}
+
+void Form1::setPromptVisible(bool visible) {
+    frmMessages().setVisible(visible);
+}
+
+void Form1::setPromptPart(PromptPart part, bool visible) {
+    FrmMessages& frm = frmMessages();
+    QWidget* widget = nullptr;
+    switch (part) {
+        case PromptPart::LookingForRadio:
+            widget = frm.lblLookingForRig;
+            break;
+        case PromptPart::RadioSending:
+            widget = frm.lblWaiting;
+            break;
+        case PromptPart::RadioReceiving:
+            widget = frm.lblWaitForWrite;
+            break;
+        case PromptPart::Progress:
+            widget = frm.frmClone;
+            break;
+    }
+    widget->setVisible(visible);
+}
+
+void Form1::setProgressMaximum(int maximum) {
+    frmMessages().pbarClone->setMaximum(maximum);
+}
+
+void Form1::setProgress(int value) {
+    frmMessages().pbarClone->setValue(value);
+}
+
+void Form1::setBlockCount(const QString& caption) {
+    lblBlockCount->setText(caption);
+}
+
+QString Form1::timeoutCaption() const {
+    return lblTimeoutCount->text();
+}
+
+void Form1::setTimeoutCaption(const QString& caption) {
+    lblTimeoutCount->setText(caption);
+}
+
+void Form1::setBusy(bool busy) {
+    if (busy)
+        DisableButtons();
+    else
+        EnableButtons();
+}
+
+void Form1::traceLine(const QString& text) {
+    txtErrors->appendLine(text, kLogLimit);
+}
+
+void Form1::clearTrace() {
+    txtErrors->clearLog();
 }
 
 void Form1::buildControls() {
@@ -151,10 +224,8 @@ void Form1::buildControls() {
     txtErrors->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtErrors->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    connect(cmdRead, &QPushButton::clicked, this, [this] {
-        AppContext::guardHandler([this] { cmdRead_Click(ctx_); });
-        emit ctx_.imageChanged();
-    });
+    connect(cmdRead, &QPushButton::clicked, this,
+            [this] { AppContext::guardHandler([this] { cmdRead_Click(ctx_); }); });
     connect(cmdWriteRig, &QPushButton::clicked, this,
             [this] { AppContext::guardHandler([this] { cmdWriteRig_Click(ctx_); }); });
     connect(cmdCancelRead, &QPushButton::clicked, this, [this] { cmdCancelRead_Click(); });
@@ -329,6 +400,11 @@ void Form1::mnuAbout_Click() {
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
     ctx_.requestShutdown();
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows) {
+        if (w != this && w->isVisible())
+            w->close();
+    }
 }
 
 void Form1::mnuChannels_Click() {

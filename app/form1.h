@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QDialog>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
 
+#include "core/front.h"
+
 class AppContext;
+class CoreContext;
 class FrmChannels;
+class FrmMessages;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -14,12 +19,36 @@ class QPushButton;
 class TraceBox;
 
 // The main window: instructions, the three transfer buttons, the block and time-out
-// counters, the trace box and the menus. Its closing ends the application.
-class Form1 : public QMainWindow {
+// counters, the trace box and the menus. Its closing ends the application. It is the
+// transfers' front while it exists: the prompt window, the counters, the buttons and the
+// trace box show what a transfer reports.
+class Form1 : public QMainWindow, public TransferFront {
     Q_OBJECT
 public:
     explicit Form1(AppContext& ctx, QWidget* parent = nullptr);
     ~Form1() override;
+
+    // The main window that is the context's front, if any.
+    static Form1* of(CoreContext& ctx);
+
+    // The transfer prompt window, created on first use.
+    FrmMessages& frmMessages();
+
+    // The COM port identifier, created hidden by the port menu on first use and kept for
+    // the run: its 32 serial-port controls are also the menu's port probes.
+    QPointer<QDialog> comPortDiag;
+
+    // The front.
+    void setPromptVisible(bool visible) override;
+    void setPromptPart(PromptPart part, bool visible) override;
+    void setProgressMaximum(int maximum) override;
+    void setProgress(int value) override;
+    void setBlockCount(const QString& caption) override;
+    QString timeoutCaption() const override;
+    void setTimeoutCaption(const QString& caption) override;
+    void setBusy(bool busy) override;
+    void traceLine(const QString& text) override;
+    void clearTrace() override;
 
     // Read and Write disabled, Cancel Read enabled.
     void DisableButtons();
@@ -77,6 +106,7 @@ private:
     void mnuChannels_Click();
 
     AppContext& ctx_;
+    QPointer<FrmMessages> frmMessages_;
     QString helpFile_;
     bool loadFailed_ = false;
 };

@@ -3,10 +3,11 @@
 #include <QIcon>
 #include <cstdio>
 
-#include "app/appcontext.h"
+#include "app/demowindow.h"
 #include "app/form1.h"
-#include "app/settings.h"
-#include "link/clock.h"
+#include "clone/appcontext.h"
+#include "core/clock.h"
+#include "core/settings.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
 #include "sim/demo.h"
@@ -58,14 +59,14 @@ int main(int argc, char* argv[]) {
     if (window.loadFailed())
         return 1;
     if (parser.isSet(demoOption)) {
-        const QString error = startDemoRadio(ctx, ports);
+        const QString error = startWindowDemo(ctx, window, ports);
         if (!error.isEmpty()) {
             std::fprintf(stderr, "quorlink: %s\n", qPrintable(error));
             return 1;
         }
     } else if (parser.isSet(demoIfNoCableOption) && configuredCableMissing(ctx, ports)) {
         // Without the demo the program is still useful: say why and go on without it.
-        const QString error = startDemoRadio(ctx, ports);
+        const QString error = startWindowDemo(ctx, window, ports);
         if (!error.isEmpty())
             std::fprintf(stderr, "quorlink: no cable found and %s\n", qPrintable(error));
     }

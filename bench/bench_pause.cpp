@@ -5,8 +5,8 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "app/appcontext.h"
-#include "link/clock.h"
+#include "clone/appcontext.h"
+#include "core/clock.h"
 
 namespace {
 double cpuSeconds() {

@@ -19,11 +19,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/appcontext.h"
 #include "app/form1.h"
-#include "app/settings.h"
+#include "clone/appcontext.h"
 #include "clone/cloneimage.h"
-#include "link/clock.h"
+#include "core/clock.h"
+#include "core/settings.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
 #include "ui/frmmessages.h"
@@ -131,7 +131,7 @@ int main(int argc, char* argv[]) {
     Form1 form(ctx);
     ports.map().setSessionMapping(kCom, first.mid(4));
     ctx.state.link.PortNumber = kCom;
-    QObject::connect(&ctx.frmMessages(), &FrmMessages::lookingForRigShown, &radio,
+    QObject::connect(&form.frmMessages(), &FrmMessages::lookingForRigShown, &radio,
                      [&radio] { radio.write("band\n"); });
 
     std::printf("radio: %s on %s (COM%d)\n\n", qPrintable(radioProgram), qPrintable(first.mid(4)),

@@ -1,7 +1,7 @@
 #include "clone/cloneimage.h"
 
-#include "app/appcontext.h"
-#include "app/errors.h"
+#include "core/context.h"
+#include "core/errors.h"
 
 QString IdentityText(const QByteArray& bytes, qsizetype count) {
     static const char kDigits[] = "0123456789ABCDEF";

@@ -1,19 +1,12 @@
 #include "clone/memory_read.h"
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-
-#include "app/appcontext.h"
-#include "app/errors.h"
-#include "app/form1.h"
+#include "clone/appcontext.h"
 #include "clone/cloneimage.h"
 #include "clone/transfer.h"
+#include "core/errors.h"
+#include "core/front.h"
+#include "core/messagebox.h"
 #include "link/link.h"
-#include "ui/frmmessages.h"
-#include "ui/messagebox.h"
-#include "ui/tracebox.h"
 
 namespace {
 
@@ -47,7 +40,7 @@ class MemoryRead {
 public:
     explicit MemoryRead(AppContext& ctx)
         : ctx_(ctx),
-          form_(*ctx.form1()),
+          front_(ctx.front()),
           link_(ctx.link()),
           clone_(ctx.state.clone),
           cancel_(ctx.state.cancel) {}
@@ -71,10 +64,9 @@ private:
 
     void checkLink();
     void log(const QString& text) { ctx_.LogMessage(text); }
-    FrmMessages& frm() { return ctx_.frmMessages(); }
 
     AppContext& ctx_;
-    Form1& form_;
+    TransferFront& front_;
     Link& link_;
     CloneState& clone_;
     CancelFlags& cancel_;
@@ -88,7 +80,7 @@ private:
 
 void MemoryRead::run() {
     ctx_.state.rx.HandshakeDelay = kReadHandshakeDelay;  // 1
-    form_.txtErrors->clearLog();                         // 2
+    front_.clearTrace();                                 // 2
     // 3: the failure handler covers steps 4 to 33 and continues at the closing sequence.
     Next next = Next::Closing;
     try {
@@ -124,13 +116,13 @@ MemoryRead::Next MemoryRead::transfer() {
     line = 60;
     clone_.ImageValid = false;
     line = 70;
-    form_.DisableButtons();
+    front_.setBusy(true);
     line = 80;
     cancel_.CancelRequested = false;
     line = 90;
-    frm().lblLookingForRig->hide();
-    frm().lblWaitForWrite->hide();
-    frm().frmClone->hide();
+    front_.setPromptPart(PromptPart::LookingForRadio, false);
+    front_.setPromptPart(PromptPart::RadioReceiving, false);
+    front_.setPromptPart(PromptPart::Progress, false);
     line = 100;
     cancel_.IdentityCancelRequested = false;
     line = 110;
@@ -140,7 +132,7 @@ MemoryRead::Next MemoryRead::transfer() {
     link_.PurgeBuffers();
     line = 130;
     BlockCount = 0;
-    frm().pbarClone->setValue(0);
+    front_.setProgress(0);
 
     if (!giveInstructions() || !awaitIdentity() || !checkIdentity())
         return Next::Leave;
@@ -169,7 +161,7 @@ bool MemoryRead::giveInstructions() {
     line = 160;
     if (answer == MsgAnswer::Cancel) {
         log(QStringLiteral("Read: user cancelled before read"));
-        form_.EnableButtons();
+        front_.setBusy(false);
         link_.CloseCommPort();
         return false;
     }
@@ -181,21 +173,21 @@ bool MemoryRead::awaitIdentity() {
     log(QStringLiteral("Read: waiting for radio identity"));
     link_.PurgeBuffers();
     line = 180;
-    frm().show();
+    front_.setPromptVisible(true);
     line = 190;
     const QByteArray& rx = ctx_.state.rx.RxBuffer;
     // The radio sends only once the user presses [BAND]; each attempt lasts until half a
     // second of silence, and the user ends the wait by a click.
     for (;;) {
-        frm().lblLookingForRig->show();
+        front_.setPromptPart(PromptPart::LookingForRadio, true);
         if (cancel_.IdentityCancelRequested) {
             ctx_.ShowMessage(QStringLiteral("Read cancelled by user request"), MsgButtons::Ok,
                              MsgIcon::Information);
             link_.PurgeBuffers();
-            frm().lblLookingForRig->hide();
+            front_.setPromptPart(PromptPart::LookingForRadio, false);
             log(QStringLiteral("Read: the read has been cancelled. We had ") +
                 ctx_.timeoutCaption());
-            form_.EnableButtons();
+            front_.setBusy(false);
             link_.CloseCommPort();
             return false;
         }
@@ -206,7 +198,7 @@ bool MemoryRead::awaitIdentity() {
     }
 
     line = 200;
-    frm().lblLookingForRig->hide();
+    front_.setPromptPart(PromptPart::LookingForRadio, false);
     log(QStringLiteral("Read: acquiring the rig ID we had ") + ctx_.timeoutCaption());
     ctx_.setTimeoutCaption(kNoTimeouts);
     line = 210;
@@ -242,8 +234,8 @@ bool MemoryRead::checkIdentity() {
                        QStringLiteral("We cannot continue with the read process.")}),
             MsgButtons::Ok, MsgIcon::Stop);
         link_.PurgeBuffers();
-        frm().lblLookingForRig->hide();
-        form_.EnableButtons();
+        front_.setPromptPart(PromptPart::LookingForRadio, false);
+        front_.setBusy(false);
         link_.CloseCommPort();
         return false;
     }
@@ -256,14 +248,14 @@ bool MemoryRead::checkIdentity() {
 
 MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
     line = 270;
-    frm().frmClone->show();
-    frm().pbarClone->setMaximum(kProgressMax);
+    front_.setPromptPart(PromptPart::Progress, true);
+    front_.setProgressMaximum(kProgressMax);
     line = 280;
     // The radio sends its whole memory in one stream and expects nothing back; a block is
     // taken as soon as 64 bytes wait, while the rest keeps arriving in the link's buffer.
     do {
-        frm().lblWaiting->show();
-        form_.lblBlockCount->setText(QStringLiteral(" ") + QString::number(BlockCount));
+        front_.setPromptPart(PromptPart::RadioSending, true);
+        front_.setBlockCount(QStringLiteral(" ") + QString::number(BlockCount));
         const qint32 waiting = waitForBlock();
         // A block that is complete when the last poll ends is taken, not lost.
         if (ctx_.state.rx.AckPollCount == kBlockPolls && waiting < CloneLayout::kBlockSize)
@@ -272,10 +264,10 @@ MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
             ctx_.ShowMessage(QStringLiteral("Read of memory cancelled by user request"),
                              MsgButtons::Ok, MsgIcon::Information);
             link_.PurgeBuffers();
-            frm().lblWaiting->hide();
-            frm().frmClone->hide();
-            frm().hide();
-            form_.EnableButtons();
+            front_.setPromptPart(PromptPart::RadioSending, false);
+            front_.setPromptPart(PromptPart::Progress, false);
+            front_.setPromptVisible(false);
+            front_.setBusy(false);
             link_.CloseCommPort();
             return BlockPhase::Cancelled;
         }
@@ -313,8 +305,8 @@ void MemoryRead::storeBlock() {
     log(QStringLiteral("Read: bytes read ") + QString::number(i) + QStringLiteral(" block ") +
         QString::number(BlockCount) + QStringLiteral(" and ") + ctx_.timeoutCaption());
     ctx_.setTimeoutCaption(kNoTimeouts);
-    form_.lblBlockCount->setText(QString::number(BlockCount));
-    frm().pbarClone->setValue(BlockCount);
+    front_.setBlockCount(QString::number(BlockCount));
+    front_.setProgress(BlockCount);
 }
 
 // Takes the radio's checksum byte and compares it with the running sum. False when the
@@ -348,9 +340,9 @@ bool MemoryRead::checkChecksum() {
                          QStringLiteral("The memory read was not successful."),
                      MsgButtons::Ok, MsgIcon::Exclamation);
     link_.PurgeBuffers();
-    frm().lblWaiting->hide();
-    frm().frmClone->hide();
-    form_.EnableButtons();
+    front_.setPromptPart(PromptPart::RadioSending, false);
+    front_.setPromptPart(PromptPart::Progress, false);
+    front_.setBusy(false);
     link_.CloseCommPort();
     return false;
 }
@@ -358,12 +350,12 @@ bool MemoryRead::checkChecksum() {
 MemoryRead::Next MemoryRead::endRead() {
     line = 300;
     log(QStringLiteral("Read: byte count ") + QString::number(ImageIndex));
-    frm().lblWaiting->hide();
+    front_.setPromptPart(PromptPart::RadioSending, false);
     line = 310;
     if (ImageIndex == 0) {
         ctx_.ShowMessage(QStringLiteral("Nothing was read"), MsgButtons::Ok, MsgIcon::Stop);
         link_.PurgeBuffers();
-        form_.EnableButtons();
+        front_.setBusy(false);
         link_.CloseCommPort();
         return Next::Leave;
     }
@@ -392,12 +384,12 @@ MemoryRead::Next MemoryRead::endRead() {
 void MemoryRead::closingSequence() {
     try {
         line = 340;
-        frm().lblLookingForRig->hide();
-        frm().lblWaiting->hide();
-        frm().frmClone->hide();
+        front_.setPromptPart(PromptPart::LookingForRadio, false);
+        front_.setPromptPart(PromptPart::RadioSending, false);
+        front_.setPromptPart(PromptPart::Progress, false);
         cancel_.IdentityCancelRequested = false;
-        frm().pbarClone->setValue(0);
-        frm().hide();
+        front_.setProgress(0);
+        front_.setPromptVisible(false);
         link_.CloseCommPort();
         line = 350;
         if (clone_.ImageValid)
@@ -405,10 +397,10 @@ void MemoryRead::closingSequence() {
                 QStringLiteral("The read of memories from the radio has completed successfully."),
                 MsgButtons::Ok, MsgIcon::Information);
         line = 360;
-        form_.EnableButtons();
+        front_.setBusy(false);
     } catch (const RunError& error) {
         ShowErrorReport(ctx_, error, line, kProcedure);
-        form_.EnableButtons();
+        front_.setBusy(false);
     }
 }
 
@@ -421,7 +413,9 @@ void MemoryRead::checkLink() {
 }  // namespace
 
 void cmdRead_Click(AppContext& ctx) {
-    if (!ctx.form1())
+    if (!ctx.hasFront())
         return;
     MemoryRead(ctx).run();
+    // Good or not, the image in memory is not what it was.
+    emit ctx.imageChanged();
 }

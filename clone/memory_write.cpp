@@ -1,20 +1,14 @@
 #include "clone/memory_write.h"
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QProgressBar>
-
-#include "app/appcontext.h"
-#include "app/errors.h"
-#include "app/form1.h"
+#include "clone/appcontext.h"
 #include "clone/cloneimage.h"
 #include "clone/transfer.h"
-#include "link/d2xx.h"
+#include "core/d2xx.h"
+#include "core/errors.h"
+#include "core/front.h"
+#include "core/messagebox.h"
+#include "core/serialcontrol.h"
 #include "link/link.h"
-#include "link/serialcontrol.h"
-#include "ui/frmmessages.h"
-#include "ui/messagebox.h"
-#include "ui/tracebox.h"
 
 namespace {
 
@@ -52,7 +46,7 @@ QString secondInstructionText() {
 class MemoryWrite {
 public:
     explicit MemoryWrite(AppContext& ctx)
-        : ctx_(ctx), form_(*ctx.form1()), link_(ctx.link()), clone_(ctx.state.clone) {}
+        : ctx_(ctx), front_(ctx.front()), link_(ctx.link()), clone_(ctx.state.clone) {}
 
     void run();
 
@@ -66,11 +60,10 @@ private:
     void hidePrompt();
 
     void log(const QString& text) { ctx_.LogMessage(text); }
-    FrmMessages& frm() { return ctx_.frmMessages(); }
     bool isFtdi() const { return ctx_.state.link.PortNumber == kFtdiPort; }
 
     AppContext& ctx_;
-    Form1& form_;
+    TransferFront& front_;
     Link& link_;
     CloneState& clone_;
 
@@ -95,13 +88,13 @@ void MemoryWrite::run() {
                 log(QStringLiteral("Write: closing the link failed: ") + closeError.description());
             }
         }
-        form_.EnableButtons();
+        front_.setBusy(false);
     }
 }
 
 void MemoryWrite::transfer() {
     line = 10;
-    form_.txtErrors->clearLog();
+    front_.clearTrace();
     line = 20;
     ctx_.state.rx.HandshakeDelay = isFtdi() ? kFtdiHandshakeDelay : kComHandshakeDelay;
     const qint32 delay = ctx_.state.rx.HandshakeDelay;
@@ -111,11 +104,11 @@ void MemoryWrite::transfer() {
         return;  // SetCommPort has told the user
     linkOpened_ = true;
     line = 40;
-    form_.DisableButtons();
+    front_.setBusy(true);
     line = 50;
-    frm().lblLookingForRig->hide();
-    frm().lblWaitForWrite->hide();
-    frm().frmClone->hide();
+    front_.setPromptPart(PromptPart::LookingForRadio, false);
+    front_.setPromptPart(PromptPart::RadioReceiving, false);
+    front_.setPromptPart(PromptPart::Progress, false);
     line = 60;
     ctx_.Pause(kSettleMs);
     link_.PurgeBuffers();
@@ -147,10 +140,10 @@ void MemoryWrite::transfer() {
     line = 170;
     log(QStringLiteral("Write: permission received"));
     line = 180;
-    frm().show();
-    frm().frmClone->show();
-    frm().pbarClone->setMaximum(kProgressMax);
-    frm().lblWaitForWrite->show();
+    front_.setPromptVisible(true);
+    front_.setPromptPart(PromptPart::Progress, true);
+    front_.setProgressMaximum(kProgressMax);
+    front_.setPromptPart(PromptPart::RadioReceiving, true);
     line = 190;
     ctx_.Pause(delay);
 
@@ -171,9 +164,9 @@ void MemoryWrite::transfer() {
         return;
     }
     line = 320;
-    frm().frmClone->hide();
-    frm().lblWaitForWrite->hide();
-    frm().hide();
+    front_.setPromptPart(PromptPart::Progress, false);
+    front_.setPromptPart(PromptPart::RadioReceiving, false);
+    front_.setPromptVisible(false);
     line = 330;
     log(QStringLiteral("Write: transfer complete"));
     ctx_.Pause(delay);
@@ -184,8 +177,8 @@ void MemoryWrite::transfer() {
             QStringLiteral("Now power off and disconnect the cloning cable from the radio"),
         MsgButtons::Ok, MsgIcon::Information);
     line = 350;
-    form_.EnableButtons();
-    form_.lblBlockCount->setText(QStringLiteral("0"));
+    front_.setBusy(false);
+    front_.setBlockCount(QStringLiteral("0"));
 }
 
 // Sends the identity the last read stored and waits once for the radio's acknowledgement.
@@ -228,8 +221,8 @@ bool MemoryWrite::sendBlocks() {
     for (qint32 n = 0; n < CloneLayout::kBlockCount; ++n) {
         const qint32 b = n + 1;
         line = 220;
-        form_.lblBlockCount->setText(QString::number(b));
-        frm().pbarClone->setValue(b);
+        front_.setBlockCount(QString::number(b));
+        front_.setProgress(b);
         line = 230;
         log(QStringLiteral("Write: sending block ") + QString::number(b));
         line = 240;
@@ -286,25 +279,25 @@ void MemoryWrite::sendFailed(const QString& traceLine) {
     hidePrompt();
     link_.CloseCommPort();
     ShowConnectionLost(ctx_);
-    form_.EnableButtons();
-    form_.lblBlockCount->setText(QStringLiteral("0"));
+    front_.setBusy(false);
+    front_.setBlockCount(QStringLiteral("0"));
 }
 
 void MemoryWrite::finish() {
-    form_.EnableButtons();
+    front_.setBusy(false);
     link_.CloseCommPort();
 }
 
 void MemoryWrite::hidePrompt() {
-    frm().frmClone->hide();
-    frm().lblWaitForWrite->hide();
-    frm().hide();
+    front_.setPromptPart(PromptPart::Progress, false);
+    front_.setPromptPart(PromptPart::RadioReceiving, false);
+    front_.setPromptVisible(false);
 }
 
 }  // namespace
 
 void cmdWriteRig_Click(AppContext& ctx) {
-    if (!ctx.form1())
+    if (!ctx.hasFront())
         return;
     MemoryWrite(ctx).run();
 }

@@ -1,10 +1,10 @@
 #include "clone/transfer.h"
 
-#include "app/appcontext.h"
-#include "app/errors.h"
+#include "clone/appcontext.h"
+#include "core/errors.h"
+#include "core/messagebox.h"
+#include "core/serialcontrol.h"
 #include "link/link.h"
-#include "link/serialcontrol.h"
-#include "ui/messagebox.h"
 
 namespace {
 constexpr qint16 kFtdiPort = 999;

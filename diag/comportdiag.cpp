@@ -6,10 +6,10 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "app/appcontext.h"
-#include "app/errors.h"
-#include "app/settings.h"
-#include "link/serialcontrol.h"
+#include "clone/appcontext.h"
+#include "core/errors.h"
+#include "core/serialcontrol.h"
+#include "core/settings.h"
 #include "ui/fontface.h"
 #include "ui/tracebox.h"
 

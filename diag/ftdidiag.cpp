@@ -8,15 +8,15 @@
 #include <functional>
 #include <utility>
 
-#include "app/appcontext.h"
 #include "app/comports.h"
-#include "app/errors.h"
-#include "app/settings.h"
+#include "clone/appcontext.h"
+#include "core/clock.h"
+#include "core/errors.h"
+#include "core/messagebox.h"
+#include "core/settings.h"
 #include "diag/comportdiag.h"
-#include "link/clock.h"
 #include "link/link.h"
 #include "ui/fontface.h"
-#include "ui/messagebox.h"
 #include "ui/tracebox.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "link/d2xx.h"
+#include "core/d2xx.h"
 
 class AppContext;
 class QComboBox;

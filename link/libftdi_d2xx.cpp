@@ -8,7 +8,7 @@
 #include <cstring>
 #include <map>
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 // Only the declarations: every function is reached through a pointer found at run time,
 // and the program does not link against the library.

@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "link/d2xx.h"
+#include "core/d2xx.h"
 
 // D2XX over libftdi1, loaded at run time so that a machine without it still runs the
 // COM-port path. Without the library every call raises RunError 53.

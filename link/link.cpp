@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/appcontext.h"
-#include "app/errors.h"
-#include "app/settings.h"
-#include "link/d2xx.h"
-#include "link/serialcontrol.h"
-#include "ui/messagebox.h"
+#include "core/context.h"
+#include "core/d2xx.h"
+#include "core/errors.h"
+#include "core/messagebox.h"
+#include "core/serialcontrol.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ private:
 
 }  // namespace
 
-Link::Link(AppContext& ctx) : ctx_(ctx), MSComm1_(ctx.ports().create()) {}
+Link::Link(CoreContext& ctx) : ctx_(ctx), MSComm1_(ctx.ports().create()) {}
 
 Link::~Link() = default;
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-class AppContext;
+class CoreContext;
 class SerialControl;
 
 // The link to the radio: a COM port through the serial-port control MSComm1, or the FTDI
@@ -12,7 +12,7 @@ class SerialControl;
 // the one-byte handshakes, all writing their trace lines through LogMessage.
 class Link {
 public:
-    explicit Link(AppContext& ctx);
+    explicit Link(CoreContext& ctx);
     ~Link();
 
     SerialControl& MSComm1() { return *MSComm1_; }
@@ -51,6 +51,6 @@ private:
     void receiveFtdi(qint32 wanted);
     void sendHandshakeByte(char byte);
 
-    AppContext& ctx_;
+    CoreContext& ctx_;
     std::unique_ptr<SerialControl> MSComm1_;
 };

@@ -4,7 +4,7 @@
 #include <QSerialPort>
 #include <QString>
 
-#include "link/serialcontrol.h"
+#include "core/serialcontrol.h"
 
 class SettingsStore;
 

@@ -1,18 +1,11 @@
 #include "sim/demo.h"
 
-#include "app/settings.h"
-
-#include <QPushButton>
-
-#include "app/appcontext.h"
-#include "app/comports.h"
-#include "app/errors.h"
-#include "app/form1.h"
-#include "link/d2xx.h"
+#include "clone/appcontext.h"
+#include "core/d2xx.h"
+#include "core/errors.h"
+#include "core/settings.h"
 #include "link/qtserialcontrol.h"
 #include "sim/ptyradio.h"
-#include "sim/simradio.h"
-#include "ui/frmmessages.h"
 
 namespace {
 
@@ -21,20 +14,19 @@ constexpr int kHighestCom = 32;
 // A person needs a moment to press [BAND] once the prompt asks for it.
 constexpr int kBandPressMs = 800;
 
-// The simulated radio and its terminal, kept for the rest of the run.
-class DemoRadio : public QObject {
-public:
-    DemoRadio() : pty(new PtyRadio(radio, this)) {}
-    // The terminal goes before the radio it serves.
-    ~DemoRadio() override { delete pty; }
-
-    SimRadio radio;
-    PtyRadio* pty;
-};
-
 }  // namespace
 
-QString startDemoRadio(AppContext& ctx, QtPortFactory& ports) {
+DemoRadio::DemoRadio() : pty(new PtyRadio(radio, this)) {}
+
+DemoRadio::~DemoRadio() {
+    delete pty;
+}
+
+void DemoRadio::pressBandSoon() {
+    pty->pressBand(kBandPressMs);
+}
+
+QString startDemoRadio(AppContext& ctx, QtPortFactory& ports, DemoRadio** started) {
     auto demo = std::make_unique<DemoRadio>();
     QString error;
     if (!demo->pty->open(&error))
@@ -51,26 +43,14 @@ QString startDemoRadio(AppContext& ctx, QtPortFactory& ports) {
             "every COM number from 1 to 32 has a device; none is free for "
             "the demo radio");
     ports.map().setSessionMapping(com, demo->pty->path());
+    demo->com = com;
     // For this run only: the stored choice of port stays as it was.
     ctx.state.link.PortNumber = static_cast<qint16>(com);
-    FillComPorts(ctx);
-    MarkSelectedPort(ctx);
-
-    PtyRadio* pty = demo->pty;
-    SimRadio* radio = &demo->radio;
-    QObject::connect(&ctx.frmMessages(), &FrmMessages::lookingForRigShown, pty,
-                     [pty] { pty->pressBand(kBandPressMs); });
-    if (Form1* form = ctx.form1()) {
-        // The demo user follows the instruction boxes, which start every transfer with the
-        // radio switched on afresh in clone mode; a cancelled transfer leaves nothing behind.
-        QObject::connect(form->cmdRead, &QPushButton::pressed, pty,
-                         [radio] { radio->powerCycle(); });
-        QObject::connect(form->cmdWriteRig, &QPushButton::pressed, pty,
-                         [radio] { radio->powerCycle(); });
-    }
     ctx.LogMessage(QStringLiteral("Demo: a simulated VX-8 is on COM") + QString::number(com) +
                    QStringLiteral(" (") + demo->pty->path() + QStringLiteral(")"));
     ctx.LogMessage(QStringLiteral("Demo: it presses [BAND] by itself when asked"));
+    if (started)
+        *started = demo.get();
     demo.release()->setParent(&ctx);
     return QString();
 }

@@ -2,7 +2,7 @@
 
 #include <QMetaObject>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "sim/simradio.h"
 #include "sim/virtualclock.h"
 

@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <QVector>
 
-#include "link/d2xx.h"
-#include "link/serialcontrol.h"
+#include "core/d2xx.h"
+#include "core/serialcontrol.h"
 
 class SimRadio;
 class VirtualClock;

@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "link/clock.h"
+#include "core/clock.h"
 
 // Virtual time for tests: it moves only when the code waits, by exactly the time waited,
 // so time-outs are exact and a full read or write runs in well under a second. Actions

@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "app/comports.h"
-#include "app/errors.h"
+#include "core/errors.h"
 #include "diag/comportdiag.h"
 #include "diag/ftdidiag.h"
 #include "support/testenv.h"
@@ -148,7 +148,7 @@ private slots:
         TestEnv env;
         env.ports->ports[3] = {};
         Form1& form = env.form();
-        auto* kept = qobject_cast<ComPortDiag*>(env.ctx->comPortDiag.data());
+        auto* kept = qobject_cast<ComPortDiag*>(env.form().comPortDiag.data());
         QVERIFY(kept);
         QVERIFY(!kept->isVisible());
         QTimer::singleShot(0, [&] {
@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(entries(form, &QAction::isChecked), QList<int>({2}));
         QCOMPARE(entries(form, &QAction::isVisible), QList<int>({2, 5}));
         // The kept dialog is closed and ready to open as new.
-        QCOMPARE(env.ctx->comPortDiag.data(), kept);
+        QCOMPARE(env.form().comPortDiag.data(), kept);
         for (const auto& port : kept->MSComm1)
             QVERIFY(!port->PortOpen());
         QCOMPARE(kept->Text1[2]->text(), QStringLiteral("Detect ports"));

@@ -6,7 +6,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "support/testenv.h"
 #include "support/testmain.h"
 

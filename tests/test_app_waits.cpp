@@ -4,10 +4,10 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 
-#include "app/errors.h"
-#include "link/clock.h"
+#include "core/clock.h"
+#include "core/errors.h"
+#include "core/serialcontrol.h"
 #include "link/link.h"
-#include "link/serialcontrol.h"
 #include "support/testenv.h"
 #include "support/testmain.h"
 #include "ui/frmmessages.h"
@@ -142,7 +142,7 @@ private slots:
         SerialControl& port = env.ctx->link().MSComm1();
         port.setCommPort(3);
         port.setPortOpen(true);
-        FrmMessages& prompt = env.ctx->frmMessages();
+        FrmMessages& prompt = env.form().frmMessages();
         prompt.show();
 
         env.clock.afterMs(100, [&] { f.close(); });

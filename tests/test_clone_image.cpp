@@ -1,8 +1,8 @@
 #include <QtTest>
 
-#include "app/appcontext.h"
-#include "app/errors.h"
+#include "clone/appcontext.h"
 #include "clone/cloneimage.h"
+#include "core/errors.h"
 
 // The image layout, the checksum rule, the accepted identities and the block copy that
 // the write steps through.

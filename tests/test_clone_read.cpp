@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "clone/cloneimage.h"
+#include "clone/memory_read.h"
 #include "link/link.h"
 #include "support/testenv.h"
 #include "ui/frmmessages.h"
@@ -47,7 +48,7 @@ struct Rig {
     }
 
     Form1& form() { return env.form(); }
-    FrmMessages& prompt() { return env.ctx->frmMessages(); }
+    FrmMessages& prompt() { return env.form().frmMessages(); }
     CloneState& clone() { return env.ctx->state.clone; }
     // Runs `action` `ms` after the prompt first asks for [BAND].
     void whenAskedAfter(int ms, std::function<void()> action) {
@@ -141,6 +142,41 @@ private slots:
         QVERIFY(!rig.prompt().isVisible());
         QCOMPARE(rig.prompt().pbarClone->value(), 0);
         QCOMPARE(rig.form().lblBlockCount->text(), "1019");
+    }
+
+    // The engine needs no window: a front without one sees the same read, and the image
+    // is announced as changed whether the read succeeded or the user cancelled it.
+    void readWithoutWindows_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("read") << false;
+        QTest::newRow("cancelled at the first box") << true;
+    }
+    void readWithoutWindows() {
+        QFETCH(bool, cancel);
+        TestEnv env;
+        SimRadio& radio = env.radioOnCom(3);
+        env.ctx->state.link.PortNumber = 3;
+        ScriptedFront front;
+        env.ctx->setFront(&front);
+        front.onPart = [&](PromptPart part, bool on) {
+            if (part == PromptPart::LookingForRadio && on)
+                radio.pressBand(env.clock.nowNs());
+        };
+        if (cancel)
+            env.boxes.answers = {MsgAnswer::Cancel};
+        QSignalSpy changed(env.ctx.get(), &AppContext::imageChanged);
+
+        cmdRead_Click(*env.ctx);
+
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(env.ctx->state.clone.ImageValid, !cancel);
+        QCOMPARE(front.events.first(), "busy");
+        QCOMPARE(front.events.last(), "free");
+        QCOMPARE(front.trace.filter("Read: bytes read 64 block ").size(), cancel ? 0 : 1019);
+        QCOMPARE(front.blockCount, cancel ? QString() : "1019");
+        QCOMPARE(front.maximum, cancel ? 0 : 1020);
+        QCOMPARE(front.events.contains("part 0 on"), !cancel);
+        env.ctx->dropFront(&front);
     }
 
     // Every way a read ends without a valid image: the closing box, the read's last trace

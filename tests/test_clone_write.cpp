@@ -65,7 +65,7 @@ struct Rig {
     }
 
     Form1& form() { return env.form(); }
-    FrmMessages& prompt() { return env.ctx->frmMessages(); }
+    FrmMessages& prompt() { return env.form().frmMessages(); }
     QByteArray wire() { return ftdi ? env.d2xx->devices[0].written : env.ports->ports[5].written; }
     bool linkClosed() {
         return ftdi ? !env.d2xx->anyOpen() : !env.ctx->link().MSComm1().PortOpen();

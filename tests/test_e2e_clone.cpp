@@ -2,6 +2,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "app/demowindow.h"
 #include "clone/cloneimage.h"
 #include "sim/demo.h"
 #include "support/radioprocess.h"
@@ -32,7 +33,7 @@ struct App : RealApp {
             return false;
         ports.map().setSessionMapping(kCom, radio.path());
         ctx->state.link.PortNumber = kCom;
-        QObject::connect(&ctx->frmMessages(), &FrmMessages::lookingForRigShown, &radio.process(),
+        QObject::connect(&form->frmMessages(), &FrmMessages::lookingForRigShown, &radio.process(),
                          [&radio] { radio.command("band"); });
         return true;
     }
@@ -105,7 +106,7 @@ private slots:
         QVERIFY(!app.clone().ImageValid);
         QVERIFY(!app.form->cmdWriteRig->isEnabled());
         QVERIFY(app.buttonsIdle());
-        QVERIFY(!app.ctx->frmMessages().isVisible());
+        QVERIFY(!app.form->frmMessages().isVisible());
         const int blocks = app.form->lblBlockCount->text().trimmed().toInt();
         QVERIFY2(blocks > 100 && blocks < 1019, qPrintable(app.form->lblBlockCount->text()));
         QVERIFY(radio.waitFor(QStringLiteral("PULLED")));
@@ -128,7 +129,7 @@ private slots:
         QVERIFY(!lines.contains(QStringLiteral("Write: transfer complete")));
         QVERIFY(app.buttonsIdle());
         QVERIFY(app.form->cmdWriteRig->isEnabled());
-        QVERIFY(!app.ctx->frmMessages().isVisible());
+        QVERIFY(!app.form->frmMessages().isVisible());
         QCOMPARE(app.form->lblBlockCount->text(), QStringLiteral("0"));
     }
 
@@ -136,7 +137,7 @@ private slots:
     // needs nobody to press [BAND].
     void demoRadioIsReadWithoutHelp() {
         App app;
-        QCOMPARE(startDemoRadio(*app.ctx, app.ports), QString());
+        QCOMPARE(startWindowDemo(*app.ctx, *app.form, app.ports), QString());
         const qint16 com = app.ctx->state.link.PortNumber;
         QVERIFY(com >= 1 && com <= 32 && app.ports.map().isPresent(com));
         QVERIFY(app.form->mnuCOM[com - 1]->isVisible() && app.form->mnuCOM[com - 1]->isChecked());

@@ -1,7 +1,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "support/linkenv.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "link/libftdi_d2xx.h"
 #include "support/testenv.h"
 #include "ui/frmmessages.h"

@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "app/errors.h"
+#include "core/errors.h"
 #include "support/linkenv.h"
 
 class LinkOpenTest : public QObject {

@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/errors.h"
-#include "app/settings.h"
+#include "core/errors.h"
+#include "core/settings.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
 

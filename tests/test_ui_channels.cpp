@@ -34,7 +34,7 @@ struct Rig {
         putChannel(40, "00 89 088100 C0 0000 0F16FFFFFFFFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000");
         putChannel(300,
                    "00 04 146520 C0 0000 1C121619150E21FFFFFFFFFFFFFFFFFF 000000 08 00 000000");
-        QObject::connect(&env.ctx->frmMessages(), &FrmMessages::lookingForRigShown,
+        QObject::connect(&env.form().frmMessages(), &FrmMessages::lookingForRigShown,
                          [this] { radio.pressBand(env.clock.nowNs()); });
     }
     void putChannel(int number, const char* record) {
@@ -71,7 +71,7 @@ private slots:
     void opensMidReadAndFollowsEachRead() {
         Rig rig;
         QString shownMidRead;
-        QObject::connect(&rig.env.ctx->frmMessages(), &FrmMessages::lookingForRigShown, [&] {
+        QObject::connect(&rig.env.form().frmMessages(), &FrmMessages::lookingForRigShown, [&] {
             if (!rig.env.form().frmChannels)
                 shownMidRead = rig.window().lblUsed->text();
         });

@@ -16,11 +16,11 @@ class PromptWindowTest : public QObject {
 private slots:
     void oneWindowForTheRun() {
         TestEnv env;
-        FrmMessages& w = env.ctx->frmMessages();
+        FrmMessages& w = env.form().frmMessages();
         QCOMPARE(w.windowTitle(), QStringLiteral("Read/write instructions"));
         QVERIFY(w.lblWaiting->font().bold());
         QCOMPARE(w.lblWaiting->geometry(), w.lblLookingForRig->geometry());
-        QCOMPARE(&env.ctx->frmMessages(), &w);  // one instance for the run
+        QCOMPARE(&env.form().frmMessages(), &w);  // one instance for the run
         QVERIFY(!w.isVisible());
     }
 
@@ -37,7 +37,7 @@ private slots:
         QFETCH(bool, cancel);
         QFETCH(bool, identityCancel);
         TestEnv env;
-        FrmMessages& w = env.ctx->frmMessages();
+        FrmMessages& w = env.form().frmMessages();
         w.show();
         auto* l = w.findChild<QLabel*>(label);
         QVERIFY(l);
@@ -50,7 +50,7 @@ private slots:
 
     void showingTheLookingMessageIsAnnounced() {
         TestEnv env;
-        FrmMessages& w = env.ctx->frmMessages();
+        FrmMessages& w = env.form().frmMessages();
         QSignalSpy spy(&w, &FrmMessages::lookingForRigShown);
         w.lblLookingForRig->show();
         w.lblLookingForRig->show();

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "app/appcontext.h"
+#include "clone/appcontext.h"
 #include "ui/fontface.h"
 #include "ui/frmmessages.h"
 

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 
-#include "app/appcontext.h"
+#include "core/context.h"
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))

@@ -1,21 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "core/messagebox.h"
 
-class QWidget;
-
-enum class MsgButtons { Ok, OkCancel };
-enum class MsgIcon { None, Question, Exclamation, Stop, Information };
-enum class MsgAnswer { Ok, Cancel };
-
-// Every message box of the system goes through this seam. Boxes carry no title of their
-// own: they show the application's name.
-class MessageBoxes {
-public:
-    virtual ~MessageBoxes() = default;
-    virtual MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) = 0;
-};
-
+// The message boxes as dialogs, modal over the active window.
 class QtMessageBoxes : public MessageBoxes {
 public:
     MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) override;

@@ -3,10 +3,10 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/appcontext.h"
 #include "app/form1.h"
-#include "app/settings.h"
-#include "link/clock.h"
+#include "clone/appcontext.h"
+#include "core/clock.h"
+#include "core/settings.h"
 #include "link/libftdi_d2xx.h"
 #include "link/link.h"
 #include "link/qtserialcontrol.h"

@@ -1,63 +1,73 @@
-#include "app/appcontext.h"
+#include "core/context.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QWidget>
+#include <QCoreApplication>
 #include <new>
 
-#include "app/errors.h"
-#include "app/form1.h"
-#include "app/settings.h"
-#include "link/clock.h"
-#include "link/link.h"
-#include "link/serialcontrol.h"
-#include "ui/frmmessages.h"
-#include "ui/messagebox.h"
-#include "ui/tracebox.h"
+#include "core/clock.h"
+#include "core/errors.h"
+#include "core/front.h"
+#include "core/messagebox.h"
+#include "core/settings.h"
 #include "version.h"
 
 namespace {
-constexpr qsizetype kLogLimit = 65000;
-// The application object whose boxes report errors that reach a handler guard.
-AppContext* g_reporter = nullptr;
+
+// The front until one is set: shows nothing and keeps the time-out caption, so the link
+// can count time-outs without a window.
+class SilentFront : public TransferFront {
+public:
+    void setPromptVisible(bool) override {}
+    void setPromptPart(PromptPart, bool) override {}
+    void setProgressMaximum(int) override {}
+    void setProgress(int) override {}
+    void setBlockCount(const QString&) override {}
+    QString timeoutCaption() const override { return QString(); }
+    void setTimeoutCaption(const QString&) override {}
+    void setBusy(bool) override {}
+    void traceLine(const QString&) override {}
+    void clearTrace() override {}
+};
+
+// The context whose boxes report errors that reach a handler guard.
+CoreContext* g_reporter = nullptr;
+
 }  // namespace
 
-AppContext::AppContext(const Services& services)
-    : quitApplication([] { QCoreApplication::quit(); }), services_(services) {
+TransferFront* CoreContext::defaultFront() {
+    static SilentFront silent;
+    return &silent;
+}
+
+CoreContext::CoreContext(const Services& services) : services_(services), front_(defaultFront()) {
     g_reporter = this;
 }
 
-AppContext::~AppContext() {
+CoreContext::~CoreContext() {
     if (g_reporter == this)
         g_reporter = nullptr;
-    if (frmMessages_)
-        delete frmMessages_.data();
 }
 
-Link& AppContext::link() {
-    if (!link_)
-        link_ = std::make_unique<Link>(*this);
-    return *link_;
+void CoreContext::setFront(TransferFront* front) {
+    front_ = front ? front : defaultFront();
 }
 
-FrmMessages& AppContext::frmMessages() {
-    if (!frmMessages_)
-        frmMessages_ = new FrmMessages(state.cancel);
-    return *frmMessages_;
+void CoreContext::dropFront(TransferFront* front) {
+    if (front_ == front)
+        front_ = defaultFront();
 }
 
-QString AppContext::VersionText() {
+QString CoreContext::VersionText() {
     return QStringLiteral("V%1.%2.%3")
         .arg(QUORLINK_VERSION_MAJOR)
         .arg(QUORLINK_VERSION_MINOR)
         .arg(QUORLINK_VERSION_PATCH);
 }
 
-void AppContext::Pause(qint32 ms) {
+void CoreContext::Pause(qint32 ms) {
     WaitMilliseconds(ms);
 }
 
-void AppContext::WaitMilliseconds(qint64 ms) {
+void CoreContext::WaitMilliseconds(qint64 ms) {
     Clock& c = clock();
     // Ticks per millisecond, rounded half to even; elapsed time is kept in ten-thousandths
     // of a millisecond.
@@ -92,51 +102,31 @@ void AppContext::WaitMilliseconds(qint64 ms) {
     }
 }
 
-void AppContext::LogMessage(const QString& text) {
-    if (form1_)
-        form1_->txtErrors->appendLine(text, kLogLimit);
+void CoreContext::LogMessage(const QString& text) {
+    front_->traceLine(text);
 }
 
-QString AppContext::timeoutCaption() const {
-    return form1_ ? form1_->lblTimeoutCount->text() : QString();
+QString CoreContext::timeoutCaption() const {
+    return front_->timeoutCaption();
 }
 
-void AppContext::setTimeoutCaption(const QString& caption) {
-    if (form1_)
-        form1_->lblTimeoutCount->setText(caption);
+void CoreContext::setTimeoutCaption(const QString& caption) {
+    front_->setTimeoutCaption(caption);
 }
 
-MsgAnswer AppContext::ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon) {
+MsgAnswer CoreContext::ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon) {
     throwIfShuttingDown();
     const MsgAnswer answer = services_.boxes->show(text, buttons, icon);
     throwIfShuttingDown();
     return answer;
 }
 
-void AppContext::throwIfShuttingDown() const {
+void CoreContext::throwIfShuttingDown() const {
     if (shuttingDown_)
         throw ShutdownRequested{};
 }
 
-void AppContext::requestShutdown() {
-    if (shuttingDown_)
-        return;
-    shuttingDown_ = true;
-    if (link_) {
-        SerialControl& port = link_->MSComm1();
-        if (port.PortOpen())
-            port.setPortOpen(false);
-    }
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget* w : windows) {
-        if (w != form1_ && w->isVisible())
-            w->close();
-    }
-    if (quitApplication)
-        quitApplication();
-}
-
-void AppContext::guardHandler(const std::function<void()>& body) {
+void CoreContext::guardHandler(const std::function<void()>& body) {
     auto report = [](int number, const QString& description) {
         if (!g_reporter || !g_reporter->services_.boxes)
             return;

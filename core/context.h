@@ -2,24 +2,17 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <functional>
-#include <memory>
 
-#include "link/d2xx.h"
+#include "core/d2xx.h"
 
 class Clock;
 class MessageBoxes;
 class SettingsStore;
 class PortFactory;
 class D2xx;
-class Form1;
-class FrmMessages;
-class Link;
-class TraceBox;
-class QDialog;
-class QLabel;
+class TransferFront;
 enum class MsgAnswer;
 enum class MsgButtons;
 enum class MsgIcon;
@@ -83,13 +76,13 @@ struct SharedState {
     CancelFlags cancel;
 };
 
-// The application object: owns the shared state, reaches the outside world through the
-// services, and offers the waits, the trace log and the message boxes to every part.
-class AppContext : public QObject {
+// What every part below the fronts shares: the state, the services, the waits, the trace
+// log and the message boxes. The application object (AppContext) adds the main link.
+class CoreContext : public QObject {
     Q_OBJECT
 public:
-    explicit AppContext(const Services& services);
-    ~AppContext() override;
+    explicit CoreContext(const Services& services);
+    ~CoreContext() override;
 
     const Services& services() const { return services_; }
     Clock& clock() const { return *services_.clock; }
@@ -99,41 +92,29 @@ public:
 
     SharedState state;
 
-    // The main link (owns the main window's serial-port control MSComm1).
-    Link& link();
-
-    // The main window, once it exists; it registers itself.
-    Form1* form1() const { return form1_; }
-    void setForm1(Form1* form) { form1_ = form; }
-
-    // The transfer prompt window, created on first use.
-    FrmMessages& frmMessages();
-
-    // The COM port identifier, created hidden by the port menu on first use and kept for
-    // the run: its 32 serial-port controls are also the menu's port probes. The main
-    // window owns it.
-    QPointer<QDialog> comPortDiag;
+    // The front that shows the transfers (the main window or the terminal); until one is
+    // set, trace lines and captions go nowhere.
+    TransferFront& front() const { return *front_; }
+    bool hasFront() const { return front_ != defaultFront(); }
+    void setFront(TransferFront* front);
+    // Clears the front if it is this one (a front going away).
+    void dropFront(TransferFront* front);
 
     // Waits the given milliseconds, keeping the windows alive. Returns after one event
     // pump for 0 or a negative time.
     void Pause(qint32 ms);
     void WaitMilliseconds(qint64 ms);
 
-    // Appends a line to the main window's trace box.
+    // Appends a line to the front's trace.
     void LogMessage(const QString& text);
-    // The main window's time-out counter caption.
+    // The front's time-out counter caption.
     QString timeoutCaption() const;
     void setTimeoutCaption(const QString& caption);
 
     MsgAnswer ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon);
 
-    // Shut-down: closes the main link's port, closes every other window and ends the
-    // application; every wait still running then raises ShutdownRequested.
-    void requestShutdown();
     bool shuttingDown() const { return shuttingDown_; }
     void throwIfShuttingDown() const;
-    // What ends the application (tests replace it).
-    std::function<void()> quitApplication;
 
     // Runs a handler body that may wait; a shut-down during its waits ends it quietly.
     // A run-time error that the handler did not report itself is shown in a plain box
@@ -145,14 +126,12 @@ public:
     // "Quorlink"
     static QString AppName() { return QStringLiteral("Quorlink"); }
 
-signals:
-    // The image was replaced: a read ended (good or not) or a file was opened.
-    void imageChanged();
+protected:
+    bool shuttingDown_ = false;
 
 private:
+    static TransferFront* defaultFront();
+
     Services services_;
-    std::unique_ptr<Link> link_;
-    QPointer<FrmMessages> frmMessages_;
-    Form1* form1_ = nullptr;
-    bool shuttingDown_ = false;
+    TransferFront* front_;
 };

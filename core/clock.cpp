@@ -1,4 +1,4 @@
-#include "link/clock.h"
+#include "core/clock.h"
 
 #include <QCoreApplication>
 #include <QThread>

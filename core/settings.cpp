@@ -1,11 +1,11 @@
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QSettings>
 #include <QStringList>
 #include <cmath>
 #include <limits>
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 SettingsStore::SettingsStore(const QString& iniPath) {
     const QString path = iniPath.isEmpty() ? defaultPath() : iniPath;

@@ -1,4 +1,4 @@
-#include "app/errors.h"
+#include "core/errors.h"
 
 QString RunError::standardDescription(int number) {
     switch (number) {

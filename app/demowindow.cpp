@@ -1,0 +1,24 @@
+#include "app/demowindow.h"
+
+#include <QPushButton>
+
+#include "app/comports.h"
+#include "app/form1.h"
+#include "clone/appcontext.h"
+#include "sim/demo.h"
+#include "ui/frmmessages.h"
+
+QString startWindowDemo(AppContext& ctx, Form1& window, QtPortFactory& ports) {
+    DemoRadio* demo = nullptr;
+    const QString error = startDemoRadio(ctx, ports, &demo);
+    if (!error.isEmpty())
+        return error;
+    FillComPorts(ctx);
+    MarkSelectedPort(ctx);
+    QObject::connect(&window.frmMessages(), &FrmMessages::lookingForRigShown, demo,
+                     [demo] { demo->pressBandSoon(); });
+    QObject::connect(window.cmdRead, &QPushButton::pressed, demo, [demo] { demo->powerCycle(); });
+    QObject::connect(window.cmdWriteRig, &QPushButton::pressed, demo,
+                     [demo] { demo->powerCycle(); });
+    return QString();
+}

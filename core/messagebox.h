@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+enum class MsgButtons { Ok, OkCancel };
+enum class MsgIcon { None, Question, Exclamation, Stop, Information };
+enum class MsgAnswer { Ok, Cancel };
+
+// Every message box of the system goes through this seam: the windows show a dialog, the
+// terminal prints the text and answers for the user, the tests answer from a script.
+// Boxes carry no title of their own: they show the application's name.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) = 0;
+};
