@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/settings.h"
 #include "clone/cloneimage.h"
+#include "core/settings.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QtTest>
 #include <csignal>
 
-#include "app/settings.h"
 #include "clone/imagefile.h"
+#include "core/settings.h"
 
 namespace {
 // "AH029", five zero bytes, zero data: every region sum is 0 and the checksum is the

@@ -299,7 +299,7 @@ private slots:
         fake_.attach(fake_.add(0x6001, "Cable", 0, 0), &farEnd);
         useAdapter(env, *d2xx_);
         Form1& form = env.form();
-        QObject::connect(&env.ctx->frmMessages(), &FrmMessages::lookingForRigShown,
+        QObject::connect(&env.form().frmMessages(), &FrmMessages::lookingForRigShown,
                          [&] { radio.pressBand(env.clock.nowNs()); });
         env.clock.pumpEvents();
         env.clock.longestHeldNs = 0;

@@ -11,11 +11,11 @@
 #include "app/form1.h"
 #include "clone/appcontext.h"
 #include "core/front.h"
+#include "core/messagebox.h"
 #include "core/settings.h"
 #include "sim/fakeports.h"
 #include "sim/simradio.h"
 #include "sim/virtualclock.h"
-#include "ui/messagebox.h"
 #include "ui/tracebox.h"
 
 // Message boxes for tests: every box is recorded, answers come from a script (OK when
