@@ -1,15 +1,13 @@
 #pragma once
 
 #include <QByteArray>
-#include <QStringList>
+#include <QString>
 
-class QTextStream;
+// What `quorlink channels FILE [--all] [--csv]` prints for an image in file order: the CSV
+// layout radio programmers exchange, or an aligned table followed by the number of channels
+// used and the banks in use. Empty channels (and unused banks) only with `all`.
+QString ChannelsListing(const QByteArray& image, bool all, bool csv);
 
-// quorlink channels FILE [--all] [--csv]: the channels of an image file as an aligned
-// table (with the number used and the banks in use) or as CSV. `args` follows the
-// sub-command's name. Exit code 0, 2 for wrong usage, 3 when the file is refused.
-int ChannelsCommand(const QStringList& args, QTextStream& out, QTextStream& err);
-
-// The channel part of compare: one line per channel added, removed or changed, then "other
-// memory differs in N blocks"; "identical" for equal images.
-void PrintChannelComparison(const QByteArray& a, const QByteArray& b, QTextStream& out);
+// What `quorlink compare A B --channels` prints: "identical" for equal images, otherwise
+// one line per channel added, removed or changed, then "other memory differs in N blocks".
+QString ChannelComparisonListing(const QByteArray& a, const QByteArray& b);
