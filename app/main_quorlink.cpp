@@ -5,6 +5,7 @@
 
 #include "app/demowindow.h"
 #include "app/form1.h"
+#include "cli/commandline.h"
 #include "clone/appcontext.h"
 #include "core/clock.h"
 #include "core/settings.h"
@@ -14,6 +15,9 @@
 #include "ui/messagebox.h"
 
 int main(int argc, char* argv[]) {
+    // A sub-command runs on the terminal and needs no display.
+    if (IsCommandLine(argc, argv))
+        return RunCommandLine(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorlink"));
     QApplication::setApplicationVersion(AppContext::VersionText().mid(1));

@@ -302,3 +302,17 @@ QByteArray CloneImageFromFile(const QByteArray& image) {
     return image.mid(CloneLayout::kIdentitySize, CloneLayout::kDataSize) +
            image.left(CloneLayout::kIdentitySize) + QByteArray(1, '\0');
 }
+
+QList<ImageSum> ImageSums(const QByteArray& image) {
+    QList<ImageSum> sums;
+    if (image.size() != ImageFile::kSize)
+        return sums;
+    for (const RegionSum& r : kRegionSums)
+        sums.append(
+            {QStringLiteral("region ") + hexOffset(r.first) + QLatin1Char('-') + hexOffset(r.last),
+             r.stored, static_cast<quint8>(image[r.stored]), sumOf(image, r.first, r.last)});
+    sums.append({QStringLiteral("final checksum"), ImageFile::kChecksumOffset,
+                 static_cast<quint8>(image[ImageFile::kChecksumOffset]),
+                 sumOf(image, 0, ImageFile::kChecksumOffset - 1)});
+    return sums;
+}

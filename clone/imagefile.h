@@ -64,3 +64,14 @@ QString DefaultBackupFolder();
 QByteArray FileImageFromClone(const QByteArray& cloneImage);
 // A file image (identity, data, checksum) in memory order; the last byte is zero.
 QByteArray CloneImageFromFile(const QByteArray& image);
+
+// One sum the image carries: the four region sums, then the final checksum, each with
+// where it is stored, what is stored and what the data adds up to.
+struct ImageSum {
+    QString name;  // "region 0x064A-0x06C8" or "final checksum"
+    int at = 0;
+    quint8 stored = 0;
+    quint8 actual = 0;
+    bool good() const { return stored == actual; }
+};
+QList<ImageSum> ImageSums(const QByteArray& image);

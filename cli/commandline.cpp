@@ -1,0 +1,672 @@
+#include "cli/commandline.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSerialPortInfo>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "cli/terminalfront.h"
+#include "clone/appcontext.h"
+#include "clone/cloneimage.h"
+#include "clone/imagefile.h"
+#include "clone/memory_read.h"
+#include "clone/memory_write.h"
+#include "core/clock.h"
+#include "core/d2xx.h"
+#include "core/errors.h"
+#include "core/settings.h"
+#include "link/libftdi_d2xx.h"
+#include "link/qtserialcontrol.h"
+#include "sim/demo.h"
+
+#include <unistd.h>
+#include <csignal>
+
+namespace {
+
+enum Exit { kDone = 0, kFailed = 1, kUsage = 2, kRefused = 3, kInterrupted = 130 };
+constexpr qint16 kFtdiPort = 999;
+
+void out(const QString& text) {
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+void err(const QString& text) {
+    std::fputs((QStringLiteral("quorlink: ") + text + QLatin1Char('\n')).toLocal8Bit().constData(),
+               stderr);
+    std::fflush(stderr);
+}
+
+// ---- Options ---------------------------------------------------------------------------
+
+const QCommandLineOption kHelp({"h", "help"}, "Show this help.");
+const QCommandLineOption kSettings("settings",
+                                   "Keep the settings in FILE instead of the per-user store.",
+                                   "FILE");
+const QCommandLineOption kVerbose("verbose", "Also print the trace lines of the transfer.");
+const QCommandLineOption kQuiet("quiet", "Print only errors.");
+const QCommandLineOption kPort("port", "Use COM port n (as in the menu, mapping included).",
+                               "COMn");
+const QCommandLineOption kDevice("device", "Use any serial device, e.g. /dev/ttyUSB0.", "PATH");
+const QCommandLineOption kFtdi("ftdi", "Use the FTDI cable with this description.", "DESCRIPTION");
+const QCommandLineOption kDemo("demo", "Talk to a simulated VX-8 on a pseudo-terminal.");
+const QCommandLineOption kFixSums("fix-sums",
+                                  "Bring stale region sums and the checksum up to date before "
+                                  "writing (without it such a file is refused).");
+const QCommandLineOption kYes("yes", "Start writing without waiting for Enter.");
+const QCommandLineOption kJson("json", "Print the same as one JSON object.");
+
+// Whether an option was given; false for options the sub-command does not take.
+bool given(const QCommandLineParser& p, const QCommandLineOption& o) {
+    return p.optionNames().contains(o.names().constLast()) ||
+           (o.names().size() > 1 && p.optionNames().contains(o.names().constFirst()));
+}
+
+// One sub-command: its options and positional files, its help, and what it does.
+struct Invocation;
+struct Command {
+    QString name;
+    QStringList files;  // names of the positional arguments, all required
+    QString summary;
+    QList<QCommandLineOption> options;
+    bool usesLink;
+    QStringList examples;
+    std::function<int(Invocation&)> run;
+};
+
+struct Invocation {
+    const Command& command;
+    QCommandLineParser& parser;
+    QStringList files;
+    TerminalFront::Verbosity verbosity = TerminalFront::Verbosity::Normal;
+};
+
+int readCommand(Invocation& inv);
+int writeCommand(Invocation& inv);
+int infoCommand(Invocation& inv);
+int compareCommand(Invocation& inv);
+int portsCommand(Invocation& inv);
+
+const QList<QCommandLineOption> kLinkOptions = {kPort, kDevice, kFtdi, kDemo};
+
+const QList<Command>& commands() {
+    static const QList<Command> table = {
+        {"read",
+         {"FILE"},
+         "Read the radio's whole memory into FILE (and the automatic backup).",
+         kLinkOptions,
+         true,
+         {"quorlink read backup.img", "quorlink read --device /dev/ttyUSB0 vx8.img"},
+         readCommand},
+        {"write",
+         {"FILE"},
+         "Write FILE to the radio. A file whose sums are stale is refused unless --fix-sums.",
+         kLinkOptions + QList<QCommandLineOption>{kFixSums, kYes},
+         true,
+         {"quorlink write backup.img", "quorlink write --port COM9 --yes backup.img"},
+         writeCommand},
+        {"info",
+         {"FILE"},
+         "Show the model, identity, size, checksum and region sums of an image file.",
+         {kJson},
+         false,
+         {"quorlink info backup.img", "quorlink info --json backup.img"},
+         infoCommand},
+        {"compare",
+         {"A", "B"},
+         "List the byte ranges where two image files differ (exit 0 when identical, 1 if not).",
+         {},
+         false,
+         {"quorlink compare monday.img friday.img"},
+         compareCommand},
+        {"ports",
+         {},
+         "List the COM ports and FTDI cables present; * marks the stored choice.",
+         {},
+         false,
+         {"quorlink ports"},
+         portsCommand},
+    };
+    return table;
+}
+
+const Command* findCommand(const QString& name) {
+    for (const Command& c : commands()) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+QString optionLine(const QCommandLineOption& o) {
+    QString names;
+    for (const QString& n : o.names())
+        names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
+                 (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
+    if (!o.valueName().isEmpty())
+        names += QLatin1Char(' ') + o.valueName();
+    return QStringLiteral("  %1  %2").arg(names, -28).arg(o.description());
+}
+
+QString usageLine(const Command& c) {
+    return QStringLiteral("quorlink ") + c.name + QStringLiteral(" [options]") +
+           (c.files.isEmpty() ? QString() : QLatin1Char(' ') + c.files.join(QLatin1Char(' ')));
+}
+
+QString generalUsage() {
+    return QStringLiteral(
+        "Usage: quorlink SUBCOMMAND [options] ...   (quorlink --help tells more)");
+}
+
+QString generalHelp() {
+    QStringList lines = {
+        QStringLiteral("Quorlink reads and writes the clone memory of VX-8 and VX-8D radios."),
+        QString(),
+        QStringLiteral("Usage: quorlink SUBCOMMAND [options] ..."),
+        QStringLiteral(
+            "       quorlink [--settings FILE] [--demo | --demo-if-no-cable]   (the windows)"),
+        QString(),
+        QStringLiteral("Sub-commands:")};
+    for (const Command& c : commands())
+        lines << QStringLiteral("  %1  %2").arg(c.name, -8).arg(c.summary);
+    lines << QString() << QStringLiteral("Options:") << optionLine(kHelp)
+          << QStringLiteral("  %1  %2")
+                 .arg(QStringLiteral("--version"), -28)
+                 .arg("Print the version.")
+          << QString()
+          << QStringLiteral(
+                 "Exit codes: 0 done, 1 the transfer failed or the files differ, 2 wrong "
+                 "usage, 3 a file refused, 130 interrupted.")
+          << QStringLiteral("\"quorlink SUBCOMMAND --help\" explains a sub-command. Examples:")
+          << QStringLiteral("  quorlink read backup.img          back up the radio")
+          << QStringLiteral("  quorlink write backup.img         restore it")
+          << QStringLiteral("  quorlink compare old.img new.img  compare two backups");
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString commandHelp(const Command& c) {
+    QStringList lines = {QStringLiteral("Usage: ") + usageLine(c), QString(), c.summary, QString(),
+                         QStringLiteral("Options:")};
+    for (const QCommandLineOption& o : c.options)
+        lines << optionLine(o);
+    if (c.usesLink)
+        lines << QStringLiteral(
+                     "  (without --port, --device, --ftdi or --demo the stored setting "
+                     "is used)")
+              << optionLine(kVerbose) << optionLine(kQuiet);
+    lines << optionLine(kSettings) << optionLine(kHelp) << QString() << QStringLiteral("Examples:");
+    for (const QString& e : c.examples)
+        lines << QStringLiteral("  ") + e;
+    return lines.join(QLatin1Char('\n'));
+}
+
+int usageError(const QString& text, const Command* c) {
+    err(text);
+    std::fputs(((c ? QStringLiteral("Usage: ") + usageLine(*c) : generalUsage()) + '\n')
+                   .toLocal8Bit()
+                   .constData(),
+               stderr);
+    return kUsage;
+}
+
+// ---- The world a command runs in --------------------------------------------------------
+
+// Ctrl-C: the handler only writes to a pipe; the event loop, which every wait pumps, turns
+// that into a cancel. A second Ctrl-C ends the program at once.
+int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_interrupts = 0;
+
+void onInterrupt(int) {
+    g_interrupts = g_interrupts + 1;
+    if (g_interrupts > 1)
+        ::_exit(kInterrupted);
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+struct World {
+    SettingsStore settings;
+    SystemClock clock;
+    QtPortFactory ports{&settings};
+    std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
+    std::unique_ptr<AppContext> ctx;
+    std::unique_ptr<TerminalFront> front;
+    std::unique_ptr<QSocketNotifier> interruptNotifier;
+    DemoRadio* demo = nullptr;
+
+    World(const QString& settingsFile, TerminalFront::Transfer transfer,
+          TerminalFront::Verbosity verbosity, bool assumeYes)
+        : settings(settingsFile),
+          front(std::make_unique<TerminalFront>(transfer, verbosity, assumeYes)) {
+        Services s;
+        s.clock = &clock;
+        s.boxes = front.get();
+        s.settings = &settings;
+        s.ports = &ports;
+        s.d2xx = d2xx.get();
+        ctx = std::make_unique<AppContext>(s);
+        ctx->quitApplication = [] {};
+        ctx->setFront(front.get());
+        front->attach(*ctx);
+    }
+    ~World() {
+        if (ctx)
+            ctx->dropFront(front.get());
+    }
+};
+
+}  // namespace
+
+namespace {
+
+// Chooses the link from the options, or the stored setting without one. Empty when it is
+// set, else what is wrong (a usage error).
+QString chooseLink(Invocation& inv, World& world) {
+    QCommandLineParser& p = inv.parser;
+    int chosen = 0;
+    for (const QCommandLineOption& o : kLinkOptions)
+        chosen += given(p, o) ? 1 : 0;
+    if (chosen > 1)
+        return QStringLiteral("give only one of --port, --device, --ftdi and --demo");
+    LinkState& link = world.ctx->state.link;
+    if (given(p, kPort)) {
+        QString text = p.value(kPort);
+        if (text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+            text = text.mid(3);
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (!ok || n < PortMap::kFirstCom || n > PortMap::kLastCom)
+            return QStringLiteral("--port takes COM1 to COM32, not \"%1\"").arg(p.value(kPort));
+        link.PortNumber = static_cast<qint16>(n);
+    } else if (given(p, kDevice)) {
+        // A COM number for this run only, from the top, so that real ports keep theirs.
+        int com = PortMap::kLastCom;
+        for (int n = PortMap::kLastCom; n >= PortMap::kFirstCom; --n) {
+            if (!world.ports.map().isPresent(n)) {
+                com = n;
+                break;
+            }
+        }
+        world.ports.map().setSessionMapping(com, p.value(kDevice));
+        link.PortNumber = static_cast<qint16>(com);
+    } else if (given(p, kFtdi)) {
+        link.PortNumber = kFtdiPort;
+        link.FTDIDescription = p.value(kFtdi);
+    } else if (given(p, kDemo)) {
+        const QString error = startDemoRadio(*world.ctx, world.ports, &world.demo);
+        if (!error.isEmpty())
+            return error;
+        DemoRadio* demo = world.demo;
+        world.front->onLookingForRadio = [demo] { demo->pressBandSoon(); };
+        demo->powerCycle();
+    } else {
+        const QString section = QStringLiteral("Settings");
+        link.PortNumber =
+            toInt16(numericValue(world.settings.get(section, QStringLiteral("Commport"), "1")));
+        link.FTDIDescription = world.settings.get(section, QStringLiteral("FTDIDevice"), QString());
+    }
+    return QString();
+}
+
+// Sets up the world for a transfer; exit code and message on failure.
+std::unique_ptr<World> transferWorld(Invocation& inv, TerminalFront::Transfer transfer, int* exit) {
+    auto world = std::make_unique<World>(inv.parser.value(kSettings), transfer, inv.verbosity,
+                                         given(inv.parser, kYes));
+    QString error;
+    try {
+        error = chooseLink(inv, *world);
+    } catch (const RunError& e) {
+        err(QStringLiteral("the stored port setting is unusable (%1); give --port, --device or "
+                           "--ftdi")
+                .arg(e.description()));
+        *exit = kFailed;
+        return nullptr;
+    }
+    if (!error.isEmpty()) {
+        *exit = given(inv.parser, kDemo) ? kFailed : usageError(error, &inv.command);
+        if (given(inv.parser, kDemo))
+            err(error);
+        return nullptr;
+    }
+    // Ctrl-C cancels a read at its next poll as Cancel Read does; a write has no such poll,
+    // so it is stopped where it waits, and the port closed.
+    if (::pipe(g_signalPipe) == 0) {
+        world->interruptNotifier =
+            std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        AppContext* ctx = world->ctx.get();
+        TerminalFront* front = world->front.get();
+        QObject::connect(world->interruptNotifier.get(), &QSocketNotifier::activated, ctx,
+                         [ctx, front, transfer] {
+                             char byte = 0;
+                             [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+                             front->interrupted = true;
+                             ctx->state.cancel.CancelRequested = true;
+                             ctx->state.cancel.IdentityCancelRequested = true;
+                             if (transfer == TerminalFront::Transfer::Write)
+                                 ctx->requestShutdown();
+                         });
+        std::signal(SIGINT, onInterrupt);
+        std::signal(SIGTERM, onInterrupt);
+    }
+    return world;
+}
+
+QString identityHex(const QByteArray& fileImage) {
+    return QString::fromLatin1(fileImage.left(CloneLayout::kIdentitySize).toHex(' ').toUpper());
+}
+
+QString seconds(qint64 ms) {
+    return QString::number(double(ms) / 1000.0, 'f', 1) + QStringLiteral(" s");
+}
+
+int readCommand(Invocation& inv) {
+    const QString path = inv.files[0];
+    const QFileInfo target(path);
+    if (target.isDir() || !QFileInfo(target.absolutePath()).isDir()) {
+        err(QStringLiteral("cannot save to %1: %2")
+                .arg(path, target.isDir() ? "it is a folder" : "no such folder"));
+        return kFailed;
+    }
+    int exit = kDone;
+    std::unique_ptr<World> world = transferWorld(inv, TerminalFront::Transfer::Read, &exit);
+    if (!world)
+        return exit;
+    QElapsedTimer timer;
+    timer.start();
+    cmdRead_Click(*world->ctx);
+    if (world->front->interrupted) {
+        err(QStringLiteral("interrupted; nothing was saved"));
+        return kInterrupted;
+    }
+    const CloneState& clone = world->ctx->state.clone;
+    if (!clone.ImageValid) {
+        const QString failure = world->front->failure();
+        err(QStringLiteral("read failed: ") +
+            (failure.isEmpty() ? QStringLiteral("no image") : failure));
+        return kFailed;
+    }
+    const QByteArray image = FileImageFromClone(clone.CloneImage);
+    QString error;
+    if (!SaveImageFile(path, image, &error)) {
+        err(error);
+        return kFailed;
+    }
+    if (inv.verbosity != TerminalFront::Verbosity::Quiet)
+        out(QStringLiteral("Read %1 (identity %2), %3 bytes, into %4 in %5.")
+                .arg(ModelName(image), identityHex(image))
+                .arg(image.size())
+                .arg(path, seconds(timer.elapsed())));
+    return kDone;
+}
+
+// Opens an image file as Open Image does; prints why when it is refused.
+bool loadFile(const QString& path, LoadedImage& loaded) {
+    QString error;
+    if (LoadImageFile(path, loaded, &error))
+        return true;
+    err(error);
+    return false;
+}
+
+int writeCommand(Invocation& inv) {
+    LoadedImage loaded;
+    if (!loadFile(inv.files[0], loaded))
+        return kRefused;
+    const QStringList stale = StaleSums(loaded.image);
+    if (!stale.isEmpty()) {
+        for (const QString& s : stale)
+            err(s);
+        if (!given(inv.parser, kFixSums)) {
+            err(QStringLiteral("refused: the sums are stale; --fix-sums brings them up to date"));
+            return kRefused;
+        }
+        for (const QString& line : FixSums(loaded.image)) {
+            if (inv.verbosity != TerminalFront::Verbosity::Quiet)
+                err(line);
+        }
+    }
+    int exit = kDone;
+    std::unique_ptr<World> world = transferWorld(inv, TerminalFront::Transfer::Write, &exit);
+    if (!world)
+        return exit;
+    world->ctx->state.clone.CloneImage = CloneImageFromFile(loaded.image);
+    world->ctx->state.clone.ImageValid = true;
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        cmdWriteRig_Click(*world->ctx);
+    } catch (const ShutdownRequested&) {
+        // Ctrl-C: the wait it came in unwound the write; the port is closed.
+    }
+    if (world->front->interrupted) {
+        err(QStringLiteral("interrupted; the radio did not get the whole image"));
+        return kInterrupted;
+    }
+    if (!world->front->completed()) {
+        const QString failure = world->front->failure();
+        err(QStringLiteral("write failed: ") + (failure.isEmpty() ? "cancelled" : failure));
+        return kFailed;
+    }
+    if (inv.verbosity != TerminalFront::Verbosity::Quiet)
+        out(QStringLiteral("Wrote %1 to the radio in %2. Switch the radio off and disconnect "
+                           "the cable.")
+                .arg(inv.files[0], seconds(timer.elapsed())));
+    return kDone;
+}
+
+QString byteHex(int value) {
+    return QStringLiteral("0x%1").arg(value, 2, 16, QLatin1Char('0')).toUpper().replace("0X", "0x");
+}
+
+int infoCommand(Invocation& inv) {
+    LoadedImage loaded;
+    if (!loadFile(inv.files[0], loaded))
+        return kRefused;
+    const QByteArray& image = loaded.image;
+    const QList<ImageSum> sums = ImageSums(image);
+    if (given(inv.parser, kJson)) {
+        QJsonArray sumList;
+        for (const ImageSum& s : sums)
+            sumList.append(QJsonObject{{"name", s.name},
+                                       {"offset", s.at},
+                                       {"stored", s.stored},
+                                       {"actual", s.actual},
+                                       {"good", s.good()}});
+        const QJsonObject info{{"file", inv.files[0]},
+                               {"model", ModelName(image)},
+                               {"identity", QString::fromLatin1(image.left(10).toHex().toUpper())},
+                               {"size", image.size()},
+                               {"sums", sumList},
+                               {"metadata", loaded.metadata}};
+        out(QString::fromUtf8(QJsonDocument(info).toJson(QJsonDocument::Indented)).trimmed());
+        return kDone;
+    }
+    out(QStringLiteral("File:      ") + inv.files[0]);
+    out(QStringLiteral("Model:     ") + ModelName(image));
+    out(QStringLiteral("Identity:  ") + identityHex(image));
+    out(QStringLiteral("Size:      %1 bytes").arg(image.size()));
+    for (const ImageSum& s : sums)
+        out(QStringLiteral("%1 at 0x%2: %3 %4")
+                .arg(s.name, -22)
+                .arg(QStringLiteral("%1").arg(s.at, 4, 16, QLatin1Char('0')).toUpper())
+                .arg(byteHex(s.stored))
+                .arg(
+                    s.good()
+                        ? QStringLiteral("good")
+                        : QStringLiteral("stale (the data adds up to %1)").arg(byteHex(s.actual))));
+    if (!loaded.metadata.isEmpty()) {
+        out(QStringLiteral("Metadata of the other programmer:"));
+        for (auto it = loaded.metadata.begin(); it != loaded.metadata.end(); ++it)
+            out(QStringLiteral("  %1: %2").arg(it.key(), it.value().toVariant().toString()));
+    }
+    return kDone;
+}
+
+// Where a file offset lies: the identity, block n (1 to 1019) or the checksum.
+QString placeOf(int offset) {
+    if (offset < CloneLayout::kIdentitySize)
+        return QStringLiteral("identity");
+    if (offset >= ImageFile::kChecksumOffset)
+        return QStringLiteral("checksum");
+    return QStringLiteral("block %1")
+        .arg((offset - CloneLayout::kIdentitySize) / CloneLayout::kBlockSize + 1);
+}
+
+int compareCommand(Invocation& inv) {
+    LoadedImage a;
+    LoadedImage b;
+    if (!loadFile(inv.files[0], a) || !loadFile(inv.files[1], b))
+        return kRefused;
+    int ranges = 0;
+    for (int i = 0; i < ImageFile::kSize; ++i) {
+        if (a.image[i] == b.image[i])
+            continue;
+        int end = i;
+        while (end + 1 < ImageFile::kSize && a.image[end + 1] != b.image[end + 1])
+            ++end;
+        const QString first = placeOf(i);
+        const QString last = placeOf(end);
+        out(QStringLiteral("offset 0x%1  length %2  %3")
+                .arg(i, 5, 16, QLatin1Char('0'))
+                .arg(end - i + 1, 5)
+                .arg(first == last ? first : first + QStringLiteral(" to ") + last));
+        ++ranges;
+        i = end;
+    }
+    if (ranges == 0) {
+        out(QStringLiteral("identical"));
+        return kDone;
+    }
+    return kFailed;
+}
+
+int portsCommand(Invocation& inv) {
+    SettingsStore settings(inv.parser.value(kSettings));
+    QtPortFactory ports(&settings);
+    const QString section = QStringLiteral("Settings");
+    const int stored = static_cast<int>(numericValue(settings.get(section, "Commport", "1")));
+    const QString storedFtdi = settings.get(section, QStringLiteral("FTDIDevice"), QString());
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    int present = 0;
+    for (int n = PortMap::kFirstCom; n <= PortMap::kLastCom; ++n) {
+        if (!ports.map().isPresent(n))
+            continue;
+        ++present;
+        const QString path = ports.map().devicePathFor(n);
+        const QString real = QFileInfo(path).canonicalFilePath();
+        QString usb;
+        for (const QSerialPortInfo& info : infos) {
+            if (info.systemLocation() != real && info.systemLocation() != path)
+                continue;
+            if (info.hasVendorIdentifier())
+                usb = QStringLiteral("  %1:%2")
+                          .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                          .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+            if (!info.serialNumber().isEmpty())
+                usb += QStringLiteral("  serial ") + info.serialNumber();
+        }
+        out(QStringLiteral("%1 COM%2  %3%4").arg(n == stored ? "*" : " ").arg(n).arg(path, usb));
+    }
+    if (present == 0)
+        out(QStringLiteral("  no COM ports"));
+    std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
+    try {
+        quint32 count = 0;
+        if (d2xx->FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK)
+            count = 0;
+        for (quint32 i = 0; i < count; ++i) {
+            QByteArray description(FT_DESCRIPTION_SIZE, '\0');
+            if (d2xx->FT_ListDevices(i, reinterpret_cast<quint8*>(description.data()),
+                                     FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK)
+                continue;
+            const QString text = QString::fromLatin1(description.constData());
+            out(QStringLiteral("%1 FTDI  %2")
+                    .arg(stored == kFtdiPort && text == storedFtdi ? "*" : " ", text));
+        }
+        if (count == 0)
+            out(QStringLiteral("  no FTDI cables"));
+    } catch (const RunError& e) {
+        out(QStringLiteral("  FTDI cables cannot be listed: ") + e.description());
+    }
+    return kDone;
+}
+
+bool isWindowOption(const QString& arg, bool* takesValue) {
+    *takesValue = arg == QLatin1String("--settings") || arg == QLatin1String("-settings");
+    return *takesValue || arg.startsWith(QLatin1String("--settings=")) ||
+           arg == QLatin1String("--demo") || arg == QLatin1String("--demo-if-no-cable");
+}
+
+}  // namespace
+
+bool IsCommandLine(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        bool takesValue = false;
+        if (!isWindowOption(QString::fromLocal8Bit(argv[i]), &takesValue))
+            return true;
+        if (takesValue)
+            ++i;
+    }
+    return false;
+}
+
+int RunCommandLine(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorlink"));
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty())
+        return usageError(QStringLiteral("no sub-command"), nullptr);
+    const QString first = args.takeFirst();
+    if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
+        out(QStringLiteral("Quorlink ") + AppContext::VersionText().mid(1));
+        return kDone;
+    }
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
+        first == QLatin1String("help")) {
+        const Command* c = args.isEmpty() ? nullptr : findCommand(args.first());
+        out(c ? commandHelp(*c) : generalHelp());
+        return kDone;
+    }
+    const Command* command = findCommand(first);
+    if (!command)
+        return usageError(first.startsWith(QLatin1Char('-'))
+                              ? QStringLiteral("unknown option \"%1\"").arg(first)
+                              : QStringLiteral("unknown sub-command \"%1\"").arg(first),
+                          nullptr);
+
+    QCommandLineParser parser;
+    parser.addOptions(command->options);
+    parser.addOptions({kHelp, kSettings});
+    if (command->usesLink)
+        parser.addOptions({kVerbose, kQuiet});
+    if (!parser.parse(QStringList{first} + args))
+        return usageError(parser.errorText(), command);
+    if (given(parser, kHelp)) {
+        out(commandHelp(*command));
+        return kDone;
+    }
+    Invocation inv{*command, parser, parser.positionalArguments()};
+    if (inv.files.size() < command->files.size())
+        return usageError(
+            QStringLiteral("missing %1").arg(command->files.mid(inv.files.size()).join(' ')),
+            command);
+    if (inv.files.size() > command->files.size())
+        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(inv.files.last()),
+                          command);
+    if (given(parser, kVerbose) && given(parser, kQuiet))
+        return usageError(QStringLiteral("give --verbose or --quiet, not both"), command);
+    if (given(parser, kVerbose))
+        inv.verbosity = TerminalFront::Verbosity::Verbose;
+    else if (given(parser, kQuiet))
+        inv.verbosity = TerminalFront::Verbosity::Quiet;
+    return command->run(inv);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "core/front.h"
+#include "core/messagebox.h"
+
+class CoreContext;
+
+// The terminal as the transfers' front: instructions and boxes become lines on standard
+// error, progress one updating line on a terminal (a plain line every 10 % otherwise), and
+// the instruction boxes are answered for the user.
+class TerminalFront : public TransferFront, public MessageBoxes {
+public:
+    enum class Verbosity { Quiet, Normal, Verbose };
+    enum class Transfer { Read, Write };
+
+    TerminalFront(Transfer transfer, Verbosity verbosity, bool assumeYes);
+    // The context whose waits keep the events running while the front waits for Enter.
+    void attach(CoreContext& ctx) { ctx_ = &ctx; }
+
+    // What went wrong, in one line: a failed send, else the first box that was not the
+    // completion box. Empty when nothing went wrong.
+    QString failure() const;
+    // True once the transfer's completion box came.
+    bool completed() const { return completed_; }
+    // Set by Ctrl-C: the next question is answered Cancel.
+    bool interrupted = false;
+    // Called each time the prompt starts looking for the radio (the demo presses [BAND]).
+    std::function<void()> onLookingForRadio;
+
+    // MessageBoxes
+    MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) override;
+
+    // TransferFront
+    void setPromptVisible(bool) override {}
+    void setPromptPart(PromptPart part, bool visible) override;
+    void setProgressMaximum(int) override {}
+    void setProgress(int value) override;
+    void setBlockCount(const QString&) override {}
+    QString timeoutCaption() const override { return caption_; }
+    void setTimeoutCaption(const QString& caption) override { caption_ = caption; }
+    void setBusy(bool) override {}
+    void traceLine(const QString& text) override;
+    void clearTrace() override {}
+
+    // The one-line summary of a failure box: what failed, without the window's wording.
+    static QString failureLine(const QString& boxText);
+    // "block 512/1019  50 %  0:09 elapsed  0:09 left"
+    static QString progressText(int block, qint64 elapsedMs);
+
+private:
+    void say(const QString& text);
+    bool waitForEnter();
+    void endProgressLine();
+
+    CoreContext* ctx_ = nullptr;
+    Transfer transfer_;
+    Verbosity verbosity_;
+    bool assumeYes_;
+    bool tty_;
+    int questions_ = 0;
+    QString caption_;
+    QString failure_;
+    bool completed_ = false;
+    QString sendFailure_;
+    bool lookingVisible_ = false;
+    bool lookingAnnounced_ = false;
+    QElapsedTimer started_;
+    qint64 lastDrawMs_ = -1;
+    int lastTenth_ = 0;
+    bool lineOpen_ = false;
+};

@@ -1,0 +1,174 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+#include "clone/imagefile.h"
+#include "sim/simradio.h"
+#include "support/radioprocess.h"
+
+// The quorlink program's sub-commands as a script runs them: no display, the radio program
+// on a pseudo-terminal, the answers in the exit code and the printed lines.
+
+namespace {
+
+struct Run {
+    int exit = -1;
+    QString out, err;
+};
+
+// Runs quorlink with no display; presses [BAND] on `radio` when quorlink asks for it, and
+// calls `during` once the transfer shows progress.
+Run quorlink(const QStringList& args, RadioProcess* radio = nullptr,
+             std::function<void(QProcess&)> during = {}) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("DISPLAY"), QString());
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("QUORLINK_APP"), args);
+    Run r;
+    bool asked = false;
+    QDeadlineTimer deadline(120000);
+    while (p.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        p.waitForReadyRead(100);
+        r.out += QString::fromLocal8Bit(p.readAllStandardOutput());
+        r.err += QString::fromLocal8Bit(p.readAllStandardError());
+        if (radio && !asked && r.err.contains(QStringLiteral("Press [BAND]"))) {
+            asked = true;
+            radio->command("band");
+        }
+        if (during && r.err.contains(QStringLiteral("block "))) {
+            during(p);
+            during = {};
+        }
+    }
+    if (!p.waitForFinished(5000))
+        p.kill();
+    r.out += QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err += QString::fromLocal8Bit(p.readAllStandardError());
+    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return r;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class E2eCliTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Back up, look, edit, restore, and read back what was restored.
+    void readWriteInfoCompare() {
+        QTemporaryDir dir;
+        RadioProcess radio;
+        QVERIFY2(!radio.start().isEmpty(), qPrintable(radio.error()));
+        const QString settings = dir.filePath("q.ini");
+        const QString backup = dir.filePath("radio.bin");
+        const QStringList link = {"--settings", settings, "--device", radio.path()};
+
+        Run r = quorlink(QStringList{"read"} + link + QStringList{backup}, &radio);
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        const SimRadio sim;
+        const QByteArray image =
+            sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
+        QVERIFY(fileBytes(backup) == image);
+        QVERIFY(r.out.startsWith("Read VX-8R/E (identity 41 48 30 32 39"));
+
+        r = quorlink({"info", backup});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.out.count(" good"), 5);
+        r = quorlink({"compare", backup, backup});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.out.trimmed(), "identical");
+
+        // One byte changed inside the first region: its sum and the checksum go stale.
+        QByteArray edited = image;
+        edited[0x0700] = char(edited[0x0700] ^ 0x5A);
+        const QString editedPath = dir.filePath("edited.bin");
+        QVERIFY(SaveImageFile(editedPath, edited, nullptr));
+        r = quorlink({"info", "--json", editedPath});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.out.count("\"good\": false"), 2);
+        r = quorlink({"compare", backup, editedPath});
+        QCOMPARE(r.exit, 1);
+        QCOMPARE(r.out, "offset 0x00700  length     1  block 28\n");
+        r = quorlink(QStringList{"write"} + link + QStringList{"--yes", editedPath}, &radio);
+        QCOMPARE(r.exit, 3);
+        QVERIFY(r.err.contains("--fix-sums"));
+
+        r = quorlink(QStringList{"write"} + link + QStringList{"--yes", "--fix-sums", editedPath});
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        QVERIFY(radio.waitFor("WRITE OK"));
+        const QString back = dir.filePath("back.bin");
+        r = quorlink(QStringList{"read"} + link + QStringList{back}, &radio);
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        QByteArray fixed = edited;
+        FixSums(fixed);
+        QVERIFY(fileBytes(back) == fixed);
+    }
+
+    // Every other way out, each with its exit code and its one line.
+    void exitCodes_data() {
+        QTest::addColumn<QStringList>("radioArgs");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("says");
+        const QStringList none;
+        QTest::newRow("version") << none << QStringList{"--version"} << 0 << "Quorlink 1.0.6";
+        QTest::newRow("help") << none << QStringList{"write", "--help"} << 0 << "--fix-sums";
+        QTest::newRow("unknown sub-command") << none << QStringList{"fetch"} << 2 << "fetch";
+        QTest::newRow("unknown option") << none << QStringList{"info", "--hex", "a"} << 2 << "hex";
+        QTest::newRow("missing FILE") << none << QStringList{"read"} << 2 << "missing FILE";
+        QTest::newRow("file refused")
+            << none << QStringList{"info", "/nonexistent.img"} << 3 << "/nonexistent.img";
+        QTest::newRow("wrong identity") << QStringList{"--identity", "41483033300001000000"}
+                                        << QStringList{"read"} << 1 << "wrong identity";
+        QTest::newRow("no ACK") << QStringList{"--fault", "nak"} << QStringList{"write", "--yes"}
+                                << 1 << "no ACK";
+    }
+    void exitCodes() {
+        QFETCH(QStringList, radioArgs);
+        QFETCH(QStringList, args);
+        QFETCH(int, exit);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        std::unique_ptr<RadioProcess> radio;
+        if (!radioArgs.isEmpty()) {
+            radio = std::make_unique<RadioProcess>(radioArgs);
+            QVERIFY2(!radio->start().isEmpty(), qPrintable(radio->error()));
+            const SimRadio sim;
+            QVERIFY(SaveImageFile(
+                dir.filePath("good.bin"),
+                sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory)),
+                nullptr));
+            args << "--settings" << dir.filePath("q.ini") << "--device" << radio->path()
+                 << dir.filePath(args.first() == "read" ? "new.bin" : "good.bin");
+        }
+        const Run r = quorlink(args, radio.get());
+        QCOMPARE(r.exit, exit);
+        QVERIFY2((r.out + r.err).contains(says), qPrintable(r.out + r.err));
+        QVERIFY(!QFile::exists(dir.filePath("new.bin")));
+    }
+
+    // Ctrl-C mid-read: exit 130, no file, and the port free again for the next run.
+    void interruptedRead() {
+        QTemporaryDir dir;
+        RadioProcess radio;
+        QVERIFY2(!radio.start().isEmpty(), qPrintable(radio.error()));
+        const QString file = dir.filePath("radio.bin");
+        const Run r =
+            quorlink({"read", "--settings", dir.filePath("q.ini"), "--device", radio.path(), file},
+                     &radio, [](QProcess& p) { ::kill(p.processId(), SIGINT); });
+        QCOMPARE(r.exit, 130);
+        QVERIFY(r.err.contains("interrupted"));
+        QVERIFY(!QFile::exists(file));
+    }
+};
+
+QTEST_GUILESS_MAIN(E2eCliTest)
+#include "test_e2e_cli.moc"
