@@ -14,6 +14,7 @@ constexpr qint32 kReadHandshakeDelay = 20;
 constexpr qint32 kSettleMs = 500;  // the radio's cable settles after the open
 constexpr qint32 kBlockPollMs = 5;
 constexpr qint32 kBlockPolls = 50;
+constexpr qint32 kByteUs = 260;  // one byte on the line at 38400 baud, rounded down
 constexpr int kProgressMax = CloneLayout::kBlockCount + 1;
 const QString kProcedure = QStringLiteral("cmdRead_Click");
 const QString kNoTimeouts = QStringLiteral("0 timeouts");
@@ -56,7 +57,7 @@ private:
     bool awaitIdentity();
     bool checkIdentity();
     BlockPhase receiveBlocks();
-    qint32 waitForBlock();
+    qint32 waitForBlock(qint32 waiting);
     void storeBlock();
     bool checkChecksum();
     Next endRead();
@@ -253,10 +254,11 @@ MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
     line = 280;
     // The radio sends its whole memory in one stream and expects nothing back; a block is
     // taken as soon as 64 bytes wait, while the rest keeps arriving in the link's buffer.
+    qint32 waiting = 0;
     do {
         front_.setPromptPart(PromptPart::RadioSending, true);
         front_.setBlockCount(QStringLiteral(" ") + QString::number(BlockCount));
-        const qint32 waiting = waitForBlock();
+        waiting = waitForBlock(waiting);
         // A block that is complete when the last poll ends is taken, not lost.
         if (ctx_.state.rx.AckPollCount == kBlockPolls && waiting < CloneLayout::kBlockSize)
             return BlockPhase::TimedOut;
@@ -272,19 +274,26 @@ MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
             return BlockPhase::Cancelled;
         }
         storeBlock();
+        waiting -= CloneLayout::kBlockSize;
     } while (BlockCount != CloneLayout::kBlockCount);
     return BlockPhase::Complete;
 }
 
 // Polls every 5 ms until a block waits, the user cancels or 50 polls have passed;
-// returns the number of bytes waiting at the last poll.
-qint32 MemoryRead::waitForBlock() {
+// returns the number of bytes waiting at the last poll. The line cannot bring the rest of
+// a block sooner than its baud rate allows, so the polls that cannot see it complete are
+// waited in one go: the program wakes about once per block, not once per poll.
+qint32 MemoryRead::waitForBlock(qint32 waiting) {
     qint32& polls = ctx_.state.rx.AckPollCount;
     polls = 0;
     for (;;) {
-        ctx_.WaitMilliseconds(kBlockPollMs);
-        ++polls;
-        const qint32 waiting = link_.GetInBufferCount();
+        const qint32 missing = qMax(CloneLayout::kBlockSize - waiting, 0);
+        const qint32 span =
+            qBound(1, (missing * kByteUs + kBlockPollMs * 1000 - 1) / (kBlockPollMs * 1000),
+                   kBlockPolls - polls);
+        ctx_.WaitMilliseconds(kBlockPollMs * span);
+        polls += span;
+        waiting = link_.GetInBufferCount();
         checkLink();
         if (waiting >= CloneLayout::kBlockSize || cancel_.CancelRequested || polls == kBlockPolls)
             return waiting;

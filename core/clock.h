@@ -17,8 +17,8 @@ public:
     virtual void sleep(qint64 ms) = 0;
     // Runs the pending window events once and returns.
     virtual void pumpEvents() = 0;
-    // Blocks until a window event arrives or maxNs nanoseconds pass, whichever is first,
-    // running the events that arrived. Never burns a core while nothing happens.
+    // Blocks for about maxNs nanoseconds (no more than a person notices), then runs the
+    // events that arrived meanwhile. Never burns a core while nothing happens.
     virtual void waitForEvents(qint64 maxNs) = 0;
     // Monotonic time in nanoseconds, for the simulated radio and the FTDI read time-out.
     virtual qint64 nowNs() const = 0;

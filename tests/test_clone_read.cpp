@@ -259,7 +259,7 @@ private slots:
             }) << "Read of memory cancelled by user request" << MsgIcon::Information
                                                                    << QStringList{} << ack
                                                                    << int(Hidden)
-                                                                   << 5;  // within one poll
+                                                                   << 20;  // one wait
             *row("cable pulled while waiting for the identity") << ftdi << Setup([](Rig& r) {
                 r.pressBand = false;
                 r.whenAskedAfter(1200, [&r] { r.radio->pullCable(); });
@@ -380,9 +380,9 @@ private slots:
                          [&] { env.ports->inject(3, identity); });
         bool fed = false;
         env.clock.addTicker([&] {
-            // Runs inside the waits: here, inside the 50th wait for the first block.
+            // Runs inside the waits: here, inside the last wait for the first block.
             if (fed || !env.ports->ports[3].written.contains('\x06') ||
-                env.ctx->state.rx.AckPollCount != 49)
+                env.ctx->state.rx.AckPollCount < 48)
                 return;
             fed = true;
             env.ports->inject(3, source.memory.left(64));
