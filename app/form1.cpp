@@ -224,10 +224,8 @@ void Form1::buildControls() {
     txtErrors->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtErrors->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    connect(cmdRead, &QPushButton::clicked, this,
-            [this] { AppContext::guardHandler([this] { cmdRead_Click(ctx_); }); });
-    connect(cmdWriteRig, &QPushButton::clicked, this,
-            [this] { AppContext::guardHandler([this] { cmdWriteRig_Click(ctx_); }); });
+    connect(cmdRead, &QPushButton::clicked, this, [this] { runTransfer(cmdRead_Click); });
+    connect(cmdWriteRig, &QPushButton::clicked, this, [this] { runTransfer(cmdWriteRig_Click); });
     connect(cmdCancelRead, &QPushButton::clicked, this, [this] { cmdCancelRead_Click(); });
 }
 
@@ -386,15 +384,43 @@ void Form1::EnableButtons() {
     cmdWriteRig->setEnabled(ctx_.state.clone.ImageValid);
 }
 
+// One transfer at a time, and the link it opens stays the one chosen: from the click on
+// (the link opens with a pause that runs window events) until the transfer has ended, Read
+// and Write, the port entries and both detectors are unavailable. A way out that leaves
+// the buttons as they were (a link that did not open) gets them back here.
+void Form1::runTransfer(void (*transfer)(AppContext&)) {
+    if (transferRunning_)
+        return;
+    transferRunning_ = true;
+    cmdRead->setEnabled(false);
+    cmdWriteRig->setEnabled(false);
+    setLinkChoiceEnabled(false);
+    AppContext::guardHandler([this, transfer] { transfer(ctx_); });
+    transferRunning_ = false;
+    if (ctx_.shuttingDown())
+        return;
+    setLinkChoiceEnabled(true);
+    EnableButtons();
+}
+
+void Form1::setLinkChoiceEnabled(bool enabled) {
+    for (QAction* entry : mnuCOM)
+        entry->setEnabled(enabled);
+    mnuComPortIdentifier->setEnabled(enabled);
+    mnuFTDI->setEnabled(enabled);
+}
+
 void Form1::cmdCancelRead_Click() {
     ctx_.state.cancel.CancelRequested = true;
     ctx_.state.cancel.IdentityCancelRequested = true;
 }
 
+// The box is modal for the main window but runs in the main event loop: a transfer under
+// way keeps its pace while it is open.
 void Form1::mnuAbout_Click() {
-    FrmAbout about(this);
-    about.exec();
-    ctx_.throwIfShuttingDown();
+    auto* about = new FrmAbout(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -54,6 +54,8 @@ public:
     void DisableButtons();
     // Read enabled, Cancel Read disabled, Write enabled when the image is valid.
     void EnableButtons();
+    // True from the click on Read or Write until that transfer has ended.
+    bool transferRunning() const { return transferRunning_; }
 
     // Fills the link configuration from the settings store and refreshes the port menu.
     void InitialiseVariables();
@@ -104,9 +106,12 @@ private:
     void cmdCancelRead_Click();
     void mnuAbout_Click();
     void mnuChannels_Click();
+    void runTransfer(void (*transfer)(AppContext&));
+    void setLinkChoiceEnabled(bool enabled);
 
     AppContext& ctx_;
     QPointer<FrmMessages> frmMessages_;
     QString helpFile_;
     bool loadFailed_ = false;
+    bool transferRunning_ = false;
 };

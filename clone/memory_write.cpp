@@ -60,7 +60,6 @@ private:
     void hidePrompt();
 
     void log(const QString& text) { ctx_.LogMessage(text); }
-    bool isFtdi() const { return ctx_.state.link.PortNumber == kFtdiPort; }
 
     AppContext& ctx_;
     TransferFront& front_;
@@ -96,7 +95,8 @@ void MemoryWrite::transfer() {
     line = 10;
     front_.clearTrace();
     line = 20;
-    ctx_.state.rx.HandshakeDelay = isFtdi() ? kFtdiHandshakeDelay : kComHandshakeDelay;
+    ctx_.state.rx.HandshakeDelay =
+        ctx_.state.link.PortNumber == kFtdiPort ? kFtdiHandshakeDelay : kComHandshakeDelay;
     const qint32 delay = ctx_.state.rx.HandshakeDelay;
     line = 30;
     link_.SetCommPort(ctx_.state.link.PortNumber, ctx_.state.link.PortSettings);
@@ -250,7 +250,7 @@ bool MemoryWrite::send(const QByteArray& bytes) {
     LinkState& state = ctx_.state.link;
     if (LinkGone(ctx_))
         return false;
-    if (!isFtdi()) {
+    if (!link_.isFtdi()) {
         try {
             link_.MSComm1().Output(bytes);
         } catch (const RunError&) {

@@ -6,10 +6,6 @@
 #include "core/serialcontrol.h"
 #include "link/link.h"
 
-namespace {
-constexpr qint16 kFtdiPort = 999;
-}
-
 QString ConnectionLostText() {
     return QStringLiteral("The connection to the radio was lost.") + QStringLiteral("\r\n") +
            QStringLiteral("Check the programming cable and try again.");
@@ -19,7 +15,7 @@ bool LinkGone(AppContext& ctx) {
     LinkState& link = ctx.state.link;
     if (link.LinkLost)
         return true;
-    if (link.PortNumber != kFtdiPort) {
+    if (!ctx.link().isFtdi()) {
         // The transfers only ask while their port should be open: a port that has closed
         // by itself went away with its device.
         SerialControl& port = ctx.link().MSComm1();

@@ -63,13 +63,10 @@ Link::Link(CoreContext& ctx) : ctx_(ctx), MSComm1_(ctx.ports().create()) {}
 
 Link::~Link() = default;
 
-bool Link::isFtdi() const {
-    return ctx_.state.link.PortNumber == kFtdiPort;
-}
-
 // ---- Opening and closing ---------------------------------------------------------------
 
 void Link::SetCommPort(const qint16& port, const QString& settings) {
+    ftdiOpened_ = port == kFtdiPort;
     if (port == kFtdiPort)
         setCommPortFtdi();
     else

@@ -38,8 +38,12 @@ public:
     // Adds one to the main window's time-out counter (" 1 timeouts", " 2 timeouts", ...).
     void bumpTimeoutCounter();
 
+    // The back-end the last SetCommPort opened (the FTDI device, or the COM port MSComm1
+    // holds). Every routine after the open talks to it and CloseCommPort closes it, even
+    // if the chosen port changes meanwhile.
+    bool isFtdi() const { return ftdiOpened_; }
+
 private:
-    bool isFtdi() const;
     void sharedFtdiRead(QByteArray& target, qint32 wanted);
     // The waiting-byte count; notices a link that went away (LinkLost) and then gives 0.
     qint32 queueCount(const QString& prefix);
@@ -53,4 +57,5 @@ private:
 
     CoreContext& ctx_;
     std::unique_ptr<SerialControl> MSComm1_;
+    bool ftdiOpened_ = false;
 };

@@ -74,6 +74,11 @@ void SimRadio::fromPc(const QByteArray& bytes, qint64 nowNs) {
         return;
     pcBytes += bytes;
     countCrossed(bytes.size());
+    if (mode_ == Mode::Receiving && !incoming_.isEmpty() && nowNs - lastFromPcNs_ > kGiveUpNs) {
+        incoming_.clear();
+        mode_ = Mode::Error;
+    }
+    lastFromPcNs_ = nowNs;
     for (char c : bytes) {
         switch (mode_) {
             case Mode::AwaitingAck:

@@ -20,6 +20,8 @@ public:
     static constexpr int kDataSize = 65216;
     static constexpr int kBlockSize = 64;
     static constexpr qint64 kByteNs = 260'417;  // 10 bits at 38400 baud
+    // Silence in the middle of a write after which the radio gives up (it shows ERROR).
+    static constexpr qint64 kGiveUpNs = 1'000'000'000;
 
     static QByteArray identityAH029();  // "AH029" and five more bytes
     static QByteArray identityAH29D();
@@ -83,5 +85,6 @@ private:
     std::deque<Burst> out_;
     QByteArray incoming_;  // the write being received
     qint64 crossed_ = 0;
+    qint64 lastFromPcNs_ = 0;
     bool cablePulled_ = false;
 };

@@ -42,10 +42,6 @@ private slots:
         QCOMPARE(IsAcceptedIdentity(IdentityText(identity, 5)), accepted);
     }
 
-    void identityTextIsUpperCaseHexWithLeadingZeros() {
-        QCOMPARE(IdentityText(QByteArray("\x00\x0A\xAB\x41\xFF", 5)), QStringLiteral("000AAB41FF"));
-    }
-
     // An identity shorter than the five compared bytes is an error 9, never a read past
     // the received bytes.
     void shortIdentityRaisesError9() {

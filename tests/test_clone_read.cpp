@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -397,6 +398,66 @@ private slots:
         QVERIFY(fed);
         QVERIFY(env.ctx->state.clone.ImageValid);
         QVERIFY(env.ctx->state.clone.CloneImage.left(65216) == source.memory);
+    }
+
+    // A second click 120 ms after the first (a double-click, or Write then Read) lands
+    // while the link opens: it does nothing, and the one transfer ends as it would alone.
+    void secondClickDuringATransferDoesNothing_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("Read, Read") << "cmdRead"
+                                    << "cmdRead";
+        QTest::newRow("Write, Write") << "cmdWriteRig"
+                                      << "cmdWriteRig";
+        QTest::newRow("Write, Read") << "cmdWriteRig"
+                                     << "cmdRead";
+    }
+    void secondClickDuringATransferDoesNothing() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        Rig rig(false);
+        rig.clone().CloneImage = QByteArray(65227, '\x5A');
+        rig.clone().ImageValid = true;
+        rig.form().EnableButtons();
+        auto button = [&](const QString& name) { return rig.form().findChild<QPushButton*>(name); };
+        rig.env.clock.afterMs(120, [&] { QTest::mouseClick(button(second), Qt::LeftButton); });
+        QTest::mouseClick(button(first), Qt::LeftButton);
+        const bool read = first == "cmdRead";
+        QCOMPARE(rig.env.boxes.shown.size(), read ? 2 : 3);
+        QVERIFY(rig.env.boxes.texts().last().startsWith(read ? kSuccess : "Transfer of memory"));
+        QVERIFY(rig.clone().ImageValid && rig.linkClosed());
+        QVERIFY(rig.form().cmdRead->isEnabled() && rig.form().cmdWriteRig->isEnabled());
+    }
+
+    // While a read runs the port entries and both detectors are unavailable, and the link
+    // stays what the read opened even if the chosen port changes under it.
+    void linkStaysFixedDuringATransfer_data() {
+        QTest::addColumn<QString>("change");
+        for (const char* change :
+             {"mnuCOM4", "mnuCOM32", "mnuFTDI", "mnuComPortIdentifier", "PortNumber"})
+            QTest::newRow(change) << change;
+    }
+    void linkStaysFixedDuringATransfer() {
+        QFETCH(QString, change);
+        Rig rig(false);
+        Form1& form = rig.form();
+        QList<QAction*> choices(form.mnuCOM.begin(), form.mnuCOM.end());
+        choices << form.mnuFTDI << form.mnuComPortIdentifier;
+        bool allDisabled = true;
+        rig.whenAskedAfter(1000, [&] {
+            for (const QAction* choice : choices)
+                allDisabled = allDisabled && !choice->isEnabled();
+            if (change == "PortNumber")
+                rig.env.ctx->state.link.PortNumber = 999;
+            else
+                form.findChild<QAction*>(change)->trigger();
+        });
+        form.cmdRead->click();
+        QVERIFY(allDisabled);
+        QCOMPARE(rig.env.boxes.texts().last(), kSuccess);
+        QVERIFY(rig.linkClosed());
+        for (const QAction* choice : choices)
+            QVERIFY(choice->isEnabled() == choice->isVisible());  // hidden entries stay off
     }
 };
 

@@ -8,6 +8,7 @@
 #include "support/radioprocess.h"
 #include "support/realapp.h"
 #include "support/testenv.h"
+#include "ui/frmabout.h"
 #include "ui/frmmessages.h"
 
 // Whole transfers in real time through QSerialPort, against the quorlink-radio program on
@@ -61,7 +62,9 @@ struct App : RealApp {
 class E2eCloneTest : public QObject {
     Q_OBJECT
 private slots:
-    // An image written to the radio comes back from it byte for byte.
+    // An image written to the radio comes back from it byte for byte. About is opened in
+    // the middle of the write and left open for 3 s: the write keeps its pace meanwhile
+    // (a radio gives up on a line silent for a second).
     void writeThenReadRoundTrip() {
         App app;
         RadioProcess radio;
@@ -71,8 +74,19 @@ private slots:
             image[i] = char((i * 31 + i / 64 + 1) & 0xFF);
         app.loadImage(image + SimRadio::identityAH29D() + '\0');
 
+        bool aboutShown = false;
+        QTimer::singleShot(20000, app.form.get(), [&app, &aboutShown] {
+            app.form->mnuAbout->trigger();
+            QTimer::singleShot(3000, app.form.get(), [&app, &aboutShown] {
+                FrmAbout* about = app.form->findChild<FrmAbout*>();
+                aboutShown = about && about->isVisible();
+                if (about)
+                    about->close();
+            });
+        });
         app.form->cmdWriteRig->click();
 
+        QVERIFY(aboutShown);
         QCOMPARE(app.boxes.shown.size(), 3);
         QVERIFY(app.lastBox().startsWith(QStringLiteral("Transfer of memory completed.")));
         QVERIFY(radio.waitFor(QStringLiteral("WRITE OK")));

@@ -91,10 +91,6 @@ private slots:
         env.linkState().FTDIDescription = name;
         env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
 
-        QCOMPARE(env.d2xx->calls,
-                 (QStringList{"FT_Close", "FT_OpenEx(" + name + ",2)", "FT_SetBaudRate(38400)",
-                              "FT_SetDataCharacteristics(8,0,0)", "FT_SetFlowControl(0,0,0)",
-                              "FT_SetTimeouts(1000,0)", "FT_SetChars(126,1,0,0)"}));
         QCOMPARE(env.d2xx->lastOpenDescription, description.leftJustified(65, 0));
         QCOMPARE(env.log(), (QStringList{"Close Failed for previous device",
                                          "SetCommPort: open OK for device " + name}));

@@ -14,15 +14,6 @@
 class PromptWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void oneWindowForTheRun() {
-        TestEnv env;
-        FrmMessages& w = env.form().frmMessages();
-        QCOMPARE(w.windowTitle(), QStringLiteral("Read/write instructions"));
-        QVERIFY(w.lblWaiting->font().bold());
-        QCOMPARE(w.lblWaiting->geometry(), w.lblLookingForRig->geometry());
-        QCOMPARE(&env.form().frmMessages(), &w);  // one instance for the run
-        QVERIFY(!w.isVisible());
-    }
 
     void eachMessageRaisesOnlyItsOwnFlag_data() {
         QTest::addColumn<QString>("label");
@@ -64,13 +55,6 @@ private slots:
 class AboutBoxTest : public QObject {
     Q_OBJECT
 private slots:
-    void theLinkLooksLikeOne() {
-        FrmAbout about;
-        QCOMPARE(about.windowTitle(), QStringLiteral("About Quorlink"));
-        QVERIFY(about.lblLink->font().underline());
-        QCOMPARE(about.lblLink->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        QCOMPARE(about.lblLink->cursor().shape(), Qt::PointingHandCursor);
-    }
 
     void clickingTheLinkHandsItsTextToTheDesktop() {
         QStringList opened;
