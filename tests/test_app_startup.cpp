@@ -18,22 +18,12 @@ private slots:
         Form1& f = env.form();
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(1));
         QVERIFY(env.ctx->state.link.FTDIDescription.isEmpty());
-        QCOMPARE(env.ctx->state.link.PortSettings, QStringLiteral("38400,N,8,1"));
         QCOMPARE(env.ctx->state.clone.CloneImage, QByteArray(2, '\0'));
         QVERIFY(!env.ctx->state.clone.ImageValid);
         QVERIFY(f.cmdRead->isEnabled());
         QVERIFY(!f.cmdWriteRig->isEnabled());
         QVERIFY(!f.cmdCancelRead->isEnabled());
         QVERIFY(!f.loadFailed());
-    }
-
-    void storedFtdiSelectionStartsInFtdiMode() {
-        TestEnv env;
-        env.settings->set("Settings", "CommPort", "999");
-        env.settings->set("Settings", "FTDIDevice", "FT232R USB UART");
-        env.form();
-        QCOMPARE(env.ctx->state.link.PortNumber, qint16(999));
-        QCOMPARE(env.ctx->state.link.FTDIDescription, QStringLiteral("FT232R USB UART"));
     }
 
     void portSettingReadsTheNumberAtTheStart_data() {

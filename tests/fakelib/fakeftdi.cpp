@@ -39,7 +39,7 @@ struct FarEnd {
     void* context;
     long long (*now)(void* context);                 // ns
     void (*advanceTo)(void* context, long long ns);  // time passes while the caller blocks
-    int (*take)(void* context, unsigned char* buffer, int size);  // bytes due by now
+    int (*take)(void* context, unsigned char* buffer, int size);  // all bytes due by now
     long long (*nextDue)(void* context);  // when the next byte arrives, -1: none on its way
     void (*fromPc)(void* context, const unsigned char* bytes, int size);
 };
@@ -81,12 +81,9 @@ int configure(ftdi_context* ftdi, const char* function, int unplugged = -1) {
 
 // Moves what the far end has sent by now into the chip.
 void takeArrived(Device& d, const FarEnd& f) {
-    unsigned char arrived[4096];
-    int n = 0;
-    do {
-        n = f.take(f.context, arrived, sizeof arrived);
-        d.rx.insert(d.rx.end(), arrived, arrived + n);
-    } while (n == static_cast<int>(sizeof arrived));
+    static unsigned char arrived[1 << 17];
+    const int n = f.take(f.context, arrived, sizeof arrived);
+    d.rx.insert(d.rx.end(), arrived, arrived + n);
 }
 
 FarEnd* farEndOf(Device* d) {
