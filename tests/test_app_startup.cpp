@@ -16,10 +16,7 @@ private slots:
     void firstStartWithAnEmptyStore() {
         TestEnv env;
         Form1& f = env.form();
-        QCOMPARE(env.ctx->state.link.PortNumber, qint16(1));
-        QVERIFY(env.ctx->state.link.FTDIDescription.isEmpty());
         QCOMPARE(env.ctx->state.clone.CloneImage, QByteArray(2, '\0'));
-        QVERIFY(!env.ctx->state.clone.ImageValid);
         QVERIFY(f.cmdRead->isEnabled());
         QVERIFY(!f.cmdWriteRig->isEnabled());
         QVERIFY(!f.cmdCancelRead->isEnabled());

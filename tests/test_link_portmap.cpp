@@ -76,20 +76,6 @@ private slots:
         QFile::remove(dir_.filePath(QStringLiteral("ports.ini")));
     }
 
-    void numbersOutsideTheMenuHaveNoDevice_data() {
-        QTest::addColumn<int>("com");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("COM0 has none") << 0 << "";
-        QTest::newRow("COM33 has none") << 33 << "";
-        QTest::newRow("COM-1 has none") << -1 << "";
-    }
-    void numbersOutsideTheMenuHaveNoDevice() {
-        QFETCH(int, com);
-        QFETCH(QString, path);
-        QCOMPARE(PortMap::defaultPathFor(com), path);
-        QCOMPARE(factory_->devicePathFor(com), path);
-    }
-
     // A "Ports" entry (any spelling of its key, empty for none) overrides the default; a
     // session mapping overrides both for this run only.
     void mappingOverrides() {
