@@ -153,10 +153,15 @@ QString TerminalFront::failureLine(const QString& boxText) {
     for (const Known& k : known) {
         const QRegularExpressionMatch m =
             QRegularExpression(QString::fromLatin1(k.pattern)).match(boxText);
-        if (m.hasMatch()) {
-            QString line = QString::fromLatin1(k.line);
-            return m.lastCapturedIndex() >= 1 ? line.arg(m.captured(1)) : line;
-        }
+        if (!m.hasMatch())
+            continue;
+        const QString line = QString::fromLatin1(k.line);
+        if (m.lastCapturedIndex() < 1)
+            return line;
+        // A stall is named by the block that did not come.
+        bool number = false;
+        const int blocks = m.captured(1).toInt(&number);
+        return line.arg(number ? QString::number(blocks + 1) : m.captured(1));
     }
     QString line = boxText;
     line.remove(QStringLiteral("The requested operation cannot continue."));
