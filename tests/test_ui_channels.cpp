@@ -130,9 +130,13 @@ private slots:
         QCOMPARE(rig.column(ChannelField::Number), numbers);
     }
 
-    void showEmptyListsEveryChannel() {
+    void ctrlLOpensAndShowEmptyListsEveryChannel() {
         Rig rig;
         rig.read();
+        rig.env.form().show();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.env.form()));
+        QTest::keyClick(&rig.env.form(), Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(rig.env.form().frmChannels);
         FrmChannels& window = rig.window();
         window.chkShowEmpty->click();
         QCOMPARE(rig.rows().rowCount(), 900);
