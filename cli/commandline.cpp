@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+#include "cli/channelcommands.h"
 #include "cli/terminalfront.h"
 #include "clone/appcontext.h"
 #include "clone/cloneimage.h"
@@ -64,6 +65,13 @@ const QCommandLineOption kFixSums("fix-sums",
                                   "writing (without it such a file is refused).");
 const QCommandLineOption kYes("yes", "Start writing without waiting for Enter.");
 const QCommandLineOption kJson("json", "Print the same as one JSON object.");
+const QCommandLineOption kAll("all", "List the empty channels and the unused banks too.");
+const QCommandLineOption kCsv("csv",
+                              "Write the CSV layout that radio programmers exchange instead of "
+                              "the table.");
+const QCommandLineOption kChannels("channels",
+                                   "List the channels added, removed and changed, then how many "
+                                   "blocks of other memory differ.");
 
 // Whether an option was given; false for options the sub-command does not take.
 bool given(const QCommandLineParser& p, const QCommandLineOption& o) {
@@ -94,6 +102,7 @@ int readCommand(Invocation& inv);
 int writeCommand(Invocation& inv);
 int infoCommand(Invocation& inv);
 int compareCommand(Invocation& inv);
+int channelsCommand(Invocation& inv);
 int portsCommand(Invocation& inv);
 
 const QList<QCommandLineOption> kLinkOptions = {kPort, kDevice, kFtdi, kDemo};
@@ -124,10 +133,18 @@ const QList<Command>& commands() {
         {"compare",
          {"A", "B"},
          "List the byte ranges where two image files differ (exit 0 when identical, 1 if not).",
-         {},
+         {kChannels},
          false,
-         {"quorlink compare monday.img friday.img"},
+         {"quorlink compare monday.img friday.img",
+          "quorlink compare --channels monday.img friday.img"},
          compareCommand},
+        {"channels",
+         {"FILE"},
+         "List the memory channels of an image file, or write them as CSV.",
+         {kAll, kCsv},
+         false,
+         {"quorlink channels backup.img", "quorlink channels --csv backup.img > channels.csv"},
+         channelsCommand},
         {"ports",
          {},
          "List the COM ports and FTDI cables present; * marks the stored choice.",
@@ -189,7 +206,8 @@ QString generalHelp() {
           << QStringLiteral("\"quorlink SUBCOMMAND --help\" explains a sub-command. Examples:")
           << QStringLiteral("  quorlink read backup.img          back up the radio")
           << QStringLiteral("  quorlink write backup.img         restore it")
-          << QStringLiteral("  quorlink compare old.img new.img  compare two backups");
+          << QStringLiteral("  quorlink compare old.img new.img  compare two backups")
+          << QStringLiteral("  quorlink channels backup.img      list its memory channels");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -526,6 +544,10 @@ int compareCommand(Invocation& inv) {
     LoadedImage b;
     if (!loadFile(inv.files[0], a) || !loadFile(inv.files[1], b))
         return kRefused;
+    if (given(inv.parser, kChannels)) {
+        out(ChannelComparisonListing(a.image, b.image).chopped(1));
+        return a.image == b.image ? kDone : kFailed;
+    }
     int ranges = 0;
     for (int i = 0; i < ImageFile::kSize; ++i) {
         if (a.image[i] == b.image[i])
@@ -547,6 +569,14 @@ int compareCommand(Invocation& inv) {
         return kDone;
     }
     return kFailed;
+}
+
+int channelsCommand(Invocation& inv) {
+    LoadedImage loaded;
+    if (!loadFile(inv.files[0], loaded))
+        return kRefused;
+    out(ChannelsListing(loaded.image, given(inv.parser, kAll), given(inv.parser, kCsv)).chopped(1));
+    return kDone;
 }
 
 int portsCommand(Invocation& inv) {

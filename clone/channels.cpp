@@ -283,9 +283,15 @@ QString ChannelsTable(const QList<Channel>& channels, bool all) {
     }
     QString table;
     for (const auto& row : rows) {
-        QString line = row[0].rightJustified(widths[0]);
-        for (int f = 1; f < kChannelFieldCount; ++f)
-            line += QStringLiteral("  ") + row[f].leftJustified(widths[f]);
+        QString line;
+        for (int f = 0; f < kChannelFieldCount; ++f) {
+            // Numbers line up on the right, so that the MHz points stand in one column.
+            const auto field = ChannelField(f);
+            const bool numeric = field == ChannelField::Number ||
+                                 field == ChannelField::Frequency || field == ChannelField::Offset;
+            line += (f ? QStringLiteral("  ") : QString()) +
+                    (numeric ? row[f].rightJustified(widths[f]) : row[f].leftJustified(widths[f]));
+        }
         while (line.endsWith(QLatin1Char(' ')))
             line.chop(1);
         table += line + '\n';

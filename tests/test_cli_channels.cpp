@@ -44,7 +44,7 @@ private slots:
             "DtcsPolarity,Mode,TStep,Skip,Comment,URCALL,RPT1CALL,RPT2CALL,DVCODE";
         QTest::newRow("table")
             << false << false
-            << QStringList{" Ch  Name     Frequency   Duplex  Offset    Tone mode  Tone   DCS  "
+            << QStringList{" Ch  Name      Frequency  Duplex    Offset  Tone mode  Tone   DCS  "
                            "Mode  Step   Power      Skip",
                            " 12  SIMPLEX  146.520000          0.000000             88.5   023  "
                            "FM    12.50  Hi 5 W",

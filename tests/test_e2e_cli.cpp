@@ -97,6 +97,12 @@ private slots:
         r = quorlink({"compare", backup, editedPath});
         QCOMPARE(r.exit, 1);
         QCOMPARE(r.out, "offset 0x00700  length     1  block 28\n");
+        r = quorlink({"compare", "--channels", backup, editedPath});
+        QCOMPARE(r.exit, 1);
+        QCOMPARE(r.out, "other memory differs in 1 block\n");
+        r = quorlink({"channels", "--csv", "--all", backup});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.out.count('\n'), 901);
         r = quorlink(QStringList{"write"} + link + QStringList{"--yes", editedPath}, &radio);
         QCOMPARE(r.exit, 3);
         QVERIFY(r.err.contains("--fix-sums"));
