@@ -13,6 +13,7 @@
 #include <QScreen>
 
 #include "app/comports.h"
+#include "app/imagefiles.h"
 #include "clone/appcontext.h"
 #include "clone/imagefile.h"
 #include "clone/memory_read.h"
@@ -235,6 +236,7 @@ void Form1::buildMenus() {
     mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+    imageFiles_ = new ImageFiles(ctx_, *this);
 
     mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -292,7 +294,7 @@ void Form1::Form_Load() {
         line = 50;
         restoreWindow();
         line = 60;
-        setWindowTitle(AppContext::AppName() + QStringLiteral(" ") + AppContext::VersionText());
+        imageFiles_->updateState();  // the caption, and whatever names the image's file
         line = 70;
         ctx_.state.clone.CloneImage = QByteArray(2, '\0');
         ctx_.state.clone.ImageValid = false;
@@ -374,6 +376,7 @@ void Form1::DisableButtons() {
     cmdRead->setEnabled(false);
     cmdWriteRig->setEnabled(false);
     cmdCancelRead->setEnabled(true);
+    imageFiles_->updateState();
 }
 
 void Form1::EnableButtons() {
@@ -382,6 +385,7 @@ void Form1::EnableButtons() {
     // A read that failed after an earlier good one has discarded that image: Write is
     // offered exactly when there is a valid image to write.
     cmdWriteRig->setEnabled(ctx_.state.clone.ImageValid);
+    imageFiles_->updateState();
 }
 
 // One transfer at a time, and the link it opens stays the one chosen: from the click on

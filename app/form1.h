@@ -10,6 +10,7 @@
 class AppContext;
 class CoreContext;
 class FrmChannels;
+class ImageFiles;
 class FrmMessages;
 class QAction;
 class QGroupBox;
@@ -64,6 +65,9 @@ public:
     bool loadFailed() const { return loadFailed_; }
     QString helpFile() const { return helpFile_; }
 
+    // Open Image, Save Image, the recent files and dropped files.
+    ImageFiles& imageFiles() const { return *imageFiles_; }
+
     static QString instructionsText();
     static QString operationText();
 
@@ -81,6 +85,10 @@ public:
     TraceBox* txtErrors = nullptr;
 
     QMenu* mnuFile = nullptr;
+    QAction* mnuOpenImage = nullptr;
+    QAction* mnuSaveImageAs = nullptr;
+    QAction* mnuSaveImage = nullptr;
+    QMenu* mnuRecentImages = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuChannels = nullptr;
@@ -110,6 +118,7 @@ private:
     void setLinkChoiceEnabled(bool enabled);
 
     AppContext& ctx_;
+    ImageFiles* imageFiles_ = nullptr;
     QPointer<FrmMessages> frmMessages_;
     QString helpFile_;
     bool loadFailed_ = false;

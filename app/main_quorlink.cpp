@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/demowindow.h"
 #include "app/form1.h"
+#include "app/imagefiles.h"
 #include "cli/commandline.h"
 #include "clone/appcontext.h"
 #include "core/clock.h"
@@ -43,6 +45,9 @@ int main(int argc, char* argv[]) {
     parser.addOption(settingsOption);
     parser.addOption(demoOption);
     parser.addOption(demoIfNoCableOption);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("An image file to open at start-up."),
+                                 QStringLiteral("[file]"));
     parser.process(app);
 
     SettingsStore settings(parser.value(settingsOption));
@@ -75,5 +80,12 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "quorlink: no cable found and %s\n", qPrintable(error));
     }
     window.show();
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty()) {
+        // Once the window is up, so that a refusal box has it as its parent.
+        QTimer::singleShot(0, &window, [&window, file = files.constFirst()] {
+            AppContext::guardHandler([&] { window.imageFiles().OpenImage(file); });
+        });
+    }
     return app.exec();
 }

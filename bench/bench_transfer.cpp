@@ -156,6 +156,9 @@ int main(int argc, char* argv[]) {
 
     QTemporaryDir dir;
     SettingsStore settings(dir.filePath(QStringLiteral("Quorlink.ini")));
+    // The read's automatic backups stay in the run's own folder.
+    settings.set(QStringLiteral("Backups"), QStringLiteral("Folder"),
+                 dir.filePath(QStringLiteral("backups")));
     SystemClock clock;
     OkBoxes boxes;
     QtPortFactory ports(&settings);

@@ -636,12 +636,24 @@ bool isWindowOption(const QString& arg, bool* takesValue) {
            arg == QLatin1String("--demo") || arg == QLatin1String("--demo-if-no-cable");
 }
 
+// `quorlink FILE` opens FILE in the windows: an argument that is no option and no
+// sub-command, and names a file or looks like a file name.
+bool isFileToOpen(const QString& arg) {
+    return !arg.startsWith(QLatin1Char('-')) && !findCommand(arg) &&
+           (QFileInfo::exists(arg) || arg.contains(QLatin1Char('.')) ||
+            arg.contains(QLatin1Char('/')));
+}
+
 }  // namespace
 
 bool IsCommandLine(int argc, char** argv) {
+    int files = 0;
     for (int i = 1; i < argc; ++i) {
         bool takesValue = false;
-        if (!isWindowOption(QString::fromLocal8Bit(argv[i]), &takesValue))
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (isFileToOpen(arg) && ++files == 1)
+            continue;
+        if (!isWindowOption(arg, &takesValue))
             return true;
         if (takesValue)
             ++i;

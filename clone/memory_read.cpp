@@ -1,11 +1,15 @@
 #include "clone/memory_read.h"
 
+#include <QDir>
+
 #include "clone/appcontext.h"
 #include "clone/cloneimage.h"
+#include "clone/imagefile.h"
 #include "clone/transfer.h"
 #include "core/errors.h"
 #include "core/front.h"
 #include "core/messagebox.h"
+#include "core/settings.h"
 #include "link/link.h"
 
 namespace {
@@ -60,6 +64,7 @@ private:
     qint32 waitForBlock(qint32 waiting);
     void storeBlock();
     bool checkChecksum();
+    void takeBackup();
     Next endRead();
     void closingSequence();
 
@@ -116,6 +121,8 @@ MemoryRead::Next MemoryRead::transfer() {
 
     line = 60;
     clone_.ImageValid = false;
+    clone_.ImagePath.clear();
+    clone_.ReadAt = QDateTime();
     line = 70;
     front_.setBusy(true);
     line = 80;
@@ -337,6 +344,7 @@ bool MemoryRead::checkChecksum() {
         const quint8 received = byteAt(ctx_.state.rx.RxBuffer, 0);
         if (sum_ == received) {
             log(QStringLiteral("Read: checksum agrees, value was ") + QString::number(sum_));
+            takeBackup();
             return true;
         }
         log(QStringLiteral("Read: checksum does not agree, value was ") +
@@ -354,6 +362,23 @@ bool MemoryRead::checkChecksum() {
     front_.setBusy(false);
     link_.CloseCommPort();
     return false;
+}
+
+// Every verified read is kept at once, before anything else can happen to it. A backup that
+// fails is reported, but the read itself stays good.
+void MemoryRead::takeBackup() {
+    clone_.ReadAt = QDateTime::currentDateTime();
+    QString error;
+    const QString path =
+        SaveBackup(ctx_.settings(), FileImageFromClone(clone_.CloneImage), &error, clone_.ReadAt);
+    if (!path.isEmpty()) {
+        log(QStringLiteral("Read: backup saved as ") + QDir::toNativeSeparators(path));
+    } else if (!error.isEmpty()) {
+        log(QStringLiteral("Read: no backup saved"));
+        ctx_.ShowMessage(error + QStringLiteral("\r\n\r\n") +
+                             QStringLiteral("The read itself is good: save it with Save Image As."),
+                         MsgButtons::Ok, MsgIcon::Exclamation);
+    }
 }
 
 MemoryRead::Next MemoryRead::endRead() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -62,6 +63,10 @@ struct CloneState {
     bool ImageValid = false;
     QByteArray BlockBuffer;
     qint32 BlockOffset = 0;  // kept between calls of CopyBlockToBuffer
+    // Where the image came from: the file it was opened from or last saved to, or the time
+    // of the read that gave it (local time; invalid once the image has a file).
+    QString ImagePath;
+    QDateTime ReadAt;
 };
 
 struct CancelFlags {

@@ -131,10 +131,16 @@ private slots:
                       "ID read was " + IdentityText(identity), "Read: passed radio identity check",
                       "Read: bytes read 64 block 1 and 0 timeouts"}));
         QCOMPARE(lines.filter("Read: bytes read 64 block ").size(), 1019);
-        QCOMPARE(lines.mid(lines.size() - 4),
+        // The automatic backup, named by the model, right after the verified checksum.
+        const QDir backups(rig.env.dir.filePath("backups"));
+        const QStringList saved = backups.entryList(QDir::Files);
+        QVERIFY(saved.size() == 1 &&
+                saved[0].startsWith(identity.startsWith("AH029") ? "VX-8R_" : "VX-8DR_"));
+        QCOMPARE(lines.mid(lines.size() - 5),
                  QStringList({"Read: bytes read 64 block 1019 and 0 timeouts",
                               "Read: checksum read 1 byte and had 0 timeouts",
                               "Read: checksum agrees, value was " + QString::number(sum),
+                              "Read: backup saved as " + backups.filePath(saved[0]),
                               "Read: byte count 65216"}));
 
         QVERIFY(rig.form().cmdWriteRig->isEnabled());
@@ -331,6 +337,7 @@ private slots:
         QVERIFY(!rig.prompt().lblLookingForRig->isVisible());
         QVERIFY(!rig.prompt().lblWaiting->isVisible());
         QVERIFY(!rig.clone().ImageValid);
+        QVERIFY(QDir(rig.env.dir.filePath("backups")).isEmpty());  // no backup of a failed read
         QVERIFY(!rig.form().cmdWriteRig->isEnabled());
         QVERIFY(rig.form().cmdRead->isEnabled() && !rig.form().cmdCancelRead->isEnabled());
         QVERIFY(rig.linkClosed());

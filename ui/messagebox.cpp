@@ -22,11 +22,23 @@ MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon 
             qtIcon = QMessageBox::Information;
             break;
     }
-    const auto qtButtons = buttons == MsgButtons::OkCancel
-                               ? QMessageBox::Ok | QMessageBox::Cancel
-                               : QMessageBox::StandardButtons(QMessageBox::Ok);
+    QMessageBox::StandardButtons qtButtons = QMessageBox::Ok;
+    if (buttons == MsgButtons::OkCancel)
+        qtButtons = QMessageBox::Ok | QMessageBox::Cancel;
+    else if (buttons == MsgButtons::YesNo)
+        qtButtons = QMessageBox::Yes | QMessageBox::No;
     QMessageBox box(qtIcon, QStringLiteral("Quorlink"), text, qtButtons,
                     QApplication::activeWindow());
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    box.setDefaultButton(buttons == MsgButtons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return MsgAnswer::Ok;
+        case QMessageBox::Yes:
+            return MsgAnswer::Yes;
+        case QMessageBox::No:
+            return MsgAnswer::No;
+        default:
+            // Escape or the close box: the answer that changes nothing.
+            return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
+    }
 }

@@ -21,6 +21,7 @@ struct RealApp {
     SettingsStore settings{dir.filePath(QStringLiteral("Quorlink.ini"))};
     SystemClock clock;
     ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs files;
     QtPortFactory ports{&settings};
     std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
     std::unique_ptr<AppContext> ctx;
@@ -33,9 +34,12 @@ struct RealApp {
         s.settings = &settings;
         s.ports = &ports;
         s.d2xx = otherD2xx ? otherD2xx : d2xx.get();
+        settings.set(QStringLiteral("Backups"), QStringLiteral("Folder"),
+                     dir.filePath(QStringLiteral("backups")));
         ctx = std::make_unique<AppContext>(s);
         ctx->quitApplication = [] {};
         form = std::make_unique<Form1>(*ctx);
+        form->imageFiles().setFileDialogs(&files);
         boxes.shown.clear();
     }
     ~RealApp() {

@@ -2,6 +2,8 @@
 
 TestEnv::TestEnv() {
     settings = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("Quorlink.ini")));
+    settings->set(QStringLiteral("Backups"), QStringLiteral("Folder"),
+                  dir.filePath(QStringLiteral("backups")));
     ports = std::make_unique<FakePortWorld>(clock);
     d2xx = std::make_unique<FakeD2xx>(clock);
     Services s;
@@ -20,8 +22,10 @@ TestEnv::~TestEnv() {
 }
 
 Form1& TestEnv::form() {
-    if (!form_)
+    if (!form_) {
         form_ = std::make_unique<Form1>(*ctx);
+        form_->imageFiles().setFileDialogs(&files);
+    }
     return *form_;
 }
 

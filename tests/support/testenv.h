@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/form1.h"
+#include "app/imagefiles.h"
 #include "clone/appcontext.h"
 #include "core/front.h"
 #include "core/messagebox.h"
@@ -16,6 +17,7 @@
 #include "sim/fakeports.h"
 #include "sim/simradio.h"
 #include "sim/virtualclock.h"
+#include "ui/filedialogs.h"
 #include "ui/tracebox.h"
 
 // Message boxes for tests: every box is recorded, answers come from a script (OK when
@@ -36,7 +38,7 @@ public:
         if (onShow)
             onShow(shown.back());
         if (answers.empty())
-            return MsgAnswer::Ok;
+            return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
         const MsgAnswer a = answers.front();
         answers.pop_front();
         return a;
@@ -75,6 +77,31 @@ public:
     void clearTrace() override { trace.clear(); }
 };
 
+// File dialogs for tests: each answers the next path of the script (cancelled when the
+// script is empty) and records what it was offered.
+class ScriptedFileDialogs : public FileDialogs {
+public:
+    std::deque<QString> answers;
+    QStringList offered;  // the folder or suggested path of each dialog
+    QString openFileName(QWidget*, const QString&, const QString& folder, const QString&) override {
+        return next(folder);
+    }
+    QString saveFileName(QWidget*, const QString&, const QString& suggested,
+                         const QString&) override {
+        return next(suggested);
+    }
+
+private:
+    QString next(const QString& offer) {
+        offered << offer;
+        if (answers.empty())
+            return QString();
+        const QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
 // A fresh world for one test: virtual clock, scripted boxes, a temporary settings file,
 // in-memory COM ports and D2XX devices, and (on demand) the main window.
 class TestEnv {
@@ -84,6 +111,7 @@ public:
 
     VirtualClock clock;
     ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs files;
     QTemporaryDir dir;
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<FakePortWorld> ports;

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class AppContext;
+class Form1;
+class QAction;
+class FileDialogs;
+class QMenu;
+
+// The main window's image files: Open Image, Save Image As, Save Image and the Recent Images
+// submenu in the File menu, files dropped on the window, and the window title that names
+// where the image came from. The entries are unavailable while a transfer runs: an open
+// would change the image under a write, and a file dialog would stall the transfer's waits.
+class ImageFiles : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kRecentCount = 8;
+
+    // Adds the entries to the window's File menu, above Exit.
+    ImageFiles(AppContext& ctx, Form1& form);
+
+    // Opens an image file: a refused file, or No to the question about stale sums, changes
+    // nothing. True when the image was replaced.
+    bool OpenImage(const QString& path);
+    // Saves the image held to `path` (atomically); a failure is shown in a box.
+    bool SaveImage(const QString& path);
+
+    void mnuOpenImage_Click();
+    void mnuSaveImageAs_Click();
+    void mnuSaveImage_Click();
+
+    // The file dialogs to ask (tests answer them); the standard ones until set.
+    void setFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }
+
+    // Brings the entries and the window title up to date with the image and the buttons.
+    void updateState();
+    // The recent files, newest first.
+    QStringList recentFiles() const;
+
+protected:
+    // Files dropped on the main window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool busy() const;
+    QString lastFolder() const;
+    void remember(const QString& path);
+    void fillRecentMenu();
+    void log(const QString& text);
+
+    FileDialogs& dialogs();
+
+    AppContext& ctx_;
+    Form1& form_;
+    FileDialogs* dialogs_ = nullptr;
+};
