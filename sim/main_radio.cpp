@@ -2,6 +2,7 @@
 // radio and for the end-to-end tests. It prints "PTY <path>" first, then one line per event.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -84,6 +85,8 @@ int main(int argc, char* argv[]) {
         "  band   press [BAND]: the radio sends its identity, and its memory once the\n"
         "         identity is acknowledged\n"
         "  pull   pull the cable: the terminal hangs up\n"
+        "  memory print MEMORY and the SHA-1 of identity, memory and checksum, in the\n"
+        "         order the radio sends them (as an image file holds them)\n"
         "  quit   end the program (so does the end of standard input)\n"
         "\n"
         "Events on standard output, one a line: ACK (a read's identity was acknowledged),\n"
@@ -187,10 +190,17 @@ int main(int argc, char* argv[]) {
                 pty.pressBand();
             } else if (line == QLatin1String("pull")) {
                 pty.pullCable();
+            } else if (line == QLatin1String("memory")) {
+                const QByteArray image = radio.identity + radio.memory +
+                                         char(SimRadio::checksumOf(radio.identity, radio.memory));
+                say(QStringLiteral("MEMORY ") +
+                    QString::fromLatin1(
+                        QCryptographicHash::hash(image, QCryptographicHash::Sha1).toHex()));
             } else if (line == QLatin1String("quit")) {
                 QCoreApplication::quit();
             } else if (!line.isEmpty()) {
-                std::fprintf(stderr, "quorlink-radio: unknown command \"%s\" (band, pull, quit)\n",
+                std::fprintf(stderr,
+                             "quorlink-radio: unknown command \"%s\" (band, pull, memory, quit)\n",
                              qPrintable(line));
             }
         }
