@@ -1,0 +1,205 @@
+#include <sys/resource.h>
+#include <QAction>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QtTest>
+#include <csignal>
+
+#include "app/imagefiles.h"
+#include "clone/imagefile.h"
+#include "support/testenv.h"
+#include "ui/frmmessages.h"
+
+// The File menu's image entries, dropped files, the title and the automatic backup, with a
+// simulated radio on COM3 whose user presses [BAND] when asked.
+
+namespace {
+struct Window {
+    TestEnv env;
+    SimRadio& radio = env.radioOnCom(3);
+    Form1& form;
+    QSignalSpy changed{env.ctx.get(), &AppContext::imageChanged};
+
+    Window() : form((env.settings->set("Settings", "CommPort", "3"), env.form())) {
+        QObject::connect(&env.ctx->frmMessages(), &FrmMessages::lookingForRigShown,
+                         [this] { radio.pressBand(env.clock.nowNs()); });
+    }
+    QString at(const QString& name) { return env.dir.filePath(name); }
+    CloneState& clone() { return env.ctx->state.clone; }
+    ImageFiles& files() { return form.imageFiles(); }
+    QStringList backups() { return QDir(at("backups")).entryList(QDir::Files); }
+    // What a refused open or a No must leave as it was.
+    auto snapshot() {
+        return std::make_tuple(clone().CloneImage, clone().ImageValid,
+                               form.cmdWriteRig->isEnabled(), form.windowTitle(), env.log());
+    }
+    void saveAs(const QString& name) {
+        env.files.answers = {at(name)};
+        form.mnuSaveImageAs->trigger();
+    }
+};
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+}  // namespace
+
+class ImageFilesTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Two reads (in the same second or not) leave two backups; Save As names the image.
+    void readBackUpSaveAndOpen() {
+        Window w;
+        QVERIFY(!w.form.mnuSaveImageAs->isEnabled() && w.form.mnuOpenImage->isEnabled());
+        w.form.cmdRead->click();
+        w.form.cmdRead->click();
+        QVERIFY(w.clone().ImageValid);
+        QCOMPARE(w.backups().size(), 2);
+        QVERIFY(QRegularExpression("^Quorlink V1\\.0\\.6 - read from radio \\d\\d:\\d\\d$")
+                    .match(w.form.windowTitle())
+                    .hasMatch());
+        QVERIFY(w.form.mnuSaveImageAs->isEnabled() && !w.form.mnuSaveImage->isEnabled());
+
+        w.saveAs("x");  // no extension: ".img" is added
+        QCOMPARE(fileBytes(w.at("x.img")).left(65227), FileImageFromClone(w.clone().CloneImage));
+        QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - x.img");
+        QVERIFY(w.form.mnuSaveImage->isEnabled());
+
+        Window fresh;
+        fresh.env.settings->set("Recent", "File1", w.at("x.img"));
+        fresh.env.files.answers = {w.at("x.img")};
+        fresh.form.mnuOpenImage->trigger();
+        QCOMPARE(fresh.clone().CloneImage, w.clone().CloneImage);
+        QVERIFY(fresh.clone().ImageValid && fresh.form.cmdWriteRig->isEnabled());
+        QCOMPARE(fresh.changed.size(), 1);
+        QCOMPARE(fresh.env.log(), QStringList({"Open: " + w.at("x.img"),
+                                               "Open: model VX-8R/E, identity 41483032390001000000",
+                                               "Open: checksum agrees"}));
+        QCOMPARE(fresh.files().recentFiles(), QStringList{w.at("x.img")});  // no duplicate
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("folder") << QByteArray();
+        QTest::newRow("empty") << QByteArray("");
+        QTest::newRow("wrong size") << QByteArray(65226, 'A');
+        QTest::newRow("unknown identity") << QByteArray(65227, 'A');
+    }
+    void refusals() {
+        QFETCH(QByteArray, content);
+        Window w;
+        w.form.cmdRead->click();
+        const QString path = w.at("bad.img");
+        content.isNull() ? void(QDir().mkdir(path)) : writeBytes(path, content);
+        const auto before = w.snapshot();
+        w.env.boxes.shown.clear();
+        w.changed.clear();
+        QVERIFY(!w.files().OpenImage(path));
+        QCOMPARE(w.env.boxes.shown.size(), 1);
+        QVERIFY(w.env.boxes.shown[0].text.startsWith("Cannot open \"" + path + "\": "));
+        QCOMPARE(w.env.boxes.shown[0].icon, MsgIcon::Stop);
+        QVERIFY(w.snapshot() == before);
+        QVERIFY(w.changed.isEmpty());
+    }
+
+    void staleSum_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes") << true;
+        QTest::newRow("No") << false;
+    }
+    void staleSum() {
+        QFETCH(bool, yes);
+        Window w;
+        QByteArray image = FileImageFromClone(QByteArray(65216, '\0') + w.radio.identity + '\0');
+        image[0x0650] = 0x12;  // edited, and only the final checksum brought up to date
+        image[65226] = char(image[65226] + 0x12);
+        writeBytes(w.at("edited.img"), image);
+        const auto before = w.snapshot();
+        w.env.boxes.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
+        QCOMPARE(w.files().OpenImage(w.at("edited.img")), yes);
+        QCOMPARE(w.env.boxes.shown[0].text,
+                 "The sums in \"" + w.at("edited.img") +
+                     "\" do not agree with its data:\r\n\r\nThe region sum at 0x06C9 is 0x00 but "
+                     "the data adds up to 0x12\r\n\r\nBring them up to date?");
+        QCOMPARE(w.env.boxes.shown[0].buttons, MsgButtons::YesNo);
+        QCOMPARE(w.snapshot() == before, !yes);
+        if (!yes)
+            return;
+        QCOMPARE(quint8(w.clone().CloneImage[0x06C9 - 10]), 0x12);
+        QCOMPARE(w.env.log().mid(0, 2),
+                 QStringList({"Image: region sum at 0x06C9 was 0x00, set to 0x12",
+                              "Image: final checksum at 65226 was 0x37, set to 0x49"}));
+        QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - edited.img");
+    }
+
+    // A save that fails half-way (the disk full, here a file size limit) shows the file and
+    // the reason, and the earlier file of that name stays whole.
+    void failedSaveKeepsTheEarlierFile() {
+        Window w;
+        w.form.cmdRead->click();
+        w.saveAs("x.img");
+        const QByteArray earlier = fileBytes(w.at("x.img"));
+        w.clone().CloneImage[0] = 'Z';
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 1000;
+        setrlimit(RLIMIT_FSIZE, &small);
+        w.form.mnuSaveImage->trigger();
+        setrlimit(RLIMIT_FSIZE, &old);
+        QCOMPARE(w.env.boxes.texts().last(),
+                 "Cannot save \"" + w.at("x.img") + "\": File too large");
+        QCOMPARE(fileBytes(w.at("x.img")), earlier);
+    }
+
+    void failedBackupLeavesAGoodRead() {
+        Window w;
+        w.env.settings->set("Backups", "Folder", w.at("Quorlink.ini/backups"));
+        w.form.cmdRead->click();
+        QCOMPARE(w.env.boxes.texts().at(1),
+                 "The automatic backup could not be saved in the folder \"" +
+                     w.at("Quorlink.ini/backups") +
+                     "\": Not a directory\r\n\r\nThe read itself is good: save it with Save "
+                     "Image As.");
+        QVERIFY(w.clone().ImageValid && w.form.cmdWriteRig->isEnabled());
+    }
+
+    // While a transfer runs nothing may change the image or open a dialog; once it has ended,
+    // a dropped file and a recent entry open as Open Image does.
+    void dropsAndRecentEntries() {
+        Window w;
+        w.form.cmdRead->click();
+        w.saveAs("x.img");
+        auto drop = [&] {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(w.at("x.img"))});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&w.form, &enter);
+            QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(&w.form, &event);
+            return enter.isAccepted() && event.isAccepted();
+        };
+        bool offered = false;  // at any box during the read
+        w.env.boxes.onShow = [&](const auto&) {
+            offered |= w.form.mnuOpenImage->isEnabled() || w.form.mnuSaveImage->isEnabled() ||
+                       w.form.mnuRecentImages->isEnabled() || drop();
+        };
+        w.form.cmdRead->click();
+        QVERIFY(!offered);
+        w.env.boxes.onShow = nullptr;
+        QVERIFY(drop());
+        QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - x.img");
+        w.form.mnuRecentImages->actions().first()->trigger();
+        QCOMPARE(w.changed.size(), 4);  // two reads, the drop and the recent entry
+    }
+};
+
+QTEST_MAIN(ImageFilesTest)
+#include "test_app_imagefiles.moc"
