@@ -22,7 +22,7 @@ struct Window {
     QSignalSpy changed{env.ctx.get(), &AppContext::imageChanged};
 
     Window() : form((env.settings->set("Settings", "CommPort", "3"), env.form())) {
-        QObject::connect(&env.ctx->frmMessages(), &FrmMessages::lookingForRigShown,
+        QObject::connect(&form.frmMessages(), &FrmMessages::lookingForRigShown,
                          [this] { radio.pressBand(env.clock.nowNs()); });
     }
     QString at(const QString& name) { return env.dir.filePath(name); }
