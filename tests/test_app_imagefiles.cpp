@@ -1,10 +1,8 @@
-#include <sys/resource.h>
 #include <QAction>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QtTest>
-#include <csignal>
 
 #include "app/imagefiles.h"
 #include "clone/imagefile.h"
@@ -146,14 +144,7 @@ private slots:
         w.saveAs("x.img");
         const QByteArray earlier = fileBytes(w.at("x.img"));
         w.clone().CloneImage[0] = 'Z';
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 1000;
-        setrlimit(RLIMIT_FSIZE, &small);
-        w.form.mnuSaveImage->trigger();
-        setrlimit(RLIMIT_FSIZE, &old);
+        withFileSizeLimit(1000, [&] { w.form.mnuSaveImage->trigger(); });
         QCOMPARE(w.env.boxes.texts().last(),
                  "Cannot save \"" + w.at("x.img") + "\": File too large");
         QCOMPARE(fileBytes(w.at("x.img")), earlier);

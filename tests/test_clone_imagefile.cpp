@@ -1,10 +1,9 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <QtTest>
-#include <csignal>
 
 #include "clone/imagefile.h"
 #include "core/settings.h"
+#include "support/testenv.h"
 
 namespace {
 // "AH029", five zero bytes, zero data: every region sum is 0 and the checksum is the
@@ -147,15 +146,10 @@ private slots:
     void failedSaveKeepsTheEarlierFile() {
         const QByteArray earlier = zeroImage("AH29D");
         writeFile(at("keep.bin"), earlier);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 1000;
-        setrlimit(RLIMIT_FSIZE, &small);
         QString error;
-        const bool saved = SaveImageFile(at("keep.bin"), zeroImage(), &error);
-        setrlimit(RLIMIT_FSIZE, &old);
+        bool saved = true;
+        withFileSizeLimit(1000,
+                          [&] { saved = SaveImageFile(at("keep.bin"), zeroImage(), &error); });
         QVERIFY(!saved);
         QCOMPARE(error, "Cannot save \"" + at("keep.bin") + "\": File too large");
         QCOMPARE(readFile(at("keep.bin")), earlier);

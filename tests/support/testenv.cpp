@@ -1,5 +1,8 @@
 #include "support/testenv.h"
 
+#include <sys/resource.h>
+#include <csignal>
+
 TestEnv::TestEnv() {
     settings = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("Quorlink.ini")));
     settings->set(QStringLiteral("Backups"), QStringLiteral("Folder"),
@@ -44,4 +47,15 @@ SimRadio& TestEnv::radioOnFtdi(const QByteArray& description) {
     radios_.push_back(std::make_unique<SimRadio>());
     d2xx->devices.append(FakeD2xx::Device{description, radios_.back().get(), {}});
     return *radios_.back();
+}
+
+void withFileSizeLimit(qint64 bytes, const std::function<void()>& body) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending us
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = static_cast<rlim_t>(bytes);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    body();
+    setrlimit(RLIMIT_FSIZE, &old);
 }

@@ -102,6 +102,10 @@ private:
     }
 };
 
+// Runs `body` with the process's file size limit at `bytes`: writes stop there as on a full
+// disk (which a test cannot otherwise make, and a read-only folder stops no root).
+void withFileSizeLimit(qint64 bytes, const std::function<void()>& body);
+
 // A fresh world for one test: virtual clock, scripted boxes, a temporary settings file,
 // in-memory COM ports and D2XX devices, and (on demand) the main window.
 class TestEnv {
