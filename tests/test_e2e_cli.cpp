@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "clone/imagefile.h"
+#include "core/settings.h"
 #include "sim/simradio.h"
 #include "support/radioprocess.h"
 
@@ -70,9 +71,12 @@ private slots:
         const QString settings = dir.filePath("q.ini");
         const QString backup = dir.filePath("radio.bin");
         const QStringList link = {"--settings", settings, "--device", radio.path()};
+        SettingsStore(settings).set("Backups", "Folder", dir.filePath("backups"));
 
         Run r = quorlink(QStringList{"read"} + link + QStringList{backup}, &radio);
         QVERIFY2(r.exit == 0, qPrintable(r.err));
+        // The read engine's automatic backup serves the command line too.
+        QCOMPARE(QDir(dir.filePath("backups")).entryList(QDir::Files).size(), 1);
         const SimRadio sim;
         const QByteArray image =
             sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
