@@ -51,9 +51,10 @@ struct Usage {
     long maxRssKiB = 0;
 };
 
-Usage usageNow() {
+// This process's use, or (RUSAGE_CHILDREN) that of its children that have ended.
+Usage usageNow(int who = RUSAGE_SELF) {
     rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
+    getrusage(who, &ru);
     Usage u;
     u.cpuS = double(ru.ru_utime.tv_sec) + double(ru.ru_utime.tv_usec) / 1e6 +
              double(ru.ru_stime.tv_sec) + double(ru.ru_stime.tv_usec) / 1e6;
@@ -71,16 +72,6 @@ QString findRadioProgram(const QStringList& args) {
             return QFileInfo(candidate).canonicalFilePath();
     }
     return QString();
-}
-
-Usage childUsage() {
-    rusage ru{};
-    getrusage(RUSAGE_CHILDREN, &ru);
-    Usage u;
-    u.cpuS = double(ru.ru_utime.tv_sec) + double(ru.ru_utime.tv_usec) / 1e6 +
-             double(ru.ru_stime.tv_sec) + double(ru.ru_stime.tv_usec) / 1e6;
-    u.maxRssKiB = ru.ru_maxrss;
-    return u;
 }
 
 // Runs `quorlink ARGS` to its end, pressing [BAND] on the radio when it asks; the wall time
@@ -222,21 +213,25 @@ int main(int argc, char* argv[]) {
     const QStringList link = {QStringLiteral("--settings"), dir.filePath(QStringLiteral("cli.ini")),
                               QStringLiteral("--device"), first.mid(4)};
     const double windowWrite = wallS;
-    before = childUsage();
+    // The automatic backups go to the temporary folder, not the user's.
+    SettingsStore(dir.filePath(QStringLiteral("cli.ini")))
+        .set(QStringLiteral("Backups"), QStringLiteral("Folder"),
+             dir.filePath(QStringLiteral("backups")));
+    before = usageNow(RUSAGE_CHILDREN);
     const double cliReadS = runCommandLine(
         cliProgram, QStringList{QStringLiteral("read")} + link + QStringList{file}, radio);
-    after = childUsage();
+    after = usageNow(RUSAGE_CHILDREN);
     if (cliReadS < 0)
         return 1;
     std::printf("\n");
     report("Command line read (quorlink read, a child process from its start to its exit)",
            cliReadS, readFloorS, "as the read above", before, after, 1.03, 2.5);
-    before = childUsage();
+    before = usageNow(RUSAGE_CHILDREN);
     const double cliWriteS = runCommandLine(
         cliProgram,
         QStringList{QStringLiteral("write")} + link + QStringList{QStringLiteral("--yes"), file},
         radio);
-    after = childUsage();
+    after = usageNow(RUSAGE_CHILDREN);
     if (cliWriteS < 0)
         return 1;
     std::printf("\n");

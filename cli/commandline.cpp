@@ -418,11 +418,19 @@ int readCommand(Invocation& inv) {
         err(error);
         return kFailed;
     }
-    if (inv.verbosity != TerminalFront::Verbosity::Quiet)
+    // The automatic backup, as Read Radio takes it; its failure does not undo FILE.
+    QString backupError;
+    const QString backup = SaveBackup(world->settings, image, &backupError);
+    if (!backupError.isEmpty())
+        err(backupError);
+    if (inv.verbosity != TerminalFront::Verbosity::Quiet) {
         out(QStringLiteral("Read %1 (identity %2), %3 bytes, into %4 in %5.")
                 .arg(ModelName(image), identityHex(image))
                 .arg(image.size())
                 .arg(path, seconds(timer.elapsed())));
+        if (!backup.isEmpty())
+            out(QStringLiteral("Backup: ") + backup);
+    }
     return kDone;
 }
 

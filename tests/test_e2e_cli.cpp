@@ -69,6 +69,7 @@ private slots:
         RadioProcess radio;
         QVERIFY2(!radio.start().isEmpty(), qPrintable(radio.error()));
         const QString settings = dir.filePath("q.ini");
+        SettingsStore(settings).set("Backups", "Folder", dir.filePath("backups"));
         const QString backup = dir.filePath("radio.bin");
         const QStringList link = {"--settings", settings, "--device", radio.path()};
         SettingsStore(settings).set("Backups", "Folder", dir.filePath("backups"));
@@ -82,6 +83,9 @@ private slots:
             sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
         QVERIFY(fileBytes(backup) == image);
         QVERIFY(r.out.startsWith("Read VX-8R/E (identity 41 48 30 32 39"));
+        const QStringList backups = QDir(dir.filePath("backups")).entryList(QDir::Files);
+        QCOMPARE(backups.size(), 1);
+        QVERIFY(fileBytes(dir.filePath("backups/" + backups[0])).startsWith(image));
 
         r = quorlink({"info", backup});
         QCOMPARE(r.exit, 0);
@@ -156,6 +160,7 @@ private slots:
                 dir.filePath("good.bin"),
                 sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory)),
                 nullptr));
+            SettingsStore(dir.filePath("q.ini")).set("Backups", "Folder", dir.path());
             args << "--settings" << dir.filePath("q.ini") << "--device" << radio->path()
                  << dir.filePath(args.first() == "read" ? "new.bin" : "good.bin");
         }
