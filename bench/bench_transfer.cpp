@@ -78,6 +78,8 @@ QString findRadioProgram(const QStringList& args) {
 // in seconds, or a negative value when it failed.
 double runCommandLine(const QString& program, const QStringList& args, QProcess& radio) {
     QProcess cli;
+    // The prompts come on standard error: merged, they wake the wait below at once.
+    cli.setProcessChannelMode(QProcess::MergedChannels);
     QElapsedTimer timer;
     timer.start();
     cli.start(program, args);
@@ -85,7 +87,7 @@ double runCommandLine(const QString& program, const QStringList& args, QProcess&
     bool asked = false;
     while (cli.state() != QProcess::NotRunning) {
         cli.waitForReadyRead(1000);
-        err += cli.readAllStandardError();
+        err += cli.readAll();
         if (!asked && err.contains("Press [BAND]")) {
             asked = true;
             radio.write("band\n");
@@ -96,7 +98,7 @@ double runCommandLine(const QString& program, const QStringList& args, QProcess&
     const double wallS = double(timer.nsecsElapsed()) / 1e9;
     if (cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0) {
         std::fprintf(stderr, "bench_transfer: quorlink %s failed: %s\n", qPrintable(args.join(' ')),
-                     (err + cli.readAllStandardError()).constData());
+                     (err + cli.readAll()).constData());
         return -1;
     }
     return wallS;
