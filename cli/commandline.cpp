@@ -418,11 +418,10 @@ int readCommand(Invocation& inv) {
         err(error);
         return kFailed;
     }
-    // The automatic backup, as Read Radio takes it; its failure does not undo FILE.
-    QString backupError;
-    const QString backup = SaveBackup(world->settings, image, &backupError);
-    if (!backupError.isEmpty())
-        err(backupError);
+    // The read engine took the automatic backup; a warning box it showed is passed on.
+    if (!world->front->failure().isEmpty())
+        err(world->front->failure());
+    const QString backup = world->front->backupPath();
     if (inv.verbosity != TerminalFront::Verbosity::Quiet) {
         out(QStringLiteral("Read %1 (identity %2), %3 bytes, into %4 in %5.")
                 .arg(ModelName(image), identityHex(image))

@@ -121,6 +121,9 @@ void TerminalFront::traceLine(const QString& text) {
                            : QStringLiteral("failed send at block ") + m.captured(2) +
                                  QStringLiteral(": the connection to the radio was lost");
     }
+    static const QString backupLine = QStringLiteral("Read: backup saved as ");
+    if (text.startsWith(backupLine))
+        backupPath_ = text.mid(backupLine.size());
     if (verbosity_ == Verbosity::Verbose)
         say(text);
 }

@@ -25,6 +25,8 @@ public:
     // What went wrong, in one line: a failed send, else the first box that was not the
     // completion box. Empty when nothing went wrong.
     QString failure() const;
+    // Where the read's automatic backup went, as its trace line said; empty if none.
+    QString backupPath() const { return backupPath_; }
     // True once the transfer's completion box came.
     bool completed() const { return completed_; }
     // Set by Ctrl-C: the next question is answered Cancel.
@@ -67,6 +69,7 @@ private:
     QString failure_;
     bool completed_ = false;
     QString sendFailure_;
+    QString backupPath_;
     bool lookingVisible_ = false;
     bool lookingAnnounced_ = false;
     QElapsedTimer started_;
