@@ -20,6 +20,8 @@ QString RunError::standardDescription(int number) {
             return QStringLiteral("Port already open");
         case ErrorNumber::DeviceNotOpen:
             return QStringLiteral("The device is not open");
+        case ErrorNumber::NotASerialPort:
+            return QStringLiteral("Could not set comm state");
         default:
             return QStringLiteral("Application-defined or object-defined error");
     }

@@ -35,6 +35,8 @@ constexpr int PermissionDenied = 70;
 constexpr int InvalidPortNumber = 8002;
 constexpr int PortAlreadyOpen = 8005;
 constexpr int DeviceNotOpen = 8012;
+// The device opened but is no serial port (a plain file, /dev/null, ...).
+constexpr int NotASerialPort = 8015;
 }  // namespace ErrorNumber
 
 // Thrown out of every wait and message box once the main window has closed, so that a

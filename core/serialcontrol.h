@@ -42,7 +42,7 @@ public:
     virtual bool PortOpen() const = 0;
     // Opening raises RunError: 68 when the device does not exist, 8005 when it is busy
     // or locked by another program, 70 when permission is denied, 8002 for a port number
-    // with no device. Closing a closed port does nothing.
+    // with no device, 8015 when the device is no serial port. Closing a closed port does nothing.
     virtual void setPortOpen(bool open) = 0;
     // Bytes received and waiting.
     virtual int InBufferCount() = 0;

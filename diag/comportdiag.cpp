@@ -178,15 +178,23 @@ void ComPortDiag::OpenPort(const qint16& port) {
         control.setPortOpen(true);
     } catch (const RunError& e) {
         setBoxColour(index, kRed);
+        const QString portAndPath = QString::number(port) + QStringLiteral(" (") +
+                                    ctx_.ports().devicePathFor(port) + QStringLiteral(")");
         if (e.number() == ErrorNumber::DeviceUnavailable) {
             Text1[index]->setText(QStringLiteral("COM") + QString::number(port));
+        } else if (e.number() == ErrorNumber::NotASerialPort) {
+            // A mapping that names something else: shown as no port, and said why.
+            Text1[index]->setText(QStringLiteral("COM") + QString::number(port));
+            LogDiagMessage(versionPrefix() + QStringLiteral("Port ") + portAndPath +
+                           QStringLiteral(" is not a serial port"));
+        } else if (e.number() == ErrorNumber::PortAlreadyOpen) {
+            LogDiagMessage(versionPrefix() + QStringLiteral("Port ") + portAndPath +
+                           QStringLiteral(" is in use by another program"));
         } else if (e.number() == ErrorNumber::PermissionDenied) {
             // The port exists but this user may not use it: say how to fix that.
             LogDiagMessage(versionPrefix() + QStringLiteral("Permission denied for port ") +
-                           QString::number(port) + QStringLiteral(" (") +
-                           ctx_.ports().devicePathFor(port) +
-                           QStringLiteral("); add yourself to the dialout group and log in "
-                                          "again"));
+                           portAndPath +
+                           QStringLiteral("; add yourself to the dialout group and log in again"));
         } else {
             LogDiagMessage(versionPrefix() + QStringLiteral("Error code ") +
                            QString::number(e.number()) + QStringLiteral(" Advise author"));

@@ -103,6 +103,10 @@ void Link::setCommPortCom(qint16 port, const QString& settings) {
                        "Add yourself to the dialout group (sudo adduser $USER "
                        "dialout) and log in again.") +
                    kCrLf + QStringLiteral("The requested operation cannot continue.");
+        } else if (e.number() == ErrorNumber::NotASerialPort) {
+            text = QStringLiteral("COM Port ") + num(port) + QStringLiteral(" is not available: ") +
+                   comm.DevicePath() + QStringLiteral(" is not a serial port.") + kCrLf +
+                   QStringLiteral("The requested operation cannot continue.");
         } else {
             text = QStringLiteral("COM Port ") + num(port) +
                    QStringLiteral(" is not available. It may be in use by another program.") +

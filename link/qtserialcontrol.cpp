@@ -14,6 +14,7 @@
 #include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -62,7 +63,33 @@ RunError permissionDenied(const QString& path) {
                                    "the dialout group and log in again")
                         .arg(path, who));
 }
+
+// A character device of the terminal class. The kernel names each device's class under
+// /sys/dev/char; a pseudo-terminal has none there, so it is opened (never as our
+// controlling terminal) and asked for its terminal attributes.
+bool isSerialDevice(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    const QFileInfo subsystem(QStringLiteral("/sys/dev/char/%1:%2/subsystem")
+                                  .arg(major(st.st_rdev))
+                                  .arg(minor(st.st_rdev)));
+    if (subsystem.exists())
+        return QFileInfo(subsystem.symLinkTarget()).fileName() == QLatin1String("tty");
+    const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return true;  // a device we may not open: opening it later says why
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return terminal;
+}
 #endif
+
+RunError notASerialPort(const QString& path) {
+    return RunError(ErrorNumber::NotASerialPort,
+                    QStringLiteral("Could not set comm state: %1 is not a serial port").arg(path));
+}
 
 RunError busy(const QString& path) {
     return RunError(ErrorNumber::PortAlreadyOpen,
@@ -120,8 +147,7 @@ bool PortMap::isPresent(int comNumber) const {
     const QString mapped = mappedPathFor(comNumber);
     if (!mapped.isEmpty()) {
 #ifdef Q_OS_UNIX
-        struct stat st {};
-        return ::stat(QFile::encodeName(mapped).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+        return isSerialDevice(mapped);
 #else
         return QFileInfo::exists(mapped);
 #endif
@@ -129,14 +155,22 @@ bool PortMap::isPresent(int comNumber) const {
     // A default path counts only when the system knows it as a serial port, so that the
     // /dev/ttyS nodes the kernel creates without hardware behind them do not show.
     const QString path = defaultPathFor(comNumber);
-    if (path.isEmpty())
-        return false;
-    const auto available = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : available) {
-        if (info.systemLocation() == path || info.portName() == path)
-            return true;
+    return !path.isEmpty() && systemPorts().contains(path);
+}
+
+const QStringList& PortMap::systemPorts() const {
+    // Listing the system's ports reads every terminal's entry in /sys and probes the
+    // built-in ones; a port menu asks about 32 numbers in a row, so one list serves a
+    // moment's questions.
+    constexpr qint64 kFreshMs = 1000;
+    if (!systemPortsAge_.isValid() || systemPortsAge_.elapsed() > kFreshMs) {
+        systemPorts_.clear();
+        const auto available = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo& info : available)
+            systemPorts_ << info.systemLocation() << info.portName();
+        systemPortsAge_.start();
     }
-    return false;
+    return systemPorts_;
 }
 
 std::unique_ptr<SerialControl> QtPortFactory::create() {
@@ -220,6 +254,8 @@ void QtSerialControl::checkDeviceBeforeOpen(const QString& path) const {
     struct stat st {};
     if (::stat(native.constData(), &st) != 0)
         throw RunError(ErrorNumber::DeviceUnavailable);
+    if (!S_ISCHR(st.st_mode))
+        throw notASerialPort(path);
     if (::access(native.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
         throw permissionDenied(path);
 
@@ -236,6 +272,10 @@ void QtSerialControl::checkDeviceBeforeOpen(const QString& path) const {
         throw RunError(ErrorNumber::DeviceUnavailable,
                        QStringLiteral("Device unavailable: %1: %2")
                            .arg(path, QString::fromLocal8Bit(std::strerror(err))));
+    }
+    if (::isatty(fd) != 1) {
+        ::close(fd);
+        throw notASerialPort(path);
     }
 #ifdef TIOCGEXCL
     int exclusive = 0;

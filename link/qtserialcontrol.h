@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 
 #include "core/serialcontrol.h"
 
@@ -18,7 +20,7 @@ public:
     QString devicePathFor(int comNumber) const;
     static QString defaultPathFor(int comNumber);
     void setSessionMapping(int comNumber, const QString& path);
-    // True when the device exists and is a serial port (or a terminal named by a mapping).
+    // True when the device exists and is a serial port (a terminal, for a mapped path).
     bool isPresent(int comNumber) const;
 
     static constexpr int kFirstCom = 1;
@@ -27,8 +29,12 @@ public:
 private:
     // The path named by the session or the settings store; empty when neither maps it.
     QString mappedPathFor(int comNumber) const;
+    // The serial ports the system lists (paths and names), taken afresh after a moment.
+    const QStringList& systemPorts() const;
 
     SettingsStore* settings_;
+    mutable QStringList systemPorts_;
+    mutable QElapsedTimer systemPortsAge_;
     QHash<int, QString> session_;
 };
 

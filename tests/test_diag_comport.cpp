@@ -57,6 +57,7 @@ private slots:
         env.ports->ports[3] = {};
         env.ports->ports[5].openError = 70;
         env.ports->ports[6].openError = 8005;
+        env.ports->ports[7].openError = 8015;
         env.ports->ports[12] = {};
         ComPortDiag diag(*env.ctx);
         diag.cmdDetect->click();
@@ -65,7 +66,10 @@ private slots:
                               QStringLiteral("Quorlink V1.0.6: Permission denied for port 5 "
                                              "(/dev/fake/COM5); add yourself to the dialout "
                                              "group and log in again"),
-                              QStringLiteral("Quorlink V1.0.6: Error code 8005 Advise author"),
+                              QStringLiteral("Quorlink V1.0.6: Port 6 (/dev/fake/COM6) is in "
+                                             "use by another program"),
+                              QStringLiteral("Quorlink V1.0.6: Port 7 (/dev/fake/COM7) is not a "
+                                             "serial port"),
                               QStringLiteral("Quorlink V1.0.6: Open OK for port 12")}));
         QCOMPARE(diag.Text1[2]->text(), QStringLiteral("COM3 Found"));
         QCOMPARE(colourOf(diag.Text1[2]), kGreen);
@@ -73,6 +77,8 @@ private slots:
             QCOMPARE(colourOf(diag.Text1[i]), kRed);
             QCOMPARE(diag.Text1[i]->text(), QStringLiteral("Detect ports"));
         }
+        QCOMPARE(colourOf(diag.Text1[6]), kRed);
+        QCOMPARE(diag.Text1[6]->text(), QStringLiteral("COM7"));
         QCOMPARE(openPorts(diag), 2);
         // Receive events come once an identity's worth of bytes waits.
         QCOMPARE(diag.MSComm1[11]->RThreshold(), 10);

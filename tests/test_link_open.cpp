@@ -43,6 +43,10 @@ private slots:
             << "COM Port 4 is not available: permission denied on /dev/fake/COM4.\r\n"
                "Add yourself to the dialout group (sudo adduser $USER dialout) and log in "
                "again.\r\nThe requested operation cannot continue.";
+        QTest::newRow("not a serial port")
+            << 8015
+            << "COM Port 4 is not available: /dev/fake/COM4 is not a serial port.\r\n"
+               "The requested operation cannot continue.";
     }
     void comOpenFailureTellsTheUser() {
         QFETCH(int, openError);

@@ -97,21 +97,45 @@ private slots:
         QCOMPARE(factory_->devicePathFor(12), QStringLiteral("/dev/ttyUSB3"));
     }
 
-    void presenceOfMappedPaths() {
+    // A mapped path counts as present only when it is a terminal; anything else is no
+    // serial port, and opening it says so and names it.
+    void mappedPaths_data() {
+        QTest::addColumn<QString>("path");  // PTY: a terminal that is there
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<int>("error");
+        QTest::newRow("terminal") << "PTY" << true << 0;
+        QTest::newRow("missing") << "/nonexistent/ttyX" << false << 68;
+        QTest::newRow("/dev/null") << "/dev/null" << false << 8015;
+        QTest::newRow("/dev/zero") << "/dev/zero" << false << 8015;
+        QTest::newRow("plain file") << "FILE" << false << 8015;
+        QTest::newRow("folder") << "DIR" << false << 8015;
+        QTest::newRow("FIFO") << "FIFO" << false << 8015;
+    }
+    void mappedPaths() {
+        QFETCH(QString, path);
+        QFETCH(bool, present);
+        QFETCH(int, error);
         RawPty pty;
-        QVERIFY(!pty.path.isEmpty());
-        PortMap& map = factory_->map();
-        map.setSessionMapping(3, pty.path);
-        map.setSessionMapping(4, QStringLiteral("/nonexistent/ttyX"));
-        map.setSessionMapping(5, dir_.path() + QStringLiteral("/ports.ini"));  // a plain file
-        QVERIFY(map.isPresent(3));
-        for (const int com : {4, 5, 0, 33})
-            QVERIFY2(!map.isPresent(com), qPrintable(QString::number(com)));
-
+        if (path == QLatin1String("PTY"))
+            path = pty.path;
+        else if (path == QLatin1String("FILE"))
+            path = dir_.filePath(QStringLiteral("ports.ini"));
+        else if (path == QLatin1String("DIR"))
+            path = dir_.path();
+        else if (path == QLatin1String("FIFO"))
+            path = dir_.filePath(QStringLiteral("fifo"));
+        QFile(dir_.filePath(QStringLiteral("ports.ini"))).open(QIODevice::Append);
+        ::mkfifo(QFile::encodeName(dir_.filePath(QStringLiteral("fifo"))).constData(), 0600);
+        auto control = controlOn(3, path);
+        QCOMPARE(factory_->map().isPresent(3), present);
         // PortPresent takes the 0-based index of the COM port.
-        auto control = factory_->create();
-        QCOMPARE(control->PortPresent(qint16(2)), qint16(1));
-        QCOMPARE(control->PortPresent(qint16(3)), qint16(0));
+        QCOMPARE(control->PortPresent(qint16(2)), qint16(present ? 1 : 0));
+        QString description;
+        QCOMPARE(errorNumberOf([&] { control->setPortOpen(true); }, &description), error);
+        if (error == 8015)
+            QCOMPARE(description,
+                     QStringLiteral("Could not set comm state: %1 is not a serial port").arg(path));
+        QVERIFY(!factory_->map().isPresent(0) && !factory_->map().isPresent(33));
     }
 
     void openFailures_data() {
