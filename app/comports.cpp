@@ -30,6 +30,21 @@ ComPortDiag& identifier(AppContext& ctx, Form1& form) {
     return *diag;
 }
 
+// The box for a machine without COM ports: its first line, then where a cable will appear
+// and how to try the program without one.
+QString noPortsText() {
+    QString text = QStringLiteral("There are no COM ports available on this machine!");
+#ifndef Q_OS_WIN
+    text += QStringLiteral(
+        "\r\n\r\n"
+        "USB cables appear as COM9\u2013COM24 (/dev/ttyUSB0\u201315) or COM25\u2013COM32 "
+        "(/dev/ttyACM0\u20137) once plugged in.\r\n"
+        "Settings \u25B8 COM port Detector finds the cable.\r\n"
+        "quorlink --demo tries the program with a simulated radio.");
+#endif
+    return text;
+}
+
 // A menu caption shows '&' as an access-key marker; a description is shown as it is.
 QString menuCaption(const QString& text) {
     QString caption = text;
@@ -61,9 +76,14 @@ void FillComPorts(AppContext& ctx) {
             }
         }
         const qint16 port = ctx.state.link.PortNumber;
-        if (count == 0 && port != kFtdiPort)
-            ctx.ShowMessage(QStringLiteral("There are no COM ports available on this machine!"),
-                            MsgButtons::Ok, MsgIcon::None);
+        const bool noPorts = count == 0 && port != kFtdiPort;
+        // Before the main window is on the screen a box would stand alone, with nothing to
+        // say what it belongs to: the window shows it once it appears. A later look that
+        // finds a port (the demo radio's) takes the message back.
+        if (!form->isVisible())
+            form->setStartupNotice(noPorts ? noPortsText() : QString());
+        else if (noPorts)
+            ctx.ShowMessage(noPortsText(), MsgButtons::Ok, MsgIcon::None);
         if (port == kFtdiPort) {
             QAction* entry = form->mnuCOM[kFtdiEntry];
             const QString description = ctx.state.link.FTDIDescription;
@@ -80,6 +100,27 @@ void FillComPorts(AppContext& ctx) {
                             QString::number(i),
                         MsgButtons::Ok, MsgIcon::None);
     }
+}
+
+void SelectSoleUsbAdapter(AppContext& ctx) {
+    if (ctx.settings().contains(QStringLiteral("Settings"), QStringLiteral("CommPort")))
+        return;
+    ComPortDiag& probes = identifier(ctx);
+    qint16 found = 0;
+    for (qint16 i = 0; i <= 31; ++i) {
+        if (ctx.ports().isUsbSerial(i + 1) && probes.MSComm1[i]->PortPresent(i) == 1) {
+            if (found != 0)
+                return;  // more than one: the user chooses
+            found = static_cast<qint16>(i + 1);
+        }
+    }
+    if (found == 0)
+        return;
+    ctx.state.link.PortNumber = found;
+    ctx.LogMessage(QStringLiteral("InitialiseVariables: no port chosen yet; COM") +
+                   QString::number(found) + QStringLiteral(" (") +
+                   ctx.ports().devicePathFor(found) +
+                   QStringLiteral("), the only USB serial adapter, is used for this run"));
 }
 
 void MarkSelectedPort(AppContext& ctx) {

@@ -11,6 +11,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <utility>
 
 #include "app/comports.h"
 #include "app/imagefiles.h"
@@ -321,6 +323,7 @@ void Form1::InitialiseVariables() {
         link.FTDIDescription = store.get(kSection, QStringLiteral("FTDIDevice"), QString());
         link.PortSettings = QStringLiteral("38400,N,8,1");
         FillComPorts(ctx_);
+        SelectSoleUsbAdapter(ctx_);
         MarkSelectedPort(ctx_);
     } catch (const RunError& e) {
         ctx_.ShowMessage(
@@ -425,6 +428,19 @@ void Form1::mnuAbout_Click() {
     auto* about = new FrmAbout(this);
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->open();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (startupNotice_.isEmpty())
+        return;
+    // After the window has been drawn, so that the box stands in front of it.
+    QTimer::singleShot(0, this, [this] {
+        const QString text = std::exchange(startupNotice_, QString());
+        if (!text.isEmpty())
+            AppContext::guardHandler(
+                [&] { ctx_.ShowMessage(text, MsgButtons::Ok, MsgIcon::None); });
+    });
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -64,6 +64,8 @@ public:
     // True when the load step failed and the application is to end.
     bool loadFailed() const { return loadFailed_; }
     QString helpFile() const { return helpFile_; }
+    // A message box shown once the window first appears (empty: none).
+    void setStartupNotice(const QString& text) { startupNotice_ = text; }
 
     // Open Image, Save Image, the recent files and dropped files.
     ImageFiles& imageFiles() const { return *imageFiles_; }
@@ -104,6 +106,7 @@ public:
     QPointer<FrmChannels> frmChannels;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -123,4 +126,5 @@ private:
     QString helpFile_;
     bool loadFailed_ = false;
     bool transferRunning_ = false;
+    QString startupNotice_;
 };

@@ -85,4 +85,6 @@ public:
     virtual ~PortFactory() = default;
     virtual std::unique_ptr<SerialControl> create() = 0;
     virtual QString devicePathFor(int comNumber) const = 0;
+    // True when COM number n's device is a USB serial adapter (a likely radio cable).
+    virtual bool isUsbSerial(int comNumber) const = 0;
 };

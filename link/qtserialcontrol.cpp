@@ -173,6 +173,14 @@ const QStringList& PortMap::systemPorts() const {
     return systemPorts_;
 }
 
+bool QtPortFactory::isUsbSerial(int comNumber) const {
+    // The kernel names USB serial adapters ttyUSBn and ttyACMn; a stable name such as
+    // /dev/serial/by-id/... links to one of them.
+    const QFileInfo device(map_.devicePathFor(comNumber));
+    const QString name = QFileInfo(device.canonicalFilePath()).fileName();
+    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
 std::unique_ptr<SerialControl> QtPortFactory::create() {
     return std::make_unique<QtSerialControl>(map_);
 }

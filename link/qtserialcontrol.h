@@ -44,6 +44,7 @@ public:
     explicit QtPortFactory(SettingsStore* settings) : map_(settings) {}
     std::unique_ptr<SerialControl> create() override;
     QString devicePathFor(int comNumber) const override { return map_.devicePathFor(comNumber); }
+    bool isUsbSerial(int comNumber) const override;
     PortMap& map() { return map_; }
 
 private:

@@ -56,10 +56,11 @@ QString startDemoRadio(AppContext& ctx, QtPortFactory& ports, DemoRadio** starte
 }
 
 bool configuredCableMissing(AppContext& ctx, QtPortFactory& ports) {
-    // Nothing chosen yet: a built-in serial port that happens to exist is no radio cable.
-    if (!ctx.settings().contains(QStringLiteral("Settings"), QStringLiteral("CommPort")))
-        return true;
     const qint16 port = ctx.state.link.PortNumber;
+    // Nothing chosen yet: a built-in serial port that happens to exist is no radio cable,
+    // the one USB adapter chosen for this run likely is.
+    if (!ctx.settings().contains(QStringLiteral("Settings"), QStringLiteral("CommPort")))
+        return !ports.isUsbSerial(port) || !ports.map().isPresent(port);
     if (port != kFtdiPort)
         return !ports.map().isPresent(port);
     try {

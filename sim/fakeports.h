@@ -25,6 +25,8 @@ public:
 
     std::unique_ptr<SerialControl> create() override;
     QString devicePathFor(int comNumber) const override;
+    // As the default mapping has it: COM9 to COM32 are USB adapters.
+    bool isUsbSerial(int comNumber) const override { return comNumber >= 9 && comNumber <= 32; }
 
     VirtualClock& clock() { return clock_; }
     // Puts bytes into COM port n's receive buffer as if the far end had sent them.
