@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <optional>
 #include <utility>
 
 #include "app/comports.h"
@@ -40,6 +41,8 @@ constexpr int kClientHeight = 474;
 constexpr int kMinWidth = 320;
 constexpr int kMinHeight = 240;
 constexpr int kTwipsPerPixel = 15;
+// Room kept for a window manager's title bar when the built-in size has to shrink.
+constexpr int kTitleBarAllowance = 32;
 
 const char* const kTransferButtonStyle =
     "QPushButton { background-color: #C0C0FF; border: 1px solid #606080; border-radius: 2px; }"
@@ -94,7 +97,7 @@ Form1* Form1::of(CoreContext& ctx) {
 
 FrmMessages& Form1::frmMessages() {
     if (!frmMessages_)
-        frmMessages_ = new FrmMessages(ctx_.state.cancel);
+        frmMessages_ = new FrmMessages(ctx_.state.cancel, this);
     return *frmMessages_;
 }
 
@@ -226,6 +229,7 @@ void Form1::buildControls() {
     txtErrors->setGeometry(6, 340, 437, 127);
     txtErrors->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtErrors->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    central->installEventFilter(this);
 
     connect(cmdRead, &QPushButton::clicked, this, [this] { runTransfer(cmdRead_Click); });
     connect(cmdWriteRig, &QPushButton::clicked, this, [this] { runTransfer(cmdWriteRig_Click); });
@@ -336,12 +340,23 @@ void Form1::InitialiseVariables() {
 
 void Form1::restoreWindow() {
     SettingsStore& store = ctx_.settings();
-    auto stored = [&](const char* key, int currentPixels) {
-        const QString text = store.get(kSection, QLatin1String(key),
-                                       QString::number(currentPixels * kTwipsPerPixel));
-        return toInt32(numericValue(text) / kTwipsPerPixel);
+    // A stored value that does not fit would stop every start: it is left aside, with one
+    // trace line naming the key and the file, and the window starts as if it were missing.
+    auto stored = [&](const char* key, double scale, auto convert) -> std::optional<int> {
+        const QString name = QLatin1String(key);
+        if (!store.contains(kSection, name))
+            return std::nullopt;
+        const QString text = store.get(kSection, name, QString());
+        try {
+            return convert(numericValue(text) / scale);
+        } catch (const RunError&) {
+            ctx_.LogMessage(QStringLiteral("Form_Load: ignored ") + name + QStringLiteral("=") +
+                            text + QStringLiteral(" in ") + store.fileName() +
+                            QStringLiteral(": out of range"));
+            return std::nullopt;
+        }
     };
-    const int state = toInt16(numericValue(store.get(kSection, "MemoryWindowState", "0")));
+    const int state = stored("MemoryWindowState", 1, toInt16).value_or(0);
     if (state == 1)
         setWindowState(Qt::WindowMinimized);
     else if (state == 2)
@@ -351,21 +366,25 @@ void Form1::restoreWindow() {
     // larger than the screen or off every screen.
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    // The built-in size: the designed client area below the menu bar.
-    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-    const int height = std::clamp(stored("MemoryHeight", this->height()), kMinHeight,
-                                  qMax(kMinHeight, avail.height()));
-    resize(width(), height);
-    const int width =
-        std::clamp(stored("MemoryWidth", this->width()), kMinWidth, qMax(kMinWidth, avail.width()));
-    resize(width, this->height());
-    int top = stored("MemoryTop", y());
-    move(x(), top);
-    int left = stored("MemoryLeft", x());
-    move(left, y());
+    // The built-in size: the designed client area below the menu bar; on a screen too small
+    // for it (a large scale factor) as much as fits below a title bar.
+    resize(kClientWidth, qMin(kClientHeight + menuBar()->sizeHint().height(),
+                              qMax(kMinHeight, avail.height() - kTitleBarAllowance)));
+    if (const auto height = stored("MemoryHeight", kTwipsPerPixel, toInt32))
+        resize(width(), std::clamp(*height, kMinHeight, qMax(kMinHeight, avail.height())));
+    if (const auto width = stored("MemoryWidth", kTwipsPerPixel, toInt32))
+        resize(std::clamp(*width, kMinWidth, qMax(kMinWidth, avail.width())), this->height());
+    const auto top = stored("MemoryTop", kTwipsPerPixel, toInt32);
+    if (top)
+        move(x(), *top);
+    const auto left = stored("MemoryLeft", kTwipsPerPixel, toInt32);
+    if (left)
+        move(*left, y());
+    if (!top && !left)
+        return;  // nothing stored: the window manager places the window
 
     bool onSomeScreen = false;
-    const QRect frame(QPoint(left, top), size());
+    const QRect frame(pos(), size());
     for (const QScreen* s : QGuiApplication::screens()) {
         const QRect visible = s->availableGeometry().intersected(frame);
         if (visible.width() >= 100 && visible.height() >= 50)
@@ -428,6 +447,17 @@ void Form1::mnuAbout_Click() {
     auto* about = new FrmAbout(this);
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->open();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // The trace box takes the room below the counters: a window shorter than designed (a
+    // small screen) still shows its newest lines, a taller one shows more.
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        const QSize client = centralWidget()->size();
+        txtErrors->setGeometry(6, 340, qMax(100, client.width() - 11),
+                               qMax(40, client.height() - 347));
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::showEvent(QShowEvent* event) {

@@ -106,6 +106,7 @@ public:
     QPointer<FrmChannels> frmChannels;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

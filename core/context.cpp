@@ -40,11 +40,21 @@ TransferFront* CoreContext::defaultFront() {
 
 CoreContext::CoreContext(const Services& services) : services_(services), front_(defaultFront()) {
     g_reporter = this;
+    if (services_.settings) {
+        services_.settings->onWriteFailed = [this](const QString& file, const QString& reason) {
+            ShowMessage(QStringLiteral("The settings could not be saved in ") + file +
+                            QStringLiteral(": ") + reason +
+                            QStringLiteral(".\r\nThe change holds until Quorlink ends."),
+                        MsgButtons::Ok, MsgIcon::Exclamation);
+        };
+    }
 }
 
 CoreContext::~CoreContext() {
     if (g_reporter == this)
         g_reporter = nullptr;
+    if (services_.settings)
+        services_.settings->onWriteFailed = nullptr;
 }
 
 void CoreContext::setFront(TransferFront* front) {

@@ -1,5 +1,6 @@
 #include "core/settings.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <cmath>
@@ -46,6 +47,21 @@ void SettingsStore::set(const QString& section, const QString& key, const QStrin
     const QString existing = actualKey(section, key);
     settings_->setValue(section + '/' + (existing.isEmpty() ? key : existing), value);
     settings_->sync();
+    if (settings_->status() != QSettings::NoError && onWriteFailed)
+        onWriteFailed(fileName(), writeFailureReason());
+}
+
+QString SettingsStore::writeFailureReason() const {
+    // The settings class says only that it failed; the system says why when asked to open
+    // the file for writing itself.
+    QFile file(fileName());
+    const bool existed = file.exists();
+    if (!file.open(QIODevice::ReadWrite))
+        return file.errorString();
+    file.close();
+    if (!existed)
+        file.remove();
+    return QStringLiteral("the file could not be written (is the disk full?)");
 }
 
 bool SettingsStore::contains(const QString& section, const QString& key) const {

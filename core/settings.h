@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QSettings;
@@ -24,8 +25,13 @@ public:
     bool contains(const QString& section, const QString& key) const;
     QString fileName() const;
 
+    // Called when a change could not be written to the file, with the file and the reason;
+    // the change then holds for this run only.
+    std::function<void(const QString& file, const QString& reason)> onWriteFailed;
+
 private:
     QString actualKey(const QString& section, const QString& key) const;
+    QString writeFailureReason() const;
     std::unique_ptr<QSettings> settings_;
 };
 

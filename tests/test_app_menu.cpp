@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -111,6 +112,21 @@ private slots:
         }
         if (stored == "999")
             QCOMPARE(form.mnuCOM[32]->text(), QStringLiteral("Cable && Co"));  // its ampersand
+    }
+
+    void aChoiceThatCannotBeSavedIsReported() {
+        TestEnv env;
+        env.ports->ports[3] = {};
+        Form1& form = env.form();
+        // Where the file should be, a folder: nothing can be written, not even by root.
+        QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("Quorlink.ini")));
+        form.mnuCOM[2]->trigger();
+        QCOMPARE(env.ctx->state.link.PortNumber, qint16(3));
+        QCOMPARE(env.boxes.texts(),
+                 QStringList{QStringLiteral("The settings could not be saved in %1: %2.\r\nThe "
+                                            "change holds until Quorlink ends.")
+                                 .arg(env.settings->fileName(), "Is a directory")});
+        QCOMPARE(env.boxes.shown[0].icon, MsgIcon::Exclamation);
     }
 
     void choosingAnEntryStoresIt_data() {

@@ -55,15 +55,32 @@ private slots:
         QVERIFY(!f.loadFailed());
     }
 
-    void aFailingLoadStepIsReportedWithItsLineAndEndsTheProgram() {
+    // A stored value that does not fit is left aside with one trace line naming it and the
+    // file; the start goes on as if it were missing.
+    void outOfRangeStoredPlacementIsIgnored_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("height") << "MemoryHeight"
+                                << "99999999999";
+        QTest::newRow("window state") << "MemoryWindowState"
+                                      << "40000";
+        QTest::newRow("left") << "MemoryLeft"
+                              << "-1e30";
+    }
+    void outOfRangeStoredPlacementIsIgnored() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
         TestEnv env;
-        env.settings->set("Settings", "MemoryWindowState", "70000");
+        env.settings->set("Settings", key, value);
         Form1& f = env.form();
-        QCOMPARE(
-            env.boxes.texts().last(),
-            QStringLiteral("Error 6 (Overflow) in line 50 of procedure Form_Load of Form Form1"));
-        QCOMPARE(env.boxes.shown.last().buttons, MsgButtons::Ok);
-        QVERIFY(f.loadFailed());
+        QVERIFY(!f.loadFailed());
+        QVERIFY(env.boxes.shown.isEmpty());
+        QCOMPARE(env.log(),
+                 QStringList{QStringLiteral("Form_Load: ignored %1=%2 in %3: out of range")
+                                 .arg(key, value, env.settings->fileName())});
+        QCOMPARE(f.size(), QSize(448, 474 + f.menuBar()->sizeHint().height()));
+        QCOMPARE(f.windowState(), Qt::WindowNoState);
+        QVERIFY(!f.testAttribute(Qt::WA_Moved));
     }
 
     void storedPlacementIsAppliedInTwips() {

@@ -14,7 +14,7 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 FrmMessages::FrmMessages(CancelFlags& flags, QWidget* parent)
-    : QWidget(parent, Qt::Window), flags_(flags) {
+    : QWidget(parent, Qt::Tool), flags_(flags) {
     setObjectName(QStringLiteral("frmMessages"));
     setWindowTitle(QStringLiteral("Read/write instructions"));
     setFixedSize(320, 230);

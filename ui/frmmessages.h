@@ -20,7 +20,8 @@ protected:
 };
 
 // The transfer prompt window: tells the user what the radio should be doing and shows the
-// block progress. Two of its messages double as cancel buttons for the read.
+// block progress. Two of its messages double as cancel buttons for the read. A tool window
+// of the main window: it stays in front of it and has no task-bar entry of its own.
 class FrmMessages : public QWidget {
     Q_OBJECT
 public:
