@@ -14,6 +14,7 @@
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
 #include "sim/demo.h"
+#include "ui/frmabout.h"
 #include "ui/messagebox.h"
 
 int main(int argc, char* argv[]) {
@@ -23,7 +24,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorlink"));
     QApplication::setApplicationVersion(AppContext::VersionText().mid(1));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorlink.svg")));
+    QApplication::setWindowIcon(FrmAbout::appIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

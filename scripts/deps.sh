@@ -2,7 +2,7 @@
 # Installs the Debian packages Quorlink needs to build, test and run, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libftdi1-2 libftdi1-dev
-          libgl-dev xvfb xauth fonts-dejavu-core)
+          libgl-dev xvfb xauth fonts-dejavu-core desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -64,6 +64,13 @@ class AboutBoxTest : public QObject {
     Q_OBJECT
 private slots:
 
+    // A bitmap: the icon shows where no SVG image plugin is installed.
+    void theIconIsThere() {
+        QVERIFY(!FrmAbout::appIcon().pixmap(48, 48).isNull());
+        FrmAbout about;
+        QVERIFY(!about.picIcon->pixmap().isNull());
+    }
+
     void clickingTheLinkHandsItsTextToTheDesktop() {
         QStringList opened;
         setWebLinkOpener([&](const QString& t) {

@@ -28,6 +28,18 @@ void setWebLinkOpener(std::function<bool(const QString&)> opener) {
     webLinkOpener() = std::move(opener);
 }
 
+// The resources live in a static library: nothing would pull them into a program unless
+// something asks for them by name.
+static void initResources() {
+    Q_INIT_RESOURCE(quorlink);
+}
+
+QIcon FrmAbout::appIcon() {
+    initResources();
+    // A bitmap: it shows on a machine without the SVG image plugin.
+    return QIcon(QStringLiteral(":/quorlink.png"));
+}
+
 QString FrmAbout::webAddress() {
     return QStringLiteral("https://quorlink.org/");
 }
@@ -39,7 +51,7 @@ FrmAbout::FrmAbout(QWidget* parent) : QDialog(parent) {
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setGeometry(16, 16, 48, 48);
-    picIcon->setPixmap(QIcon(QStringLiteral(":/quorlink.svg")).pixmap(48, 48));
+    picIcon->setPixmap(appIcon().pixmap(48, 48));
 
     auto label = [this](const char* name, QRect geometry) {
         auto* l = new QLabel(this);

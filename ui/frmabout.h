@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <functional>
 
 class QLabel;
@@ -13,6 +14,8 @@ public:
     explicit FrmAbout(QWidget* parent = nullptr);
 
     static QString webAddress();
+    // The application's icon, the window icon and the picture here.
+    static QIcon appIcon();
 
     QLabel* picIcon = nullptr;
     QLabel* lblTitle = nullptr;
