@@ -1,5 +1,7 @@
 #include "diag/comportdiag.h"
 
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,9 +26,8 @@ constexpr qsizetype kPortLogLimit = 64000;
 constexpr qsizetype kDiagLogLimit = 65000;
 
 constexpr int kBoxesPerColumn = 16;
-constexpr int kBoxWidth = 108;
+constexpr int kBoxWidth = 100;
 constexpr int kBoxHeight = 21;
-constexpr int kBoxPitch = 24;
 
 }  // namespace
 
@@ -71,47 +72,57 @@ ComPortDiag::~ComPortDiag() {
 }
 
 void ComPortDiag::buildControls() {
-    setFixedSize(710, 400);
+    // Laid out rather than placed, so that the window fits a small or scaled screen and can
+    // be resized: the port boxes in two columns at the left, the rest beside them.
+    auto* boxes = new QGridLayout;
+    boxes->setSpacing(3);
     for (int i = 0; i < kPortCount; ++i) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text1_%1").arg(i));
         box->setReadOnly(true);
         box->setFocusPolicy(Qt::NoFocus);
         box->setAlignment(Qt::AlignCenter);
-        const int column = i / kBoxesPerColumn;
-        const int row = i % kBoxesPerColumn;
-        box->setGeometry(8 + column * (kBoxWidth + 8), 8 + row * kBoxPitch, kBoxWidth, kBoxHeight);
+        box->setFixedSize(kBoxWidth, kBoxHeight);
+        boxes->addWidget(box, i % kBoxesPerColumn, i / kBoxesPerColumn);
         Text1[i] = box;
     }
+    boxes->setRowStretch(kBoxesPerColumn, 1);
 
-    const int right = 8 + 2 * (kBoxWidth + 8) + 8;
-    const int rightWidth = width() - right - 8;
     lblInstructions = new QLabel(this);
     lblInstructions->setObjectName(QStringLiteral("lblInstructions"));
-    lblInstructions->setGeometry(right, 8, rightWidth, 160);
     lblInstructions->setWordWrap(true);
     lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     Frame1 = new QGroupBox(QStringLiteral(" Com port activity... "), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(right, 172, rightWidth, 180);
     txtErrors = new TraceBox(Frame1);
     txtErrors->setObjectName(QStringLiteral("txtErrors"));
-    txtErrors->setGeometry(8, 20, rightWidth - 16, 152);
+    auto* frameLayout = new QVBoxLayout(Frame1);
+    frameLayout->addWidget(txtErrors);
 
-    // Wide enough for "Set to Com 32 and Exit".
-    const int buttonWidth = (rightWidth - 16) / 3;
-    auto button = [this, buttonWidth](const char* name, const QString& caption, int left) {
+    auto* buttons = new QHBoxLayout;
+    auto button = [this, buttons](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(left, 362, buttonWidth, 27);
+        buttons->addWidget(b);
         return b;
     };
-    cmdDetect = button("cmdDetect", QStringLiteral("Detect ports"), right);
-    cmdSetComPort =
-        button("cmdSetComPort", QStringLiteral("Set to Com n and Exit"), right + buttonWidth + 8);
-    cmdClose =
-        button("cmdClose", QStringLiteral("Exit without change"), right + 2 * (buttonWidth + 8));
+    cmdDetect = button("cmdDetect", QStringLiteral("Detect ports"));
+    cmdSetComPort = button("cmdSetComPort", QStringLiteral("Set to Com n and Exit"));
+    // Wide enough for "Set to Com 32 and Exit".
+    cmdSetComPort->setMinimumWidth(
+        cmdSetComPort->fontMetrics().horizontalAdvance(QStringLiteral("Set to Com 32 and Exit")) +
+        16);
+    cmdClose = button("cmdClose", QStringLiteral("Exit without change"));
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(lblInstructions);
+    right->addWidget(Frame1, 1);
+    right->addLayout(buttons);
+    auto* window = new QHBoxLayout(this);
+    window->addLayout(boxes);
+    window->addLayout(right, 1);
+    resize(640, 420);
 
     connect(cmdDetect, &QPushButton::clicked, this, [this] { cmdDetect_Click(); });
     connect(cmdSetComPort, &QPushButton::clicked, this, [this] { cmdSetComPort_Click(); });

@@ -108,7 +108,7 @@ FTDIDiag::~FTDIDiag() {
 }
 
 void FTDIDiag::buildControls() {
-    setFixedSize(560, 500);
+    setFixedSize(560, 470);
     lblInstructions = new QLabel(this);
     lblInstructions->setObjectName(QStringLiteral("lblInstructions"));
     lblInstructions->setGeometry(8, 8, 544, 180);
@@ -128,15 +128,15 @@ void FTDIDiag::buildControls() {
 
     Frame1 = new QGroupBox(QStringLiteral("Messages"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(8, 258, 544, 194);
+    Frame1->setGeometry(8, 258, 544, 164);
     txtErrors = new TraceBox(Frame1);
     txtErrors->setObjectName(QStringLiteral("txtErrors"));
-    txtErrors->setGeometry(8, 22, 528, 164);
+    txtErrors->setGeometry(8, 22, 528, 134);
 
     auto button = [this](const char* name, const QString& caption, int left) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(left, 462, 128, 27);
+        b->setGeometry(left, 432, 128, 27);
         return b;
     };
     cmdDetect = button("cmdDetect", QStringLiteral("Detect devices"), 8);
