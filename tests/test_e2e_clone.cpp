@@ -4,6 +4,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "app/demowindow.h"
 #include "app/imagefiles.h"
 #include "clone/cloneimage.h"
@@ -193,7 +198,11 @@ private slots:
         auto mapCom5 = [&](const QString& path) {
             app.settings.set(QStringLiteral("Ports"), QStringLiteral("COM5"), path);
         };
-        mapCom5(QStringLiteral("/dev/null"));  // a character device
+        // A terminal stands in for a cable.
+        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+        const auto closeTerminal = qScopeGuard([&] { ::close(terminal); });
+        mapCom5(QString::fromLocal8Bit(::ptsname(terminal)));
         app.ctx->state.link.PortNumber = 5;
         QVERIFY(configuredCableMissing(*app.ctx, app.ports));  // nothing chosen yet
         app.settings.set(QStringLiteral("Settings"), QStringLiteral("CommPort"),
