@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Quorlink and starts it. With no cable configured (no stored port setting, or a
-# COM port whose device is missing) it starts with the simulated radio (--demo).
+# Builds Quorlink and starts it. With no cable configured (no stored port setting and not
+# exactly one USB serial adapter, or a COM port whose device is missing) it starts with the
+# simulated radio (--demo).
 # Arguments are passed to the program: scripts/run.sh --demo, scripts/run.sh --settings F.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -10,6 +10,7 @@
 #include "support/testenv.h"
 #include "support/testmain.h"
 #include "ui/frmabout.h"
+#include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
 
 namespace {
@@ -22,7 +23,8 @@ class ScalingTest : public QObject {
 private slots:
     void windowsFitTheScreen_data() {
         QTest::addColumn<QString>("window");
-        for (const char* name : {"Form1", "ComPortDiag", "FTDIDiag", "frmAbout", "frmMessages"})
+        for (const char* name :
+             {"Form1", "ComPortDiag", "FTDIDiag", "frmAbout", "frmMessages", "frmChannels"})
             QTest::newRow(name) << name;
     }
     void windowsFitTheScreen() {
@@ -37,6 +39,8 @@ private slots:
             owned = std::make_unique<FTDIDiag>(*env.ctx, &form);
         else if (window == "frmAbout")
             owned = std::make_unique<FrmAbout>(&form);
+        else if (window == "frmChannels")
+            owned = std::make_unique<FrmChannels>([] { return QByteArray(); }, &form);
         else if (window == "frmMessages")
             w = &env.ctx->frmMessages();
         if (owned)
