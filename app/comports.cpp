@@ -105,7 +105,10 @@ void FillComPorts(AppContext& ctx) {
 void SelectSoleUsbAdapter(AppContext& ctx) {
     if (ctx.settings().contains(QStringLiteral("Settings"), QStringLiteral("CommPort")))
         return;
-    ComPortDiag& probes = identifier(ctx);
+    Form1* form = Form1::of(ctx);
+    if (!form)
+        return;
+    ComPortDiag& probes = identifier(ctx, *form);
     qint16 found = 0;
     for (qint16 i = 0; i <= 31; ++i) {
         if (ctx.ports().isUsbSerial(i + 1) && probes.MSComm1[i]->PortPresent(i) == 1) {

@@ -42,7 +42,7 @@ private slots:
         else if (window == "frmChannels")
             owned = std::make_unique<FrmChannels>([] { return QByteArray(); }, &form);
         else if (window == "frmMessages")
-            w = &env.ctx->frmMessages();
+            w = &form.frmMessages();
         if (owned)
             w = owned.get();
         w->show();
