@@ -119,6 +119,7 @@ private slots:
         env.ports->ports[3] = {};
         Form1& form = env.form();
         // Where the file should be, a folder: nothing can be written, not even by root.
+        QFile::remove(env.settings->fileName());
         QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("Quorlink.ini")));
         form.mnuCOM[2]->trigger();
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(3));
