@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quorlink needs to build, test and run, when any is missing.
+# Installs the Debian packages Quorlink needs to build, test, package and run, when any is
+# missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libftdi1-2 libftdi1-dev
-          libgl-dev xvfb xauth fonts-dejavu-core desktop-file-utils)
+          libgl-dev xvfb xauth fonts-dejavu-core desktop-file-utils
+          dpkg-dev lintian appstream bash-completion)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
