@@ -3,21 +3,23 @@
 
 # The metadata offers the package for the FTDI cables the udev rule knows, so that software
 # centres can suggest it when such a cable is plugged in.
-file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/60-quorlink-ftdi.rules _rule
-     REGEX "SUBSYSTEM==\"usb\".*idProduct" LIMIT_COUNT 1)
-string(REGEX MATCH "idVendor}==\"([0-9a-fA-F]+)\"" _ "${_rule}")
-set(_vendor ${CMAKE_MATCH_1})
-string(REGEX MATCH "idProduct}==\"([0-9a-fA-F|]+)\"" _ "${_rule}")
-string(REPLACE "|" ";" _products "${CMAKE_MATCH_1}")
-if(NOT _vendor OR NOT _products)
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/60-quorlink-ftdi.rules _rules
+     REGEX "^SUBSYSTEM==\"usb\".*idProduct")
+set(_lines "")
+foreach(_rule ${_rules})
+    string(REGEX MATCH "idVendor}==\"([0-9a-fA-F]+)\"" _ "${_rule}")
+    string(TOUPPER "${CMAKE_MATCH_1}" _vendor)
+    string(REGEX MATCH "idProduct}==\"([0-9a-fA-F|]+)\"" _ "${_rule}")
+    string(REPLACE "|" ";" _products "${CMAKE_MATCH_1}")
+    foreach(_product ${_products})
+        string(TOUPPER ${_product} _product)
+        list(APPEND _lines "    <modalias>usb:v${_vendor}p${_product}d*</modalias>")
+    endforeach()
+endforeach()
+if(NOT _lines)
     message(FATAL_ERROR "60-quorlink-ftdi.rules: no USB vendor and product ids found")
 endif()
-string(TOUPPER ${_vendor} _vendor)
-set(_lines "")
-foreach(_product ${_products})
-    string(TOUPPER ${_product} _product)
-    list(APPEND _lines "    <modalias>usb:v${_vendor}p${_product}d*</modalias>")
-endforeach()
+list(REMOVE_DUPLICATES _lines)
 list(JOIN _lines "\n" QUORLINK_MODALIASES)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
              ${CMAKE_CURRENT_LIST_DIR}/60-quorlink-ftdi.rules)
