@@ -64,11 +64,11 @@ QString Form1::instructionsText() {
            QStringLiteral("\r\n\r\n") +
            QStringLiteral(
                "If your cable is based on the FTDI chip then you can also talk to it "
-               "using the FTD2XX.DLL without a Com port number. Use the Settings "
-               "menu, FTDI cable Detector command to define which device description to use. "
-               "The D2XX drivers are here:") +
-           QStringLiteral("\r\n\r\n") +
-           QStringLiteral("   https://www.ftdichip.com/Drivers/D2XX.htm ");
+               "without a Com port number, through libftdi1 (Debian package libftdi1-2), "
+               "which takes the cable from the kernel's serial driver while Quorlink uses it. "
+               "The installed udev rule lets members of the plugdev group open it. Use the "
+               "Settings menu, FTDI cable Detector command to define which device description "
+               "to use.");
 }
 
 QString Form1::operationText() {
@@ -117,12 +117,21 @@ void Form1::setPromptPart(PromptPart part, bool visible) {
             break;
         case PromptPart::RadioReceiving:
             widget = frm.lblWaitForWrite;
+            // Once the write's blocks go out nothing can stop them: Cancel Read is not offered.
+            if (visible)
+                cmdCancelRead->setEnabled(false);
             break;
         case PromptPart::Progress:
             widget = frm.frmClone;
             break;
     }
     widget->setVisible(visible);
+}
+
+void Form1::setNoAnswerHint(const QString& text) {
+    QLabel* hint = frmMessages().lblNoAnswer;
+    hint->setText(text);
+    hint->setVisible(!text.isEmpty());
 }
 
 void Form1::setProgressMaximum(int maximum) {
@@ -194,7 +203,7 @@ void Form1::buildControls() {
     lblInstructions->setWordWrap(true);
     lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblInstructions->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // The longest text of the window: a touch smaller so that the driver address fits.
+    // The longest text of the window: a touch smaller so that all of it fits.
     QFont instructionsFont = designFont;
     instructionsFont.setPointSizeF(7.5);
     lblInstructions->setFont(instructionsFont);
@@ -269,7 +278,7 @@ void Form1::buildMenus() {
             AppContext::guardHandler([this, i] { mnuCOM_Click(ctx_, static_cast<qint16>(i)); });
         });
     }
-    mnuFTDI = mnuSettingsMenu->addAction(QStringLiteral("FTDI cable Detector"));
+    mnuFTDI = mnuSettingsMenu->addAction(QStringLiteral("&FTDI cable Detector"));
     mnuFTDI->setObjectName(QStringLiteral("mnuFTDI"));
     connect(mnuComPortIdentifier, &QAction::triggered, this,
             [this] { AppContext::guardHandler([this] { mnuComPortIdentifier_Click(ctx_); }); });
@@ -278,7 +287,7 @@ void Form1::buildMenus() {
 
     mnuHelpSelection = menuBar()->addMenu(QStringLiteral("He&lp"));
     mnuHelpSelection->setObjectName(QStringLiteral("mnuHelpSelection"));
-    mnuAbout = mnuHelpSelection->addAction(QStringLiteral("About"));
+    mnuAbout = mnuHelpSelection->addAction(QStringLiteral("&About"));
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this,
             [this] { AppContext::guardHandler([this] { mnuAbout_Click(); }); });
@@ -317,7 +326,8 @@ void Form1::Form_Load() {
 
 void Form1::InitialiseVariables() {
     try {
-        mnuAbout->setText(QStringLiteral("About ") + AppContext::AppName() + QStringLiteral("..."));
+        mnuAbout->setText(QStringLiteral("&About ") + AppContext::AppName() +
+                          QStringLiteral("..."));
         LinkState& link = ctx_.state.link;
         link.RxTimedOut = false;
         ctx_.state.rx.ReceiveBusy = false;
@@ -404,8 +414,7 @@ void Form1::DisableButtons() {
 void Form1::EnableButtons() {
     cmdRead->setEnabled(true);
     cmdCancelRead->setEnabled(false);
-    // A read that failed after an earlier good one has discarded that image: Write is
-    // offered exactly when there is a valid image to write.
+    // Write is offered exactly when there is a valid image to write.
     cmdWriteRig->setEnabled(ctx_.state.clone.ImageValid);
     imageFiles_->updateState();
 }

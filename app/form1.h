@@ -42,6 +42,7 @@ public:
     // The front.
     void setPromptVisible(bool visible) override;
     void setPromptPart(PromptPart part, bool visible) override;
+    void setNoAnswerHint(const QString& text) override;
     void setProgressMaximum(int maximum) override;
     void setProgress(int value) override;
     void setBlockCount(const QString& caption) override;
@@ -88,6 +89,7 @@ public:
 
     QMenu* mnuFile = nullptr;
     QAction* mnuOpenImage = nullptr;
+    QAction* mnuOpenBackup = nullptr;
     QAction* mnuSaveImageAs = nullptr;
     QAction* mnuSaveImage = nullptr;
     QMenu* mnuRecentImages = nullptr;

@@ -44,13 +44,15 @@ ImageFiles::ImageFiles(AppContext& ctx, Form1& form) : QObject(&form), ctx_(ctx)
     form_.mnuOpenImage =
         entry(QStringLiteral("&Open Image..."), QKeySequence(QStringLiteral("Ctrl+O")),
               "mnuOpenImage", &ImageFiles::mnuOpenImage_Click);
+    form_.mnuOpenBackup = entry(QStringLiteral("Open &Backup..."), QKeySequence(), "mnuOpenBackup",
+                                &ImageFiles::mnuOpenBackup_Click);
     form_.mnuSaveImageAs =
-        entry(QStringLiteral("&Save Image As..."), QKeySequence(QStringLiteral("Ctrl+Shift+S")),
+        entry(QStringLiteral("Save Image &As..."), QKeySequence(QStringLiteral("Ctrl+Shift+S")),
               "mnuSaveImageAs", &ImageFiles::mnuSaveImageAs_Click);
     form_.mnuSaveImage =
         entry(QStringLiteral("&Save Image"), QKeySequence(QStringLiteral("Ctrl+S")), "mnuSaveImage",
               &ImageFiles::mnuSaveImage_Click);
-    form_.mnuRecentImages = new QMenu(QStringLiteral("Recent Images"), &form_);
+    form_.mnuRecentImages = new QMenu(QStringLiteral("&Recent Images"), &form_);
     form_.mnuRecentImages->setObjectName(QStringLiteral("mnuRecentImages"));
     form_.mnuFile->insertMenu(form_.mnuExit, form_.mnuRecentImages);
     form_.mnuFile->insertSeparator(form_.mnuExit);
@@ -138,6 +140,16 @@ void ImageFiles::mnuOpenImage_Click() {
         OpenImage(path);
 }
 
+// The backups folder, where every read is kept: a way back to an earlier read.
+void ImageFiles::mnuOpenBackup_Click() {
+    if (busy())
+        return;
+    const QString path = dialogs().openFileName(&form_, QStringLiteral("Open Backup"),
+                                                BackupFolder(ctx_.settings()), kFilter);
+    if (!path.isEmpty())
+        OpenImage(path);
+}
+
 void ImageFiles::mnuSaveImageAs_Click() {
     const CloneState& clone = ctx_.state.clone;
     if (!clone.ImageValid || busy())
@@ -168,6 +180,7 @@ void ImageFiles::updateState() {
     const CloneState& clone = ctx_.state.clone;
     const bool idle = !busy();
     form_.mnuOpenImage->setEnabled(idle);
+    form_.mnuOpenBackup->setEnabled(idle);
     form_.mnuSaveImageAs->setEnabled(idle && clone.ImageValid);
     form_.mnuSaveImage->setEnabled(idle && clone.ImageValid && !clone.ImagePath.isEmpty());
     form_.mnuRecentImages->setEnabled(idle && !form_.mnuRecentImages->isEmpty());

@@ -10,8 +10,8 @@ class QAction;
 class FileDialogs;
 class QMenu;
 
-// The main window's image files: Open Image, Save Image As, Save Image and the Recent Images
-// submenu in the File menu, files dropped on the window, and the window title that names
+// The main window's image files: Open Image, Open Backup, Save Image As, Save Image and the Recent
+// Images submenu in the File menu, files dropped on the window, and the window title that names
 // where the image came from. The entries are unavailable while a transfer runs: an open
 // would change the image under a write, and a file dialog would stall the transfer's waits.
 class ImageFiles : public QObject {
@@ -29,6 +29,7 @@ public:
     bool SaveImage(const QString& path);
 
     void mnuOpenImage_Click();
+    void mnuOpenBackup_Click();
     void mnuSaveImageAs_Click();
     void mnuSaveImage_Click();
 

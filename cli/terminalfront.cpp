@@ -75,6 +75,11 @@ void TerminalFront::setPromptPart(PromptPart part, bool visible) {
     lookingVisible_ = visible;
 }
 
+void TerminalFront::setNoAnswerHint(const QString& text) {
+    if (!text.isEmpty())
+        say(text);
+}
+
 void TerminalFront::setProgress(int value) {
     if (value <= 0) {
         endProgressLine();

@@ -40,6 +40,7 @@ public:
     // TransferFront
     void setPromptVisible(bool) override {}
     void setPromptPart(PromptPart part, bool visible) override;
+    void setNoAnswerHint(const QString& text) override;
     void setProgressMaximum(int) override {}
     void setProgress(int value) override;
     void setBlockCount(const QString&) override {}

@@ -250,16 +250,33 @@ QString DefaultBackupFolder() {
            QStringLiteral("/backups");
 }
 
-QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* error,
-                   const QDateTime& now) {
+QString BackupFolder(SettingsStore& settings, QString* ignored) {
     const QString kSection = QStringLiteral("Backups");
+    const QString setting = settings.get(kSection, QStringLiteral("Folder"), QString()).trimmed();
+    QString folder = setting;
+    if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
+        folder = QDir::homePath() + folder.mid(1);
+    if (folder.isEmpty() || QDir::isAbsolutePath(folder))
+        return folder.isEmpty() ? DefaultBackupFolder() : folder;
+    // A relative folder would move with the folder the program was started from.
+    if (ignored)
+        *ignored = QStringLiteral(
+                       "ignored Backups/Folder=%1 in %2: not an absolute folder; "
+                       "backups go to %3")
+                       .arg(setting, shown(settings.fileName()), shown(DefaultBackupFolder()));
+    return DefaultBackupFolder();
+}
+
+QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* error,
+                   const QDateTime& now, const QString& subfolder, QString* ignored) {
     if (error)
         error->clear();
-    if (settingIsOff(settings.get(kSection, QStringLiteral("Enabled"), QStringLiteral("true"))))
+    if (settingIsOff(settings.get(QStringLiteral("Backups"), QStringLiteral("Enabled"),
+                                  QStringLiteral("true"))))
         return QString();
-    QString folder = settings.get(kSection, QStringLiteral("Folder"), QString()).trimmed();
-    if (folder.isEmpty())
-        folder = DefaultBackupFolder();
+    QString folder = BackupFolder(settings, ignored);
+    if (!subfolder.isEmpty())
+        folder = QDir(folder).filePath(subfolder);
     auto fail = [&](const QString& reason) {
         if (error)
             *error =
@@ -274,16 +291,30 @@ QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* er
     if (ec)
         return fail(QString::fromLocal8Bit(ec.message()));
 
+    // The name is claimed by an exclusive create: another read saving in the same second,
+    // in this program or another, takes the next number instead of replacing this backup.
     const QString base = ShortModelName(image) + QLatin1Char('_') +
                          QLocale::c().toString(now, QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     const QDir dir(folder);
-    QString path = dir.filePath(base + QStringLiteral(".img"));
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(base + QStringLiteral("_%1.img").arg(n));
-    QString reason;
-    if (!writeAtomically(path, imageBytesFor(path, image), &reason))
+    QFile file;
+    for (int n = 1;; ++n) {
+        file.setFileName(dir.filePath(base + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) +
+                                      QStringLiteral(".img")));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            break;
+        if (!file.exists())
+            return fail(file.errorString());
+    }
+    const QByteArray bytes = imageBytesFor(file.fileName(), image);
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString reason =
+            errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+        file.remove();  // a partial backup is no backup
         return fail(reason);
-    return path;
+    }
+    file.close();
+    return file.fileName();
 }
 
 QByteArray FileImageFromClone(const QByteArray& cloneImage) {

@@ -51,12 +51,18 @@ QString ModelName(const QByteArray& image);
 // The model as file names and the trailer give it: "VX-8R" or "VX-8DR"; empty otherwise.
 QString ShortModelName(const QByteArray& image);
 
-// Automatic backup per settings section "Backups" (Enabled, Folder). Returns the path written,
-// empty when disabled or failed (*error then names the folder and the reason, empty if
-// disabled). The name is the model, the local date and time and, when that name is taken,
-// "_2", "_3" ...: an existing file is never overwritten.
+// Automatic backup per settings section "Backups" (Enabled, Folder), in `subfolder` of the
+// backup folder when one is named. Returns the path written, empty when disabled or failed
+// (*error then names the folder and the reason, empty if disabled). The name is the model,
+// the local date and time and, when that name is taken, "_2", "_3" ...: each name is claimed
+// by an exclusive create, so no backup ever replaces another. *ignored as for BackupFolder.
 QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* error,
-                   const QDateTime& now = QDateTime::currentDateTime());
+                   const QDateTime& now = QDateTime::currentDateTime(),
+                   const QString& subfolder = QString(), QString* ignored = nullptr);
+// The backup folder: the setting Backups/Folder, where a leading "~" is the home folder, or
+// the default when none is set. A relative folder is left aside for the default, and
+// *ignored gets one line naming the setting.
+QString BackupFolder(SettingsStore& settings, QString* ignored = nullptr);
 // The folder backups go to when the settings name none.
 QString DefaultBackupFolder();
 

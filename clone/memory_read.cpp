@@ -6,9 +6,11 @@
 #include "clone/cloneimage.h"
 #include "clone/imagefile.h"
 #include "clone/transfer.h"
+#include "core/clock.h"
 #include "core/errors.h"
 #include "core/front.h"
 #include "core/messagebox.h"
+#include "core/serialcontrol.h"
 #include "core/settings.h"
 #include "link/link.h"
 
@@ -19,9 +21,13 @@ constexpr qint32 kSettleMs = 500;  // the radio's cable settles after the open
 constexpr qint32 kBlockPollMs = 5;
 constexpr qint32 kBlockPolls = 50;
 constexpr qint32 kByteUs = 260;  // one byte on the line at 38400 baud, rounded down
+// Silence while waiting for the identity after which the prompt asks whether all is set up.
+constexpr qint64 kNoAnswerNs = 10'000'000'000;
 constexpr int kProgressMax = CloneLayout::kBlockCount + 1;
 const QString kProcedure = QStringLiteral("cmdRead_Click");
 const QString kNoTimeouts = QStringLiteral("0 timeouts");
+// Reads from the demo radio are backed up apart, so that test images never mix with real ones.
+const QString kDemoBackups = QStringLiteral("demo");
 
 QString joinLines(const QStringList& lines) {
     return lines.join(QStringLiteral("\r\n"));
@@ -40,7 +46,9 @@ QString instructionText() {
 struct LinkLostDuringRead {};
 
 // One read, from the click of Read Radio to the closing box. The member `line` is the
-// label of the step being run, for the report of an unexpected error.
+// label of the step being run, for the report of an unexpected error. The read fills its
+// own buffer: only a read that succeeds replaces the image held, so a cancel or a failure
+// leaves the earlier image, its file and whether Write is offered as they were.
 class MemoryRead {
 public:
     explicit MemoryRead(AppContext& ctx)
@@ -67,6 +75,7 @@ private:
     void takeBackup();
     Next endRead();
     void closingSequence();
+    QString noAnswerHint() const;
 
     void checkLink();
     void log(const QString& text) { ctx_.LogMessage(text); }
@@ -79,6 +88,10 @@ private:
 
     int line = 0;
     bool linkOpened_ = false;
+    QByteArray image_;  // what the radio sent, in memory order
+    bool succeeded_ = false;
+    QDateTime readAt_;
+    QString backupPath_;
     qint32 BlockCount = 0;
     qint32 ImageIndex = 0;
     qint32 sum_ = 0;
@@ -94,7 +107,6 @@ void MemoryRead::run() {
     } catch (const LinkLostDuringRead&) {
         log(QStringLiteral("Read: the connection to the radio was lost"));
         ShowConnectionLost(ctx_);
-        clone_.ImageValid = false;
     } catch (const RunError& error) {
         // A failing send or read on a vanished port is the lost cable, not a fault here.
         if (linkOpened_ && LinkGone(ctx_)) {
@@ -103,10 +115,10 @@ void MemoryRead::run() {
         } else {
             ShowErrorReport(ctx_, error, line, kProcedure);
         }
-        clone_.ImageValid = false;
     }
     if (next == Next::Closing)
         closingSequence();
+    front_.setNoAnswerHint(QString());
 }
 
 MemoryRead::Next MemoryRead::transfer() {
@@ -119,10 +131,6 @@ MemoryRead::Next MemoryRead::transfer() {
         return Next::Leave;  // SetCommPort has told the user
     linkOpened_ = true;
 
-    line = 60;
-    clone_.ImageValid = false;
-    clone_.ImagePath.clear();
-    clone_.ReadAt = QDateTime();
     line = 70;
     front_.setBusy(true);
     line = 80;
@@ -134,7 +142,7 @@ MemoryRead::Next MemoryRead::transfer() {
     line = 100;
     cancel_.IdentityCancelRequested = false;
     line = 110;
-    clone_.CloneImage = QByteArray(CloneLayout::kImageSize, '\0');
+    image_ = QByteArray(CloneLayout::kImageSize, '\0');
     line = 120;
     ctx_.Pause(kSettleMs);
     link_.PurgeBuffers();
@@ -185,7 +193,9 @@ bool MemoryRead::awaitIdentity() {
     line = 190;
     const QByteArray& rx = ctx_.state.rx.RxBuffer;
     // The radio sends only once the user presses [BAND]; each attempt lasts until half a
-    // second of silence, and the user ends the wait by a click.
+    // second of silence, and the user ends the wait by a click. A long silence gets one hint.
+    qint64 silentSinceNs = ctx_.clock().nowNs();
+    bool hinted = false;
     for (;;) {
         front_.setPromptPart(PromptPart::LookingForRadio, true);
         if (cancel_.IdentityCancelRequested) {
@@ -203,7 +213,14 @@ bool MemoryRead::awaitIdentity() {
         checkLink();
         if (rx.size() >= 2 || !ctx_.state.link.RxTimedOut)
             break;
+        if (link_.GetInBufferCount() > 0)  // too few bytes for an identity, but not silent
+            silentSinceNs = ctx_.clock().nowNs();
+        if (!hinted && ctx_.clock().nowNs() - silentSinceNs >= kNoAnswerNs) {
+            front_.setNoAnswerHint(noAnswerHint());
+            hinted = true;
+        }
     }
+    front_.setNoAnswerHint(QString());
 
     line = 200;
     front_.setPromptPart(PromptPart::LookingForRadio, false);
@@ -218,7 +235,7 @@ bool MemoryRead::awaitIdentity() {
     ImageIndex = CloneLayout::kIdentityOffset;
     for (qsizetype k = 0; k < rx.size(); ++k) {
         const quint8 b = byteAt(rx, k);
-        byteAt(clone_.CloneImage, ImageIndex) = static_cast<char>(b);
+        byteAt(image_, ImageIndex) = static_cast<char>(b);
         sum_ += b;
         ++ImageIndex;
     }
@@ -313,7 +330,7 @@ void MemoryRead::storeBlock() {
     int i = 0;
     for (; i < CloneLayout::kBlockSize; ++i) {
         const quint8 b = byteAt(clone_.BlockBuffer, i);
-        byteAt(clone_.CloneImage, ImageIndex) = static_cast<char>(b);
+        byteAt(image_, ImageIndex) = static_cast<char>(b);
         sum_ += b;
         ++ImageIndex;
     }
@@ -367,12 +384,17 @@ bool MemoryRead::checkChecksum() {
 // Every verified read is kept at once, before anything else can happen to it. A backup that
 // fails is reported, but the read itself stays good.
 void MemoryRead::takeBackup() {
-    clone_.ReadAt = QDateTime::currentDateTime();
-    QString error;
-    const QString path =
-        SaveBackup(ctx_.settings(), FileImageFromClone(clone_.CloneImage), &error, clone_.ReadAt);
+    readAt_ = QDateTime::currentDateTime();
+    const LinkState& link = ctx_.state.link;
+    const bool demo = link.DemoPort != 0 && link.PortNumber == link.DemoPort;
+    QString error, ignored;
+    const QString path = SaveBackup(ctx_.settings(), FileImageFromClone(image_), &error, readAt_,
+                                    demo ? kDemoBackups : QString(), &ignored);
+    if (!ignored.isEmpty())
+        log(QStringLiteral("Read: ") + ignored);
     if (!path.isEmpty()) {
-        log(QStringLiteral("Read: backup saved as ") + QDir::toNativeSeparators(path));
+        backupPath_ = QDir::toNativeSeparators(path);
+        log(QStringLiteral("Read: backup saved as ") + backupPath_);
     } else if (!error.isEmpty()) {
         log(QStringLiteral("Read: no backup saved"));
         ctx_.ShowMessage(error + QStringLiteral("\r\n\r\n") +
@@ -395,7 +417,11 @@ MemoryRead::Next MemoryRead::endRead() {
     }
     line = 320;
     if (ImageIndex == CloneLayout::kDataSize) {
+        succeeded_ = true;
+        clone_.CloneImage = image_;
         clone_.ImageValid = true;
+        clone_.ImagePath.clear();
+        clone_.ReadAt = readAt_;
         return Next::Closing;
     }
     line = 330;
@@ -426,9 +452,11 @@ void MemoryRead::closingSequence() {
         front_.setPromptVisible(false);
         link_.CloseCommPort();
         line = 350;
-        if (clone_.ImageValid)
+        if (succeeded_)
             ctx_.ShowMessage(
-                QStringLiteral("The read of memories from the radio has completed successfully."),
+                QStringLiteral("The read of memories from the radio has completed successfully.") +
+                    (backupPath_.isEmpty() ? QString()
+                                           : QStringLiteral("\r\nBackup: ") + backupPath_),
                 MsgButtons::Ok, MsgIcon::Information);
         line = 360;
         front_.setBusy(false);
@@ -436,6 +464,19 @@ void MemoryRead::closingSequence() {
         ShowErrorReport(ctx_, error, line, kProcedure);
         front_.setBusy(false);
     }
+}
+
+// "No answer yet: is the radio showing CLONE, and is the cable on COM1 (/dev/ttyS0)?"
+QString MemoryRead::noAnswerHint() const {
+    const LinkState& link = ctx_.state.link;
+    const QString cable =
+        link_.isFtdi()
+            ? QStringLiteral("the FTDI device \"%1\"").arg(link.FTDIDescription)
+            : QStringLiteral("COM%1 (%2)")
+                  .arg(link.PortNumber)
+                  .arg(QDir::toNativeSeparators(ctx_.ports().devicePathFor(link.PortNumber)));
+    return QStringLiteral("No answer yet: is the radio showing CLONE, and is the cable on ") +
+           cable + QStringLiteral("?");
 }
 
 // Ends the read at once when the link has gone under it (cable pulled, device gone).
@@ -450,6 +491,6 @@ void cmdRead_Click(AppContext& ctx) {
     if (!ctx.hasFront())
         return;
     MemoryRead(ctx).run();
-    // Good or not, the image in memory is not what it was.
+    // The windows that show the image follow (a failed read left it as it was).
     emit ctx.imageChanged();
 }

@@ -33,6 +33,7 @@ struct LinkState {
     QString PortSettings = QStringLiteral("38400,N,8,1");
     QString FTDIDescription;      // device the link opens when PortNumber is 999
     QString FTDetectDescription;  // device last selected in the FTDI cable detector
+    qint16 DemoPort = 0;          // the demo radio's COM number for this run; 0: no demo
     bool LinkOpen = false;
     bool RxTimedOut = false;
     // Set when the link went away under the program (cable pulled, device gone, a send

@@ -23,6 +23,8 @@ public:
     // The prompt as a whole, and each of its parts.
     virtual void setPromptVisible(bool visible) = 0;
     virtual void setPromptPart(PromptPart part, bool visible) = 0;
+    // A line under the looking-for-radio message when the radio stays silent (empty: none).
+    virtual void setNoAnswerHint(const QString& text) { Q_UNUSED(text); }
     virtual void setProgressMaximum(int maximum) = 0;
     virtual void setProgress(int value) = 0;
     // The block counter's caption (" 12" while a block is awaited, "12" once stored).

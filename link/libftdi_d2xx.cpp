@@ -19,7 +19,8 @@
 namespace {
 
 constexpr int kVendor = 0x0403;
-constexpr int kProducts[] = {0x6001, 0x6010, 0x6011, 0x6014, 0x6015};
+// FT232R/FT232B, FT2232, FT4232, FT232H, FT-X, and the USB cable made for the VX-8.
+constexpr int kProducts[] = {0x6001, 0x6010, 0x6011, 0x6014, 0x6015, 0x9E50};
 constexpr int kDescriptionLength = FT_DESCRIPTION_SIZE - 1;
 // libftdi's read returns only when its buffer is full, or when the chip reports an empty
 // packet; while the radio streams, the latter never happens. So every read asks for one

@@ -46,6 +46,7 @@ QString startDemoRadio(AppContext& ctx, QtPortFactory& ports, DemoRadio** starte
     demo->com = com;
     // For this run only: the stored choice of port stays as it was.
     ctx.state.link.PortNumber = static_cast<qint16>(com);
+    ctx.state.link.DemoPort = static_cast<qint16>(com);
     ctx.LogMessage(QStringLiteral("Demo: a simulated VX-8 is on COM") + QString::number(com) +
                    QStringLiteral(" (") + demo->pty->path() + QStringLiteral(")"));
     ctx.LogMessage(QStringLiteral("Demo: it presses [BAND] by itself when asked"));

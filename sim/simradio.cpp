@@ -1,8 +1,108 @@
 #include "sim/simradio.h"
 
+#include <QList>
+#include <iterator>
+
 namespace {
 constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
+
+// Where the channels and banks lie in the memory (offsets from the image start, identity
+// included, as the channel decoder counts them).
+constexpr int kIdentity = SimRadio::kIdentitySize;
+constexpr int kChannelCount = 900;
+constexpr int kFlags = 0x2C4A - kIdentity;    // one byte per channel: 03 used, 00 empty
+constexpr int kRecords = 0x328A - kIdentity;  // 32 bytes per channel
+constexpr int kBankCount = 24;
+constexpr int kBankInUse = 0x054A - kIdentity;    // 0006 with members, FFFF without
+constexpr int kBankNames = 0x135A - kIdentity;    // 2 bytes, then a 16-character name
+constexpr int kBankMembers = 0x198A - kIdentity;  // 100 channel indexes, FFFF after the last
+
+// A name in the radio's character table, padded with FF.
+QByteArray radioName(const char* text) {
+    static const QByteArray table =
+        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
+    QByteArray name(16, '\xFF');
+    for (int i = 0; text[i] && i < name.size(); ++i)
+        name[i] = static_cast<char>(table.indexOf(text[i]));
+    return name;
+}
+
+// Whole kHz as six BCD digits.
+QByteArray bcdKilohertz(int khz) {
+    return QByteArray::fromHex(QByteArray::number(khz).rightJustified(6, '0'));
+}
+
+struct DemoChannel {
+    const char* name;
+    int khz;        // receive frequency, whole kHz
+    bool fraction;  // a 6.25 kHz channel's quarter kHz dropped from khz
+    int mode;       // 0 FM, 1 AM, 2 WFM; +4 narrow FM
+    int duplex;     // 0 simplex, 1 -, 2 +, 3 split
+    int step;       // 5, 6.25, 8.33, 9, 10, 12.5, 15, 20, 25, 50, 100, 200 kHz
+    int offsetKhz;  // the offset, or the transmit frequency of a split channel
+    int toneMode;   // 0 none, 1 Tone, 2 TSQL, 3 DTCS
+    int tone;       // index of the CTCSS tone: 8 is 88.5 Hz, 12 is 100.0 Hz
+    int power;      // 0 L1 ... 3 Hi
+};
+
+// What a new owner might have stored: calling channels, repeaters, a satellite's split
+// pair, PMR446, the airband, a broadcast station, weather and marine.
+constexpr DemoChannel kDemoChannels[] = {
+    {"CALL 2M", 146520, false, 0, 0, 0, 0, 0, 0, 3},
+    {"CALL 70CM", 446000, false, 0, 0, 5, 0, 0, 0, 3},
+    {"CALL 6M", 52525, false, 0, 0, 0, 0, 0, 0, 3},
+    {"RPT 2M", 146940, false, 0, 1, 0, 600, 1, 12, 3},
+    {"RPT 70CM", 442100, false, 0, 2, 5, 5000, 2, 8, 3},
+    {"ISS VOICE", 145800, false, 0, 3, 0, 144490, 0, 0, 3},
+    {"PMR446 1", 446006, true, 4, 0, 1, 0, 0, 0, 0},
+    {"AIR TOWER", 118100, false, 1, 0, 8, 0, 0, 0, 0},
+    {"RADIO 93.5", 93500, false, 2, 0, 10, 0, 0, 0, 0},
+    {"NOAA WX1", 162550, false, 0, 0, 8, 0, 0, 0, 0},
+    {"MARINE 16", 156800, false, 0, 0, 8, 0, 0, 0, 3},
+    {"SIMPLEX 2M", 145500, false, 0, 0, 5, 0, 0, 0, 3},
+};
+
+struct DemoBank {
+    const char* name;
+    QList<int> channels;
+};
+const DemoBank kDemoBanks[] = {{"HAM", {1, 2, 3, 4, 5, 6, 7, 12}}, {"LISTEN", {8, 9, 10, 11}}};
+
+QByteArray channelRecord(const DemoChannel& c) {
+    QByteArray r(32, '\0');
+    r[0] = static_cast<char>((c.fraction ? 0x05 : 0) | (c.mode & 4 ? 0x20 : 0));
+    r[1] = static_cast<char>((c.mode & 3) << 6 | c.duplex << 4 | c.step);
+    r.replace(2, 3, bcdKilohertz(c.khz));
+    r[5] = static_cast<char>(c.power << 6 | c.toneMode);
+    r.replace(8, 16, radioName(c.name));
+    r.replace(24, 3, bcdKilohertz(c.offsetKhz));
+    r[27] = static_cast<char>(c.tone);
+    return r;
+}
+
+// The channels and banks above; every other channel is empty and every other bank unused.
+void putDemoChannels(QByteArray& memory) {
+    memory.replace(kFlags, kChannelCount, QByteArray(kChannelCount, '\0'));
+    int number = 1;
+    for (const DemoChannel& c : kDemoChannels) {
+        memory[kFlags + number - 1] = 0x03;
+        memory.replace(kRecords + 32 * (number - 1), 32, channelRecord(c));
+        ++number;
+    }
+    for (int b = 0; b < kBankCount; ++b) {
+        const DemoBank* bank = b < int(std::size(kDemoBanks)) ? &kDemoBanks[b] : nullptr;
+        memory.replace(kBankInUse + 2 * b, 2, bank ? QByteArray("\x00\x06", 2) : "\xFF\xFF");
+        memory.replace(kBankNames + 18 * b + 2, 16, radioName(bank ? bank->name : ""));
+        QByteArray members(200, '\xFF');
+        for (int m = 0; bank && m < bank->channels.size(); ++m) {
+            members[2 * m] = static_cast<char>((bank->channels[m] - 1) >> 8);
+            members[2 * m + 1] = static_cast<char>(bank->channels[m] - 1);
+        }
+        memory.replace(kBankMembers + 200 * b, 200, members);
+    }
+}
+
 }  // namespace
 
 QByteArray SimRadio::identityAH029() {
@@ -34,6 +134,8 @@ SimRadio::SimRadio() : memory(kDataSize, '\0'), identity(identityAH029()) {
             sum += static_cast<quint8>(memory[i]);
         memory[stored] = static_cast<char>(sum & 0xFF);
     }
+    // Outside the sums' ranges: a dozen channels and two banks to look at after a read.
+    putDemoChannels(memory);
 }
 
 void SimRadio::schedule(const QByteArray& bytes, qint64 startNs) {

@@ -119,7 +119,7 @@ private slots:
                  "or click Cancel to abort the memory read.");
         QCOMPARE(rig.env.boxes.shown[0].buttons, MsgButtons::OkCancel);
         QCOMPARE(rig.env.boxes.shown[0].icon, MsgIcon::Question);
-        QCOMPARE(rig.env.boxes.shown[1].text, kSuccess);
+        QVERIFY(rig.env.boxes.shown[1].text.startsWith(kSuccess + "\r\nBackup: "));
         QCOMPARE(rig.env.boxes.shown[1].icon, MsgIcon::Information);
 
         const QStringList lines = rig.readLines();
@@ -343,8 +343,8 @@ private slots:
         QVERIFY(rig.linkClosed());
     }
 
-    // A previous valid image: Cancel in the instruction box discards it at once; a link
-    // that does not open (its own box) leaves it, and everything else, as it was.
+    // A previous valid image: Cancel in the instruction box, or a link that does not open
+    // (its own box), leaves it, and everything else, as it was.
     void previousImage_data() {
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QStringList>("lines");
@@ -368,9 +368,8 @@ private slots:
 
         QCOMPARE(rig.env.boxes.shown.size(), 1);
         QCOMPARE(rig.readLines(), lines);
-        QVERIFY(rig.clone().CloneImage == QByteArray(65227, cancel ? '\0' : '\x33'));
-        QCOMPARE(rig.clone().ImageValid, !cancel);
-        QCOMPARE(rig.form().cmdWriteRig->isEnabled(), !cancel);
+        QVERIFY(rig.clone().CloneImage == QByteArray(65227, '\x33'));
+        QVERIFY(rig.clone().ImageValid && rig.form().cmdWriteRig->isEnabled());
         QVERIFY(rig.form().cmdRead->isEnabled() && !rig.form().cmdCancelRead->isEnabled());
         QVERIFY(rig.linkClosed());
         QVERIFY(rig.wire().isEmpty());
@@ -461,7 +460,7 @@ private slots:
         });
         form.cmdRead->click();
         QVERIFY(allDisabled);
-        QCOMPARE(rig.env.boxes.texts().last(), kSuccess);
+        QVERIFY(rig.env.boxes.texts().last().startsWith(kSuccess));
         QVERIFY(rig.linkClosed());
         for (const QAction* choice : choices)
             QVERIFY(choice->isEnabled() == choice->isVisible());  // hidden entries stay off

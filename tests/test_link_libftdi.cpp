@@ -277,8 +277,8 @@ private slots:
         QTest::mouseClick(form.cmdRead, Qt::LeftButton);
         const qint64 longestGap = env.clock.longestHeldNs;
         qInfo("longest time between two event pumps: %.1f ms", double(longestGap) / 1e6);
-        QCOMPARE(env.boxes.texts().last(),
-                 "The read of memories from the radio has completed successfully.");
+        QVERIFY(env.boxes.texts().last().startsWith(
+            "The read of memories from the radio has completed successfully."));
         QCOMPARE(env.ctx->state.clone.CloneImage.left(SimRadio::kDataSize), radio.memory);
         QVERIFY(longestGap <= 100'000'000);
     }

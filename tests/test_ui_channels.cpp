@@ -42,7 +42,7 @@ struct Rig {
     }
     void read() {
         env.form().cmdRead->click();
-        QCOMPARE(env.boxes.texts().last(), kReadDone);
+        QVERIFY(env.boxes.texts().last().startsWith(kReadDone));
     }
     FrmChannels& window() {
         if (!env.form().frmChannels)

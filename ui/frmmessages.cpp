@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QProgressBar>
 
@@ -47,6 +48,13 @@ FrmMessages::FrmMessages(CancelFlags& flags, QWidget* parent)
     lblLookingForRig->setCursor(Qt::PointingHandCursor);
     lblWaiting->setCursor(Qt::PointingHandCursor);
 
+    lblNoAnswer = new QLabel(this);
+    lblNoAnswer->setObjectName(QStringLiteral("lblNoAnswer"));
+    lblNoAnswer->setGeometry(10, 140, 300, 70);  // where the progress shows once blocks come
+    lblNoAnswer->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblNoAnswer->setWordWrap(true);
+    lblNoAnswer->setVisible(false);
+
     frmClone = new QGroupBox(this);
     frmClone->setObjectName(QStringLiteral("frmClone"));
     frmClone->setGeometry(10, 140, 300, 70);
@@ -57,9 +65,8 @@ FrmMessages::FrmMessages(CancelFlags& flags, QWidget* parent)
     pbarClone->setRange(0, 100);
     pbarClone->setValue(0);
 
-    connect(lblLookingForRig, &ClickableLabel::clicked, this,
-            [this] { flags_.IdentityCancelRequested = true; });
-    connect(lblWaiting, &ClickableLabel::clicked, this, [this] { flags_.CancelRequested = true; });
+    connect(lblLookingForRig, &ClickableLabel::clicked, this, &FrmMessages::cancelIdentityWait);
+    connect(lblWaiting, &ClickableLabel::clicked, this, &FrmMessages::cancelRead);
     lblLookingForRig->installEventFilter(this);
 }
 
@@ -67,4 +74,23 @@ bool FrmMessages::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lblLookingForRig && event->type() == QEvent::ShowToParent)
         emit lookingForRigShown();
     return QWidget::eventFilter(watched, event);
+}
+
+void FrmMessages::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Escape) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (lblLookingForRig->isVisible())
+        cancelIdentityWait();
+    else if (lblWaiting->isVisible())
+        cancelRead();
+}
+
+void FrmMessages::cancelIdentityWait() {
+    flags_.IdentityCancelRequested = true;
+}
+
+void FrmMessages::cancelRead() {
+    flags_.CancelRequested = true;
 }

@@ -30,6 +30,8 @@ public:
     ClickableLabel* lblLookingForRig = nullptr;
     ClickableLabel* lblWaiting = nullptr;
     ClickableLabel* lblWaitForWrite = nullptr;
+    // Under the looking-for-radio message when the radio stays silent; hidden otherwise.
+    QLabel* lblNoAnswer = nullptr;
     QGroupBox* frmClone = nullptr;
     QProgressBar* pbarClone = nullptr;
 
@@ -40,7 +42,12 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Escape does what a click on the message shown does: it cancels the read.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void cancelIdentityWait();
+    void cancelRead();
+
     CancelFlags& flags_;
 };
