@@ -1,36 +1,43 @@
+#include <dlfcn.h>
 #include <QMenu>
 #include <QPushButton>
 #include <QtTest>
+#include <thread>
 
+#include "clone/channels.h"
 #include "clone/imagefile.h"
+#include "link/libftdi_d2xx.h"
 #include "support/testenv.h"
 #include "ui/frmmessages.h"
 
-// What the main window answers a new user: a read that does not succeed keeps the image
-// held, a silent radio gets a hint, the backup is named, and the keyboard reaches it all.
+// What hostile and new users met: a read that does not succeed keeps the image held, a
+// silent radio gets a hint, backups never replace one another and are easy to find, the
+// demo radio holds channels, the keyboard reaches everything, and the VX-8 cable is found.
 namespace {
 
-const char* const kCancelled = "Read cancelled by user request";
-const char* const kBlocksCancelled = "Read of memory cancelled by user request";
-
-// A radio on COM3 (or the FTDI device "VX8") that answers when the prompt asks, unless silent.
+// The main window and a radio on COM3 that sends when the prompt asks for [BAND].
 struct World {
     TestEnv env;
-    SimRadio* radio;
-    explicit World(bool ftdi = false) {
-        radio = ftdi ? &env.radioOnFtdi("VX8") : &env.radioOnCom(3);
-        env.settings->set("Settings", "CommPort", ftdi ? "999" : "3");
-        env.settings->set("Settings", "FTDIDevice", "VX8");
+    SimRadio& radio = env.radioOnCom(3);
+    World() {
+        env.settings->set("Settings", "CommPort", "3");
         QObject::connect(&prompt(), &FrmMessages::lookingForRigShown,
-                         [this] { radio->pressBand(env.clock.nowNs()); });
+                         [this] { radio.pressBand(env.clock.nowNs()); });
     }
     Form1& form() { return env.form(); }
     FrmMessages& prompt() { return form().frmMessages(); }
-    CloneState& clone() { return env.ctx->state.clone; }
     void atMs(qint64 ms, std::function<void()> action) { env.clock.afterMs(ms, action); }
+    QString read() {
+        form().cmdRead->click();
+        return env.boxes.texts().last();
+    }
 };
-
 using Setup = std::function<void(World&)>;
+
+QByteArray radioImage() {
+    const SimRadio r;
+    return r.identity + r.memory + char(SimRadio::checksumOf(r.identity, r.memory));
+}
 
 }  // namespace
 
@@ -39,137 +46,138 @@ Q_DECLARE_METATYPE(Setup)
 class AppAnswersTest : public QObject {
     Q_OBJECT
 private slots:
-    // Only a read that succeeds replaces the image held: the image opened from a file, its
-    // name in the title and Write Radio survive every other end of a read.
+    // Only a good read replaces the image held, the file named in the title and Write Radio
+    // (a cancel in the first box: CloneReadTest::previousImage); Escape on the prompt window
+    // cancels as a click on it does.
     void onlyAGoodReadReplacesTheImage_data() {
         QTest::addColumn<Setup>("setup");
-        QTest::newRow("Cancel in the first box")
-            << Setup([](World& w) { w.env.boxes.answers = {MsgAnswer::Cancel}; });
-        QTest::newRow("Cancel Read while blocks arrive")
-            << Setup([](World& w) { w.atMs(3000, [&w] { w.form().cmdCancelRead->click(); }); });
-        QTest::newRow("wrong identity")
-            << Setup([](World& w) { w.radio->identity = "AH999xxxxx"; });
-        QTest::newRow("stall") << Setup([](World& w) { w.radio->faults.stallAfterBlocks = 9; });
-        QTest::newRow("bad checksum")
-            << Setup([](World& w) { w.radio->faults.wrongChecksum = true; });
+        QTest::newRow("Escape while blocks arrive") << Setup(
+            [](World& w) { w.atMs(3000, [&w] { QTest::keyClick(&w.prompt(), Qt::Key_Escape); }); });
+        QTest::newRow("stall") << Setup([](World& w) { w.radio.faults.stallAfterBlocks = 9; });
     }
     void onlyAGoodReadReplacesTheImage() {
         QFETCH(Setup, setup);
         World w;
-        const QString saved = w.env.dir.filePath("saved.img");
-        SimRadio other;
-        other.memory[100] = 'x';
-        QVERIFY(SaveImageFile(saved, FileImageFromClone(other.memory + other.identity + '\0'),
-                              nullptr));
-        QVERIFY(w.form().imageFiles().OpenImage(saved));
-        const CloneState before = w.clone();
+        const QString file = w.env.dir.filePath("saved.img");
+        QVERIFY(SaveImageFile(file, radioImage(), nullptr) &&
+                w.form().imageFiles().OpenImage(file));
         const QString title = w.form().windowTitle();
+        w.radio.memory[100] = 'x';
         setup(w);
-        w.form().cmdRead->click();
-        QVERIFY(w.clone().CloneImage == before.CloneImage && w.clone().ImageValid);
-        QCOMPARE(w.clone().ImagePath, before.ImagePath);
+        w.read();
         QCOMPARE(w.form().windowTitle(), title);
-        QVERIFY(w.form().cmdWriteRig->isEnabled() && w.form().mnuSaveImage->isEnabled());
-    }
-
-    // Escape on the prompt window cancels as a click on its message does.
-    void escapeOnThePromptCancels_data() {
-        QTest::addColumn<bool>("silent");
-        QTest::addColumn<QString>("box");
-        QTest::newRow("looking for the radio") << true << kCancelled;
-        QTest::newRow("blocks arriving") << false << kBlocksCancelled;
-    }
-    void escapeOnThePromptCancels() {
-        QFETCH(bool, silent);
-        QFETCH(QString, box);
-        World w;
-        w.radio->faults.silent = silent;
-        w.atMs(3000, [&w] { QTest::keyClick(&w.prompt(), Qt::Key_Escape); });
-        w.atMs(30000, [&w] { w.form().cmdCancelRead->click(); });  // the old way out
-        w.form().cmdRead->click();
-        QCOMPARE(w.env.boxes.texts().last(), box);
-        QVERIFY(w.env.nowMs() < 5000);
+        QVERIFY(w.env.ctx->state.clone.CloneImage[100] != 'x' && w.form().cmdWriteRig->isEnabled());
     }
 
     // A silent radio: after 10 s the prompt names the port, and the read keeps waiting.
-    void silentRadioGetsAHint_data() {
-        QTest::addColumn<bool>("ftdi");
-        QTest::addColumn<QString>("cable");
-        QTest::newRow("COM3") << false << "COM3 (/dev/fake/COM3)";
-        QTest::newRow("FTDI") << true << "the FTDI device \"VX8\"";
-    }
     void silentRadioGetsAHint() {
-        QFETCH(bool, ftdi);
-        QFETCH(QString, cable);
-        World w(ftdi);
-        w.radio->faults.silent = true;
+        World w;
+        w.radio.faults.silent = true;
         QStringList shown;
         for (int ms : {9000, 12000, 40000})
-            w.atMs(ms, [&] {
-                shown << (w.prompt().lblNoAnswer->isVisible() ? w.prompt().lblNoAnswer->text()
-                                                              : QString());
-            });
+            w.atMs(ms, [&w, &shown] { shown << w.prompt().lblNoAnswer->text(); });
         w.atMs(40001, [&w] { w.prompt().lblLookingForRig->clicked(); });
-        w.form().cmdRead->click();
+        QCOMPARE(w.read(), "Read cancelled by user request");
         const QString hint =
-            "No answer yet: is the radio showing CLONE, and is the cable on " + cable + "?";
-        QCOMPARE(shown, QStringList({QString(), hint, hint}));
-        QVERIFY(!w.prompt().lblNoAnswer->isVisible());
+            "No answer yet: is the radio showing CLONE, and is the cable on COM3 "
+            "(/dev/fake/COM3)?";
+        QCOMPARE(shown, QStringList({"", hint, hint}));
     }
 
-    // The success box names the backup; the demo radio's reads go to the "demo" subfolder,
-    // where Open Backup... looks.
-    void readNamesItsBackup_data() {
-        QTest::addColumn<bool>("demo");
-        QTest::newRow("radio") << false;
-        QTest::newRow("demo radio") << true;
-    }
-    void readNamesItsBackup() {
-        QFETCH(bool, demo);
+    // The success box names the backup, a demo read's in the "demo" subfolder, and Open
+    // Backup... looks in the backups folder; Cancel Read is off while a write's blocks go out.
+    void demoReadAndWrite() {
         World w;
-        w.env.ctx->state.link.DemoPort = demo ? 3 : 0;
-        w.form().cmdRead->click();
-        const QDir folder(w.env.dir.filePath(demo ? "backups/demo" : "backups"));
-        const QStringList files = folder.entryList(QDir::Files);
-        QCOMPARE(files.size(), 1);
-        QVERIFY(w.env.boxes.texts().last().endsWith(".\r\nBackup: " + folder.filePath(files[0])));
+        w.env.ctx->state.link.DemoPort = 3;
+        const QDir demo(w.env.dir.filePath("backups/demo"));
+        const QString box = w.read();
+        QVERIFY(
+            box.endsWith(".\r\nBackup: " + demo.filePath(demo.entryList(QDir::Files).value(0))));
         w.form().mnuOpenBackup->trigger();
         QCOMPARE(w.env.files.offered, QStringList(w.env.dir.filePath("backups")));
-    }
-
-    // Once a write's blocks go out nothing stops them, and Cancel Read is not offered.
-    void cancelReadIsOffWhileAWriteSends() {
-        World w;
-        w.clone().CloneImage = w.radio->memory + w.radio->identity + '\0';
-        w.clone().ImageValid = true;
-        w.form().EnableButtons();
-        bool offered = true;
-        w.atMs(5000, [&] { offered = w.form().cmdCancelRead->isEnabled(); });
+        bool cancelOffered = true;
+        w.atMs(5000, [&] { cancelOffered = w.form().cmdCancelRead->isEnabled(); });
         w.form().cmdWriteRig->click();
-        QVERIFY(w.env.boxes.texts().last().startsWith("Transfer of memory completed."));
-        QVERIFY(!offered);
+        QVERIFY(!cancelOffered && w.env.boxes.texts().last().startsWith("Transfer of memory"));
     }
 
-    // Every entry of the menus has an access key of its own; the Setup text speaks of Linux.
+    // Every menu entry has an access key of its own; the Setup text speaks of Linux.
     void keyboardAndSetupText() {
         World w;
-        for (QMenu* menu : {w.form().mnuFile, w.form().mnuView, w.form().mnuSettingsMenu,
-                            w.form().mnuHelpSelection}) {
+        for (QMenu* menu :
+             {w.form().mnuFile, w.form().mnuSettingsMenu, w.form().mnuHelpSelection}) {
             QSet<QChar> keys;
-            int entries = 0;
-            for (QAction* entry : menu->actions()) {
+            qsizetype named = 0;
+            for (const QAction* entry : menu->actions()) {
                 if (entry->isSeparator())
                     continue;
                 const qsizetype amp = entry->text().indexOf('&');
                 QVERIFY2(amp >= 0, qPrintable(entry->text()));
                 keys << entry->text().at(amp + 1).toLower();
-                ++entries;
+                ++named;
             }
-            QCOMPARE(keys.size(), entries);
+            QCOMPARE(keys.size(), named);
         }
         const QString text = Form1::instructionsText();
-        QVERIFY(!text.contains("FTD2XX") && !text.contains("http"));
-        QVERIFY(text.contains("libftdi1-2") && text.contains("plugdev"));
+        QVERIFY(!text.contains("FTD2XX") && text.contains("libftdi1-2") &&
+                text.contains("plugdev"));
+    }
+
+    // Ten savers, thirty backups each, all in the same second: 300 files.
+    void concurrentBackupsNeverReplaceOneAnother() {
+        TestEnv env;
+        std::vector<std::thread> savers;
+        for (int t = 0; t < 10; ++t)
+            savers.emplace_back([&env] {
+                SettingsStore settings(env.settings->fileName());
+                for (int i = 0; i < 30; ++i)
+                    SaveBackup(settings, radioImage(), nullptr, QDateTime(QDate(2026, 1, 1), {}));
+            });
+        for (std::thread& saver : savers)
+            saver.join();
+        QCOMPARE(QDir(env.dir.filePath("backups")).entryList(QDir::Files).size(), 300);
+    }
+
+    // "~" is the home folder; a relative folder gives way to the default, with a note.
+    void backupFolderSetting() {
+        TestEnv env;
+        QString ignored;
+        env.settings->set("Backups", "Folder", "~/bk");
+        QCOMPARE(BackupFolder(*env.settings, &ignored), QDir::homePath() + "/bk");
+        env.settings->set("Backups", "Folder", "bk");
+        QCOMPARE(BackupFolder(*env.settings, &ignored), DefaultBackupFolder());
+        QVERIFY(ignored.startsWith("ignored Backups/Folder=bk in "));
+    }
+
+    // The simulated radio holds a dozen channels and two banks, and every sum agrees.
+    void simulatedRadioHoldsChannels() {
+        const QByteArray image = radioImage();
+        const QList<Channel> ch = DecodeChannels(image);
+        QCOMPARE(UsedChannelCount(ch), 12);
+        QCOMPARE(ch[3].duplex + ch[3].text(ChannelField::Offset) + ch[3].toneMode + ch[3].tone,
+                 "-0.600000Tone100.0");
+        QCOMPARE(ch[5].duplex + ch[5].text(ChannelField::Offset), "split144.490000");
+        QCOMPARE(ch[6].text(ChannelField::Frequency) + ch[6].mode + ch[7].mode + ch[8].mode,
+                 "446.006250NFMAMWFM");
+        const QList<Bank> banks = DecodeBanks(image);
+        QCOMPARE(banks[0].name + banks[1].name, "HAMLISTEN");
+        QCOMPARE(banks[1].members, QList<int>({8, 9, 10, 11}));
+        QVERIFY(!banks[2].inUse && banks[2].members.isEmpty() && StaleSums(image).isEmpty());
+    }
+
+    // The FTDI listing behind the cable detector finds the USB cable made for the VX-8.
+    void detectorListsTheVx8Cable() {
+        const QByteArray path = qgetenv("QUORLINK_FAKE_LIBFTDI");
+        void* lib = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(lib, ::dlerror());
+        using Add = int (*)(int, const char*, int, int);
+        reinterpret_cast<Add>(::dlsym(lib, "fakeftdi_add"))(0x9E50, "USB-VX8", 0, 0);
+        qputenv("QUORLINK_LIBFTDI", path);
+        QByteArray name(FT_DESCRIPTION_SIZE, '\0');
+        QCOMPARE(createLibFtdiD2xx()->FT_ListDevices(0, reinterpret_cast<quint8*>(name.data()),
+                                                     FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION),
+                 FT_OK);
+        QCOMPARE(name.constData(), "USB-VX8");
     }
 };
 
