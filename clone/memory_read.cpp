@@ -468,13 +468,13 @@ void MemoryRead::closingSequence() {
 
 // "No answer yet: is the radio showing CLONE, and is the cable on COM1 (/dev/ttyS0)?"
 QString MemoryRead::noAnswerHint() const {
-    const LinkState& link = ctx_.state.link;
+    SerialControl& port = link_.MSComm1();
     const QString cable =
         link_.isFtdi()
-            ? QStringLiteral("the FTDI device \"%1\"").arg(link.FTDIDescription)
+            ? QStringLiteral("the FTDI device \"%1\"").arg(ctx_.state.link.FTDIDescription)
             : QStringLiteral("COM%1 (%2)")
-                  .arg(link.PortNumber)
-                  .arg(QDir::toNativeSeparators(ctx_.ports().devicePathFor(link.PortNumber)));
+                  .arg(port.CommPort())
+                  .arg(QDir::toNativeSeparators(port.DevicePath()));
     return QStringLiteral("No answer yet: is the radio showing CLONE, and is the cable on ") +
            cable + QStringLiteral("?");
 }

@@ -37,9 +37,9 @@ struct DemoChannel {
     const char* name;
     int khz;        // receive frequency, whole kHz
     bool fraction;  // a 6.25 kHz channel's quarter kHz dropped from khz
-    int mode;       // 0 FM, 1 AM, 2 WFM; +4 narrow FM
+    int mode;       // 0 FM, 1 AM, 2 WFM, 4 narrow FM (FM at half deviation)
     int duplex;     // 0 simplex, 1 -, 2 +, 3 split
-    int step;       // 5, 6.25, 8.33, 9, 10, 12.5, 15, 20, 25, 50, 100, 200 kHz
+    int step;       // index into 5, 6.25, 8.33, 9, 10, 12.5, 15, 20, 25, 50, 100, 200 kHz
     int offsetKhz;  // the offset, or the transmit frequency of a split channel
     int toneMode;   // 0 none, 1 Tone, 2 TSQL, 3 DTCS
     int tone;       // index of the CTCSS tone: 8 is 88.5 Hz, 12 is 100.0 Hz
