@@ -2,7 +2,11 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/demowindow.h"
 #include "app/form1.h"
@@ -17,10 +21,46 @@
 #include "ui/frmabout.h"
 #include "ui/messagebox.h"
 
+namespace {
+
+// A standard descriptor that was closed at start is opened on /dev/null: otherwise the next
+// file or port opened takes its number, so that "Press Enter" waits on a serial port, or a
+// printed line goes to the radio. A closed standard input reads as its end.
+void fillClosedStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1)
+            ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    }
+}
+
+// The windows need a display; without one Qt would abort with its plugin message.
+bool displayMissing(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "-platform") == 0)
+            return false;
+    }
+    return qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    fillClosedStandardDescriptors();
+    // Beyond a file-size limit a write then fails with EFBIG, which a save reports, instead of
+    // the signal ending the program with the image it read.
+    std::signal(SIGXFSZ, SIG_IGN);
     // A sub-command runs on the terminal and needs no display.
     if (IsCommandLine(argc, argv))
         return RunCommandLine(argc, argv);
+    if (displayMissing(argc, argv)) {
+        std::fputs(
+            "No display: the windows cannot open here. Try quorlink --help for the command "
+            "line.\n",
+            stderr);
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorlink"));
     QApplication::setApplicationVersion(AppContext::VersionText().mid(1));

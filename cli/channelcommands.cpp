@@ -3,11 +3,22 @@
 #include <QStringList>
 
 #include "clone/channels.h"
+#include "clone/cloneimage.h"
 
-QString ChannelsListing(const QByteArray& image, bool all, bool csv) {
+QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList* warnings) {
     const QList<Channel> channels = DecodeChannels(image);
-    if (csv)
-        return ChannelsCsv(channels, all);
+    if (csv) {
+        // A "?" in a frequency column breaks an import elsewhere: such a channel is left out.
+        QList<Channel> decoded;
+        for (const Channel& ch : channels) {
+            if (ch.empty || (ch.frequencyHz >= 0 && ch.offsetHz >= 0))
+                decoded << ch;
+            else if (warnings)
+                *warnings << QStringLiteral("channel %1 left out: its frequency does not decode")
+                                 .arg(ch.number);
+        }
+        return ChannelsCsv(decoded, all);
+    }
     QString text = ChannelsTable(channels, all) + QStringLiteral("\n%1 of %2 channels used\n")
                                                       .arg(UsedChannelCount(channels))
                                                       .arg(channels.size());
@@ -26,14 +37,36 @@ QString ChannelsListing(const QByteArray& image, bool all, bool csv) {
     return text;
 }
 
+namespace {
+
+// The identity by its model code, "AH029…"; in full when the codes agree.
+QString identityName(const QByteArray& image, bool full) {
+    return full ? IdentityText(image.left(CloneLayout::kIdentitySize))
+                : QString::fromLatin1(image.left(CloneLayout::kIdentityCompared)) +
+                      QStringLiteral("…");
+}
+
+}  // namespace
+
 QString ChannelComparisonListing(const QByteArray& a, const QByteArray& b) {
     if (a == b)
         return QStringLiteral("identical\n");
     QString text;
+    const int identity = CloneLayout::kIdentitySize;
+    if (a.left(identity) != b.left(identity)) {
+        const bool sameCode =
+            a.left(CloneLayout::kIdentityCompared) == b.left(CloneLayout::kIdentityCompared);
+        text += QStringLiteral("identity %1 → %2\n")
+                    .arg(identityName(a, sameCode), identityName(b, sameCode));
+    }
     for (const QString& line : ChannelComparison(a, b))
         text += line + '\n';
     const int blocks = OtherDifferingBlocks(a, b);
-    return text + QStringLiteral("other memory differs in %1 %2\n")
-                      .arg(blocks)
-                      .arg(blocks == 1 ? QStringLiteral("block") : QStringLiteral("blocks"));
+    if (blocks > 0)
+        text += QStringLiteral("other memory differs in %1 %2\n")
+                    .arg(blocks)
+                    .arg(blocks == 1 ? QStringLiteral("block") : QStringLiteral("blocks"));
+    if (a.size() == b.size() && a.back() != b.back())
+        text += QStringLiteral("the final checksum differs\n");
+    return text;
 }

@@ -28,6 +28,7 @@
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
 #include "sim/demo.h"
+#include "sim/ptyradio.h"
 
 #include <unistd.h>
 #include <csignal>
@@ -64,6 +65,7 @@ const QCommandLineOption kFixSums("fix-sums",
                                   "Bring stale region sums and the checksum up to date before "
                                   "writing (without it such a file is refused).");
 const QCommandLineOption kYes("yes", "Start writing without waiting for Enter.");
+const QCommandLineOption kForce("force", "Replace FILE if it exists.");
 const QCommandLineOption kJson("json", "Print the same as one JSON object.");
 const QCommandLineOption kAll("all", "List the empty channels and the unused banks too.");
 const QCommandLineOption kCsv("csv",
@@ -112,7 +114,7 @@ const QList<Command>& commands() {
         {"read",
          {"FILE"},
          "Read the radio's whole memory into FILE (and the automatic backup).",
-         kLinkOptions,
+         kLinkOptions + QList<QCommandLineOption>{kForce},
          true,
          {"quorlink read backup.img", "quorlink read --device /dev/ttyUSB0 vx8.img"},
          readCommand},
@@ -188,14 +190,17 @@ QString generalHelp() {
     QStringList lines = {
         QStringLiteral("Quorlink reads and writes the clone memory of VX-8 and VX-8D radios."),
         QString(),
-        QStringLiteral("Usage: quorlink SUBCOMMAND [options] ..."),
+        QStringLiteral("Usage: quorlink [--settings FILE] [--verbose | --quiet] SUBCOMMAND "
+                       "[options] ..."),
         QStringLiteral(
             "       quorlink [--settings FILE] [--demo | --demo-if-no-cable]   (the windows)"),
         QString(),
         QStringLiteral("Sub-commands:")};
     for (const Command& c : commands())
         lines << QStringLiteral("  %1  %2").arg(c.name, -8).arg(c.summary);
-    lines << QString() << QStringLiteral("Options:") << optionLine(kHelp)
+    lines << QString() << QStringLiteral("Options (before or after the sub-command; -- ends them):")
+          << optionLine(kSettings) << optionLine(kVerbose) << optionLine(kQuiet)
+          << optionLine(kHelp)
           << QStringLiteral("  %1  %2")
                  .arg(QStringLiteral("--version"), -28)
                  .arg("Print the version.")
@@ -290,11 +295,6 @@ namespace {
 // set, else what is wrong (a usage error).
 QString chooseLink(Invocation& inv, World& world) {
     QCommandLineParser& p = inv.parser;
-    int chosen = 0;
-    for (const QCommandLineOption& o : kLinkOptions)
-        chosen += given(p, o) ? 1 : 0;
-    if (chosen > 1)
-        return QStringLiteral("give only one of --port, --device, --ftdi and --demo");
     LinkState& link = world.ctx->state.link;
     if (given(p, kPort)) {
         QString text = p.value(kPort);
@@ -315,6 +315,7 @@ QString chooseLink(Invocation& inv, World& world) {
             }
         }
         world.ports.map().setSessionMapping(com, p.value(kDevice));
+        world.front->borrowPort(com, p.value(kDevice));
         link.PortNumber = static_cast<qint16>(com);
     } else if (given(p, kFtdi)) {
         link.PortNumber = kFtdiPort;
@@ -324,6 +325,8 @@ QString chooseLink(Invocation& inv, World& world) {
         if (!error.isEmpty())
             return error;
         DemoRadio* demo = world.demo;
+        world.front->say(QStringLiteral("Demo: talking to a simulated VX-8 on ") +
+                         demo->pty->path() + QLatin1Char('.'));
         world.front->onLookingForRadio = [demo] { demo->pressBandSoon(); };
         demo->powerCycle();
     } else {
@@ -337,6 +340,14 @@ QString chooseLink(Invocation& inv, World& world) {
 
 // Sets up the world for a transfer; exit code and message on failure.
 std::unique_ptr<World> transferWorld(Invocation& inv, TerminalFront::Transfer transfer, int* exit) {
+    int chosen = 0;
+    for (const QCommandLineOption& o : kLinkOptions)
+        chosen += given(inv.parser, o) ? 1 : 0;
+    if (chosen > 1) {
+        *exit = usageError(QStringLiteral("give only one of --port, --device, --ftdi and --demo"),
+                           &inv.command);
+        return nullptr;
+    }
     auto world = std::make_unique<World>(inv.parser.value(kSettings), transfer, inv.verbosity,
                                          given(inv.parser, kYes));
     QString error;
@@ -378,8 +389,18 @@ std::unique_ptr<World> transferWorld(Invocation& inv, TerminalFront::Transfer tr
     return world;
 }
 
+// As the window's trace line shows it.
 QString identityHex(const QByteArray& fileImage) {
-    return QString::fromLatin1(fileImage.left(CloneLayout::kIdentitySize).toHex(' ').toUpper());
+    return IdentityText(fileImage.left(CloneLayout::kIdentitySize));
+}
+
+// Why a transfer did not get going or ended, in one line: the link's own reason when it
+// did not open, else what the transfer's boxes said.
+QString failureOf(const World& world, const QString& otherwise) {
+    if (!world.ctx->state.link.OpenFailure.isEmpty())
+        return world.ctx->state.link.OpenFailure;
+    const QString failure = world.front->failure();
+    return failure.isEmpty() ? otherwise : failure;
 }
 
 QString seconds(qint64 ms) {
@@ -388,11 +409,15 @@ QString seconds(qint64 ms) {
 
 int readCommand(Invocation& inv) {
     const QString path = inv.files[0];
-    const QFileInfo target(path);
-    if (target.isDir() || !QFileInfo(target.absolutePath()).isDir()) {
-        err(QStringLiteral("cannot save to %1: %2")
-                .arg(path, target.isDir() ? "it is a folder" : "no such folder"));
-        return kFailed;
+    // Refused before the radio is asked for anything, so that no read is lost at its end.
+    QString error;
+    if (!CheckSaveTarget(path, &error)) {
+        err(error);
+        return kRefused;
+    }
+    if (QFileInfo::exists(path) && !given(inv.parser, kForce)) {
+        err(QStringLiteral("%1 exists; --force replaces it").arg(path));
+        return kRefused;
     }
     int exit = kDone;
     std::unique_ptr<World> world = transferWorld(inv, TerminalFront::Transfer::Read, &exit);
@@ -407,21 +432,20 @@ int readCommand(Invocation& inv) {
     }
     const CloneState& clone = world->ctx->state.clone;
     if (!clone.ImageValid) {
-        const QString failure = world->front->failure();
-        err(QStringLiteral("read failed: ") +
-            (failure.isEmpty() ? QStringLiteral("no image") : failure));
-        return kFailed;
-    }
-    const QByteArray image = FileImageFromClone(clone.CloneImage);
-    QString error;
-    if (!SaveImageFile(path, image, &error)) {
-        err(error);
+        err(QStringLiteral("read failed: ") + failureOf(*world, QStringLiteral("no image")));
         return kFailed;
     }
     // The read engine took the automatic backup; a warning box it showed is passed on.
     if (!world->front->failure().isEmpty())
         err(world->front->failure());
+    const QByteArray image = FileImageFromClone(clone.CloneImage);
     const QString backup = world->front->backupPath();
+    if (!SaveImageFile(path, image, &error)) {
+        err(error);
+        if (!backup.isEmpty())
+            err(QStringLiteral("the read is kept in the backup ") + backup);
+        return kFailed;
+    }
     if (inv.verbosity != TerminalFront::Verbosity::Quiet) {
         out(QStringLiteral("Read %1 (identity %2), %3 bytes, into %4 in %5.")
                 .arg(ModelName(image), identityHex(image))
@@ -477,8 +501,7 @@ int writeCommand(Invocation& inv) {
         return kInterrupted;
     }
     if (!world->front->completed()) {
-        const QString failure = world->front->failure();
-        err(QStringLiteral("write failed: ") + (failure.isEmpty() ? "cancelled" : failure));
+        err(QStringLiteral("write failed: ") + failureOf(*world, QStringLiteral("cancelled")));
         return kFailed;
     }
     if (inv.verbosity != TerminalFront::Verbosity::Quiet)
@@ -582,7 +605,11 @@ int channelsCommand(Invocation& inv) {
     LoadedImage loaded;
     if (!loadFile(inv.files[0], loaded))
         return kRefused;
-    out(ChannelsListing(loaded.image, given(inv.parser, kAll), given(inv.parser, kCsv)).chopped(1));
+    QStringList warnings;
+    out(ChannelsListing(loaded.image, given(inv.parser, kAll), given(inv.parser, kCsv), &warnings)
+            .chopped(1));
+    for (const QString& warning : warnings)
+        err(warning);
     return kDone;
 }
 
@@ -590,7 +617,10 @@ int portsCommand(Invocation& inv) {
     SettingsStore settings(inv.parser.value(kSettings));
     QtPortFactory ports(&settings);
     const QString section = QStringLiteral("Settings");
-    const int stored = static_cast<int>(numericValue(settings.get(section, "Commport", "1")));
+    // Without a stored choice no port is marked.
+    const int stored = settings.contains(section, QStringLiteral("Commport"))
+                           ? static_cast<int>(numericValue(settings.get(section, "Commport", "1")))
+                           : 0;
     const QString storedFtdi = settings.get(section, QStringLiteral("FTDIDevice"), QString());
     const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
     int present = 0;
@@ -651,6 +681,23 @@ bool isFileToOpen(const QString& arg) {
             arg.contains(QLatin1Char('/')));
 }
 
+// Takes --settings, --verbose and --quiet given before the sub-command out of `args`, to be
+// parsed with the sub-command's own options. "--" ends the options.
+QStringList takeGeneralOptions(QStringList& args) {
+    QStringList general;
+    while (!args.isEmpty()) {
+        const QString& arg = args.first();
+        if (arg == QLatin1String("--settings") && args.size() > 1)
+            general << args.takeFirst() << args.takeFirst();
+        else if (arg.startsWith(QLatin1String("--settings=")) ||
+                 arg == QLatin1String("--verbose") || arg == QLatin1String("--quiet"))
+            general << args.takeFirst();
+        else
+            break;
+    }
+    return general;
+}
+
 }  // namespace
 
 bool IsCommandLine(int argc, char** argv) {
@@ -672,6 +719,7 @@ int RunCommandLine(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorlink"));
     QStringList args = QCoreApplication::arguments().mid(1);
+    const QStringList general = takeGeneralOptions(args);
     if (args.isEmpty())
         return usageError(QStringLiteral("no sub-command"), nullptr);
     const QString first = args.takeFirst();
@@ -694,10 +742,8 @@ int RunCommandLine(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.addOptions(command->options);
-    parser.addOptions({kHelp, kSettings});
-    if (command->usesLink)
-        parser.addOptions({kVerbose, kQuiet});
-    if (!parser.parse(QStringList{first} + args))
+    parser.addOptions({kHelp, kSettings, kVerbose, kQuiet});
+    if (!parser.parse(QStringList{first} + general + args))
         return usageError(parser.errorText(), command);
     if (given(parser, kHelp)) {
         out(commandHelp(*command));

@@ -18,6 +18,21 @@ QString minutes(qint64 ms) {
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
+// A box's text without the sentences that speak of the windows, its line breaks kept.
+QString windowless(const QString& boxText) {
+    static const QString windowOnly[] = {
+        QStringLiteral("The requested operation cannot continue."),
+        QStringLiteral("The read itself is good: save it with Save Image As.")};
+    QStringList lines;
+    for (QString line : boxText.split(QRegularExpression(QStringLiteral("\r?\n")))) {
+        for (const QString& sentence : windowOnly)
+            line.remove(sentence);
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 void put(const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
@@ -57,7 +72,7 @@ MsgAnswer TerminalFront::show(const QString& text, MsgButtons buttons, MsgIcon i
     else if (failure_.isEmpty())
         failure_ = text;
     if (verbosity_ == Verbosity::Verbose)
-        say(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+        say(plain(text));
     Q_UNUSED(icon);
     return MsgAnswer::Ok;
 }
@@ -129,8 +144,9 @@ void TerminalFront::traceLine(const QString& text) {
     static const QString backupLine = QStringLiteral("Read: backup saved as ");
     if (text.startsWith(backupLine))
         backupPath_ = text.mid(backupLine.size());
-    if (verbosity_ == Verbosity::Verbose)
-        say(text);
+    // The command line says itself where the demo radio is.
+    if (verbosity_ == Verbosity::Verbose && !text.startsWith(QLatin1String("Demo: ")))
+        say(plain(text));
 }
 
 QString TerminalFront::failure() const {
@@ -171,9 +187,16 @@ QString TerminalFront::failureLine(const QString& boxText) {
         const int blocks = m.captured(1).toInt(&number);
         return line.arg(number ? QString::number(blocks + 1) : m.captured(1));
     }
-    QString line = boxText;
-    line.remove(QStringLiteral("The requested operation cannot continue."));
-    return line.simplified();
+    return windowless(boxText);
+}
+
+QString TerminalFront::plain(const QString& text) const {
+    QString line = windowless(text);
+    if (borrowedCom_ > 0)
+        line.replace(
+            QRegularExpression(QStringLiteral("\\b(COM Port |COM|port )%1\\b").arg(borrowedCom_)),
+            borrowedPath_);
+    return line;
 }
 
 void TerminalFront::say(const QString& text) {

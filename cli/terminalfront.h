@@ -31,6 +31,11 @@ public:
     bool completed() const { return completed_; }
     // Set by Ctrl-C: the next question is answered Cancel.
     bool interrupted = false;
+    // A COM number borrowed for this run for a device path: the terminal names the path.
+    void borrowPort(int com, const QString& path) {
+        borrowedCom_ = com;
+        borrowedPath_ = path;
+    }
     // Called each time the prompt starts looking for the radio (the demo presses [BAND]).
     std::function<void()> onLookingForRadio;
 
@@ -50,14 +55,19 @@ public:
     void traceLine(const QString& text) override;
     void clearTrace() override {}
 
-    // The one-line summary of a failure box: what failed, without the window's wording.
+    // One line for the user, unless quiet.
+    void say(const QString& text);
+
+    // The one-line summary of a failure box: what failed, without the window's wording. A box
+    // it does not know keeps its own line breaks.
     static QString failureLine(const QString& boxText);
     // "block 512/1019  50 %  0:09 elapsed  0:09 left"
     static QString progressText(int block, qint64 elapsedMs);
 
 private:
-    void say(const QString& text);
     bool waitForEnter();
+    // A box or trace line as the terminal shows it: no window wording, no borrowed number.
+    QString plain(const QString& text) const;
     void endProgressLine();
 
     CoreContext* ctx_ = nullptr;
@@ -71,6 +81,8 @@ private:
     bool completed_ = false;
     QString sendFailure_;
     QString backupPath_;
+    int borrowedCom_ = 0;
+    QString borrowedPath_;
     bool lookingVisible_ = false;
     bool lookingAnnounced_ = false;
     QElapsedTimer started_;

@@ -311,6 +311,15 @@ QStringList ChannelChanges(const Channel& before, const Channel& after) {
     return changes;
 }
 
+namespace {
+
+// Whether the comparison gives the channel a line of its own.
+bool channelListed(const Channel& was, const Channel& now) {
+    return was.empty != now.empty || !ChannelChanges(was, now).isEmpty();
+}
+
+}  // namespace
+
 QStringList ChannelComparison(const QByteArray& before, const QByteArray& after) {
     const QList<Channel> was = DecodeChannels(before), now = DecodeChannels(after);
     auto summary = [](const Channel& ch) {
@@ -333,18 +342,24 @@ QStringList ChannelComparison(const QByteArray& before, const QByteArray& after)
 
 int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after) {
     constexpr int kIdentitySize = 10, kBlockSize = 64;
-    auto inChannelArea = [](qsizetype at) {
-        return (at >= kFlagsOffset && at < kFlagsOffset + kChannelCount) ||
-               (at >= kChannelsOffset && at < kChannelsOffset + kChannelCount * kChannelSize);
+    const QList<Channel> was = DecodeChannels(before), now = DecodeChannels(after);
+    // A byte of a channel that decodes the same both times (an empty channel's record,
+    // bits no field shows) is other memory too.
+    auto inListedChannel = [&](qsizetype at) {
+        qsizetype n = -1;
+        if (at >= kFlagsOffset && at < kFlagsOffset + kChannelCount)
+            n = at - kFlagsOffset;
+        else if (at >= kChannelsOffset && at < kChannelsOffset + kChannelCount * kChannelSize)
+            n = (at - kChannelsOffset) / kChannelSize;
+        return n >= 0 && n < was.size() && channelListed(was[n], now[n]);
     };
     // The last byte is the final checksum.
     const qsizetype end = std::min(before.size(), after.size()) - 1;
     QList<qsizetype> blocks;
-    for (qsizetype at = 0; at < end; ++at) {
-        if (before[at] == after[at] || inChannelArea(at))
+    for (qsizetype at = kIdentitySize; at < end; ++at) {
+        if (before[at] == after[at] || inListedChannel(at))
             continue;
-        // The identity is block -1; data block n starts right after it.
-        const qsizetype block = at < kIdentitySize ? -1 : (at - kIdentitySize) / kBlockSize;
+        const qsizetype block = (at - kIdentitySize) / kBlockSize;
         if (blocks.isEmpty() || blocks.last() != block)
             blocks << block;
     }

@@ -90,6 +90,7 @@ QStringList ChannelChanges(const Channel& before, const Channel& after);
 // "ch 12: added SIMPLEX 146.520000", "ch 12: removed ...", "ch 12: Name SIMPLEX → CALL;
 // Frequency 146.520000 → 146.550000".
 QStringList ChannelComparison(const QByteArray& before, const QByteArray& after);
-// How many 64-byte clone blocks differ outside the channel flags and records; a differing
-// identity counts as one more. The final checksum follows from the rest and is not counted.
+// How many 64-byte clone blocks differ in bytes that no line of ChannelComparison names:
+// outside the flags and records of the channels it lists. The identity and the final
+// checksum are not counted.
 int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after);

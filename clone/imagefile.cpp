@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <sys/stat.h>
+
 #include "clone/cloneimage.h"
 #include "core/settings.h"
 
@@ -98,6 +100,29 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* reas
     return true;
 }
 
+// What stands at `path` when a save may not replace it: anything but a regular file, a
+// symbolic link to one, or nothing. A save renames over its target, so without this check
+// it would put a regular file in the place of a pipe, a device node or a socket.
+QString occupiedBy(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return QString();
+    if (S_ISLNK(st.st_mode) && ::stat(native.constData(), &st) != 0)
+        return QStringLiteral("it is a symbolic link to nothing, not a regular file.");
+    if (S_ISREG(st.st_mode))
+        return QString();
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("it is a folder, not a regular file.");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("it is a named pipe, not a regular file.");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("it is a device, not a regular file.");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("it is a socket, not a regular file.");
+    return QStringLiteral("it is not a regular file.");
+}
+
 QByteArray imageBytesFor(const QString& path, const QByteArray& image) {
     if (path.endsWith(QLatin1String(".img"), Qt::CaseInsensitive))
         return image + trailerFor(image);
@@ -144,7 +169,7 @@ bool LoadImageFile(const QString& path, LoadedImage& out, QString* error) {
     const bool trailer = data.size() >= ImageFile::kSize + markSize &&
                          data.mid(ImageFile::kSize, markSize) == ImageFile::kTrailerMark;
     if (data.size() != ImageFile::kSize && !trailer) {
-        const qsizetype mark = data.indexOf(ImageFile::kTrailerMark);
+        const qsizetype mark = data.indexOf(ImageFile::kTrailerMark, ImageFile::kSize);
         const QString size = mark >= 0 ? QStringLiteral("%1 bytes before its trailer").arg(mark)
                                        : QStringLiteral("%1 bytes").arg(data.size());
         return refuse(QStringLiteral("it holds %1, but a VX-8 image holds %2.")
@@ -220,11 +245,26 @@ QStringList FixSums(QByteArray& image) {
 }
 
 bool SaveImageFile(const QString& path, const QByteArray& image, QString* error) {
-    QString reason;
-    if (!isCompleteImage(image))
+    QString reason = occupiedBy(path);
+    if (reason.isEmpty() && !isCompleteImage(image))
         reason = QStringLiteral("there is no complete VX-8 image to save.");
-    else if (writeAtomically(path, imageBytesFor(path, image), &reason))
+    else if (reason.isEmpty() && writeAtomically(path, imageBytesFor(path, image), &reason))
         return true;
+    if (error)
+        *error = QStringLiteral("Cannot save \"%1\": %2").arg(shown(path), reason);
+    return false;
+}
+
+bool CheckSaveTarget(const QString& path, QString* error) {
+    QString reason = occupiedBy(path);
+    if (reason.isEmpty()) {
+        // The save's own first step: it creates its temporary file beside the target (and
+        // removes it again here, as nothing is committed).
+        QSaveFile trial(path);
+        if (trial.open(QIODevice::WriteOnly))
+            return true;
+        reason = trial.errorString();
+    }
     if (error)
         *error = QStringLiteral("Cannot save \"%1\": %2").arg(shown(path), reason);
     return false;

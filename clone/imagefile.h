@@ -44,7 +44,12 @@ QStringList FixSums(QByteArray& image);
 // Atomic (QSaveFile): a failed save leaves an earlier file of that name as it was. A name
 // ending ".img" gets the trailer with metadata naming the model. false, *error names the file
 // and the reason.
+// The target must be a regular file, a symbolic link to one (written through) or a new name;
+// anything else is refused by what it is.
 bool SaveImageFile(const QString& path, const QByteArray& image, QString* error);
+// Whether SaveImageFile could save at `path` now, without writing anything: what it refuses,
+// a missing folder, a folder or file that may not be written. false, *error as it gives.
+bool CheckSaveTarget(const QString& path, QString* error);
 
 // "VX-8R/E" for AH029, "VX-8DR/DE" for AH29D, empty for anything else.
 QString ModelName(const QByteArray& image);

@@ -39,6 +39,9 @@ struct LinkState {
     // Set when the link went away under the program (cable pulled, device gone, a send
     // failed); cleared by every successful open. Transfers stop on it.
     bool LinkLost = false;
+    // Why the last open failed, in one line naming the device path or FTDI description
+    // ("/dev/ttyUSB0: no such file"); empty after an open that succeeded.
+    QString OpenFailure;
     FT_HANDLE FTHandle = 0;
     FT_STATUS FTStatus = 0;
     QByteArray FTDescBytes = QByteArray(FT_DESCRIPTION_SIZE, '\0');

@@ -1,5 +1,6 @@
 #include "link/link.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <cstdint>
 
@@ -57,6 +58,26 @@ private:
     bool& flag_;
 };
 
+// Why a COM port did not open, naming its device: the device path, not the COM number,
+// is what the user gave or can look up.
+QString comOpenFailure(const RunError& e, const QString& path) {
+    switch (e.number()) {
+        case ErrorNumber::PermissionDenied:
+            return path + QStringLiteral(
+                              ": permission denied; add yourself to the dialout group and log in "
+                              "again");
+        case ErrorNumber::NotASerialPort:
+            return path + QStringLiteral(": not a serial port");
+        case ErrorNumber::PortAlreadyOpen:
+            return path + QStringLiteral(": in use by another program");
+        default:
+            break;
+    }
+    if (!QFileInfo::exists(path))
+        return path + QStringLiteral(": no such file");
+    return path + QStringLiteral(": ") + e.description();
+}
+
 }  // namespace
 
 Link::Link(CoreContext& ctx) : ctx_(ctx), MSComm1_(ctx.ports().create()) {}
@@ -66,6 +87,7 @@ Link::~Link() = default;
 // ---- Opening and closing ---------------------------------------------------------------
 
 void Link::SetCommPort(const qint16& port, const QString& settings) {
+    ctx_.state.link.OpenFailure.clear();
     ftdiOpened_ = port == kFtdiPort;
     if (port == kFtdiPort)
         setCommPortFtdi();
@@ -92,6 +114,7 @@ void Link::setCommPortCom(qint16 port, const QString& settings) {
         comm.setPortOpen(true);
     } catch (const RunError& e) {
         link.LinkOpen = false;
+        link.OpenFailure = comOpenFailure(e, comm.DevicePath());
         ctx_.LogMessage(QStringLiteral("SetCommPort: open failed for port ") + num(port));
         QString text;
         if (e.number() == ErrorNumber::PermissionDenied) {
@@ -147,6 +170,7 @@ void Link::setCommPortFtdi() {
     if (singleByteCodes(desc).size() > kMaxDescriptionLength) {
         ctx_.LogMessage(QStringLiteral("Open Failed for device ") + desc +
                         QStringLiteral(" (description longer than 64 characters)"));
+        link.OpenFailure = desc + QStringLiteral(": longer than 64 characters");
         link.LinkOpen = false;
         return;
     }
@@ -154,9 +178,16 @@ void Link::setCommPortFtdi() {
         link.FTDescBytes = QByteArray(FT_DESCRIPTION_SIZE, '\0');
     StringToBytes(desc, link.FTDescBytes);
 
-    if (d2xx.FT_OpenEx(reinterpret_cast<const quint8*>(link.FTDescBytes.constData()),
-                       FT_OPEN_BY_DESCRIPTION, &link.FTHandle) != FT_OK) {
+    const FT_STATUS opened =
+        d2xx.FT_OpenEx(reinterpret_cast<const quint8*>(link.FTDescBytes.constData()),
+                       FT_OPEN_BY_DESCRIPTION, &link.FTHandle);
+    if (opened != FT_OK) {
         ctx_.LogMessage(QStringLiteral("Open Failed for device ") + desc);
+        link.OpenFailure =
+            desc +
+            (opened == FT_DEVICE_NOT_FOUND
+                 ? QStringLiteral(": no FTDI cable with this description is attached")
+                 : QStringLiteral(": the FTDI cable cannot be opened (status %1)").arg(opened));
         link.LinkOpen = false;
         return;
     }
@@ -177,6 +208,7 @@ void Link::setCommPortFtdi() {
 
     if (!failedStep.isEmpty()) {
         ctx_.LogMessage(failedStep + QStringLiteral(" Failed for device ") + desc);
+        link.OpenFailure = desc + QStringLiteral(": ") + failedStep + QStringLiteral(" failed");
         FTDIClose(link.FTHandle);
         link.LinkOpen = false;
         return;

@@ -44,7 +44,7 @@ private slots:
         QTest::newRow("one short") << "s.img" << ok.left(65226) << "it holds 65226 bytes, but";
         QTest::newRow("one long") << "l.img" << ok + 'x' << "it holds 65228 bytes, but";
         QTest::newRow("trailer after a short image")
-            << "t.img" << ok.left(65000) + trailerOf("{}") << "65000 bytes before its trailer";
+            << "t.img" << ok.left(65000) + trailerOf("{}") << "it holds 65017 bytes, but";
         QTest::newRow("over 1 MiB")
             << "big.img" << QByteArray(1024 * 1024 + 1, 'A') << "larger than 1 MiB";
         QTest::newRow("identity") << "id.img"
