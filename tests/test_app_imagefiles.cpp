@@ -32,6 +32,12 @@ struct Window {
         return std::make_tuple(clone().CloneImage, clone().ImageValid,
                                form.cmdWriteRig->isEnabled(), form.windowTitle(), env.log());
     }
+    // The radio's image held, as after a read.
+    void hold() {
+        clone().CloneImage = radio.memory + radio.identity + '\0';
+        clone().ImageValid = true;
+        emit env.ctx->imageChanged();
+    }
     void saveAs(const QString& name) {
         env.files.answers = {at(name)};
         form.mnuSaveImageAs->trigger();
@@ -80,6 +86,14 @@ private slots:
                                                "Open: model VX-8R/E, identity 41483032390001000000",
                                                "Open: checksum agrees"}));
         QCOMPARE(fresh.files().recentFiles(), QStringList{w.at("x.img")});  // no duplicate
+
+        // The newest first, in the settings and in the menu.
+        w.saveAs("y.img");
+        QCOMPARE(w.env.settings->get("Recent", "File1", ""), w.at("y.img"));
+        QCOMPARE(w.env.settings->get("Recent", "File2", ""), w.at("x.img"));
+        const QList<QAction*> entries = w.form.mnuRecentImages->actions();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[1]->text(), "&2 " + w.at("x.img"));
     }
 
     void refusals_data() {
@@ -92,7 +106,7 @@ private slots:
     void refusals() {
         QFETCH(QByteArray, content);
         Window w;
-        w.form.cmdRead->click();
+        w.hold();
         const QString path = w.at("bad.img");
         content.isNull() ? void(QDir().mkdir(path)) : writeBytes(path, content);
         const auto before = w.snapshot();
@@ -140,7 +154,7 @@ private slots:
     // the reason, and the earlier file of that name stays whole.
     void failedSaveKeepsTheEarlierFile() {
         Window w;
-        w.form.cmdRead->click();
+        w.hold();
         w.saveAs("x.img");
         const QByteArray earlier = fileBytes(w.at("x.img"));
         w.clone().CloneImage[0] = 'Z';

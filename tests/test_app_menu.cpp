@@ -62,14 +62,14 @@ private slots:
         QTest::addColumn<QList<int>>("checked");
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<QStringList>("log");
-        QTest::newRow("COM1 and COM3") << QList<int>{1, 3} << "" << QList<int>{0, 2}
-                                       << QList<int>{0} << QStringList() << QStringList();
+        QTest::newRow("COM1, COM3 and COM32") << QList<int>{1, 3, 32} << "1" << QList<int>{0, 2, 31}
+                                              << QList<int>{0} << QStringList() << QStringList();
         QTest::newRow("one USB adapter, nothing stored")
-            << QList<int>{1, 12} << "" << QList<int>{0, 11} << QList<int>{11} << QStringList()
+            << QList<int>{1, 32} << "" << QList<int>{0, 31} << QList<int>{31} << QStringList()
             << QStringList{
-                   "InitialiseVariables: no port chosen yet; COM12 (/dev/fake/COM12), the "
+                   "InitialiseVariables: no port chosen yet; COM32 (/dev/fake/COM32), the "
                    "only USB serial adapter, is used for this run"};
-        QTest::newRow("two USB adapters") << QList<int>{12, 25} << "" << QList<int>{11, 24}
+        QTest::newRow("two USB adapters") << QList<int>{12, 32} << "" << QList<int>{11, 31}
                                           << QList<int>{0} << QStringList() << QStringList();
         QTest::newRow("one USB adapter, COM1 stored")
             << QList<int>{12} << "1" << QList<int>{11} << QList<int>{0} << QStringList()
@@ -149,16 +149,6 @@ private slots:
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(stored.toInt()));
         QCOMPARE(entries(form, &QAction::isChecked), QList<int>({index}));
         QVERIFY(env.ports->ports[32].written.isEmpty());  // nothing is opened or sent
-    }
-
-    void absentChosenPortKeepsItsMark() {
-        TestEnv env;
-        env.ports->ports[1] = {};
-        env.settings->set("Settings", "CommPort", "5");
-        Form1& form = env.form();
-        QVERIFY(!form.mnuCOM[4]->isVisible());
-        QCOMPARE(entries(form, &QAction::isChecked), QList<int>({4}));
-        QVERIFY(env.boxes.shown.isEmpty());
     }
 
     void failingProbeIsReportedAndStops() {

@@ -227,10 +227,17 @@ private slots:
         QCOMPARE(d2xx_->FT_GetQueueStatus(h, &waiting), FT_OK);
         QCOMPARE(waiting, 2u);
 
-        // Purging the receive side empties what had already arrived, too.
-        QCOMPARE(d2xx_->FT_Purge(h, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
+        // Purging the receive side empties what had already arrived, too; the send side
+        // alone leaves it; nothing to purge is no request.
+        QCOMPARE(d2xx_->FT_Purge(h, 0), FT_INVALID_PARAMETER);
+        QCOMPARE(d2xx_->FT_Purge(h, FT_PURGE_TX), FT_OK);
+        QCOMPARE(d2xx_->FT_GetQueueStatus(h, &waiting), FT_OK);
+        QCOMPARE(waiting, 2u);
+        QCOMPARE(d2xx_->FT_Purge(h, FT_PURGE_RX), FT_OK);
         QCOMPARE(d2xx_->FT_GetQueueStatus(h, &waiting), FT_OK);
         QCOMPARE(waiting, 0u);
+        QCOMPARE(d2xx_->FT_SetBaudRate(h, 0), FT_INVALID_BAUD_RATE);
+        QCOMPARE(d2xx_->FT_SetBaudRate(h, 38400), FT_OK);
         QCOMPARE(d2xx_->FT_Close(h), FT_OK);
     }
 

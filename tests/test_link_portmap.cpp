@@ -95,6 +95,10 @@ private slots:
         QCOMPARE(factory_->devicePathFor(12), QStringLiteral("/dev/a"));
         stored(QStringLiteral("COM12"), QString());
         QCOMPARE(factory_->devicePathFor(12), QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(factory_->devicePathFor(32), QStringLiteral("/dev/ttyACM7"));
+        stored(QStringLiteral("COM32"), QStringLiteral("/dev/rfcomm1"));
+        QCOMPARE(factory_->devicePathFor(32), QStringLiteral("/dev/rfcomm1"));
+        QCOMPARE(factory_->devicePathFor(1), QStringLiteral("/dev/ttyS0"));
     }
 
     // A mapped path counts as present only when it is a terminal; anything else is no
@@ -215,8 +219,14 @@ private slots:
         RawPty pty;
         auto control = controlOn(12, pty.path);
         control->setRThreshold(10);
+        control->setSettings(QStringLiteral("38400,E,7,2"));
         control->setPortOpen(true);
         QVERIFY(control->PortOpen());
+        termios line{};  // the terminal's settings, as the far end sees them
+        QCOMPARE(::tcgetattr(pty.master, &line), 0);
+        QCOMPARE(::cfgetospeed(&line), speed_t(B38400));
+        QCOMPARE(line.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB),
+                 tcflag_t(CS7 | PARENB | CSTOPB));
         QSignalSpy events(control.get(), &SerialControl::OnComm);
         pty.send("AH029");
         QTRY_COMPARE_WITH_TIMEOUT(control->InBufferCount(), 5, 5000);

@@ -14,15 +14,6 @@
 class PromptWindowTest : public QObject {
     Q_OBJECT
 private slots:
-
-    void staysWithTheMainWindow() {
-        TestEnv env;
-        Form1& f = env.form();
-        FrmMessages& w = f.frmMessages();
-        QCOMPARE(w.parentWidget(), &f);
-        QCOMPARE(w.windowType(), Qt::Tool);  // in front of its main window, no task-bar entry
-    }
-
     void eachMessageRaisesOnlyItsOwnFlag_data() {
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("cancel");

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QtTest>
+#include <functional>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "clone/cloneimage.h"
+#include "link/link.h"
+#include "support/testenv.h"
+#include "ui/frmmessages.h"
+
+// The one radio harness: a simulated radio at the far end of the configured link (COM3 or
+// the FTDI device "VX-8 cable"), the main window, and a user who presses [BAND] when the
+// prompt asks, unless told otherwise. Every box is timed, so that a test can see how soon
+// a click took effect.
+struct Rig {
+    TestEnv env;
+    SimRadio* radio = nullptr;
+    bool ftdi = false;
+    bool pressBand = true;
+    qint64 actedMs = -1;  // when the test's action happened
+    qint64 boxMs = -1;    // when the last box appeared
+
+    explicit Rig(bool overFtdi = false) : ftdi(overFtdi) {
+        radio = ftdi ? &env.radioOnFtdi("VX-8 cable") : &env.radioOnCom(3);
+        env.settings->set("Settings", "CommPort", ftdi ? "999" : "3");
+        env.settings->set("Settings", "FTDIDevice", "VX-8 cable");
+        env.form().txtErrors->clearLog();
+        env.boxes.shown.clear();
+        env.boxes.onShow = [this](const ScriptedMessageBoxes::Shown&) { boxMs = env.nowMs(); };
+        QObject::connect(&prompt(), &FrmMessages::lookingForRigShown, [this] {
+            if (pressBand)
+                radio->pressBand(env.clock.nowNs());
+        });
+    }
+
+    Form1& form() { return env.form(); }
+    FrmMessages& prompt() { return env.form().frmMessages(); }
+    CloneState& clone() { return env.ctx->state.clone; }
+    QByteArray wire() { return ftdi ? env.d2xx->devices[0].written : env.ports->ports[3].written; }
+    bool linkClosed() {
+        return ftdi ? !env.d2xx->anyOpen() : !env.ctx->link().MSComm1().PortOpen();
+    }
+    bool idle() { return form().cmdRead->isEnabled() && !form().cmdCancelRead->isEnabled(); }
+
+    // Runs `action` `ms` after the prompt first asks for [BAND].
+    void whenAskedAfter(int ms, std::function<void()> action) {
+        QObject::connect(&prompt(), &FrmMessages::lookingForRigShown, [=, this] {
+            env.clock.afterMs(ms, [=, this] {
+                actedMs = env.nowMs();
+                action();
+            });
+        });
+    }
+    // Runs `action` when box number `n` (from 1) appears.
+    void atBox(int n, std::function<void()> action) {
+        env.boxes.onShow = [=, this](const ScriptedMessageBoxes::Shown&) {
+            boxMs = env.nowMs();
+            if (env.boxes.shown.size() == n) {
+                actedMs = env.nowMs();
+                action();
+            }
+        };
+    }
+    // A valid image held, as after a read, adjusted so that its checksum is `sum`.
+    void holdImage(QByteArray image, quint8 sum = 0x0A) {
+        image[0] = char(quint8(image[0]) + quint8(sum - CalcChecksum(image)));
+        clone().CloneImage = image;
+        clone().ImageValid = true;
+        form().EnableButtons();
+    }
+    // Every send fails from the moment `bytes` bytes have gone out (0: from the identity on).
+    void failSendsAfter(qint64 bytes) {
+        auto fail = [this] {
+            if (ftdi)
+                env.d2xx->fail["FT_Write"] = FT_IO_ERROR;
+            else
+                static_cast<FakeSerialControl&>(env.ctx->link().MSComm1()).failOutput = true;
+        };
+        if (bytes == 0)
+            atBox(2, fail);
+        else
+            env.clock.addTicker([this, bytes, fail] {
+                if (wire().size() >= bytes)
+                    fail();
+            });
+    }
+};
