@@ -99,8 +99,6 @@ private slots:
     void refusals_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("folder") << QByteArray();
-        QTest::newRow("empty") << QByteArray("");
-        QTest::newRow("wrong size") << QByteArray(65226, 'A');
         QTest::newRow("unknown identity") << QByteArray(65227, 'A');
     }
     void refusals() {
@@ -148,20 +146,6 @@ private slots:
                  QStringList({"Image: region sum at 0x06C9 was 0x00, set to 0x12",
                               "Image: final checksum at 65226 was 0x37, set to 0x49"}));
         QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - edited.img");
-    }
-
-    // A save that fails half-way (the disk full, here a file size limit) shows the file and
-    // the reason, and the earlier file of that name stays whole.
-    void failedSaveKeepsTheEarlierFile() {
-        Window w;
-        w.hold();
-        w.saveAs("x.img");
-        const QByteArray earlier = fileBytes(w.at("x.img"));
-        w.clone().CloneImage[0] = 'Z';
-        withFileSizeLimit(1000, [&] { w.form.mnuSaveImage->trigger(); });
-        QCOMPARE(w.env.boxes.texts().last(),
-                 "Cannot save \"" + w.at("x.img") + "\": File too large");
-        QCOMPARE(fileBytes(w.at("x.img")), earlier);
     }
 
     void failedBackupLeavesAGoodRead() {

@@ -5,26 +5,22 @@
 #include "diag/comportdiag.h"
 #include "support/testenv.h"
 
+// The COM port identifier over the in-memory ports: it opens every port it can, says why
+// not, offers the port a radio's identity came in on, and lets nothing stay open.
 namespace {
 
-const QColor kYellow(255, 255, 0);
-const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 255, 0);
+const QColor kYellow(255, 255, 0), kRed(255, 0, 0), kGreen(0, 255, 0);
 
 QColor colourOf(const QLineEdit* box) {
     return box->palette().color(QPalette::Base);
 }
-
 QByteArray identity(const char* first5) {
     return QByteArray(first5) + QByteArray("\x01\x02\x03\x04\x05", 5);
 }
-
-// Bytes arrive on COM n and the dialog handles them.
 void feed(TestEnv& env, int com, const QByteArray& bytes) {
     env.ports->inject(com, bytes);
     QCoreApplication::processEvents();
 }
-
 int openPorts(const ComPortDiag& diag) {
     int open = 0;
     for (const auto& port : diag.MSComm1)
@@ -37,52 +33,34 @@ int openPorts(const ComPortDiag& diag) {
 class ComPortDiagTest : public QObject {
     Q_OBJECT
 private slots:
-    void machineWithoutSerialPorts() {
-        TestEnv env;
-        ComPortDiag diag(*env.ctx);
-        QCOMPARE(diag.Text1[20]->text(), QStringLiteral("Detect ports"));
-        QCOMPARE(colourOf(diag.Text1[20]), kYellow);
-        QCOMPARE(diag.Text1[20]->toolTip(), QStringLiteral("/dev/fake/COM21"));
-        diag.cmdDetect->click();
-        for (int i = 0; i < 32; ++i) {
-            QCOMPARE(colourOf(diag.Text1[i]), kRed);
-            QCOMPARE(diag.Text1[i]->text(), QStringLiteral("COM%1").arg(i + 1));
-        }
-        QVERIFY(diag.txtErrors->lines().isEmpty());  // a missing port logs nothing
-        QVERIFY(!diag.cmdSetComPort->isEnabled());
-    }
-
     void detectOpensWhatItCanAndSaysWhyNot() {
         TestEnv env;
         env.ports->ports[3] = {};
         env.ports->ports[5].openError = 70;
         env.ports->ports[6].openError = 8005;
         env.ports->ports[7].openError = 8015;
-        env.ports->ports[12] = {};
+        env.ports->ports[32] = {};
         ComPortDiag diag(*env.ctx);
+        QCOMPARE(colourOf(diag.Text1[20]), kYellow);
+        QCOMPARE(diag.Text1[20]->toolTip(), "/dev/fake/COM21");
         diag.cmdDetect->click();
-        QCOMPARE(diag.txtErrors->lines(),
-                 QStringList({QStringLiteral("Quorlink V1.0.6: Open OK for port 3"),
-                              QStringLiteral("Quorlink V1.0.6: Permission denied for port 5 "
-                                             "(/dev/fake/COM5); add yourself to the dialout "
-                                             "group and log in again"),
-                              QStringLiteral("Quorlink V1.0.6: Port 6 (/dev/fake/COM6) is in "
-                                             "use by another program"),
-                              QStringLiteral("Quorlink V1.0.6: Port 7 (/dev/fake/COM7) is not a "
-                                             "serial port"),
-                              QStringLiteral("Quorlink V1.0.6: Open OK for port 12")}));
-        QCOMPARE(diag.Text1[2]->text(), QStringLiteral("COM3 Found"));
+        const QStringList lines = diag.txtErrors->lines();
+        QCOMPARE(lines.size(), 5);  // a missing port logs nothing
+        QVERIFY(lines[1].contains("port 5 (/dev/fake/COM5)") && lines[1].contains("dialout group"));
+        QVERIFY(lines[2].contains("in use by another program") &&
+                lines[3].contains("not a serial port"));
+        QCOMPARE(diag.Text1[2]->text(), "COM3 Found");
         QCOMPARE(colourOf(diag.Text1[2]), kGreen);
-        for (int i : {4, 5}) {
-            QCOMPARE(colourOf(diag.Text1[i]), kRed);
-            QCOMPARE(diag.Text1[i]->text(), QStringLiteral("Detect ports"));
-        }
-        QCOMPARE(colourOf(diag.Text1[6]), kRed);
-        QCOMPARE(diag.Text1[6]->text(), QStringLiteral("COM7"));
+        QCOMPARE(diag.Text1[31]->text(), "COM32 Found");
+        QCOMPARE(colourOf(diag.Text1[4]), kRed);
+        QCOMPARE(diag.Text1[4]->text(), "Detect ports");
+        QCOMPARE(diag.Text1[6]->text(), "COM7");
+        QCOMPARE(diag.Text1[0]->text(), "COM1");
         QCOMPARE(openPorts(diag), 2);
         // Receive events come once an identity's worth of bytes waits.
-        QCOMPARE(diag.MSComm1[11]->RThreshold(), 10);
-        QCOMPARE(diag.MSComm1[11]->Settings(), QStringLiteral("38400,N,8,1"));
+        QCOMPARE(diag.MSComm1[31]->RThreshold(), 10);
+        QCOMPARE(diag.MSComm1[31]->Settings(), "38400,N,8,1");
+        QVERIFY(!diag.cmdSetComPort->isEnabled());
     }
 
     // An accepted identity offers its port; Set stores it, closes every port and the window.
@@ -90,8 +68,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("accepted");
         QTest::newRow("VX-8") << identity("AH029") << true;
-        QTest::newRow("VX-8D") << identity("AH29D") << true;
-        QTest::newRow("longer burst") << identity("AH029") + QByteArray(20, 'x') << true;
+        QTest::newRow("VX-8D, longer burst") << identity("AH29D") + QByteArray(20, 'x') << true;
         QTest::newRow("another radio") << identity("AH027") << false;
         QTest::newRow("noise first") << QByteArray("\x00", 1) + identity("AH029") << false;
     }
@@ -104,19 +81,16 @@ private slots:
         diag.show();
         diag.cmdDetect->click();
         feed(env, 12, bytes);
-        QCOMPARE(diag.txtErrors->lines().last(), QStringLiteral("Port 12 Data ") +
-                                                     QString::fromLatin1(bytes.toHex().toUpper()) +
-                                                     QStringLiteral(" on COM 12"));
+        QCOMPARE(diag.txtErrors->lines().last(),
+                 "Port 12 Data " + bytes.toHex().toUpper() + " on COM 12");
         QCOMPARE(diag.cmdSetComPort->isEnabled(), accepted);
-        QCOMPARE(diag.cmdSetComPort->text(), accepted ? QStringLiteral("Set to Com 12 and Exit")
-                                                      : QStringLiteral("Set to Com n and Exit"));
         if (!accepted)
             return;
+        QCOMPARE(diag.cmdSetComPort->text(), "Set to Com 12 and Exit");
         diag.cmdSetComPort->click();
-        QCOMPARE(env.settings->get("Settings", "CommPort", "none"), QStringLiteral("12"));
+        QCOMPARE(env.settings->get("Settings", "CommPort", "none"), "12");
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(12));
-        QVERIFY(!diag.isVisible());
-        QCOMPARE(openPorts(diag), 0);
+        QVERIFY(!diag.isVisible() && openPorts(diag) == 0);
     }
 
     // Of identities on two ports the later wins; Detect again reopens the ports and keeps it.
@@ -129,16 +103,12 @@ private slots:
         feed(env, 3, identity("AH029"));
         feed(env, 7, identity("AH29D"));
         feed(env, 3, identity("XXXXX"));  // a later mismatch changes nothing
-        QCOMPARE(diag.cmdSetComPort->text(), QStringLiteral("Set to Com 7 and Exit"));
         diag.cmdDetect->click();
-        QCOMPARE(diag.txtErrors->lines(),
-                 QStringList({QStringLiteral("Quorlink V1.0.6: Open OK for port 3"),
-                              QStringLiteral("Quorlink V1.0.6: Open OK for port 7")}));
+        QCOMPARE(diag.txtErrors->lines().size(), 2);
         QVERIFY(diag.MSComm1[2]->PortOpen() && diag.MSComm1[6]->PortOpen());
-        QCOMPARE(diag.cmdSetComPort->text(), QStringLiteral("Set to Com 7 and Exit"));
-        QVERIFY(diag.cmdSetComPort->isEnabled());
+        QCOMPARE(diag.cmdSetComPort->text(), "Set to Com 7 and Exit");
         diag.cmdSetComPort->click();
-        QCOMPARE(env.settings->get("Settings", "CommPort", "none"), QStringLiteral("7"));
+        QCOMPARE(env.settings->get("Settings", "CommPort", "none"), "7");
     }
 
     void everyWayOutClosesAllPortsAndStoresNothing_data() {
@@ -163,12 +133,12 @@ private slots:
             diag.close();
         else
             QTest::keyClick(&diag, Qt::Key_Escape);
-        QVERIFY(!diag.isVisible());
-        QCOMPARE(openPorts(diag), 0);
+        QVERIFY(!diag.isVisible() && openPorts(diag) == 0);
         QVERIFY(!env.settings->contains("Settings", "CommPort"));
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(1));
     }
 
+    // A port's line empties the log past 64000 characters, any other line past 65000.
     void logLimits_data() {
         QTest::addColumn<int>("filled");
         QTest::addColumn<bool>("portLine");
@@ -184,15 +154,13 @@ private slots:
         QFETCH(bool, emptied);
         TestEnv env;
         ComPortDiag diag(*env.ctx);
-        diag.LogDiagMessage(QString(filled - 2, QLatin1Char('x')));  // + CR LF
-        QCOMPARE(diag.txtErrors->logLength(), qsizetype(filled));
+        diag.LogDiagMessage(QString(filled - 2, 'x'));  // + CR LF
         if (portLine)
-            diag.LogPortMessage(4, QStringLiteral("Data 00 on COM 5"));
+            diag.LogPortMessage(4, "Data 00 on COM 5");
         else
-            diag.LogDiagMessage(QStringLiteral("next"));
-        const QString last = portLine ? QStringLiteral("Port 5 Data 00 on COM 5") : "next";
+            diag.LogDiagMessage("next");
         QCOMPARE(diag.txtErrors->lines().size(), emptied ? 1 : 2);
-        QCOMPARE(diag.txtErrors->lines().last(), last);
+        QCOMPARE(diag.txtErrors->lines().last(), portLine ? "Port 5 Data 00 on COM 5" : "next");
     }
 };
 

@@ -3,9 +3,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "app/demowindow.h"
 #include "clone/cloneimage.h"
 #include "sim/demo.h"
@@ -129,30 +126,6 @@ private slots:
         QVERIFY2(block >= 40 && block <= 43, qPrintable(failed[0]));
         QVERIFY(app.form->cmdWriteRig->isEnabled() && !app.form->frmMessages().isVisible());
         QCOMPARE(app.form->lblBlockCount->text(), "0");
-    }
-
-    // --demo-if-no-cable: a terminal stands in for a cable; a missing device, a missing
-    // FTDI device or library, or nothing chosen yet is no cable.
-    void cableMissingDecidesTheDemo() {
-        VirtualClock unused;
-        FakeD2xx d2xx(unused);
-        App app(&d2xx);
-        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-        QVERIFY(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
-        const auto closeTerminal = qScopeGuard([&] { ::close(terminal); });
-        app.settings.set("Ports", "COM5", QString::fromLocal8Bit(::ptsname(terminal)));
-        app.ctx->state.link.PortNumber = 5;
-        QVERIFY(configuredCableMissing(*app.ctx, app.ports));  // nothing chosen yet
-        app.settings.set("Settings", "CommPort", "5");
-        QVERIFY(!configuredCableMissing(*app.ctx, app.ports));
-        app.settings.set("Ports", "COM5", app.dir.filePath("no-such-device"));
-        QVERIFY(configuredCableMissing(*app.ctx, app.ports));
-        app.ctx->state.link.PortNumber = 999;
-        QVERIFY(configuredCableMissing(*app.ctx, app.ports));
-        d2xx.devices.append(FakeD2xx::Device{"VX-8 cable", nullptr, {}});
-        QVERIFY(!configuredCableMissing(*app.ctx, app.ports));
-        d2xx.libraryMissing = true;
-        QVERIFY(configuredCableMissing(*app.ctx, app.ports));
     }
 };
 

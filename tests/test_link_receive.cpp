@@ -3,8 +3,8 @@
 #include "core/errors.h"
 #include "support/linkenv.h"
 
-// The receive engine over both back-ends in virtual time: what it keeps, how long it
-// waits, and how a silence or a pulled cable ends it.
+// The receive engine on both back-ends in virtual time: what it keeps, how long it waits,
+// and how a silence or a pulled cable ends it.
 namespace {
 
 QByteArray counting(int n, int from = 0) {
@@ -20,63 +20,50 @@ const QByteArray kNothing(1, '\0');  // RxBuffer after a receive that got nothin
 class LinkReceiveTest : public QObject {
     Q_OBJECT
 private slots:
-    // More than asked: the newest bytes are kept, after one 5 ms poll.
-    void comKeepsTheNewestBytes() {
+    // More than asked: the newest bytes, after one 5 ms poll. Half a second without a new
+    // byte is a time-out; the bytes waiting count towards the next receive, and a byte
+    // every 500 ms restarts the count just in time.
+    void comReceive() {
         LinkEnv env;
-        const qint64 t0 = env.openCom(3);
+        qint64 t0 = env.openCom(3);
         env.ports->inject(3, counting(12));
         env.link().Receive(10);
         QCOMPARE(env.rx().RxBuffer, counting(10, 2));
-        QVERIFY(!env.linkState().RxTimedOut);
-        QCOMPARE(env.link().GetInBufferCount(), 0);
         QCOMPARE(env.nowMs() - t0, 5);
-    }
-
-    // Half a second without a new byte ends a receive; the bytes waiting count towards the
-    // next one. A byte every 500 ms restarts the count just in time.
-    void silenceTimesOut_data() {
-        QTest::addColumn<bool>("ftdi");
-        QTest::newRow("COM") << false;
-        QTest::newRow("FTDI") << true;
-    }
-    void silenceTimesOut() {
-        QFETCH(bool, ftdi);
-        LinkEnv env;
-        const qint64 t0 = env.open(ftdi);
-        if (!ftdi)
-            env.ports->inject(3, counting(6));
+        env.ports->inject(3, counting(6));
         env.link().Receive(10);
-        QCOMPARE(env.nowMs() - t0, (ftdi ? 0 : 5) + 101 * 5);
-        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.nowMs() - t0, 5 + 5 + 101 * 5);
+        QVERIFY(env.linkState().RxTimedOut && !env.rx().ReceiveBusy);
         QCOMPARE(env.timeoutCaption(), " 1 timeouts");
-        QCOMPARE(env.log().size(), 3);
         QCOMPARE(env.rx().RxBuffer, kNothing);
-        QVERIFY(!env.rx().ReceiveBusy);
-        if (ftdi)
-            return;
         env.ports->inject(3, counting(4, 6));
         env.link().Receive(10);
         QCOMPARE(env.rx().RxBuffer, counting(10));
         QVERIFY(!env.linkState().RxTimedOut);
-
-        const qint64 t1 = env.nowMs();
+        t0 = env.nowMs();
         for (int i = 1; i <= 4; ++i)
             env.clock.afterMs(500 * i, [&env, i] { env.ports->inject(3, counting(1, '@' + i)); });
         env.link().Receive(4);
         QCOMPARE(env.rx().RxBuffer, QByteArray("ABCD"));
-        QCOMPARE(env.nowMs() - t1, 2000);
+        QCOMPARE(env.nowMs() - t0, 2000);
         QCOMPARE(env.timeoutCaption(), " 1 timeouts");
+        QByteArray block;  // a block read takes what waits, without waiting
+        env.ports->inject(3, counting(70));
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(block, counting(64));
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(block, counting(6, 64));
+        QCOMPARE(env.nowMs() - t0, 2000);
     }
 
-    void comClosedPortGivesOneZeroByte() {
+    void ftdiSilenceTimesOut() {
         LinkEnv env;
-        env.ports->ports[3] = {};
-        env.linkState().PortNumber = 3;
-        env.linkState().RxTimedOut = true;
+        const qint64 t0 = env.openFtdi("Cable");
         env.link().Receive(10);
+        QCOMPARE(env.nowMs() - t0, 101 * 5);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.timeoutCaption(), " 1 timeouts");
         QCOMPARE(env.rx().RxBuffer, kNothing);
-        QVERIFY(env.linkState().RxTimedOut && !env.linkState().LinkLost);
-        QCOMPARE(env.nowMs(), 0);
     }
 
     // A receive started while another is under way waits for it, bounded.
@@ -99,18 +86,13 @@ private slots:
         QCOMPARE(env.log().filter("Receive02: entered send/receive busy").size(), passes);
         QCOMPARE(env.rx().RxBuffer, counting(2));
         QVERIFY(!env.rx().ReceiveBusy);
-    }
-
-    void busyFlagIsClearedWhenTheReceiveIsAbandoned() {
-        LinkEnv env;
-        env.openCom(3);
         env.clock.afterMs(20, [&env] { env.ctx->requestShutdown(); });
         QVERIFY_THROWS_EXCEPTION(ShutdownRequested, env.link().Receive(10));
-        QVERIFY(!env.rx().ReceiveBusy);
+        QVERIFY(!env.rx().ReceiveBusy);  // cleared when the receive is abandoned
     }
 
-    // A pulled cable ends the wait at the next poll, is reported once, and every later
-    // call answers at once.
+    // A pulled cable ends the wait at the next poll, or is seen by the queue count; it is
+    // reported once, and every later call answers at once.
     void pulledCableIsReportedOnce_data() {
         QTest::addColumn<bool>("ftdi");
         QTest::addColumn<bool>("seenByQueueCount");
@@ -132,67 +114,30 @@ private slots:
             env.clock.afterMs(100, [&radio] { radio.pullCable(); });
             env.link().Receive(10);
             QCOMPARE(env.nowMs() - t0, 100);
-            QCOMPARE(env.rx().RxBuffer, kNothing);
         }
         QVERIFY(env.linkState().LinkLost);
-        QCOMPARE(env.log().filter("the connection to the radio was lost").size(), 1);
         env.linkState().RxTimedOut = false;
         env.link().Receive(10);
         QByteArray block;
         env.link().ReceiveFT(block, 64);
         QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.rx().RxBuffer, kNothing);
         QCOMPARE(env.log().filter("the connection to the radio was lost").size(), 1);
         QCOMPARE(env.timeoutCaption(), "0 timeouts");
-    }
-
-    void comBlockReadTakesWithoutWaiting_data() {
-        QTest::addColumn<int>("waiting");
-        QTest::addColumn<int>("taken");
-        QTest::newRow("more than wanted") << 70 << 64;
-        QTest::newRow("fewer than wanted") << 3 << 3;
-    }
-    void comBlockReadTakesWithoutWaiting() {
-        QFETCH(int, waiting);
-        QFETCH(int, taken);
-        LinkEnv env;
-        const qint64 t0 = env.openCom(3);
-        env.ports->inject(3, counting(waiting));
-        QByteArray block;
-        env.link().ReceiveFT(block, 64);
-        QCOMPARE(block, counting(taken));
-        QCOMPARE(env.link().GetInBufferCount(), waiting - taken);
-        QCOMPARE(env.nowMs(), t0);
-    }
-
-    void timeoutCounter() {
-        const QList<std::pair<QString, QString>> captions = {{"0 timeouts", " 1 timeouts"},
-                                                             {" 9 timeouts", " 10 timeouts"},
-                                                             {"0", " 1 timeouts"},  // start-up
-                                                             {"-3 timeouts", "-2 timeouts"}};
-        LinkEnv env;
-        for (const auto& [before, after] : captions) {
-            env.form().lblTimeoutCount->setText(before);
-            env.link().bumpTimeoutCounter();
-            QCOMPARE(env.timeoutCaption(), after);
-        }
     }
 
     // An FTDI block read: a status of 4 counts as complete; nothing for a second keeps the
     // stale byte and times out; an error is no time-out unless the device has gone.
     void ftdiBlockRead_data() {
         QTest::addColumn<int>("event");  // 0 data, 1 data with status 4, 2 silence, 3 error, 4 gone
-        QTest::addColumn<bool>("timedOut");
-        QTest::addColumn<int>("elapsedMs");
-        QTest::newRow("status 0") << 0 << false << -1;
-        QTest::newRow("status 4 counts as complete") << 1 << false << -1;
-        QTest::newRow("silence") << 2 << true << 1000;
-        QTest::newRow("other error") << 3 << true << -1;
-        QTest::newRow("device gone") << 4 << true << -1;
+        QTest::newRow("status 0") << 0;
+        QTest::newRow("status 4 counts as complete") << 1;
+        QTest::newRow("silence") << 2;
+        QTest::newRow("other error") << 3;
+        QTest::newRow("device gone") << 4;
     }
     void ftdiBlockRead() {
         QFETCH(int, event);
-        QFETCH(bool, timedOut);
-        QFETCH(int, elapsedMs);
         LinkEnv env;
         SimRadio& radio = env.radioOnFtdi("Cable");
         env.openFtdi("Cable");
@@ -208,6 +153,7 @@ private slots:
         if (event == 4)
             radio.pullCable();
         env.rx().FTRxBytes[0] = '\xAB';  // left by an earlier read
+        const bool timedOut = event >= 2;
         env.linkState().RxTimedOut = !timedOut;
         const qint64 t0 = env.nowMs();
         QByteArray block;
@@ -217,33 +163,20 @@ private slots:
         QCOMPARE(block, timedOut ? QByteArray(1, '\xAB') : radio.memory.left(64));
         QCOMPARE(env.log().isEmpty(), !timedOut);
         QCOMPARE(env.timeoutCaption(), event == 2 ? " 1 timeouts" : "0 timeouts");
-        if (elapsedMs >= 0)
-            QCOMPARE(env.nowMs() - t0, elapsedMs);
+        if (event == 2)
+            QCOMPARE(env.nowMs() - t0, 1000);  // the device's read time-out
     }
 
-    void countOutOfRange_data() {
-        QTest::addColumn<bool>("ftdi");
-        QTest::addColumn<bool>("blockRead");
-        QTest::addColumn<int>("count");
-        QTest::newRow("COM receive of 0") << false << false << 0;
-        QTest::newRow("COM block read of 0") << false << true << 0;
-        QTest::newRow("FTDI receive of 4097") << true << false << 4097;
-        QTest::newRow("FTDI block read of -5") << true << true << -5;
-    }
+    // A count out of range is an error 9 that leaves the buffers alone.
     void countOutOfRange() {
-        QFETCH(bool, ftdi);
-        QFETCH(bool, blockRead);
-        QFETCH(int, count);
         LinkEnv env;
-        env.open(ftdi);
+        env.openFtdi("Cable");
         env.rx().RxBuffer = "kept";
         QByteArray block("kept");
-        try {
-            blockRead ? env.link().ReceiveFT(block, count) : env.link().Receive(count);
-            QFAIL("no error raised");
-        } catch (const RunError& e) {
-            QCOMPARE(e.number(), 9);
-        }
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().Receive(0));
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().Receive(4097));
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().ReceiveFT(block, 4097));
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().ReceiveFT(block, -5));
         QCOMPARE(env.rx().RxBuffer + block, QByteArray("keptkept"));
     }
 };

@@ -1,15 +1,13 @@
 // A stand-in for libftdi1 with the same entry points, loaded by the FTDI adapter's tests in
 // place of the real library. Devices, arriving bytes and unplugging are set up through the
-// fakeftdi_* functions; every configuration call is recorded as a line of text.
+// fakeftdi_* functions.
 //
 // A device can have a far end (a simulated radio on the test's clock). Its read then blocks
 // as the real library's does: until the buffer is full, for as long as bytes keep coming
 // (a gap longer than the chip's latency timer ends it with what has arrived).
 #include <libftdi1/ftdi.h>
 
-#include <cstdarg>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -27,11 +25,6 @@ struct Device {
     bool present = true;
     bool open = false;
     std::deque<unsigned char> rx;  // bytes the chip holds for the PC
-    struct Later {
-        std::string bytes;
-        int afterReads;
-    };
-    std::vector<Later> later;  // bytes that arrive after that many more reads
 };
 
 // The far end of a device's cable, and the clock it runs on; supplied by the test.
@@ -47,19 +40,8 @@ constexpr long long kLatencyNs = 2'000'000;
 
 std::vector<Device> devices;
 std::map<int, FarEnd> farEnds;
-std::vector<std::string> calls;
 std::map<std::string, int> failures;
 int contexts = 0;
-
-void record(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void record(const char* format, ...) {
-    char line[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    calls.emplace_back(line);
-}
 
 Device* deviceOf(ftdi_context* ftdi) {
     if (!ftdi || !ftdi->usb_dev)
@@ -99,7 +81,6 @@ extern "C" {
 
 void fakeftdi_reset() {
     devices.clear();
-    calls.clear();
     failures.clear();
     farEnds.clear();
 }
@@ -118,8 +99,8 @@ int fakeftdi_add(int product, const char* description, int stringsError, int ope
     return static_cast<int>(devices.size()) - 1;
 }
 
-void fakeftdi_arrive(int device, const char* bytes, int size, int afterReads) {
-    devices.at(device).later.push_back({std::string(bytes, size), afterReads});
+void fakeftdi_arrive(int device, const char* bytes, int size) {
+    devices.at(device).rx.insert(devices.at(device).rx.end(), bytes, bytes + size);
 }
 
 void fakeftdi_unplug(int device) {
@@ -128,15 +109,6 @@ void fakeftdi_unplug(int device) {
 
 void fakeftdi_fail(const char* function, int result) {
     failures[function] = result;
-}
-
-// The recorded calls, one a line.
-const char* fakeftdi_calls() {
-    static std::string all;
-    all.clear();
-    for (const std::string& c : calls)
-        all += c + "\n";
-    return all.c_str();
 }
 
 int fakeftdi_contexts() {
@@ -165,7 +137,6 @@ void ftdi_free(ftdi_context* ftdi) {
 }
 
 int ftdi_usb_find_all(ftdi_context*, ftdi_device_list** devlist, int vendor, int product) {
-    record("usb_find_all %04x:%04x", vendor, product);
     *devlist = nullptr;
     ftdi_device_list** tail = devlist;
     int found = 0;
@@ -203,9 +174,7 @@ int ftdi_usb_get_strings(ftdi_context*, libusb_device* dev, char*, int, char* de
 }
 
 int ftdi_usb_open_desc(ftdi_context* ftdi, int vendor, int product, const char* description,
-                       const char* serial) {
-    record("usb_open_desc %04x:%04x \"%s\" %s", vendor, product,
-           description ? description : "(null)", serial ? serial : "(null)");
+                       const char*) {
     for (std::size_t i = 0; i < devices.size(); ++i) {
         Device& d = devices[i];
         if (!d.present || vendor != 0x0403 || d.product != product || !description ||
@@ -222,7 +191,6 @@ int ftdi_usb_open_desc(ftdi_context* ftdi, int vendor, int product, const char* 
 
 int ftdi_usb_close(ftdi_context* ftdi) {
     Device* d = deviceOf(ftdi);
-    record("usb_close");
     if (!d)
         return -3;
     d->open = false;
@@ -230,34 +198,28 @@ int ftdi_usb_close(ftdi_context* ftdi) {
     return d->present ? 0 : -1;
 }
 
-int ftdi_set_baudrate(ftdi_context* ftdi, int baudrate) {
-    record("set_baudrate %d", baudrate);
+int ftdi_set_baudrate(ftdi_context* ftdi, int) {
     return configure(ftdi, "set_baudrate", -2);
 }
 
-int ftdi_set_line_property(ftdi_context* ftdi, ftdi_bits_type bits, ftdi_stopbits_type sbit,
-                           ftdi_parity_type parity) {
-    record("set_line_property %d %d %d", bits, sbit, parity);
+int ftdi_set_line_property(ftdi_context* ftdi, ftdi_bits_type, ftdi_stopbits_type,
+                           ftdi_parity_type) {
     return configure(ftdi, "set_line_property");
 }
 
-int ftdi_setflowctrl(ftdi_context* ftdi, int flowctrl) {
-    record("setflowctrl %#x", flowctrl);
+int ftdi_setflowctrl(ftdi_context* ftdi, int) {
     return configure(ftdi, "setflowctrl");
 }
 
-int ftdi_set_event_char(ftdi_context* ftdi, unsigned char eventch, unsigned char enable) {
-    record("set_event_char %#x %d", eventch, enable);
+int ftdi_set_event_char(ftdi_context* ftdi, unsigned char, unsigned char) {
     return configure(ftdi, "set_event_char");
 }
 
-int ftdi_set_error_char(ftdi_context* ftdi, unsigned char errorch, unsigned char enable) {
-    record("set_error_char %#x %d", errorch, enable);
+int ftdi_set_error_char(ftdi_context* ftdi, unsigned char, unsigned char) {
     return configure(ftdi, "set_error_char");
 }
 
 int ftdi_tcioflush(ftdi_context* ftdi) {
-    record("tcioflush");
     if (Device* d = deviceOf(ftdi)) {
         if (const FarEnd* far = farEndOf(d))
             takeArrived(*d, *far);
@@ -266,20 +228,22 @@ int ftdi_tcioflush(ftdi_context* ftdi) {
     return configure(ftdi, "tcioflush");
 }
 
+int ftdi_tciflush(ftdi_context* ftdi) {
+    if (Device* d = deviceOf(ftdi))
+        d->rx.clear();
+    return configure(ftdi, "tciflush");
+}
+
+int ftdi_tcoflush(ftdi_context* ftdi) {
+    return configure(ftdi, "tcoflush");
+}
+
 int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
     Device* d = deviceOf(ftdi);
     if (!d)
         return -666;
     if (!d->present)
         return -4;  // LIBUSB_ERROR_NO_DEVICE
-    for (auto it = d->later.begin(); it != d->later.end();) {
-        if (it->afterReads-- <= 0) {
-            d->rx.insert(d->rx.end(), it->bytes.begin(), it->bytes.end());
-            it = d->later.erase(it);
-        } else {
-            ++it;
-        }
-    }
     if (const FarEnd* far = farEndOf(d)) {
         const FarEnd& f = *far;
         for (;;) {
@@ -307,10 +271,6 @@ int ftdi_write_data(ftdi_context* ftdi, const unsigned char* buf, int size) {
         return -1;
     if (const int fail = configure(ftdi, "write_data"))
         return fail;
-    std::string hex;
-    for (int i = 0; i < size; ++i)
-        hex += " " + std::to_string(buf[i]);
-    record("write_data%s", hex.c_str());
     if (const FarEnd* far = farEndOf(d))
         far->fromPc(far->context, buf, size);
     return size;

@@ -51,32 +51,6 @@ public:
     }
 };
 
-// A front without windows: records what a transfer shows, and lets a test act when a
-// prompt part appears (the user pressing [BAND], or a cancel coming back).
-class ScriptedFront : public TransferFront {
-public:
-    QStringList trace;
-    QStringList events;  // "prompt on", "part 0 on", "busy", "free", in order
-    QString caption, blockCount;
-    int progress = 0, maximum = 0;
-    std::function<void(PromptPart, bool)> onPart;
-
-    void setPromptVisible(bool v) override { events << (v ? "prompt on" : "prompt off"); }
-    void setPromptPart(PromptPart part, bool v) override {
-        events << QStringLiteral("part %1 %2").arg(int(part)).arg(v ? "on" : "off");
-        if (onPart)
-            onPart(part, v);
-    }
-    void setProgressMaximum(int m) override { maximum = m; }
-    void setProgress(int v) override { progress = v; }
-    void setBlockCount(const QString& c) override { blockCount = c; }
-    QString timeoutCaption() const override { return caption; }
-    void setTimeoutCaption(const QString& c) override { caption = c; }
-    void setBusy(bool busy) override { events << (busy ? "busy" : "free"); }
-    void traceLine(const QString& text) override { trace << text; }
-    void clearTrace() override { trace.clear(); }
-};
-
 // File dialogs for tests: each answers the next path of the script (cancelled when the
 // script is empty) and records what it was offered.
 class ScriptedFileDialogs : public FileDialogs {
