@@ -42,33 +42,6 @@ private slots:
         QVERIFY(!f.mnuSaveImageAs->isEnabled());
     }
 
-    // A stored value that does not fit is left aside with one trace line naming it and the
-    // file; the start goes on as if it were missing.
-    void outOfRangeStoredPlacementIsIgnored_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");
-        QTest::newRow("height") << "MemoryHeight"
-                                << "99999999999";
-        QTest::newRow("window state") << "MemoryWindowState"
-                                      << "40000";
-        QTest::newRow("left") << "MemoryLeft"
-                              << "-1e30";
-    }
-    void outOfRangeStoredPlacementIsIgnored() {
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        TestEnv env;
-        env.settings->set("Settings", key, value);
-        Form1& f = env.form();
-        QVERIFY(!f.loadFailed());
-        QVERIFY(env.boxes.shown.isEmpty());
-        QCOMPARE(env.log().size(), 1);
-        QVERIFY(env.log()[0].contains(key + "=" + value + " in " + env.settings->fileName()));
-        QCOMPARE(f.size(), QSize(448, 474 + f.menuBar()->sizeHint().height()));
-        QCOMPARE(f.windowState(), Qt::WindowNoState);
-        QVERIFY(!f.testAttribute(Qt::WA_Moved));
-    }
-
     void storedPlacementIsAppliedInTwips() {
         TestEnv env;
         env.settings->set("Settings", "MemoryHeight", "5000");

@@ -351,12 +351,14 @@ void TransfersTest::read_data() {
             r.env.boxes.answers = {MsgAnswer::Cancel};
         })
         << none << int(Hidden) << -1;
-    row("link does not open", false,
-        [](Rig& r) {
-            r.holdImage(QByteArray(65227, '\x33'));
-            r.env.ports->ports[3].openError = 8005;
-        })
-        << none << int(Hidden) << -1;
+    // A port that does not open says why and what to do.
+    for (int error : {8005, 68, 70, 8015})
+        row(qPrintable(QString("link does not open, error %1").arg(error)), false,
+            [error](Rig& r) {
+                r.holdImage(QByteArray(65227, '\x33'));
+                r.env.ports->ports[3].openError = error;
+            })
+            << none << int(Hidden) << -1;
     // An unexpected error: reported with the failing step's label; the closing sequence
     // still runs.
     row("FTDI, library gone during the identity wait", true,

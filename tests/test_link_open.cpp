@@ -38,39 +38,6 @@ private slots:
         QVERIFY(env.boxes.shown.isEmpty());
     }
 
-    // The box a failed open shows: why, and what to do.
-    void comOpenFailureTellsTheUser_data() {
-        QTest::addColumn<int>("openError");
-        QTest::addColumn<QString>("box");
-        const QString inUse =
-            "COM Port 4 is not available. It may be in use by another program.\r\n"
-            "The requested operation cannot continue.";
-        QTest::newRow("busy") << 8005 << inUse;
-        QTest::newRow("no device") << 68 << inUse;
-        QTest::newRow("permission denied")
-            << 70
-            << "COM Port 4 is not available: permission denied on /dev/fake/COM4.\r\n"
-               "Add yourself to the dialout group (sudo adduser $USER dialout) and log in "
-               "again.\r\nThe requested operation cannot continue.";
-        QTest::newRow("not a serial port")
-            << 8015
-            << "COM Port 4 is not available: /dev/fake/COM4 is not a serial port.\r\n"
-               "The requested operation cannot continue.";
-    }
-    void comOpenFailureTellsTheUser() {
-        QFETCH(int, openError);
-        QFETCH(QString, box);
-        LinkEnv env;
-        env.ports->ports[4].openError = openError;
-        env.linkState().LinkOpen = true;  // left from an earlier open
-        env.linkState().PortNumber = 4;
-        env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
-        QCOMPARE(env.boxes.texts(), QStringList{box});
-        QCOMPARE(env.boxes.shown[0].icon, MsgIcon::Exclamation);
-        QVERIFY(!env.linkState().LinkOpen);
-        QCOMPARE(env.nowMs(), 0);  // no settling pause after a failed open
-    }
-
     void ftdiOpenConfiguresTheDevice() {
         // 64 characters, the longest description there is.
         const QByteArray description = QByteArray("FT232R USB UART").leftJustified(64, '.');
