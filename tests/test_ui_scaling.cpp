@@ -13,11 +13,6 @@
 #include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
 
-namespace {
-// Room for a window manager's title bar, in the scaled (logical) pixels.
-constexpr int kTitleBar = 32;
-}  // namespace
-
 class ScalingTest : public QObject {
     Q_OBJECT
 private slots:
@@ -50,7 +45,8 @@ private slots:
 
         const QRect screen = w->screen()->availableGeometry();
         QCOMPARE(screen.size(), QSize(683, 512));  // 1024 x 768 at 150 %
-        QVERIFY2(w->width() <= screen.width() && w->height() + kTitleBar <= screen.height(),
+        // Room for a window manager's title bar, in scaled pixels.
+        QVERIFY2(w->width() <= screen.width() && w->height() + 32 <= screen.height(),
                  qPrintable(QStringLiteral("%1 x %2").arg(w->width()).arg(w->height())));
         for (const QPushButton* b : w->findChildren<QPushButton*>()) {
             const QRect r(b->mapTo(w, QPoint(0, 0)), b->size());

@@ -1,0 +1,392 @@
+// The link engine on both back-ends in virtual time: opening, the handshake bytes and the
+// receive engine.
+#include <QPushButton>
+#include <QtTest>
+#include "core/errors.h"
+#include "support/linkenv.h"
+#include "support/testmain.h"
+
+// Opening and closing the link on both back-ends, and what a failed open tells the user.
+class LinkOpenTest : public QObject {
+    Q_OBJECT
+private slots:
+    void comOpenSetsUpThePortAndDropsEarlyNoise() {
+        LinkEnv env;
+        SimRadio& radio = env.radioOnCom(3);
+        // The radio talks while the port settles; those bytes are dropped.
+        env.clock.afterMs(100, [&] { radio.pressBand(env.clock.nowNs()); });
+        env.linkState().RxTimedOut = env.linkState().LinkLost = true;
+        env.openCom(3);
+        QCOMPARE(env.nowMs(), 500);
+        QVERIFY(env.linkState().LinkOpen);
+        QVERIFY(!env.linkState().RxTimedOut && !env.linkState().LinkLost);
+        FakeSerialControl& c = env.comm();
+        QVERIFY(c.PortOpen());
+        QCOMPARE(c.CommPort(), 3);
+        QCOMPARE(c.Settings(), "38400,N,8,1");
+        QCOMPARE(c.InputMode(), 1);
+        QCOMPARE(c.Handshaking() + c.Protocol() + c.RThreshold() + c.SThreshold(), 0);
+        QVERIFY(c.DTREnable() && c.RTSEnable());
+        QCOMPARE(c.InBufferCount(), 0);
+        QVERIFY(env.ports->ports[3].written.isEmpty() && env.boxes.shown.isEmpty());
+
+        // Opening again, or another port, closes the first; closing keeps LinkOpen.
+        env.ports->ports[5] = {};
+        env.openCom(3);
+        env.openCom(5);
+        QCOMPARE(env.comm().CommPort(), 5);
+        env.link().CloseCommPort();
+        QVERIFY(!env.comm().PortOpen());
+        QVERIFY(env.linkState().LinkOpen);
+        QVERIFY(env.boxes.shown.isEmpty());
+    }
+
+    void ftdiOpenConfiguresTheDevice() {
+        // 64 characters, the longest description there is.
+        const QByteArray description = QByteArray("FT232R USB UART").leftJustified(64, '.');
+        LinkEnv env;
+        env.d2xx->devices.append({description, nullptr, {}});
+        env.linkState().FTHandle = 0x77;  // a handle the library no longer knows
+        env.linkState().PortNumber = 999;
+        env.linkState().FTDIDescription = QString::fromLatin1(description);
+        env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
+        QCOMPARE(env.d2xx->lastOpenDescription, description.leftJustified(65, 0));
+        QVERIFY(env.d2xx->calls.contains("FT_SetBaudRate(38400)"));
+        QVERIFY(env.linkState().LinkOpen);
+        QCOMPARE(env.d2xx->deviceOf(env.linkState().FTHandle), 0);
+        QCOMPARE(env.nowMs(), 0);  // no pause and no purge after an FTDI open
+        QVERIFY(env.boxes.shown.isEmpty());
+    }
+
+    // A failed FTDI open closes what it opened, tries nothing after the failing step and
+    // leaves no handle; a description too long is refused before the library is asked.
+    void ftdiOpenFails_data() {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<QByteArray>("device");  // the one device present, if any
+        QTest::addColumn<QString>("failing");    // a configuration step that fails
+        QTest::addColumn<QByteArray>("passed");  // what FT_OpenEx was given
+        const QByteArray named("FT232R USB UART");
+        QTest::newRow("no device")
+            << named << QByteArray() << QString() << named.leftJustified(65, 0);
+        QTest::newRow("no device, empty description")
+            << QByteArray() << QByteArray() << QString() << QByteArray(65, 0);
+        QTest::newRow("65 characters are refused")
+            << QByteArray(65, 'D') << QByteArray(64, 'D') << QString() << QByteArray();
+        for (const char* step :
+             {"SetBaudRate", "SetDataCharacteristics", "SetFlowControl", "SetTimeouts", "SetChars"})
+            QTest::newRow(step) << QByteArray("Cable") << QByteArray("Cable")
+                                << QString("FT_") + step
+                                << QByteArray("Cable").leftJustified(65, 0);
+    }
+    void ftdiOpenFails() {
+        QFETCH(QByteArray, description);
+        QFETCH(QByteArray, device);
+        QFETCH(QString, failing);
+        QFETCH(QByteArray, passed);
+        LinkEnv env;
+        if (!device.isEmpty())
+            env.d2xx->devices.append({device, nullptr, {}});
+        if (!failing.isEmpty())
+            env.d2xx->fail[failing] = FT_IO_ERROR;
+        env.linkState().FTDescBytes.fill('x');  // left over from the detector
+        env.linkState().LinkOpen = true;
+        env.linkState().PortNumber = 999;
+        env.linkState().FTDIDescription = QString::fromLatin1(description);
+        env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
+        QCOMPARE(env.log().size(), 1);
+        QCOMPARE(env.d2xx->lastOpenDescription, passed);
+        QVERIFY(!env.linkState().LinkOpen);
+        QCOMPARE(env.linkState().FTHandle, 0u);
+        QVERIFY(!env.d2xx->anyOpen() && env.boxes.shown.isEmpty());
+        if (!failing.isEmpty()) {
+            QVERIFY(env.d2xx->calls[env.d2xx->calls.size() - 2].startsWith(failing + '('));
+            QCOMPARE(env.d2xx->calls.last(), "FT_Close");
+        }
+    }
+
+    void ftdiFailedCloseAndPurgeAreLogged() {
+        LinkEnv env;
+        env.openFtdi("Cable");
+        env.linkState().FTDetectDescription = "Cable B";
+        env.d2xx->fail["FT_Purge"] = FT_IO_ERROR;
+        env.link().PurgeBuffers();
+        env.d2xx->fail["FT_Close"] = FT_IO_ERROR;
+        env.link().CloseCommPort();
+        QCOMPARE(env.log(),
+                 QStringList({"Purge Failed for device Cable B", "Close Failed forCable B"}));
+        QCOMPARE(env.linkState().FTHandle, 0u);  // a failed close is forgotten all the same
+    }
+
+    // A text fits the bytes given, zero-padded, one '?' per character outside Latin-1; a
+    // text too long is an error 9 that leaves the bytes alone.
+    void stringToBytes() {
+        QByteArray target(4, 'x');
+        Link::StringToBytes("AB", target);
+        QCOMPARE(target, QByteArray("AB\0\0", 4));
+        Link::StringToBytes(QString::fromUtf8("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xBB"), target);
+        QCOMPARE(target, QByteArray("\xE9??\0", 4));
+        Link::StringToBytes("ABCD", target);
+        QVERIFY_THROWS_EXCEPTION(RunError, Link::StringToBytes("ABCDE", target));
+        QCOMPARE(target, QByteArray("ABCD"));
+    }
+};
+
+// The handshake bytes on both back-ends: ACK and NAK out, whatever becomes of them, and
+// every way the wait for the radio's answer ends.
+namespace {
+enum Fate { Sent, Refused, Pulled, Closed };
+}
+
+class LinkHandshakeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void sendHandshakeByte_data() {
+        QTest::addColumn<bool>("ftdi");
+        QTest::addColumn<bool>("ack");
+        QTest::addColumn<int>("fate");
+        for (bool ftdi : {false, true})
+            for (bool ack : {true, false})
+                for (int fate : {Sent, Refused, Pulled, Closed})
+                    QTest::addRow("%s %s, fate %d", ftdi ? "FTDI" : "COM", ack ? "ACK" : "NAK",
+                                  fate)
+                        << ftdi << ack << fate;
+    }
+    void sendHandshakeByte() {
+        QFETCH(bool, ftdi);
+        QFETCH(bool, ack);
+        QFETCH(int, fate);
+        LinkEnv env;
+        SimRadio& radio = env.radioOn(ftdi);
+        const qint64 t0 = env.open(ftdi);
+        env.rx().HandshakeDelay = 50;
+        if (!ftdi)  // the radio's earlier bytes must not be taken for its answer
+            env.ports->inject(3, QByteArray("\x01\x02\x03\x04\x05"));
+        if (fate == Refused && ftdi)
+            env.d2xx->fail["FT_Write"] = FT_IO_ERROR;
+        else if (fate == Refused)
+            env.comm().failOutput = true;  // error 8012: the device has gone
+        else if (fate == Pulled)
+            radio.pullCable();
+        else if (fate == Closed)
+            env.linkState().LinkOpen = false;
+        ack ? env.link().SendACK() : env.link().SendNAK();
+
+        QCOMPARE(radio.pcBytes, fate == Sent ? QByteArray(1, ack ? 6 : 0x15) : QByteArray());
+        const bool lost = fate == Pulled || (fate == Refused && !ftdi);
+        QCOMPARE(env.linkState().LinkLost, lost);
+        QCOMPARE(env.log().contains("SendACK: ACK sent"), ack && fate == Sent);
+        QCOMPARE(env.log().filter("fail", Qt::CaseInsensitive).size(),
+                 fate == Refused || fate == Pulled ? 1 : 0);
+        // COM: input purged first, then the pause, whatever became of the byte. FTDI: one
+        // byte written, no purge, no pause.
+        if (ftdi)
+            QCOMPARE(env.d2xx->calls, fate != Closed ? QStringList{"FT_Write(1)"} : QStringList{});
+        else
+            QCOMPARE(env.link().GetInBufferCount(), fate != Closed ? 0 : 5);
+        QCOMPARE(env.nowMs() - t0, !ftdi && fate != Closed ? 50 : 0);
+        if (lost) {  // the wait for an answer stops at once; the failed send was the report
+            QVERIFY(!env.link().ReceiveAck(1));
+            QCOMPARE(env.nowMs() - t0, ftdi ? 0 : 50);
+        }
+    }
+
+    // Only the last of the `count` bytes taken counts; what was waiting is taken at once.
+    void receiveAckTakesCountBytes() {
+        LinkEnv env;
+        const qint64 t0 = env.openCom(3);
+        env.ports->inject(3, QByteArray("\x15\x06\x06\x15\x15"));
+        QVERIFY(!env.link().ReceiveAck(1));
+        QVERIFY(env.link().ReceiveAck(1));
+        QVERIFY(!env.link().ReceiveAck(2));
+        QCOMPARE(env.rx().RxBuffer, QByteArray("\x06\x15"));
+        QCOMPARE(env.link().GetInBufferCount(), 1);
+        QCOMPARE(env.nowMs(), t0);
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().ReceiveAck(0));
+    }
+
+    void receiveAckOnFtdiTakesEverythingWaiting() {
+        LinkEnv env;
+        SimRadio& radio = env.radioOnFtdi("Cable");
+        // More bytes than the read buffer holds, the last of them the ACK.
+        radio.faults.noise = QByteArray(4990, 'n');
+        radio.identity = QByteArray("AH029\0\0\0\0\x06", 10);
+        env.openFtdi("Cable");
+        radio.pressBand(env.clock.nowNs());
+        env.clock.advanceBy(2'000'000'000);
+        QCOMPARE(env.link().GetInBufferCount(), 5000);
+        QVERIFY(env.link().ReceiveAck(1));
+        QCOMPARE(env.rx().RxBuffer.size(), 5000 - 4096);
+        QCOMPARE(env.link().GetInBufferCount(), 0);
+    }
+};
+
+// The receive engine on both back-ends in virtual time: what it keeps, how long it waits,
+// and how a silence or a pulled cable ends it.
+namespace {
+
+QByteArray counting(int n, int from = 0) {
+    QByteArray b;
+    for (int i = 0; i < n; ++i)
+        b.append(static_cast<char>(from + i));
+    return b;
+}
+const QByteArray kNothing(1, '\0');  // RxBuffer after a receive that got nothing
+
+}  // namespace
+
+class LinkReceiveTest : public QObject {
+    Q_OBJECT
+private slots:
+    // More than asked: the newest bytes, after one 5 ms poll. Half a second without a new
+    // byte is a time-out; the bytes waiting count towards the next receive, and a byte
+    // every 500 ms restarts the count just in time.
+    void comReceive() {
+        LinkEnv env;
+        qint64 t0 = env.openCom(3);
+        env.ports->inject(3, counting(12));
+        env.link().Receive(10);
+        QCOMPARE(env.rx().RxBuffer, counting(10, 2));
+        QCOMPARE(env.nowMs() - t0, 5);
+        env.ports->inject(3, counting(6));
+        env.link().Receive(10);
+        QCOMPARE(env.nowMs() - t0, 5 + 5 + 101 * 5);
+        QVERIFY(env.linkState().RxTimedOut && !env.rx().ReceiveBusy);
+        QCOMPARE(env.timeoutCaption(), " 1 timeouts");
+        QCOMPARE(env.rx().RxBuffer, kNothing);
+        env.ports->inject(3, counting(4, 6));
+        env.link().Receive(10);
+        QCOMPARE(env.rx().RxBuffer, counting(10));
+        QVERIFY(!env.linkState().RxTimedOut);
+        t0 = env.nowMs();
+        for (int i = 1; i <= 4; ++i)
+            env.clock.afterMs(500 * i, [&env, i] { env.ports->inject(3, counting(1, '@' + i)); });
+        env.link().Receive(4);
+        QCOMPARE(env.rx().RxBuffer, QByteArray("ABCD"));
+        QCOMPARE(env.nowMs() - t0, 2000);
+        QCOMPARE(env.timeoutCaption(), " 1 timeouts");
+        QByteArray block;  // a block read takes what waits, without waiting
+        env.ports->inject(3, counting(70));
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(block, counting(64));
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(block, counting(6, 64));
+        QCOMPARE(env.nowMs() - t0, 2000);
+    }
+
+    // A receive started while another is under way waits for it, bounded.
+    void nestedReceiveWaitsForTheOuterOne_data() {
+        QTest::addColumn<int>("busyForMs");
+        QTest::addColumn<int>("passes");
+        QTest::newRow("outer receive ends") << 15 << 3;
+        QTest::newRow("outer receive never ends") << -1 << 101;
+    }
+    void nestedReceiveWaitsForTheOuterOne() {
+        QFETCH(int, busyForMs);
+        QFETCH(int, passes);
+        LinkEnv env;
+        env.openCom(3);
+        env.ports->inject(3, counting(2));
+        env.rx().ReceiveBusy = true;
+        if (busyForMs >= 0)
+            env.clock.afterMs(busyForMs, [&env] { env.rx().ReceiveBusy = false; });
+        env.link().Receive(2);
+        QCOMPARE(env.log().filter("Receive02: entered send/receive busy").size(), passes);
+        QCOMPARE(env.rx().RxBuffer, counting(2));
+        QVERIFY(!env.rx().ReceiveBusy);
+        env.clock.afterMs(20, [&env] { env.ctx->requestShutdown(); });
+        QVERIFY_THROWS_EXCEPTION(ShutdownRequested, env.link().Receive(10));
+        QVERIFY(!env.rx().ReceiveBusy);  // cleared when the receive is abandoned
+    }
+
+    // A pulled cable ends the wait at the next poll, or is seen by the queue count; it is
+    // reported once, and every later call answers at once.
+    void pulledCableIsReportedOnce_data() {
+        QTest::addColumn<bool>("ftdi");
+        QTest::addColumn<bool>("seenByQueueCount");
+        QTest::newRow("COM") << false << false;
+        QTest::newRow("FTDI, seen by the queue count") << true << true;
+    }
+    void pulledCableIsReportedOnce() {
+        QFETCH(bool, ftdi);
+        QFETCH(bool, seenByQueueCount);
+        LinkEnv env;
+        SimRadio& radio = env.radioOn(ftdi);
+        const qint64 t0 = env.open(ftdi);
+        if (seenByQueueCount) {
+            radio.pullCable();
+            QCOMPARE(env.link().GetInBufferCount(), 0);
+        } else {
+            env.clock.afterMs(100, [&radio] { radio.pullCable(); });
+            env.link().Receive(10);
+            QCOMPARE(env.nowMs() - t0, 100);
+        }
+        QVERIFY(env.linkState().LinkLost);
+        env.linkState().RxTimedOut = false;
+        env.link().Receive(10);
+        QByteArray block;
+        env.link().ReceiveFT(block, 64);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.rx().RxBuffer, kNothing);
+        QCOMPARE(env.log().filter("the connection to the radio was lost").size(), 1);
+        QCOMPARE(env.timeoutCaption(), "0 timeouts");
+    }
+
+    // An FTDI block read: a status of 4 counts as complete; nothing for a second keeps the
+    // stale byte and times out; an error is no time-out unless the device has gone.
+    void ftdiBlockRead_data() {
+        QTest::addColumn<int>("event");  // 0 data, 1 data with status 4, 2 silence, 3 error, 4 gone
+        QTest::newRow("status 0") << 0;
+        QTest::newRow("status 4 counts as complete") << 1;
+        QTest::newRow("silence") << 2;
+        QTest::newRow("other error") << 3;
+        QTest::newRow("device gone") << 4;
+    }
+    void ftdiBlockRead() {
+        QFETCH(int, event);
+        LinkEnv env;
+        SimRadio& radio = env.radioOnFtdi("Cable");
+        env.openFtdi("Cable");
+        if (event <= 1) {
+            radio.pressBand(env.clock.nowNs());
+            env.link().Receive(10);
+            env.link().SendACK();  // the radio starts sending its memory
+            env.d2xx->readStatus = event == 1 ? FT_IO_ERROR : FT_OK;
+            env.form().txtErrors->clearLog();
+        }
+        if (event == 3)
+            env.d2xx->fail["FT_Read"] = FT_OTHER_ERROR;
+        if (event == 4)
+            radio.pullCable();
+        env.rx().FTRxBytes[0] = '\xAB';  // left by an earlier read
+        const bool timedOut = event >= 2;
+        env.linkState().RxTimedOut = !timedOut;
+        const qint64 t0 = env.nowMs();
+        QByteArray block;
+        env.link().ReceiveFT(block, 64);
+        QCOMPARE(env.linkState().RxTimedOut, timedOut);
+        QCOMPARE(env.linkState().LinkLost, event == 4);
+        QCOMPARE(block, timedOut ? QByteArray(1, '\xAB') : radio.memory.left(64));
+        QCOMPARE(env.log().isEmpty(), !timedOut);
+        QCOMPARE(env.timeoutCaption(), event == 2 ? " 1 timeouts" : "0 timeouts");
+        if (event == 2)
+            QCOMPARE(env.nowMs() - t0, 1000);  // the device's read time-out
+    }
+
+    // A count out of range is an error 9 that leaves the buffers alone.
+    void countOutOfRange() {
+        LinkEnv env;
+        env.openFtdi("Cable");
+        env.rx().RxBuffer = "kept";
+        QByteArray block("kept");
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().Receive(0));
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().Receive(4097));
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().ReceiveFT(block, 4097));
+        QVERIFY_THROWS_EXCEPTION(RunError, env.link().ReceiveFT(block, -5));
+        QCOMPARE(env.rx().RxBuffer + block, QByteArray("keptkept"));
+    }
+};
+
+int main(int argc, char** argv) {
+    return runTestClasses<LinkOpenTest, LinkHandshakeTest, LinkReceiveTest>(argc, argv);
+}
+#include "test_link_engine.moc"
