@@ -127,15 +127,6 @@ private slots:
         AppContext::guardHandler([&] { throw RunError(53, "File not found: libftdi1.so.2"); });
         QCOMPARE(env.boxes.texts(), QStringList{"Error 53 (File not found: libftdi1.so.2)"});
     }
-
-    void exitMenuClosesTheWindow() {
-        TestEnv env;
-        Form1& f = env.form();
-        f.show();
-        f.mnuExit->trigger();
-        QVERIFY(env.ctx->shuttingDown());
-        QCOMPARE(env.quitRequests, 1);
-    }
 };
 
 int main(int argc, char** argv) {

@@ -175,7 +175,7 @@ private slots:
 
         rig.form().cmdWriteRig->click();
 
-        rig.clone().ImageValid = true;  // a write keeps the image; compared below
+        QVERIFY(rig.clone().ImageValid);  // a write keeps the image
         compareTranscript(rig, "write");
         QVERIFY(rig.clone().CloneImage == image);
         const QByteArray stream =

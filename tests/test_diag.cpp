@@ -95,24 +95,6 @@ private slots:
         QVERIFY(!diag.isVisible() && openPorts(diag) == 0);
     }
 
-    // Of identities on two ports the later wins; Detect again reopens the ports and keeps it.
-    void laterIdentityWinsAndIsKept() {
-        TestEnv env;
-        env.ports->ports[3] = {};
-        env.ports->ports[7] = {};
-        ComPortDiag diag(*env.ctx);
-        diag.cmdDetect->click();
-        feed(env, 3, identity("AH029"));
-        feed(env, 7, identity("AH29D"));
-        feed(env, 3, identity("XXXXX"));  // a later mismatch changes nothing
-        diag.cmdDetect->click();
-        QCOMPARE(diag.txtErrors->lines().size(), 2);
-        QVERIFY(diag.MSComm1[2]->PortOpen() && diag.MSComm1[6]->PortOpen());
-        QCOMPARE(diag.cmdSetComPort->text(), "Set to Com 7 and Exit");
-        diag.cmdSetComPort->click();
-        QCOMPARE(env.settings->get("Settings", "CommPort", "none"), "7");
-    }
-
     void everyWayOutClosesAllPortsAndStoresNothing_data() {
         QTest::addColumn<int>("way");
         QTest::newRow("Exit without change") << 0;
@@ -137,31 +119,6 @@ private slots:
         QVERIFY(!diag.isVisible() && openPorts(diag) == 0);
         QVERIFY(!env.settings->contains("Settings", "CommPort"));
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(1));
-    }
-
-    // A port's line empties the log past 64000 characters, any other line past 65000.
-    void logLimits_data() {
-        QTest::addColumn<int>("filled");
-        QTest::addColumn<bool>("portLine");
-        QTest::addColumn<bool>("emptied");
-        QTest::newRow("port line at 64000") << 64000 << true << false;
-        QTest::newRow("port line past 64000") << 64001 << true << true;
-        QTest::newRow("other line past 64000") << 64001 << false << false;
-        QTest::newRow("other line past 65000") << 65001 << false << true;
-    }
-    void logLimits() {
-        QFETCH(int, filled);
-        QFETCH(bool, portLine);
-        QFETCH(bool, emptied);
-        TestEnv env;
-        ComPortDiag diag(*env.ctx);
-        diag.LogDiagMessage(QString(filled - 2, 'x'));  // + CR LF
-        if (portLine)
-            diag.LogPortMessage(4, "Data 00 on COM 5");
-        else
-            diag.LogDiagMessage("next");
-        QCOMPARE(diag.txtErrors->lines().size(), emptied ? 1 : 2);
-        QCOMPARE(diag.txtErrors->lines().last(), portLine ? "Port 5 Data 00 on COM 5" : "next");
     }
 };
 

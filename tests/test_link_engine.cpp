@@ -41,23 +41,6 @@ private slots:
         QVERIFY(env.boxes.shown.isEmpty());
     }
 
-    void ftdiOpenConfiguresTheDevice() {
-        // 64 characters, the longest description there is.
-        const QByteArray description = QByteArray("FT232R USB UART").leftJustified(64, '.');
-        LinkEnv env;
-        env.d2xx->devices.append({description, nullptr, {}});
-        env.linkState().FTHandle = 0x77;  // a handle the library no longer knows
-        env.linkState().PortNumber = 999;
-        env.linkState().FTDIDescription = QString::fromLatin1(description);
-        env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
-        QCOMPARE(env.d2xx->lastOpenDescription, description.leftJustified(65, 0));
-        QVERIFY(env.d2xx->calls.contains("FT_SetBaudRate(38400)"));
-        QVERIFY(env.linkState().LinkOpen);
-        QCOMPARE(env.d2xx->deviceOf(env.linkState().FTHandle), 0);
-        QCOMPARE(env.nowMs(), 0);  // no pause and no purge after an FTDI open
-        QVERIFY(env.boxes.shown.isEmpty());
-    }
-
     // A failed FTDI open closes what it opened, tries nothing after the failing step and
     // leaves no handle; a description too long is refused before the library is asked.
     void ftdiOpenFails_data() {
@@ -115,19 +98,6 @@ private slots:
         QCOMPARE(env.log(),
                  QStringList({"Purge Failed for device Cable B", "Close Failed forCable B"}));
         QCOMPARE(env.linkState().FTHandle, 0u);  // a failed close is forgotten all the same
-    }
-
-    // A text fits the bytes given, zero-padded, one '?' per character outside Latin-1; a
-    // text too long is an error 9 that leaves the bytes alone.
-    void stringToBytes() {
-        QByteArray target(4, 'x');
-        Link::StringToBytes("AB", target);
-        QCOMPARE(target, QByteArray("AB\0\0", 4));
-        Link::StringToBytes(QString::fromUtf8("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xBB"), target);
-        QCOMPARE(target, QByteArray("\xE9??\0", 4));
-        Link::StringToBytes("ABCD", target);
-        QVERIFY_THROWS_EXCEPTION(RunError, Link::StringToBytes("ABCDE", target));
-        QCOMPARE(target, QByteArray("ABCD"));
     }
 };
 

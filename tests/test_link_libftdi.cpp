@@ -242,24 +242,6 @@ private slots:
         QCOMPARE(env.ctx->state.clone.CloneImage.left(SimRadio::kDataSize), radio.memory);
         QVERIFY(longestGap <= 100'000'000);
     }
-
-    // Without the library an FTDI read says so in one box, and a failed read leaves Write
-    // Radio offered only with a valid image.
-    void missingLibraryGivesOneBox() {
-        qputenv("QUORLINK_LIBFTDI", "/nonexistent/libftdi1.so.2");
-        d2xx_ = createLibFtdiD2xx();
-        TestEnv env;
-        useAdapter(env, *d2xx_);
-        Form1& form = env.form();
-        env.ctx->state.clone.ImageValid = true;  // an earlier read
-        form.EnableButtons();
-        QTest::mouseClick(form.cmdRead, Qt::LeftButton);
-        QCOMPARE(env.boxes.texts(),
-                 QStringList("Error 53 (File not found: /nonexistent/libftdi1.so.2) in line 50 "
-                             "of procedure cmdRead_Click of Form Form1"));
-        QVERIFY(form.cmdRead->isEnabled());
-        QCOMPARE(form.cmdWriteRig->isEnabled(), env.ctx->state.clone.ImageValid);
-    }
 };
 
 QTEST_MAIN(LibFtdiTest)
