@@ -25,8 +25,8 @@ Run quorlink(const QStringList& args, RadioProcess* radio = nullptr,
              std::function<void(QProcess&)> during = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("DISPLAY"), QString());
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("DISPLAY", QString());
     p.setProcessEnvironment(env);
     p.start(qEnvironmentVariable("QUORLINK_APP"), args);
     Run r;
@@ -94,13 +94,9 @@ private slots:
         edited[0x0700] = char(edited[0x0700] ^ 0x5A);
         const QString editedPath = dir.filePath("edited.bin");
         QVERIFY(SaveImageFile(editedPath, edited, nullptr));
-        r = quorlink({"info", "--json", editedPath});
-        QCOMPARE(r.out.count("\"good\": false"), 2);
         r = quorlink({"compare", backup, editedPath});
         QCOMPARE(r.exit, 1);
         QCOMPARE(r.out, "offset 0x00700  length     1  block 28\n");
-        r = quorlink({"channels", "--csv", "--all", backup});
-        QCOMPARE(r.out.count('\n'), 901);
         r = quorlink(
             {"write", "--settings", settings, "--device", radio.path(), "--yes", editedPath});
         QCOMPARE(r.exit, 3);
@@ -115,12 +111,6 @@ private slots:
         QTest::addColumn<QString>("says");
         const QStringList none;
         QTest::newRow("version") << none << QStringList{"--version"} << 0 << "Quorlink 1.0.6";
-        QTest::newRow("help") << none << QStringList{"write", "--help"} << 0 << "--fix-sums";
-        QTest::newRow("unknown sub-command") << none << QStringList{"fetch"} << 2 << "fetch";
-        QTest::newRow("unknown option") << none << QStringList{"info", "--hex", "a"} << 2 << "hex";
-        QTest::newRow("missing FILE") << none << QStringList{"read"} << 2 << "missing FILE";
-        QTest::newRow("file refused")
-            << none << QStringList{"info", "/nonexistent.img"} << 3 << "/nonexistent.img";
         QTest::newRow("wrong identity") << QStringList{"--identity", "41483033300001000000"}
                                         << QStringList{"read"} << 1 << "wrong identity";
         QTest::newRow("no ACK") << QStringList{"--fault", "nak"} << QStringList{"write", "--yes"}

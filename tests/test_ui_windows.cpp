@@ -51,7 +51,7 @@ private slots:
             return false;  // a failure is not reported
         });
         FrmAbout about;
-        QVERIFY(!about.picIcon->pixmap().isNull());
+        QVERIFY(!about.picIcon->pixmap().isNull() && !about.lblDescription->text().isEmpty());
         about.show();
         QTest::mouseClick(about.lblLink, Qt::LeftButton);
         QCOMPARE(opened, QStringList{FrmAbout::webAddress()});
