@@ -53,6 +53,8 @@ private slots:
         QCOMPARE(f.pos(), QPoint(200, 100));
     }
 
+    // Whatever is stored, the window is usable; a value beyond 32 bits is left aside with
+    // one trace line naming it and the file.
     void storedPlacementNeverLeavesAnUnusableWindow_data() {
         QTest::addColumn<QString>("height");
         QTest::addColumn<QString>("left");
@@ -62,6 +64,8 @@ private slots:
                               << "9000000";
         QTest::newRow("negative") << "-4000"
                                   << "-900000";
+        QTest::newRow("beyond 32 bits") << "99999999999"
+                                        << "-1e30";
     }
     void storedPlacementNeverLeavesAnUnusableWindow() {
         QFETCH(QString, height);
@@ -77,6 +81,8 @@ private slots:
         QVERIFY(f.height() <= qMax(240, screen.height()));
         QVERIFY(f.width() <= qMax(320, screen.width()));
         QVERIFY(screen.intersects(QRect(f.pos(), f.size())));
+        QCOMPARE(env.log().filter(" in " + env.settings->fileName() + ": out of range").size(),
+                 height.size() > 10 ? 4 : 0);
     }
 };
 
