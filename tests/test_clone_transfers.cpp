@@ -185,8 +185,8 @@ private slots:
         QCOMPARE(rig.radio->writesReceived, sent == stream.size() ? 1 : 0);
         if (sent == stream.size())
             QVERIFY(rig.radio->lastWriteChecksumOk);
-        if (waitMs >= 0)
-            QVERIFY2(qAbs(rig.boxMs - secondBoxMs - waitMs) <= 50,
+        if (waitMs >= 0)  // within one poll
+            QVERIFY2(qAbs(rig.boxMs - secondBoxMs - waitMs) < rig.env.ctx->state.rx.HandshakeDelay,
                      qPrintable(QString::number(rig.boxMs - secondBoxMs)));
         QVERIFY(!rig.prompt().isVisible());
         QCOMPARE(rig.form().lblBlockCount->text(), "0");

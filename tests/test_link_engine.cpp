@@ -243,6 +243,15 @@ private slots:
         QCOMPARE(env.nowMs() - t0, 2000);
     }
 
+    void ftdiSilenceTimesOut() {
+        LinkEnv env;
+        const qint64 t0 = env.openFtdi("Cable");
+        env.link().Receive(10);
+        QCOMPARE(env.nowMs() - t0, 101 * 5);
+        QVERIFY(env.linkState().RxTimedOut);
+        QCOMPARE(env.timeoutCaption(), " 1 timeouts");
+    }
+
     // A receive started while another is under way waits for it, bounded.
     void nestedReceiveWaitsForTheOuterOne_data() {
         QTest::addColumn<int>("busyForMs");
