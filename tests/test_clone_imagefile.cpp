@@ -43,7 +43,7 @@ private slots:
         QTest::newRow("empty") << "empty.img" << QByteArray("") << "the file is empty";
         QTest::newRow("one short") << "s.img" << ok.left(65226) << "it holds 65226 bytes, but";
         QTest::newRow("trailer after a short image")
-            << "t.img" << ok.left(65000) + trailerOf("{}") << "65000 bytes before its trailer";
+            << "t.img" << ok.left(65000) + trailerOf("{}") << "it holds 65017 bytes, but";
         QTest::newRow("identity") << "id.img"
                                   << "AH02A" + ok.mid(5)
                                   << "its radio identity is X'4148303241', not";

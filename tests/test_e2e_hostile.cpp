@@ -6,7 +6,7 @@
 #include <csignal>
 
 #include "clone/imagefile.h"
-#include "support/channelimage.h"
+#include "support/channelfixture.h"
 
 // The real program as a hostile or a new user runs it: odd files, a closed standard input,
 // a file-size limit, no display. It runs in a folder of its own that is also its home, with
