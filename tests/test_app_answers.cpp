@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <QMenu>
 #include <QPushButton>
 #include <QtTest>
@@ -6,13 +5,12 @@
 
 #include "clone/channels.h"
 #include "clone/imagefile.h"
-#include "link/libftdi_d2xx.h"
 #include "support/testenv.h"
 #include "ui/frmmessages.h"
 
 // What hostile and new users met: a read that does not succeed keeps the image held, a
 // silent radio gets a hint, backups never replace one another and are easy to find, the
-// demo radio holds channels, the keyboard reaches everything, and the VX-8 cable is found.
+// demo radio holds channels, and the keyboard reaches everything.
 namespace {
 
 // The main window and a radio on COM3 that sends when the prompt asks for [BAND].
@@ -163,21 +161,6 @@ private slots:
         QCOMPARE(banks[0].name + banks[1].name, "HAMLISTEN");
         QCOMPARE(banks[1].members, QList<int>({8, 9, 10, 11}));
         QVERIFY(!banks[2].inUse && banks[2].members.isEmpty() && StaleSums(image).isEmpty());
-    }
-
-    // The FTDI listing behind the cable detector finds the USB cable made for the VX-8.
-    void detectorListsTheVx8Cable() {
-        const QByteArray path = qgetenv("QUORLINK_FAKE_LIBFTDI");
-        void* lib = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-        QVERIFY2(lib, ::dlerror());
-        using Add = int (*)(int, const char*, int, int);
-        reinterpret_cast<Add>(::dlsym(lib, "fakeftdi_add"))(0x9E50, "USB-VX8", 0, 0);
-        qputenv("QUORLINK_LIBFTDI", path);
-        QByteArray name(FT_DESCRIPTION_SIZE, '\0');
-        QCOMPARE(createLibFtdiD2xx()->FT_ListDevices(0, reinterpret_cast<quint8*>(name.data()),
-                                                     FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION),
-                 FT_OK);
-        QCOMPARE(name.constData(), "USB-VX8");
     }
 };
 

@@ -138,18 +138,19 @@ private slots:
         fake_.add(0x6014, QByteArray(70, 'L').constData(), 0, 0);
         const int cable = fake_.add(0x6015, "Cable", 0, 0);
         fake_.add(0x6001, "Busy cable", 0, -5);  // the kernel driver would not let go
+        fake_.add(0x9E50, "USB-VX8", 0, 0);      // the cable made for the VX-8
         quint32 count = 99;
         QCOMPARE(d2xx_->FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
-        QCOMPARE(count, 5u);
-        const QList<QByteArray> expected = {"FT232R USB UART", "Busy cable",
-                                            "FTDI 0403:6010 (permission denied: join plugdev)",
-                                            QByteArray(64, 'L'), "Cable"};
-        for (quint32 i = 0; i <= 5; ++i) {
+        QCOMPARE(count, 6u);
+        const QList<QByteArray> expected = {
+            "FT232R USB UART",   "Busy cable", "FTDI 0403:6010 (permission denied: join plugdev)",
+            QByteArray(64, 'L'), "Cable",      "USB-VX8"};
+        for (quint32 i = 0; i <= 6; ++i) {
             QByteArray buffer(FT_DESCRIPTION_SIZE, '\xAA');
             QCOMPARE(d2xx_->FT_ListDevices(i, reinterpret_cast<quint8*>(buffer.data()),
                                            FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION),
-                     i < 5 ? FT_OK : FT_DEVICE_NOT_FOUND);
-            if (i < 5)
+                     i < 6 ? FT_OK : FT_DEVICE_NOT_FOUND);
+            if (i < 6)
                 QCOMPARE(buffer, descriptionBuffer(expected[i]));
         }
         QCOMPARE(openDevice(QByteArray()), 0u);  // an empty description opens nothing
