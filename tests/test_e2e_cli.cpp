@@ -79,7 +79,7 @@ private slots:
         const QByteArray image =
             sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
         QVERIFY(fileBytes(backup) == image);
-        QVERIFY(r.out.startsWith("Read VX-8R/E (identity 41 48 30 32 39"));
+        QVERIFY(r.out.startsWith("Read VX-8R/E (identity 4148303239"));
         const QStringList backups = QDir(dir.filePath("backups")).entryList(QDir::Files);
         QCOMPARE(backups.size(), 1);
         QVERIFY(fileBytes(dir.filePath("backups/" + backups[0])).startsWith(image));

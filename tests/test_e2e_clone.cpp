@@ -11,9 +11,9 @@
 #include "ui/frmabout.h"
 #include "ui/frmmessages.h"
 
-// The windows' transfers in real time through QSerialPort: the demo radio read and saved,
-// and the quorlink-radio program on a pseudo-terminal losing its cable in each direction.
-// A whole read takes about 18 s of line time and a write 52 s, so there is one read.
+// The windows' transfers in real time through QSerialPort on a pseudo-terminal, each cut
+// short by a pulled cable (a whole read takes 18 s of line time, a write 52 s): the demo
+// radio in a read, the quorlink-radio program in a write.
 
 namespace {
 
@@ -54,39 +54,21 @@ struct App : RealApp {
 class E2eCloneTest : public QObject {
     Q_OBJECT
 private slots:
-    // quorlink --demo: the demo radio is on a free COM number for this run only, a read
-    // needs nobody to press [BAND], and Save Image As writes what was read.
-    void demoRadioIsReadAndSaved() {
+    // quorlink --demo: the demo radio is on a free COM number for this run only and needs
+    // nobody to press [BAND]. Its cable pulled mid-read, the terminal hangs up: one box, no
+    // crash, and the program ready for the next try.
+    void demoRadioLosesItsCableMidRead() {
         App app;
         QCOMPARE(startWindowDemo(*app.ctx, *app.form, app.ports), QString());
         const qint16 com = app.ctx->state.link.PortNumber;
         QVERIFY(com >= 1 && com <= 32 && app.ports.map().isPresent(com));
         QVERIFY(app.form->mnuCOM[com - 1]->isVisible() && app.form->mnuCOM[com - 1]->isChecked());
         QVERIFY(!app.settings.contains("Settings", "CommPort"));
-
-        app.giveUpAfter(40000);
-        app.form->cmdRead->click();
-        QVERIFY(!app.watchdogFired && app.clone().ImageValid);
-        QVERIFY(app.form->cmdWriteRig->isEnabled());
-        QCOMPARE(QDir(app.dir.filePath("backups")).entryList(QDir::Files).size(), 1);
-        app.files.answers = {app.dir.filePath("x")};
-        app.form->mnuSaveImageAs->trigger();
-        QFile saved(app.dir.filePath("x.img"));
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        const SimRadio sim;
-        const QByteArray bytes = saved.readAll();
-        QVERIFY(bytes.left(CloneLayout::kImageSize) ==
-                sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory)));
-        QCOMPARE(bytes.mid(CloneLayout::kImageSize, 13),
-                 QByteArray::fromHex("00FF6368697270EE696D670001"));
-    }
-
-    // The terminal hangs up in the middle of a read: one box, no crash, and the program
-    // ready for the next try.
-    void cablePulledMidRead() {
-        App app;
-        RadioProcess radio({"--fault", "pull-after=20000"});
-        QVERIFY2(app.attach(radio), qPrintable(radio.error()));
+        DemoRadio* demo = nullptr;
+        for (QObject* child : app.ctx->children())
+            demo = demo ? demo : dynamic_cast<DemoRadio*>(child);
+        QVERIFY(demo);
+        demo->radio.faults.pullCableAfterBytes = 20000;
         app.giveUpAfter(30000);
         app.form->cmdRead->click();
         QVERIFY(!app.watchdogFired && app.lostTheCable() && app.idle());
@@ -94,7 +76,6 @@ private slots:
         QVERIFY(!app.form->frmMessages().isVisible());
         const int blocks = app.form->lblBlockCount->text().trimmed().toInt();
         QVERIFY2(blocks > 100 && blocks < 1019, qPrintable(app.form->lblBlockCount->text()));
-        QVERIFY(radio.waitFor("PULLED"));
     }
 
     // The same in a write, with About opened in the middle and left open for a second:
