@@ -165,10 +165,13 @@ private slots:
         quint32 written = 99;
         QCOMPARE(d2xx_->FT_Write(h, bytes("x"), 1, &written), FT_IO_ERROR);
         QCOMPARE(written, 0u);
-        // A refused write is not a lost device: the next read works.
-        fake_.arrive(cable, "ok", 2);
+        // A refused write or read is not a lost device: the next read works.
         quint8 buffer[FT_BUFFER_SIZE];
         quint32 read = 0;
+        fake_.fail("read_data", -1);
+        QVERIFY(d2xx_->FT_Read(h, buffer, 2, &read) != FT_OK);
+        fake_.fail("read_data", 0);
+        fake_.arrive(cable, "ok", 2);
         QCOMPARE(d2xx_->FT_Read(h, buffer, 2, &read), FT_OK);
         QCOMPARE(read, 2u);
         QCOMPARE(d2xx_->FT_Close(h), FT_OK);

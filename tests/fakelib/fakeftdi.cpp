@@ -244,6 +244,8 @@ int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
         return -666;
     if (!d->present)
         return -4;  // LIBUSB_ERROR_NO_DEVICE
+    if (const int fail = configure(ftdi, "read_data"))
+        return fail;
     if (const FarEnd* far = farEndOf(d)) {
         const FarEnd& f = *far;
         for (;;) {
