@@ -73,10 +73,7 @@ struct FakeLibrary {
 };
 
 QByteArray descriptionBuffer(const QByteArray& text) {
-    QByteArray buffer(FT_DESCRIPTION_SIZE, '\0');
-    buffer.replace(0, text.size(), text);
-    buffer.truncate(FT_DESCRIPTION_SIZE);
-    return buffer;
+    return text.leftJustified(FT_DESCRIPTION_SIZE, '\0', true);
 }
 
 const quint8* bytes(const QByteArray& a) {
@@ -105,19 +102,17 @@ class LibFtdiTest : public QObject {
 
     FT_HANDLE openDevice(const QByteArray& description) {
         FT_HANDLE handle = 0;
-        const QByteArray buffer = descriptionBuffer(description);
-        if (d2xx_->FT_OpenEx(bytes(buffer), FT_OPEN_BY_DESCRIPTION, &handle) != FT_OK)
-            return 0;
-        return handle;
+        const auto status = d2xx_->FT_OpenEx(bytes(descriptionBuffer(description)),
+                                             FT_OPEN_BY_DESCRIPTION, &handle);
+        return status == FT_OK ? handle : 0;
     }
 
 private slots:
     void initTestCase() {
-        const QByteArray path = qgetenv("QUORLINK_FAKE_LIBFTDI");
-        if (path.isEmpty())
+        path_ = qgetenv("QUORLINK_FAKE_LIBFTDI");
+        if (path_.isEmpty())
             QSKIP("QUORLINK_FAKE_LIBFTDI does not name the stand-in library (run through ctest)");
-        QVERIFY2(fake_.load(path), ::dlerror());
-        path_ = path;
+        QVERIFY2(fake_.load(path_), ::dlerror());
     }
     void init() {
         qputenv("QUORLINK_LIBFTDI", path_);
@@ -233,12 +228,11 @@ private slots:
         const FarEnd farEnd = line.farEnd();
         fake_.attach(fake_.add(0x6001, "Cable", 0, 0), &farEnd);
         useAdapter(env, *d2xx_);
-        Form1& form = env.form();
         QObject::connect(&env.form().frmMessages(), &FrmMessages::lookingForRigShown,
                          [&] { radio.pressBand(env.clock.nowNs()); });
         env.clock.pumpEvents();
         env.clock.longestHeldNs = 0;
-        QTest::mouseClick(form.cmdRead, Qt::LeftButton);
+        QTest::mouseClick(env.form().cmdRead, Qt::LeftButton);
         const qint64 longestGap = env.clock.longestHeldNs;
         qInfo("longest time between two event pumps: %.1f ms", double(longestGap) / 1e6);
         QVERIFY(env.boxes.texts().last().startsWith(

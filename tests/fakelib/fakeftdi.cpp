@@ -7,9 +7,10 @@
 // (a gap longer than the chip's latency timer ends it with what has arrived).
 #include <libftdi1/ftdi.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
@@ -90,12 +91,7 @@ void fakeftdi_attach(int device, const FarEnd* farEnd) {
 }
 
 int fakeftdi_add(int product, const char* description, int stringsError, int openError) {
-    Device d;
-    d.product = product;
-    d.description = description;
-    d.stringsError = stringsError;
-    d.openError = openError;
-    devices.push_back(d);
+    devices.push_back({product, description, stringsError, openError, true, false, {}});
     return static_cast<int>(devices.size()) - 1;
 }
 
@@ -130,9 +126,7 @@ ftdi_context* ftdi_new(void) {
 }
 
 void ftdi_free(ftdi_context* ftdi) {
-    if (!ftdi)
-        return;
-    --contexts;
+    contexts -= ftdi ? 1 : 0;
     std::free(ftdi);
 }
 
@@ -153,12 +147,10 @@ int ftdi_usb_find_all(ftdi_context*, ftdi_device_list** devlist, int vendor, int
 }
 
 void ftdi_list_free(ftdi_device_list** devlist) {
-    for (ftdi_device_list* node = *devlist; node;) {
-        ftdi_device_list* next = node->next;
+    while (ftdi_device_list* node = *devlist) {
+        *devlist = node->next;
         std::free(node);
-        node = next;
     }
-    *devlist = nullptr;
 }
 
 int ftdi_usb_get_strings(ftdi_context*, libusb_device* dev, char*, int, char* description,
@@ -166,10 +158,8 @@ int ftdi_usb_get_strings(ftdi_context*, libusb_device* dev, char*, int, char* de
     Device& d = devices.at(reinterpret_cast<std::intptr_t>(dev) - 1);
     if (d.stringsError)
         return d.stringsError;
-    if (description && desc_len > 0) {
-        std::strncpy(description, d.description.c_str(), desc_len - 1);
-        description[desc_len - 1] = 0;
-    }
+    if (description && desc_len > 0)
+        std::snprintf(description, desc_len, "%s", d.description.c_str());
     return 0;
 }
 
@@ -240,39 +230,26 @@ int ftdi_tcoflush(ftdi_context* ftdi) {
 
 int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
     Device* d = deviceOf(ftdi);
-    if (!d)
-        return -666;
-    if (!d->present)
-        return -4;  // LIBUSB_ERROR_NO_DEVICE
-    if (const int fail = configure(ftdi, "read_data"))
-        return fail;
-    if (const FarEnd* far = farEndOf(d)) {
-        const FarEnd& f = *far;
-        for (;;) {
-            takeArrived(*d, f);
-            const long long next = f.nextDue(f.context);
-            if (static_cast<int>(d->rx.size()) >= size || next < 0 ||
-                next - f.now(f.context) > kLatencyNs)
-                break;
-            f.advanceTo(f.context, next);
-        }
+    if (const int fail = configure(ftdi, "read_data", -4))  // -4: LIBUSB_ERROR_NO_DEVICE
+        return d ? fail : -666;
+    for (const FarEnd* f = farEndOf(d); f;) {
+        takeArrived(*d, *f);
+        const long long next = f->nextDue(f->context);
+        if (static_cast<int>(d->rx.size()) >= size || next < 0 ||
+            next - f->now(f->context) > kLatencyNs)
+            break;
+        f->advanceTo(f->context, next);
     }
-    int n = 0;
-    while (n < size && !d->rx.empty()) {
-        buf[n++] = d->rx.front();
-        d->rx.pop_front();
-    }
+    const int n = std::min(size, static_cast<int>(d->rx.size()));
+    std::copy_n(d->rx.begin(), n, buf);
+    d->rx.erase(d->rx.begin(), d->rx.begin() + n);
     return n;
 }
 
 int ftdi_write_data(ftdi_context* ftdi, const unsigned char* buf, int size) {
     Device* d = deviceOf(ftdi);
-    if (!d)
-        return -666;
-    if (!d->present)
-        return -1;
-    if (const int fail = configure(ftdi, "write_data"))
-        return fail;
+    if (const int fail = configure(ftdi, "write_data", -1))
+        return d ? fail : -666;
     if (const FarEnd* far = farEndOf(d))
         far->fromPc(far->context, buf, size);
     return size;
