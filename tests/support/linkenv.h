@@ -36,10 +36,9 @@ public:
 
     // Opens the FTDI device with this description (added if missing) through SetCommPort.
     qint64 openFtdi(const QByteArray& description) {
-        bool known = false;
-        for (const auto& d : d2xx->devices)
-            known = known || d.description == description;
-        if (!known)
+        const auto& devices = d2xx->devices;
+        if (std::none_of(devices.begin(), devices.end(),
+                         [&](const auto& d) { return d.description == description; }))
             d2xx->devices.append(FakeD2xx::Device{description, nullptr, {}});
         linkState().PortNumber = 999;
         linkState().FTDIDescription = QString::fromLatin1(description);
