@@ -11,9 +11,10 @@
 // saw in the same form, for review. Whatever the flow, the transfer ends with the link
 // closed and the buttons back; Write Radio is offered only with a valid image.
 
-namespace {
-
 using Setup = std::function<void(Rig&)>;
+Q_DECLARE_METATYPE(Setup)
+
+namespace {
 
 // A box as one line: its icon, its text and, unless it is a plain OK, its buttons.
 QString boxLine(const ScriptedMessageBoxes::Shown& box) {
@@ -85,9 +86,13 @@ QMap<QString, QStringList> readGolden() {
 
 enum Prompt { Hidden, Shown, ShownWithFrame };
 
-}  // namespace
+// A row of read_data or write_data: its name, the link, and what the test sets up.
+QTestData& row(const char* name, bool ftdi, Setup setup) {
+    return QTest::newRow(name) << ftdi << setup;
+}
+const Setup plain = [](Rig&) {};
 
-Q_DECLARE_METATYPE(Setup)
+}  // namespace
 
 class TransfersTest : public QObject {
     Q_OBJECT
@@ -231,10 +236,9 @@ private slots:
     void secondClickDuringATransferDoesNothing_data() {
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
-        QTest::newRow("Read, Read") << "cmdRead"
-                                    << "cmdRead";
-        QTest::newRow("Write, Read") << "cmdWriteRig"
-                                     << "cmdRead";
+        const QString read = "cmdRead";
+        QTest::newRow("Read, Read") << read << read;
+        QTest::newRow("Write, Read") << "cmdWriteRig" << read;
     }
     void secondClickDuringATransferDoesNothing() {
         QFETCH(QString, first);
@@ -284,13 +288,9 @@ void TransfersTest::read_data() {
     QTest::addColumn<int>("prompt");
     QTest::addColumn<int>("reactionMs");  // most time from the test's action to the box
     const QByteArray ack("\x06"), nak("\x15"), none;
-    const Setup plain = [](Rig&) {};
     const Setup stall11 = [](Rig& r) { r.radio->memory.truncate(640 + 30); };
     const Setup pulledInBlocks = [](Rig& r) {
         r.radio->faults.pullCableAfterBytes = 10 + 1 + 64 * 200 + 17;
-    };
-    auto row = [](const char* name, bool ftdi, Setup setup) -> QTestData& {
-        return QTest::newRow(name) << ftdi << setup;
     };
     row("COM, good read", false, plain) << ack << int(Hidden) << -1;
     row("FTDI, good read of a VX-8D", true,
@@ -382,13 +382,9 @@ void TransfersTest::write_data() {
     addColumns();
     QTest::addColumn<int>("sent");    // bytes of identity, data and checksum that went out; -1: any
     QTest::addColumn<int>("waitMs");  // from the second box to the last; -1: any
-    auto row = [](const char* name, bool ftdi, Setup setup) -> QTestData& {
-        return QTest::newRow(name) << ftdi << setup;
-    };
     auto answers = [](std::deque<MsgAnswer> a) {
         return Setup([a](Rig& r) { r.env.boxes.answers = a; });
     };
-    const Setup plain = [](Rig&) {};
     const Setup silent = [](Rig& r) { r.radio->faults.silent = true; };
     auto failAfter = [](qint64 n) { return Setup([n](Rig& r) { r.failSendsAfter(n); }); };
     row("COM, good write", false, plain) << 65227 << -1;
@@ -412,12 +408,9 @@ void TransfersTest::write_data() {
     row("COM, block 6 send fails", false, failAfter(10 + 5 * 64)) << -1 << -1;
     row("FTDI, checksum send fails", true, failAfter(10 + 65216)) << -1 << -1;
     // The radio's ACK crosses the cable too.
-    row("COM, cable pulled after block 5", false,
-        [](Rig& r) { r.radio->faults.pullCableAfterBytes = 10 + 1 + 5 * 64; })
-        << -1 << -1;
-    row("FTDI, cable pulled after block 5", true,
-        [](Rig& r) { r.radio->faults.pullCableAfterBytes = 10 + 1 + 5 * 64; })
-        << -1 << -1;
+    const Setup pulled = [](Rig& r) { r.radio->faults.pullCableAfterBytes = 10 + 1 + 5 * 64; };
+    row("COM, cable pulled after block 5", false, pulled) << -1 << -1;
+    row("FTDI, cable pulled after block 5", true, pulled) << -1 << -1;
     // An unexpected error with the blocks under way: reported, and the closing sequence runs.
     row("FTDI, library gone during the blocks", true,
         [](Rig& r) {
