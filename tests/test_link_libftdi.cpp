@@ -89,17 +89,6 @@ class LibFtdiTest : public QObject {
     QByteArray path_;
     std::unique_ptr<D2xx> d2xx_;
 
-    // The application's world with the adapter in place of the in-memory devices, and an
-    // FTDI link to the device "Cable".
-    static void useAdapter(TestEnv& env, D2xx& d2xx) {
-        Services s = env.ctx->services();
-        s.d2xx = &d2xx;
-        env.ctx = std::make_unique<AppContext>(s);
-        env.ctx->quitApplication = [] {};
-        env.settings->set("Settings", "CommPort", "999");
-        env.settings->set("Settings", "FTDIDevice", "Cable");
-    }
-
     FT_HANDLE openDevice(const QByteArray& description) {
         FT_HANDLE handle = 0;
         const auto status = d2xx_->FT_OpenEx(bytes(descriptionBuffer(description)),
@@ -227,7 +216,13 @@ private slots:
         RadioLine line{env.clock, radio};
         const FarEnd farEnd = line.farEnd();
         fake_.attach(fake_.add(0x6001, "Cable", 0, 0), &farEnd);
-        useAdapter(env, *d2xx_);
+        // The adapter in place of the in-memory devices, and an FTDI link to "Cable".
+        Services s = env.ctx->services();
+        s.d2xx = d2xx_.get();
+        env.ctx = std::make_unique<AppContext>(s);
+        env.ctx->quitApplication = [] {};
+        env.settings->set("Settings", "CommPort", "999");
+        env.settings->set("Settings", "FTDIDevice", "Cable");
         QObject::connect(&env.form().frmMessages(), &FrmMessages::lookingForRigShown,
                          [&] { radio.pressBand(env.clock.nowNs()); });
         env.clock.pumpEvents();
