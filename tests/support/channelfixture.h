@@ -66,15 +66,13 @@ inline void PutChannel(QByteArray& image, int number, int flags, const char* rec
 inline QByteArray FixtureImage() {
     QByteArray image(65227, '\0');
     image.replace(0, 5, "AH029");
-    auto put = [&](int offset, const QByteArray& bytes) {
-        image.replace(offset, bytes.size(), bytes);
+    // Each bank area: its first bytes, 0xFF (unused) after them.
+    auto put = [&](int offset, const char* hex, int size) {
+        image.replace(offset, size, QByteArray::fromHex(hex).leftJustified(size, '\xFF'));
     };
-    put(ChannelLayout::kBankInUseOffset, QByteArray(48, '\xFF'));
-    put(ChannelLayout::kBankNamesOffset, QByteArray(24 * 18, '\xFF'));
-    put(ChannelLayout::kBankMembersOffset, QByteArray(24 * 200, '\xFF'));
-    put(ChannelLayout::kBankInUseOffset, QByteArray::fromHex("0000"));
-    put(ChannelLayout::kBankNamesOffset, QByteArray::fromHex("000091B3B1A9FF"));
-    put(ChannelLayout::kBankMembersOffset, QByteArray::fromHex("00000001FFFF03840383"));
+    put(ChannelLayout::kBankInUseOffset, "0000", 48);
+    put(ChannelLayout::kBankNamesOffset, "000091B3B1A9FF", 24 * 18);
+    put(ChannelLayout::kBankMembersOffset, "00000001FFFF03840383", 24 * 200);
     for (const FixtureChannel& c : kFixtureChannels)
         PutChannel(image, c.number, c.flags, c.record);
     return image;

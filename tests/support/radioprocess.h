@@ -12,9 +12,7 @@ class RadioProcess {
 public:
     static constexpr int kWaitMs = 10000;
     explicit RadioProcess(const QStringList& arguments = {}) : arguments_(arguments) {}
-    ~RadioProcess() {
-        if (process_.state() == QProcess::NotRunning)
-            return;
+    ~RadioProcess() {  // each step does nothing once the program has ended
         process_.closeWriteChannel();
         if (!process_.waitForFinished(3000)) {
             process_.kill();

@@ -1,17 +1,9 @@
 #pragma once
 
-#include <QTemporaryDir>
-#include <memory>
-
-#include "app/form1.h"
-#include "clone/appcontext.h"
 #include "core/clock.h"
-#include "core/settings.h"
 #include "link/libftdi_d2xx.h"
-#include "link/link.h"
 #include "link/qtserialcontrol.h"
 #include "support/testenv.h"
-#include "ui/tracebox.h"
 
 // The application as a user runs it, for end-to-end tests: system clock, QSerialPort,
 // libftdi (or the D2XX given), a temporary settings file, every box recorded and answered
@@ -28,12 +20,7 @@ struct RealApp {
     std::unique_ptr<Form1> form;
 
     explicit RealApp(D2xx* otherD2xx = nullptr) {
-        Services s;
-        s.clock = &clock;
-        s.boxes = &boxes;
-        s.settings = &settings;
-        s.ports = &ports;
-        s.d2xx = otherD2xx ? otherD2xx : d2xx.get();
+        const Services s{&clock, &boxes, &settings, &ports, otherD2xx ? otherD2xx : d2xx.get()};
         settings.set(QStringLiteral("Backups"), QStringLiteral("Folder"),
                      dir.filePath(QStringLiteral("backups")));
         ctx = std::make_unique<AppContext>(s);
@@ -42,12 +29,4 @@ struct RealApp {
         form->imageFiles().setFileDialogs(&files);
         boxes.shown.clear();
     }
-    ~RealApp() {
-        form.reset();
-        ctx.reset();
-    }
-
-    Link& link() { return ctx->link(); }
-    LinkState& linkState() { return ctx->state.link; }
-    QStringList log() const { return form->txtErrors->lines(); }
 };

@@ -9,13 +9,8 @@ TestEnv::TestEnv() {
                   dir.filePath(QStringLiteral("backups")));
     ports = std::make_unique<FakePortWorld>(clock);
     d2xx = std::make_unique<FakeD2xx>(clock);
-    Services s;
-    s.clock = &clock;
-    s.boxes = &boxes;
-    s.settings = settings.get();
-    s.ports = ports.get();
-    s.d2xx = d2xx.get();
-    ctx = std::make_unique<AppContext>(s);
+    ctx = std::make_unique<AppContext>(
+        Services{&clock, &boxes, settings.get(), ports.get(), d2xx.get()});
     ctx->quitApplication = [this] { ++quitRequests; };
 }
 
