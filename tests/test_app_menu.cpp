@@ -186,7 +186,6 @@ private slots:
             diag->cmdSetComPort->click();
         });
         form.mnuFTDI->trigger();
-        QCOMPARE(env.settings->get("Settings", "FTDIDevice", ""), "Cable");
         QCOMPARE(form.mnuCOM[32]->text(), "Cable");
         QCOMPARE(entries(form, &QAction::isChecked), QList<int>({32}));
         form.show();

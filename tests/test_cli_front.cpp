@@ -21,31 +21,25 @@ private slots:
         auto row = [](const char* name, bool write, Fault fault, const char* line) {
             QTest::newRow(name) << write << fault << QString::fromUtf8(line);
         };
-        row(
-            "read", false, [](SimRadio&) {}, "");
-        row(
-            "write", true, [](SimRadio&) {}, "");
-        row(
-            "wrong identity", false, [](SimRadio& r) { r.identity[4] = '0'; },
+        const Fault none = [](SimRadio&) {};
+        row("read", false, none, "");
+        row("write", true, none, "");
+        row("wrong identity", false, Fault([](SimRadio& r) { r.identity[4] = '0'; }),
             "wrong identity: the radio sent X'4148303230', expected AH029 or AH29D (a VX-8 or "
             "VX-8D)");
-        row(
-            "stall", false, [](SimRadio& r) { r.faults.stallAfterBlocks = 10; },
+        row("stall", false, Fault([](SimRadio& r) { r.faults.stallAfterBlocks = 10; }),
             "stall at block 11 of 1019: the radio stopped sending");
-        row(
-            "bad checksum", false, [](SimRadio& r) { r.faults.wrongChecksum = true; },
+        row("bad checksum", false, Fault([](SimRadio& r) { r.faults.wrongChecksum = true; }),
             "bad checksum: the radio's checksum does not agree with the data received");
-        row(
-            "no checksum", false, [](SimRadio& r) { r.faults.omitChecksum = true; },
+        row("no checksum", false, Fault([](SimRadio& r) { r.faults.omitChecksum = true; }),
             "no checksum: the radio sent no checksum byte");
-        row(
-            "cable pulled reading", false, [](SimRadio& r) { r.faults.pullCableAfterBytes = 5000; },
+        row("cable pulled reading", false,
+            Fault([](SimRadio& r) { r.faults.pullCableAfterBytes = 5000; }),
             "link lost: the connection to the radio was lost; check the programming cable");
-        row(
-            "no ACK", true, [](SimRadio& r) { r.faults.nakIdentity = true; },
+        row("no ACK", true, Fault([](SimRadio& r) { r.faults.nakIdentity = true; }),
             "no ACK: the radio did not answer (does it show --WAIT--?)");
-        row(
-            "cable pulled writing", true, [](SimRadio& r) { r.faults.pullCableAfterBytes = 5000; },
+        row("cable pulled writing", true,
+            Fault([](SimRadio& r) { r.faults.pullCableAfterBytes = 5000; }),
             "failed send at block 79: the connection to the radio was lost");
     }
     void failureLines() {

@@ -19,7 +19,6 @@ private slots:
         QByteArray image(65227, '\0');
         PutChannel(image, c.number, c.flags, c.record);
         const QList<Channel> channels = DecodeChannels(image);
-        QCOMPARE(channels.size(), 900);
         QCOMPARE(channels[c.number - 1].number, c.number);
         QCOMPARE(channels[c.number - 1].empty, !*c.csv);
         QCOMPARE(channels[c.number - 1].power, QString::fromLatin1(c.power));

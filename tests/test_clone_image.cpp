@@ -9,7 +9,6 @@ class CloneImageTest : public QObject {
     Q_OBJECT
 private slots:
     void checksumAndIdentities() {
-        QCOMPARE(int(CalcChecksum(QByteArray(2, '\0'))), 0);
         // 65216 x FF + "AH029" + six zeros: (65216 * 255 + 0x14C) mod 256.
         QCOMPARE(int(CalcChecksum(QByteArray(CloneLayout::kDataSize, '\xFF') + "AH029" +
                                   QByteArray(6, '\0'))),
@@ -36,7 +35,6 @@ private slots:
             return clone.BlockBuffer;
         };
         QCOMPARE(copied(5), image.mid(0, 64));  // the first call starts at 0 whatever its number
-        QCOMPARE(copied(0), image.mid(0, 64));
         QCOMPARE(copied(1), image.mid(64, 64));
         QCOMPARE(copied(0), image.mid(0, 64));
         for (qint32 b = 1; b < CloneLayout::kBlockCount; ++b)

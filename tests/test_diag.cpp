@@ -66,18 +66,26 @@ private slots:
         QVERIFY(!diag.cmdSetComPort->isEnabled());
     }
 
-    // An accepted identity offers its port; Set stores it, closes every port and the window.
-    void judgesReceivedData_data() {
+    // An accepted identity offers its port; Set stores it. Every way out closes every port
+    // and the window, and only Set stores anything.
+    void judgesReceivedDataAndClosesAllPorts_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("VX-8D, longer burst") << identity("AH29D") + QByteArray(20, 'x') << true;
-        QTest::newRow("another radio") << identity("AH027") << false;
-        QTest::newRow("noise first") << QByteArray("\x00", 1) + identity("AH029") << false;
+        QTest::addColumn<QString>("way");
+        const QByteArray vx8 = identity("AH029");
+        QTest::newRow("VX-8D, longer burst")
+            << identity("AH29D") + QByteArray(20, 'x') << true << "Set";
+        QTest::newRow("another radio") << identity("AH027") << false << "Exit";
+        QTest::newRow("noise first") << QByteArray("\x00", 1) + vx8 << false << "Escape";
+        QTest::newRow("Exit without change") << vx8 << true << "Exit";
+        QTest::newRow("Escape") << vx8 << true << "Escape";
     }
-    void judgesReceivedData() {
+    void judgesReceivedDataAndClosesAllPorts() {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, accepted);
+        QFETCH(QString, way);
         TestEnv env;
+        env.ports->ports[4] = {};
         env.ports->ports[12] = {};
         ComPortDiag diag(*env.ctx);
         diag.show();
@@ -86,39 +94,18 @@ private slots:
         QCOMPARE(diag.txtErrors->lines().last(),
                  "Port 12 Data " + bytes.toHex().toUpper() + " on COM 12");
         QCOMPARE(diag.cmdSetComPort->isEnabled(), accepted);
-        if (!accepted)
-            return;
-        QCOMPARE(diag.cmdSetComPort->text(), "Set to Com 12 and Exit");
-        diag.cmdSetComPort->click();
-        QCOMPARE(env.settings->get("Settings", "CommPort", "none"), "12");
-        QCOMPARE(env.ctx->state.link.PortNumber, qint16(12));
-        QVERIFY(!diag.isVisible() && openPorts(diag) == 0);
-    }
-
-    void everyWayOutClosesAllPortsAndStoresNothing_data() {
-        QTest::addColumn<int>("way");
-        QTest::newRow("Exit without change") << 0;
-        QTest::newRow("Escape") << 2;
-    }
-    void everyWayOutClosesAllPortsAndStoresNothing() {
-        QFETCH(int, way);
-        TestEnv env;
-        env.ports->ports[3] = {};
-        env.ports->ports[4] = {};
-        ComPortDiag diag(*env.ctx);
-        diag.show();
-        diag.cmdDetect->click();
-        feed(env, 3, identity("AH029"));
         QCOMPARE(openPorts(diag), 2);
-        if (way == 0)
+        if (way == "Set") {
+            QCOMPARE(diag.cmdSetComPort->text(), "Set to Com 12 and Exit");
+            diag.cmdSetComPort->click();
+        } else if (way == "Exit") {
             diag.cmdClose->click();
-        else if (way == 1)
-            diag.close();
-        else
+        } else {
             QTest::keyClick(&diag, Qt::Key_Escape);
+        }
         QVERIFY(!diag.isVisible() && openPorts(diag) == 0);
-        QVERIFY(!env.settings->contains("Settings", "CommPort"));
-        QCOMPARE(env.ctx->state.link.PortNumber, qint16(1));
+        QCOMPARE(env.settings->get("Settings", "CommPort", "none"), way == "Set" ? "12" : "none");
+        QCOMPARE(env.ctx->state.link.PortNumber, qint16(way == "Set" ? 12 : 1));
     }
 };
 
@@ -128,7 +115,7 @@ namespace {
 
 constexpr qint64 kMs = 1'000'000;
 using Setup = std::function<void(TestEnv&, FTDIDiag&)>;
-enum Way { CancelDetection, ExitWithoutChange, CloseBox, Escape };
+enum Way { CancelDetection, ExitWithoutChange, Escape };
 
 // Tests device `index`; a test that fails to stop by itself is stopped after a minute, so
 // that such a fault shows as a failed check instead of a test that never ends.
@@ -167,39 +154,16 @@ private slots:
         QVERIFY(!diag.cboDevices->isEnabled() && !diag.cmdSetComPort->isEnabled());
     }
 
-    // Both devices listed; the first, picked, is opened as the link would be, shows the
-    // radio's identity, is closed, and Set stores it.
-    void twoDevicesFirstTestedAndChosen() {
-        TestEnv env;
-        SimRadio& radio = env.radioOnFtdi("Cable A");
-        env.radioOnFtdi("Cable B");
-        FTDIDiag diag(*env.ctx);
-        diag.cmdDetect->click();
-        QCOMPARE(diag.cboDevices->count(), 2);
-        QCOMPARE(diag.cboDevices->itemText(1), "Cable B");
-        env.clock.at(300 * kMs, [&] { radio.pressBand(env.clock.nowNs()); });
-        env.d2xx->calls.clear();
-        pick(env, diag, 0);
-        QCOMPARE(diag.txtErrors->lines().last(), "Device 1 Data 41483032390001000000");
-        QCOMPARE(env.d2xx->calls,
-                 QStringList({"FT_OpenEx(Cable A,2)", "FT_SetBaudRate(38400)",
-                              "FT_SetDataCharacteristics(8,0,0)", "FT_SetFlowControl(0,0,0)",
-                              "FT_SetTimeouts(1000,0)", "FT_SetChars(126,1,0,0)", "FT_Close"}));
-        QVERIFY(!env.d2xx->anyOpen() && diag.cmdSetComPort->isEnabled());
-        diag.cmdSetComPort->click();
-        QCOMPARE(env.settings->get("Settings", "CommPort", ""), "999");
-        QCOMPARE(env.settings->get("Settings", "FTDIDevice", ""), "Cable A");
-        QCOMPARE(env.ctx->state.link.FTDIDescription, "Cable A");
-        QCOMPARE(diag.result(), int(QDialog::Accepted));
-    }
-
-    // The ten bytes judged, whether they come at once or split by a one-second read's end.
+    // Both devices listed; the first, picked, is opened as the link would be, and closed. The
+    // ten bytes are judged whether they come at once or split by a one-second read's end; Set
+    // stores an accepted device.
     void judgesTheTenBytes_data() {
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<FT_STATUS>("readStatus");
         QTest::addColumn<qint64>("pressNs");
         const QByteArray vx8 = SimRadio::identityAH029();
+        QTest::newRow("VX-8") << vx8 << true << FT_OK << 300 * kMs;
         QTest::newRow("reads end in status 4") << vx8 << true << FT_IO_ERROR << 10 * kMs;
         QTest::newRow("another radio")
             << QByteArray("AH027\1\2\3\4\5") << false << FT_OK << 10 * kMs;
@@ -213,15 +177,31 @@ private slots:
         QFETCH(FT_STATUS, readStatus);
         QFETCH(qint64, pressNs);
         TestEnv env;
-        SimRadio& radio = env.radioOnFtdi("Cable");
+        SimRadio& radio = env.radioOnFtdi("Cable A");
+        env.radioOnFtdi("Cable B");
         radio.identity = sent;
         env.d2xx->readStatus = readStatus;
         FTDIDiag diag(*env.ctx);
         diag.cmdDetect->click();
+        QCOMPARE(diag.cboDevices->count(), 2);
+        QCOMPARE(diag.cboDevices->itemText(1), "Cable B");
         env.clock.at(env.clock.nowNs() + pressNs, [&] { radio.pressBand(env.clock.nowNs()); });
+        env.d2xx->calls.clear();
         pick(env, diag, 0);
         QCOMPARE(diag.txtErrors->lines().last(), "Device 1 Data " + sent.toHex().toUpper());
+        QCOMPARE(env.d2xx->calls,
+                 QStringList({"FT_OpenEx(Cable A,2)", "FT_SetBaudRate(38400)",
+                              "FT_SetDataCharacteristics(8,0,0)", "FT_SetFlowControl(0,0,0)",
+                              "FT_SetTimeouts(1000,0)", "FT_SetChars(126,1,0,0)", "FT_Close"}));
+        QVERIFY(!env.d2xx->anyOpen());
         QCOMPARE(diag.cmdSetComPort->isEnabled(), accepted);
+        if (!accepted)
+            return;
+        diag.cmdSetComPort->click();
+        QCOMPARE(env.settings->get("Settings", "CommPort", ""), "999");
+        QCOMPARE(env.settings->get("Settings", "FTDIDevice", ""), "Cable A");
+        QCOMPARE(env.ctx->state.link.FTDIDescription, "Cable A");
+        QCOMPARE(diag.result(), int(QDialog::Accepted));
     }
 
     // Every failure ends the test with its line, closes what was opened and leaves the
@@ -297,8 +277,6 @@ private slots:
                         diag.cmdStop->click();
                     else if (way == ExitWithoutChange)
                         diag.cmdClose_Click();
-                    else if (way == CloseBox)
-                        diag.close();
                     else
                         QTest::keyClick(&diag, Qt::Key_Escape);
                 },
