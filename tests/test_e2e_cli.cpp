@@ -53,6 +53,12 @@ Run quorlink(const QStringList& args, RadioProcess* radio = nullptr,
     return r;
 }
 
+// What the simulated radio sends: identity, memory and checksum.
+QByteArray radioImage() {
+    const SimRadio sim;
+    return sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
+}
+
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -75,9 +81,7 @@ private slots:
         Run r =
             quorlink({"read", "--settings", settings, "--device", radio.path(), backup}, &radio);
         QVERIFY2(r.exit == 0, qPrintable(r.err));
-        const SimRadio sim;
-        const QByteArray image =
-            sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
+        const QByteArray image = radioImage();
         QVERIFY(fileBytes(backup) == image);
         QVERIFY(r.out.startsWith("Read VX-8R/E (identity 4148303239"));
         const QStringList backups = QDir(dir.filePath("backups")).entryList(QDir::Files);
@@ -88,7 +92,6 @@ private slots:
         r = quorlink({"info", backup});
         QCOMPARE(r.exit, 0);
         QCOMPARE(r.out.count(" good"), 5);
-        QCOMPARE(quorlink({"compare", backup, backup}).exit, 0);
         // One byte changed inside the first region: its sum and the checksum go stale.
         QByteArray edited = image;
         edited[0x0700] = char(edited[0x0700] ^ 0x5A);
@@ -126,11 +129,7 @@ private slots:
         if (!radioArgs.isEmpty()) {
             radio = std::make_unique<RadioProcess>(radioArgs);
             QVERIFY2(!radio->start().isEmpty(), qPrintable(radio->error()));
-            const SimRadio sim;
-            QVERIFY(SaveImageFile(
-                dir.filePath("good.bin"),
-                sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory)),
-                nullptr));
+            QVERIFY(SaveImageFile(dir.filePath("good.bin"), radioImage(), nullptr));
             SettingsStore(dir.filePath("q.ini")).set("Backups", "Folder", dir.path());
             args << "--settings" << dir.filePath("q.ini") << "--device" << radio->path()
                  << dir.filePath(args.first() == "read" ? "new.bin" : "good.bin");
