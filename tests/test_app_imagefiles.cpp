@@ -81,6 +81,9 @@ private slots:
         QCOMPARE(fileBytes(w.at("x.img")).left(65227), FileImageFromClone(w.clone().CloneImage));
         QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - x.img");
         QVERIFY(w.form.mnuSaveImage->isEnabled());
+        QVERIFY(QFile::remove(w.at("x.img")));
+        w.form.mnuSaveImage->trigger();  // Save Image writes the same file again
+        QVERIFY(QFile::exists(w.at("x.img")));
 
         Window fresh;
         fresh.env.settings->set("Recent", "File1", w.at("x.img"));
