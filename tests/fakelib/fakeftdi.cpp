@@ -1,6 +1,6 @@
 // A stand-in for libftdi1 with the same entry points, loaded by the FTDI adapter's tests in
 // place of the real library. Devices, arriving bytes and unplugging are set up through the
-// fakeftdi_* functions.
+// controls fakeftdi_controls() returns.
 //
 // A device can have a far end (a simulated radio on the test's clock). Its read then blocks
 // as the real library's does: until the buffer is full, for as long as bytes keep coming
@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "../support/fakeftdi.h"
+
 namespace {
 
 struct Device {
@@ -26,21 +28,18 @@ struct Device {
     bool present = true;
     bool open = false;
     std::deque<unsigned char> rx;  // bytes the chip holds for the PC
-};
+    FarEnd far{};                  // far.take null: nothing at the far end
 
-// The far end of a device's cable, and the clock it runs on; supplied by the test.
-struct FarEnd {
-    void* context;
-    long long (*now)(void* context);                 // ns
-    void (*advanceTo)(void* context, long long ns);  // time passes while the caller blocks
-    int (*take)(void* context, unsigned char* buffer, int size);  // all bytes due by now
-    long long (*nextDue)(void* context);  // when the next byte arrives, -1: none on its way
-    void (*fromPc)(void* context, const unsigned char* bytes, int size);
+    // Moves what the far end has sent by now into the chip.
+    void takeArrived() {
+        static unsigned char arrived[1 << 17];
+        const int n = far.take ? far.take(far.context, arrived, sizeof arrived) : 0;
+        rx.insert(rx.end(), arrived, arrived + n);
+    }
 };
 constexpr long long kLatencyNs = 2'000'000;
 
 std::vector<Device> devices;
-std::map<int, FarEnd> farEnds;
 std::map<std::string, int> failures;
 int contexts = 0;
 
@@ -62,57 +61,31 @@ int configure(ftdi_context* ftdi, const char* function, int unplugged = -1) {
     return it == failures.end() ? 0 : it->second;
 }
 
-// Moves what the far end has sent by now into the chip.
-void takeArrived(Device& d, const FarEnd& f) {
-    static unsigned char arrived[1 << 17];
-    const int n = f.take(f.context, arrived, sizeof arrived);
-    d.rx.insert(d.rx.end(), arrived, arrived + n);
-}
-
-FarEnd* farEndOf(Device* d) {
-    auto it = farEnds.find(static_cast<int>(d - devices.data()));
-    return it == farEnds.end() ? nullptr : &it->second;
-}
+const FakeFtdiControls controls = {
+    [] {
+        devices.clear();
+        failures.clear();
+    },
+    [](int product, const char* description, int stringsError, int openError) {
+        devices.push_back({product, description, stringsError, openError, true, false, {}, {}});
+        return static_cast<int>(devices.size()) - 1;
+    },
+    [](int device, const FarEnd* farEnd) { devices.at(device).far = *farEnd; },
+    [](int device, const char* bytes, int size) {
+        devices.at(device).rx.insert(devices.at(device).rx.end(), bytes, bytes + size);
+    },
+    [](int device) { devices.at(device).present = false; },
+    [](const char* function, int result) { failures[function] = result; },
+    [] { return contexts; },
+    [](int device) { return devices.at(device).open ? 1 : 0; },
+};
 
 }  // namespace
 
 extern "C" {
 
-// ---- test controls -------------------------------------------------------------------
-
-void fakeftdi_reset() {
-    devices.clear();
-    failures.clear();
-    farEnds.clear();
-}
-
-void fakeftdi_attach(int device, const FarEnd* farEnd) {
-    farEnds[device] = *farEnd;
-}
-
-int fakeftdi_add(int product, const char* description, int stringsError, int openError) {
-    devices.push_back({product, description, stringsError, openError, true, false, {}});
-    return static_cast<int>(devices.size()) - 1;
-}
-
-void fakeftdi_arrive(int device, const char* bytes, int size) {
-    devices.at(device).rx.insert(devices.at(device).rx.end(), bytes, bytes + size);
-}
-
-void fakeftdi_unplug(int device) {
-    devices.at(device).present = false;
-}
-
-void fakeftdi_fail(const char* function, int result) {
-    failures[function] = result;
-}
-
-int fakeftdi_contexts() {
-    return contexts;
-}
-
-int fakeftdi_is_open(int device) {
-    return devices.at(device).open ? 1 : 0;
+const FakeFtdiControls* fakeftdi_controls() {
+    return &controls;
 }
 
 // ---- the library ---------------------------------------------------------------------
@@ -211,8 +184,7 @@ int ftdi_set_error_char(ftdi_context* ftdi, unsigned char, unsigned char) {
 
 int ftdi_tcioflush(ftdi_context* ftdi) {
     if (Device* d = deviceOf(ftdi)) {
-        if (const FarEnd* far = farEndOf(d))
-            takeArrived(*d, *far);
+        d->takeArrived();
         d->rx.clear();
     }
     return configure(ftdi, "tcioflush");
@@ -232,13 +204,13 @@ int ftdi_read_data(ftdi_context* ftdi, unsigned char* buf, int size) {
     Device* d = deviceOf(ftdi);
     if (const int fail = configure(ftdi, "read_data", -4))  // -4: LIBUSB_ERROR_NO_DEVICE
         return d ? fail : -666;
-    for (const FarEnd* f = farEndOf(d); f;) {
-        takeArrived(*d, *f);
-        const long long next = f->nextDue(f->context);
+    for (const FarEnd& f = d->far; f.take;) {
+        d->takeArrived();
+        const long long next = f.nextDue(f.context);
         if (static_cast<int>(d->rx.size()) >= size || next < 0 ||
-            next - f->now(f->context) > kLatencyNs)
+            next - f.now(f.context) > kLatencyNs)
             break;
-        f->advanceTo(f->context, next);
+        f.advanceTo(f.context, next);
     }
     const int n = std::min(size, static_cast<int>(d->rx.size()));
     std::copy_n(d->rx.begin(), n, buf);
@@ -250,8 +222,8 @@ int ftdi_write_data(ftdi_context* ftdi, const unsigned char* buf, int size) {
     Device* d = deviceOf(ftdi);
     if (const int fail = configure(ftdi, "write_data", -1))
         return d ? fail : -666;
-    if (const FarEnd* far = farEndOf(d))
-        far->fromPc(far->context, buf, size);
+    if (d->far.fromPc)
+        d->far.fromPc(d->far.context, buf, size);
     return size;
 }
 
