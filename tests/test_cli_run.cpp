@@ -5,6 +5,7 @@
 #include "clone/imagefile.h"
 #include "core/settings.h"
 #include "sim/simradio.h"
+#include "support/captured.h"
 
 // The command line run in this process, without a radio: what each wrong use, refused
 // file or missing device answers in its exit code (0 done, 1 failed or different, 2 wrong
@@ -17,33 +18,35 @@ private slots:
     void exitCodes_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("said");  // a part of what it printed
         const QString good = dir_.filePath("good.bin"), other = dir_.filePath("other.bin");
         const QString settings = dir_.filePath("q.ini");
-        QTest::newRow("help") << QStringList{"write", "--help"} << 0;
-        QTest::newRow("no sub-command") << QStringList{} << 2;
-        QTest::newRow("unknown sub-command") << QStringList{"fetch"} << 2;
-        QTest::newRow("unknown option") << QStringList{"info", "--hex", good} << 2;
-        QTest::newRow("missing FILE") << QStringList{"read"} << 2;
-        QTest::newRow("two links")
-            << QStringList{"read", "--port", "1", "--device", "/x", "n"} << 2;
-        QTest::newRow("COM33") << QStringList{"read", "--port", "COM33", "n"} << 2;
-        QTest::newRow("file refused") << QStringList{"info", "/nonexistent.img"} << 3;
-        QTest::newRow("info") << QStringList{"info", good} << 0;
-        QTest::newRow("same") << QStringList{"compare", good, good} << 0;
-        QTest::newRow("different") << QStringList{"compare", good, other} << 1;
-        QTest::newRow("channels differ") << QStringList{"compare", "--channels", good, other} << 1;
+        auto row = [](const char* name, const QStringList& args, int exit, const char* said = "") {
+            QTest::newRow(name) << args << exit << QString(said);
+        };
+        row("help", {"write", "--help"}, 0, "\n  -h, --help ");
+        row("no sub-command", {}, 2);
+        row("unknown sub-command", {"fetch"}, 2);
+        row("unknown option", {"info", "--hex", good}, 2);
+        row("missing FILE", {"read"}, 2);
+        row("two links", {"read", "--port", "1", "--device", "/x", "n"}, 2);
+        row("COM33", {"read", "--port", "COM33", "n"}, 2);
+        row("file refused", {"info", "/nonexistent.img"}, 3);
+        row("info", {"info", good}, 0);
+        row("same", {"compare", good, good}, 0);
+        row("different", {"compare", good, other}, 1);
+        row("channels differ", {"compare", "--channels", good, other}, 1);
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
-        QTest::newRow("com32 missing")
-            << QStringList{"read", "--settings", settings, "--port", "com32", dir_.filePath("n")}
-            << 1;
-        QTest::newRow("device missing")
-            << QStringList{"write", "--settings", settings, "--device", "/nonexistent/tty",
-                           "--yes", good}
-            << 1;
+        row("com32 missing",
+            {"read", "--settings", settings, "--port", "com32", dir_.filePath("n")}, 1,
+            "quorlink: read failed: ");
+        row("device missing",
+            {"write", "--settings", settings, "--device", "/nonexistent/tty", "--yes", good}, 1);
     }
     void exitCodes() {
         QFETCH(QStringList, args);
         QFETCH(int, exit);
+        QFETCH(QString, said);
         const SimRadio sim;
         QByteArray image =
             sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
@@ -58,7 +61,9 @@ private slots:
         std::vector<char*> argv;
         for (QByteArray& b : bytes)
             argv.push_back(b.data());
+        Captured output;
         QCOMPARE(RunCommandLine(int(argv.size()), argv.data()), exit);
+        QVERIFY2(output.text().contains(said), qPrintable(output.text()));
         QVERIFY(!QFile::exists(dir_.filePath("n")));
     }
 };
