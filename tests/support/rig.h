@@ -22,15 +22,21 @@ struct Rig {
     bool ftdi = false;
     bool pressBand = true;
     qint64 actedMs = -1;  // when the test's action happened
-    qint64 boxMs = -1;    // when the last box appeared
+    QList<qint64> boxMs;  // when each box appeared
 
-    explicit Rig(bool overFtdi = false) : ftdi(overFtdi) {
+    using D2xxDouble = std::function<std::unique_ptr<FakeD2xx>(VirtualClock&)>;
+    explicit Rig(bool overFtdi = false, D2xxDouble d2xx = nullptr) : ftdi(overFtdi) {
+        if (d2xx) {  // another D2XX double, in place before the window exists
+            const auto old = std::exchange(env.d2xx, d2xx(env.clock));
+            env.ctx = std::make_unique<AppContext>(Services{
+                &env.clock, &env.boxes, env.settings.get(), env.ports.get(), env.d2xx.get()});
+        }
         radio = ftdi ? &env.radioOnFtdi("VX-8 cable") : &env.radioOnCom(3);
         env.settings->set("Settings", "CommPort", ftdi ? "999" : "3");
         env.settings->set("Settings", "FTDIDevice", "VX-8 cable");
         env.form().txtErrors->clearLog();
         env.boxes.shown.clear();
-        env.boxes.onShow = [this](const ScriptedMessageBoxes::Shown&) { boxMs = env.nowMs(); };
+        atBox(0, [] {});
         QObject::connect(&prompt(), &FrmMessages::lookingForRigShown, [this] {
             if (pressBand)
                 radio->pressBand(env.clock.nowNs());
@@ -56,9 +62,9 @@ struct Rig {
         });
     }
     // Runs `action` when box number `n` (from 1) appears.
-    void atBox(int n, std::function<void()> action) {
+    void atBox(qsizetype n, std::function<void()> action) {
         env.boxes.onShow = [=, this](const ScriptedMessageBoxes::Shown&) {
-            boxMs = env.nowMs();
+            boxMs << env.nowMs();
             if (env.boxes.shown.size() == n) {
                 actedMs = env.nowMs();
                 action();
