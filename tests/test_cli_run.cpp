@@ -61,9 +61,11 @@ private slots:
         std::vector<char*> argv;
         for (QByteArray& b : bytes)
             argv.push_back(b.data());
-        Captured output;
-        QCOMPARE(RunCommandLine(int(argv.size()), argv.data()), exit);
-        QVERIFY2(output.text().contains(said), qPrintable(output.text()));
+        int code = -1;
+        const QString output =
+            captured([&] { code = RunCommandLine(int(argv.size()), argv.data()); });
+        QCOMPARE(code, exit);
+        QVERIFY2(output.contains(said), qPrintable(output));
         QVERIFY(!QFile::exists(dir_.filePath("n")));
     }
 };

@@ -110,7 +110,6 @@ namespace {
 
 constexpr qint64 kMs = 1'000'000;
 using Setup = std::function<void(TestEnv&, FTDIDiag&)>;
-enum Way { CancelDetection, ExitWithoutChange, Escape };
 
 // Tests device `index`; a test that fails to stop by itself is stopped after a minute, so
 // that such a fault shows as a failed check instead of a test that never ends.
@@ -197,43 +196,73 @@ private slots:
         QCOMPARE(diag.result(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
     }
 
-    // Every failure ends the test with its line, closes what was opened and leaves the
-    // window usable; no box.
-    void failuresEndTheTest_data() {
+    // Every failure ends the test with its line; whatever the user does while a test waits
+    // ends it within a second, and then the action follows. Each closes what was opened and
+    // leaves the window usable, or closed; no box.
+    void everyEndClosesTheDevice_data() {
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("closes");  // -1: the library is gone, nothing can be closed
+        QTest::addColumn<int>("byMs");    // when the test has ended at the latest
+        QTest::addColumn<bool>("stays");  // the window stays open
         auto failing = [](const QString& call, FT_STATUS status) {
             return Setup([=](TestEnv& env, FTDIDiag&) { env.d2xx->fail[call] = status; });
         };
         QTest::newRow("open") << failing("FT_OpenEx", FT_DEVICE_NOT_FOUND)
-                              << "Device 1 Open Failed for Cable" << 0;
+                              << "Device 1 Open Failed for Cable" << 0 << 0 << true;
         for (const char* step :
              {"SetBaudRate", "SetDataCharacteristics", "SetFlowControl", "SetTimeouts", "SetChars"})
             QTest::newRow(step) << failing(QString("FT_") + step, FT_IO_ERROR)
-                                << QString("Device 1 %1 Failed for Cable").arg(step) << 1;
+                                << QString("Device 1 %1 Failed for Cable").arg(step) << 1 << 0
+                                << true;
         QTest::newRow("read") << failing("FT_Read", FT_OTHER_ERROR)
-                              << "Device 1 FT_Read error ftStatus=18" << 1;
+                              << "Device 1 FT_Read error ftStatus=18" << 1 << 0 << true;
         QTest::newRow("library gone") << Setup([](TestEnv& env, FTDIDiag&) {
             env.clock.at(1500 * kMs, [&env] { env.d2xx->libraryMissing = true; });
         }) << "Device 1 Error 53 (File not found: libftdi1.so.2) while testing Cable"
-                                      << -1;
+                                      << -1 << 2000 << true;
         const QString longName(65, 'D');
         QTest::newRow("description over 64 characters")
             << Setup([=](TestEnv&, FTDIDiag& diag) { diag.cboDevices->addItem(longName); })
-            << "Device 2 Description longer than 64 characters, cannot open " + longName << 0;
+            << "Device 2 Description longer than 64 characters, cannot open " + longName << 0 << 0
+            << true;
+        // The user acts at `ms`, while the window waits for the test to end.
+        auto user = [](int ms, std::function<void(FTDIDiag&)> act) {
+            return Setup([=](TestEnv& env, FTDIDiag& diag) {
+                env.clock.at(ms * kMs, [=, &env, &diag] {
+                    auto acting = [=, &env, &diag] {
+                        QVERIFY(env.d2xx->anyOpen());
+                        act(diag);
+                    };
+                    QMetaObject::invokeMethod(&diag, acting, Qt::QueuedConnection);
+                });
+            });
+        };
+        const QString cancelled = "Device 1 Detection cancelled";
+        QTest::newRow("Cancel Detection") << user(2500, [](FTDIDiag& d) { d.cmdStop->click(); })
+                                          << cancelled << 1 << 3500 << true;
+        QTest::newRow("Exit without change (though disabled)")
+            << user(1300, [](FTDIDiag& d) { d.cmdClose_Click(); }) << cancelled << 1 << 2300
+            << false;
+        QTest::newRow("Escape") << user(1300,
+                                        [](FTDIDiag& d) { QTest::keyClick(&d, Qt::Key_Escape); })
+                                << cancelled << 1 << 2300 << false;
     }
-    void failuresEndTheTest() {
+    void everyEndClosesTheDevice() {
         QFETCH(Setup, setup);
         QFETCH(QString, line);
         QFETCH(int, closes);
+        QFETCH(int, byMs);
+        QFETCH(bool, stays);
         TestEnv env;
-        env.radioOnFtdi("Cable");  // silent: only a failure ends the test
+        env.radioOnFtdi("Cable");  // silent: only a failure or the user ends the test
         FTDIDiag diag(*env.ctx);
+        diag.show();
         diag.cmdDetect->click();
         setup(env, diag);
         pick(env, diag, diag.cboDevices->count() - 1);
         QCOMPARE(diag.txtErrors->lines().last(), line);
+        QVERIFY(env.nowMs() <= byMs && diag.isVisible() == stays);
         if (closes >= 0) {
             QCOMPARE(env.d2xx->calls.count("FT_Close"), closes);
             QVERIFY(!env.d2xx->anyOpen());
@@ -241,45 +270,6 @@ private slots:
         QCOMPARE(env.ctx->state.link.FTHandle, FT_HANDLE(0));
         QVERIFY(diag.cmdClose->isEnabled() && !diag.cmdSetComPort->isEnabled());
         QVERIFY(!diag.testRunning() && env.boxes.shown.isEmpty());
-    }
-
-    // Whatever the user does while a test waits, the test ends within a second, its device
-    // is closed, and then the action follows.
-    void stoppingATestClosesTheDevice_data() {
-        QTest::addColumn<int>("way");
-        QTest::addColumn<int>("atMs");
-        QTest::newRow("Cancel Detection") << int(CancelDetection) << 2500;
-        QTest::newRow("Exit without change") << int(ExitWithoutChange) << 1300;  // though disabled
-        QTest::newRow("Escape") << int(Escape) << 1300;
-    }
-    void stoppingATestClosesTheDevice() {
-        QFETCH(int, way);
-        QFETCH(int, atMs);
-        TestEnv env;
-        env.radioOnFtdi("Silent cable");
-        FTDIDiag diag(*env.ctx);
-        diag.show();
-        diag.cmdDetect->click();
-        bool heldOpen = false;  // the window waits for the test to end
-        env.clock.at(atMs * kMs, [&] {
-            QMetaObject::invokeMethod(
-                &diag,
-                [&] {
-                    heldOpen = env.d2xx->anyOpen();
-                    if (way == CancelDetection)
-                        diag.cmdStop->click();
-                    else if (way == ExitWithoutChange)
-                        diag.cmdClose_Click();
-                    else
-                        QTest::keyClick(&diag, Qt::Key_Escape);
-                },
-                Qt::QueuedConnection);
-        });
-        pick(env, diag, 0);
-        QVERIFY(heldOpen && env.nowMs() >= atMs && env.nowMs() <= atMs + 1000);
-        QCOMPARE(diag.txtErrors->lines().last(), "Device 1 Detection cancelled");
-        QCOMPARE(diag.isVisible(), way == CancelDetection);
-        QVERIFY(!env.d2xx->anyOpen() && !diag.testRunning() && !diag.cmdSetComPort->isEnabled());
     }
 
     void closingTheMainWindowDuringATest() {

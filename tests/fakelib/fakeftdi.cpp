@@ -91,11 +91,8 @@ const FakeFtdiControls* fakeftdi_controls() {
 // ---- the library ---------------------------------------------------------------------
 
 ftdi_context* ftdi_new(void) {
-    auto* ftdi = static_cast<ftdi_context*>(std::calloc(1, sizeof(ftdi_context)));
-    ftdi->usb_read_timeout = 5000;
-    ftdi->usb_write_timeout = 5000;
     ++contexts;
-    return ftdi;
+    return static_cast<ftdi_context*>(std::calloc(1, sizeof(ftdi_context)));
 }
 
 void ftdi_free(ftdi_context* ftdi) {
@@ -131,8 +128,7 @@ int ftdi_usb_get_strings(ftdi_context*, libusb_device* dev, char*, int, char* de
     Device& d = devices.at(reinterpret_cast<std::intptr_t>(dev) - 1);
     if (d.stringsError)
         return d.stringsError;
-    if (description && desc_len > 0)
-        std::snprintf(description, desc_len, "%s", d.description.c_str());
+    std::snprintf(description, desc_len, "%s", d.description.c_str());
     return 0;
 }
 

@@ -4,31 +4,22 @@
 
 #include <unistd.h>
 #include <cstdio>
+#include <functional>
 
-// What the code under test writes to standard output and standard error while this lives;
-// text() ends the capture.
-class Captured {
-public:
-    Captured() {
-        file_.open();
-        std::fflush(nullptr);
-        for (int fd : {1, 2})
-            ::dup2(file_.handle(), fd);
+// What `body` writes to standard output and standard error.
+inline QString captured(const std::function<void()>& body) {
+    QTemporaryFile file;
+    file.open();
+    std::fflush(nullptr);
+    const int saved[2] = {::dup(1), ::dup(2)};
+    for (int fd : {1, 2})
+        ::dup2(file.handle(), fd);
+    body();
+    std::fflush(nullptr);
+    for (int fd : {1, 2}) {
+        ::dup2(saved[fd - 1], fd);
+        ::close(saved[fd - 1]);
     }
-    ~Captured() {
-        text();
-        ::close(saved_[0]);
-        ::close(saved_[1]);
-    }
-    QString text() {
-        std::fflush(nullptr);
-        for (int fd : {1, 2})
-            ::dup2(saved_[fd - 1], fd);
-        file_.seek(0);
-        return QString::fromLocal8Bit(file_.readAll());
-    }
-
-private:
-    int saved_[2] = {::dup(1), ::dup(2)};
-    QTemporaryFile file_;
-};
+    file.seek(0);
+    return QString::fromLocal8Bit(file.readAll());
+}
