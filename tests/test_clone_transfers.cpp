@@ -199,34 +199,6 @@ private slots:
             QCOMPARE(rig.form().lblBlockCount->text(), "0");
     }
 
-    // 64 bytes that are complete when the 50th poll of a block wait ends are a block, not a
-    // time-out.
-    void blockCompleteAtTheLastPollIsTaken() {
-        Rig rig;
-        TestEnv& env = rig.env;
-        env.ports->ports[3].radio = nullptr;  // the test feeds the port itself
-        const SimRadio source;
-        const QByteArray identity = SimRadio::identityAH029();
-        QObject::connect(&rig.prompt(), &FrmMessages::lookingForRigShown,
-                         [&] { env.ports->inject(3, identity); });
-        bool fed = false;
-        env.clock.addTicker([&] {
-            // Runs inside the waits: here, inside the last wait for the first block.
-            if (fed || !env.ports->ports[3].written.contains('\x06') ||
-                env.ctx->state.rx.AckPollCount < 48)
-                return;
-            fed = true;
-            env.ports->inject(3, source.memory.left(64));
-            env.clock.afterMs(100, [&] {
-                env.ports->inject(
-                    3, source.memory.mid(64) + char(SimRadio::checksumOf(identity, source.memory)));
-            });
-        });
-        rig.form().cmdRead->click();
-        QVERIFY(fed && rig.clone().ImageValid);
-        QVERIFY(rig.clone().CloneImage.left(65216) == source.memory);
-    }
-
     // Two bytes and a time-out (a read that gave less than the queue count promised) are a
     // short identity that ends the read, not noise to wait past until the user cancels.
     void twoIdentityBytesEndTheRead() {
@@ -297,6 +269,27 @@ void TransfersTest::read_data() {
     row("identity AH02A refused", false,
         [](Rig& r) { r.radio->identity = QByteArray("AH02A\0\1\0\0\0", 10); })
         << nak << int(Shown) << -1;
+    // 64 bytes that are complete when the 50th poll of a block wait ends are a block, not a
+    // time-out: the test feeds the port itself, the first block in time for that poll.
+    row("block complete at the last poll", false,
+        [](Rig& r) {
+            r.env.ports->ports[3].radio = nullptr;
+            r.pressBand = false;
+            r.whenAskedAfter(0, [&r] { r.env.ports->inject(3, r.radio->identity); });
+            r.env.clock.addTicker([&r, fed = std::make_shared<bool>(false)] {
+                if (*fed || !r.env.ports->ports[3].written.contains('\x06') ||
+                    r.env.ctx->state.rx.AckPollCount < 48)
+                    return;
+                *fed = true;  // inside the last wait for the first block
+                r.env.ports->inject(3, r.radio->memory.left(64));
+                r.env.clock.afterMs(100, [&r] {
+                    r.env.ports->inject(
+                        3, r.radio->memory.mid(64) +
+                               char(SimRadio::checksumOf(r.radio->identity, r.radio->memory)));
+                });
+            });
+        })
+        << ack << int(Hidden) << -1;
     row("stall after 10 blocks", false, [](Rig& r) { r.radio->faults.stallAfterBlocks = 10; })
         << ack << int(Hidden) << -1;
     // The link's own count of what is left, on either back-end.
