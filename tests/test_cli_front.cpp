@@ -62,10 +62,8 @@ private slots:
         ctx.state.link.PortNumber = 3;
         ctx.state.clone.CloneImage = radio.memory + radio.identity + '\0';
         ctx.state.clone.ImageValid = write;
-        static const QRegularExpression time("\\d+:\\d\\d");
-        const QString said = captured([&] {
-                                 write ? cmdWriteRig_Click(ctx) : cmdRead_Click(ctx);
-                             }).replace(time, "M:SS");
+        QString said = captured([&] { write ? cmdWriteRig_Click(ctx) : cmdRead_Click(ctx); });
+        said.replace(QRegularExpression("\\d+:\\d\\d"), "M:SS");
         if (!write && line.isEmpty())
             QVERIFY2(said.contains("block 1019/1019  100 %  M:SS elapsed  M:SS left\n"),
                      qPrintable(said));

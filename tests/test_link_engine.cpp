@@ -157,7 +157,7 @@ private slots:
         // More bytes than the read buffer holds, the last of them the ACK.
         radio.faults.noise = QByteArray(4990, 'n');
         radio.identity = QByteArray("AH029\0\0\0\0\x06", 10);
-        env.openFtdi("Cable");
+        env.openFtdi();
         radio.pressBand(env.clock.nowNs());
         env.clock.advanceBy(2'000'000'000);
         QCOMPARE(env.link().GetInBufferCount(), 5000);
@@ -268,7 +268,7 @@ private slots:
         QFETCH(int, event);
         LinkEnv env;
         SimRadio& radio = env.radioOnFtdi("Cable");
-        env.openFtdi("Cable");
+        env.openFtdi();
         if (event <= 1) {
             radio.pressBand(env.clock.nowNs());
             env.link().Receive(10);
@@ -300,7 +300,7 @@ private slots:
     // handle forgotten all the same.
     void countOutOfRangeThenSilence() {
         LinkEnv env;
-        const qint64 t0 = env.openFtdi("Cable");
+        const qint64 t0 = env.openFtdi();
         env.rx().RxBuffer = "kept";
         QByteArray block("kept");
         QVERIFY_THROWS_EXCEPTION(RunError, env.link().Receive(0));

@@ -23,32 +23,24 @@ public:
     FakeSerialControl& comm() { return static_cast<FakeSerialControl&>(link().MSComm1()); }
     QString timeoutCaption() { return form().lblTimeoutCount->text(); }
 
-    // Opens COM port n (created if missing) through SetCommPort; the trace is emptied
-    // afterwards and the clock reading returned, so that a test sees only its own steps.
+    // Opens COM port n (created if missing), or with n 999 the FTDI device "Cable" (added
+    // if missing), through SetCommPort; the trace and the D2XX calls are emptied afterwards
+    // and the clock reading returned, so that a test sees only its own steps.
     qint64 openCom(int n) {
-        if (!ports->ports.contains(n))
+        if (n != 999 && !ports->ports.contains(n))
             ports->ports[n] = {};
+        if (n == 999 && d2xx->devices.isEmpty())
+            d2xx->devices.append(FakeD2xx::Device{"Cable", nullptr, {}});
         linkState().PortNumber = static_cast<qint16>(n);
-        link().SetCommPort(linkState().PortNumber, linkState().PortSettings);
-        form().txtErrors->clearLog();
-        return nowMs();
-    }
-
-    // Opens the FTDI device with this description (added if missing) through SetCommPort.
-    qint64 openFtdi(const QByteArray& description) {
-        const auto& devices = d2xx->devices;
-        if (std::none_of(devices.begin(), devices.end(),
-                         [&](const auto& d) { return d.description == description; }))
-            d2xx->devices.append(FakeD2xx::Device{description, nullptr, {}});
-        linkState().PortNumber = 999;
-        linkState().FTDIDescription = QString::fromLatin1(description);
+        linkState().FTDIDescription = QStringLiteral("Cable");
         link().SetCommPort(linkState().PortNumber, linkState().PortSettings);
         form().txtErrors->clearLog();
         d2xx->calls.clear();
         return nowMs();
     }
+    qint64 openFtdi() { return openCom(999); }
 
     // The same on COM3 or on the FTDI device "Cable", for tests run over both links.
     SimRadio& radioOn(bool ftdi) { return ftdi ? radioOnFtdi("Cable") : radioOnCom(3); }
-    qint64 open(bool ftdi) { return ftdi ? openFtdi("Cable") : openCom(3); }
+    qint64 open(bool ftdi) { return openCom(ftdi ? 999 : 3); }
 };
