@@ -1,8 +1,4 @@
-#include <QAction>
-#include <QMenu>
 #include <QMimeData>
-#include <QPushButton>
-#include <QtTest>
 
 #include "app/imagefiles.h"
 #include "clone/imagefile.h"
@@ -26,7 +22,6 @@ struct Window {
     QString at(const QString& name) { return env.dir.filePath(name); }
     CloneState& clone() { return env.ctx->state.clone; }
     ImageFiles& files() { return form.imageFiles(); }
-    QStringList backups() { return QDir(at("backups")).entryList(QDir::Files); }
     // What a refused open or a No must leave as it was.
     auto snapshot() {
         return std::make_tuple(clone().CloneImage, clone().ImageValid,
@@ -44,10 +39,6 @@ struct Window {
     }
 };
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 // A file edited by hand: one data byte changed, only the final checksum brought up to date.
 QByteArray editedImage() {
     QByteArray image =
@@ -55,10 +46,6 @@ QByteArray editedImage() {
     image[0x0650] = 0x12;
     image[65226] = char(image[65226] + 0x12);
     return image;
-}
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 }  // namespace
 
@@ -70,17 +57,14 @@ private slots:
         Window w;
         w.form.cmdRead->click();
         w.form.cmdRead->click();
-        QVERIFY(w.clone().ImageValid);
-        QCOMPARE(w.backups().size(), 2);
-        QVERIFY(QRegularExpression("^Quorlink V1\\.0\\.6 - read from radio \\d\\d:\\d\\d$")
-                    .match(w.form.windowTitle())
-                    .hasMatch());
+        QCOMPARE(QDir(w.at("backups")).entryList(QDir::Files).size(), 2);
+        QVERIFY(
+            w.form.windowTitle().contains(QRegularExpression(" - read from radio \\d\\d:\\d\\d$")));
         QVERIFY(w.form.mnuSaveImageAs->isEnabled() && !w.form.mnuSaveImage->isEnabled());
 
         w.saveAs("x");  // no extension: ".img" is added
         QCOMPARE(fileBytes(w.at("x.img")).left(65227), FileImageFromClone(w.clone().CloneImage));
-        QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - x.img");
-        QVERIFY(w.form.mnuSaveImage->isEnabled());
+        QVERIFY(w.form.windowTitle().endsWith(" - x.img") && w.form.mnuSaveImage->isEnabled());
         QVERIFY(QFile::remove(w.at("x.img")));
         w.form.mnuSaveImage->trigger();  // Save Image writes the same file again
         QVERIFY(QFile::exists(w.at("x.img")));
@@ -90,58 +74,51 @@ private slots:
         fresh.env.files.answers = {w.at("x.img")};
         fresh.form.mnuOpenImage->trigger();
         QCOMPARE(fresh.clone().CloneImage, w.clone().CloneImage);
-        QVERIFY(fresh.clone().ImageValid && fresh.form.cmdWriteRig->isEnabled());
-        QCOMPARE(fresh.changed.size(), 1);
+        QVERIFY(fresh.form.cmdWriteRig->isEnabled() && fresh.changed.size() == 1);
         QCOMPARE(fresh.files().recentFiles(), QStringList{w.at("x.img")});  // no duplicate
 
         // The newest first, in the settings and in the menu.
         w.saveAs("y.img");
-        QCOMPARE(w.env.settings->get("Recent", "File1", ""), w.at("y.img"));
-        QCOMPARE(w.env.settings->get("Recent", "File2", ""), w.at("x.img"));
+        QCOMPARE(w.files().recentFiles(), QStringList({w.at("y.img"), w.at("x.img")}));
         const QList<QAction*> entries = w.form.mnuRecentImages->actions();
-        QCOMPARE(entries.size(), 2);
-        QCOMPARE(entries[1]->text(), "&2 " + w.at("x.img"));
+        QVERIFY(entries.size() == 2 && entries[1]->text() == "&2 " + w.at("x.img"));
     }
 
+    // A file refused, or a stale sum answered No, leaves everything as it was; Yes to a
+    // stale sum opens the file, its sums brought up to date.
     void refusals_data() {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("folder") << QByteArray();
-        QTest::newRow("unknown identity") << QByteArray(65227, 'A');
-        QTest::newRow("stale sum, No") << editedImage();
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("folder") << QByteArray() << false;
+        QTest::newRow("unknown identity") << QByteArray(65227, 'A') << false;
+        QTest::newRow("stale sum, No") << editedImage() << false;
+        QTest::newRow("stale sum, Yes") << editedImage() << true;
     }
     void refusals() {
         QFETCH(QByteArray, content);
+        QFETCH(bool, yes);
         Window w;
         w.hold();
         const QString path = w.at("bad.img");
-        content.isNull() ? void(QDir().mkdir(path)) : writeBytes(path, content);
+        QVERIFY(content.isNull() ? QDir().mkdir(path) : writeBytes(path, content));
         const auto before = w.snapshot();
         w.env.boxes.shown.clear();
-        w.env.boxes.answers = {MsgAnswer::No};
+        w.env.boxes.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
         w.changed.clear();
-        QVERIFY(!w.files().OpenImage(path));
+        QCOMPARE(w.files().OpenImage(path), yes);
         QCOMPARE(w.env.boxes.shown.size(), 1);
-        QVERIFY(w.snapshot() == before && w.changed.isEmpty());
-    }
-
-    // Yes to a stale sum opens the file, its sums brought up to date.
-    void staleSumYes() {
-        Window w;
-        writeBytes(w.at("edited.img"), editedImage());
-        QVERIFY(w.files().OpenImage(w.at("edited.img")));
-        QVERIFY(w.env.boxes.shown[0].text.contains(
-            "The region sum at 0x06C9 is 0x00 but the data adds up to 0x12"));
-        QCOMPARE(w.env.boxes.shown[0].buttons, MsgButtons::YesNo);
-        QCOMPARE(quint8(w.clone().CloneImage[0x06C9 - 10]), 0x12);
-        QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - edited.img");
+        if (yes)
+            QVERIFY(quint8(w.clone().CloneImage[0x06C9 - 10]) == 0x12 &&
+                    w.form.windowTitle().endsWith(" - bad.img"));
+        else
+            QVERIFY(w.snapshot() == before && w.changed.isEmpty());
     }
 
     void failedBackupLeavesAGoodRead() {
         Window w;
         w.env.settings->set("Backups", "Folder", w.at("Quorlink.ini/backups"));
         w.form.cmdRead->click();
-        QVERIFY(w.env.boxes.texts().at(1).contains(w.at("Quorlink.ini/backups") +
-                                                   "\": Not a directory"));
+        QVERIFY(w.env.boxes.texts().at(1).contains("Not a directory"));
         QVERIFY(w.clone().ImageValid && w.form.cmdWriteRig->isEnabled());
     }
 

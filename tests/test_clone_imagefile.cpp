@@ -1,5 +1,5 @@
 #include <sys/stat.h>
-#include <QtTest>
+#include <thread>
 
 #include "clone/imagefile.h"
 #include "core/settings.h"
@@ -15,14 +15,6 @@ QByteArray zeroImage(const QByteArray& model = "AH029") {
 }
 QByteArray trailerOf(const QByteArray& json) {
     return QByteArray::fromHex("00FF6368697270EE696D670001") + json.toBase64();
-}
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 }  // namespace
 
@@ -57,7 +49,7 @@ private slots:
         else if (name == "pipe")
             QCOMPARE(mkfifo(QFile::encodeName(at(name)).constData(), 0600), 0);
         else if (!content.isNull())
-            writeFile(at(name), content);
+            QVERIFY(writeBytes(at(name), content));
         LoadedImage loaded;
         loaded.image = "earlier";
         QString error;
@@ -72,42 +64,37 @@ private slots:
     void trailers_data() {
         QTest::addColumn<QByteArray>("identity");
         QTest::addColumn<QByteArray>("trailer");
-        QTest::addColumn<bool>("hadTrailer");
-        QTest::addColumn<QString>("model");
-        QTest::newRow("raw") << QByteArray("AH029") << QByteArray() << false << "";
+        QTest::addColumn<QString>("model");  // as the trailer names it
+        QTest::newRow("raw") << QByteArray("AH029") << QByteArray() << "";
         QTest::newRow("with metadata")
             << QByteArray("AH29D")
-            << trailerOf(R"({"rclass":"VX8DRadio","vendor":"Yaesu","model":"VX-8DR"})") << true
-            << "VX-8DR";
+            << trailerOf(R"({"rclass":"VX8DRadio","vendor":"Yaesu","model":"VX-8DR"})") << "VX-8DR";
         QTest::newRow("undecodable metadata")
-            << QByteArray("AH029") << trailerOf("").append("*!*") << true << "";
+            << QByteArray("AH029") << trailerOf("").append("*!*") << "";
     }
     void trailers() {
         QFETCH(QByteArray, identity);
         QFETCH(QByteArray, trailer);
-        QFETCH(bool, hadTrailer);
         QFETCH(QString, model);
-        writeFile(at("in.img"), zeroImage(identity) + trailer);
+        QVERIFY(writeBytes(at("in.img"), zeroImage(identity) + trailer));
         LoadedImage in;
         QString error;
         QVERIFY2(LoadImageFile(at("in.img"), in, &error), qPrintable(error));
-        QCOMPARE(in.image, zeroImage(identity));
-        QCOMPARE(in.hadTrailer, hadTrailer);
+        QVERIFY(in.image == zeroImage(identity) && in.hadTrailer == !trailer.isEmpty());
         QCOMPARE(in.metadata.value("model").toString(), model);
 
-        QVERIFY(SaveImageFile(at("out.bin"), in.image, &error));
-        QCOMPARE(QFileInfo(at("out.bin")).size(), ImageFile::kSize);
-        QVERIFY(SaveImageFile(at("out.img"), in.image, &error));
-        const QByteArray saved = readFile(at("out.img"));
+        QVERIFY(SaveImageFile(at("out.bin"), in.image, &error) &&
+                SaveImageFile(at("out.img"), in.image, &error));
+        QCOMPARE(fileBytes(at("out.bin")), in.image);
+        const QByteArray saved = fileBytes(at("out.img"));
         QCOMPARE(saved.left(ImageFile::kSize + 13), zeroImage(identity) + trailerOf(""));
-        const QJsonObject meta =
-            QJsonDocument::fromJson(QByteArray::fromBase64(saved.mid(ImageFile::kSize + 13)))
-                .object();
         const bool dr = identity == "AH29D";
-        QCOMPARE(meta, QJsonObject({{"rclass", dr ? "VX8DRadio" : "VX8Radio"},
-                                    {"vendor", "Yaesu"},
-                                    {"model", dr ? "VX-8DR" : "VX-8R"},
-                                    {"variant", ""}}));
+        QCOMPARE(QJsonDocument::fromJson(QByteArray::fromBase64(saved.mid(ImageFile::kSize + 13)))
+                     .object(),
+                 QJsonObject({{"rclass", dr ? "VX8DRadio" : "VX8Radio"},
+                              {"vendor", "Yaesu"},
+                              {"model", dr ? "VX-8DR" : "VX-8R"},
+                              {"variant", ""}}));
     }
 
     void sums_data() {
@@ -132,50 +119,64 @@ private slots:
         for (int i = 0; i < changes.size(); i += 2)
             image[changes[i]] = char(changes[i + 1]);
         QCOMPARE(StaleSums(image), stale);
-        const QStringList fixed = FixSums(image);
-        QCOMPARE(fixed.size(), stale.isEmpty() ? 0 : 2);
-        QVERIFY(StaleSums(image).isEmpty());
-        QCOMPARE(quint8(image[65226]), quint8(checksum));
+        QCOMPARE(FixSums(image).size(), stale.isEmpty() ? 0 : 2);
+        QVERIFY(StaleSums(image).isEmpty() && quint8(image[65226]) == checksum);
     }
 
     // A write that fails half-way (here: the file size limit, as on a full disk) leaves the
     // earlier file whole; a folder that cannot exist fails before anything is written.
     void failedSaveKeepsTheEarlierFile() {
         const QByteArray earlier = zeroImage("AH29D");
-        writeFile(at("keep.bin"), earlier);
+        QVERIFY(writeBytes(at("keep.bin"), earlier));
         QString error;
         bool saved = true;
         withFileSizeLimit(1000,
                           [&] { saved = SaveImageFile(at("keep.bin"), zeroImage(), &error); });
-        QVERIFY(!saved);
-        QCOMPARE(error, "Cannot save \"" + at("keep.bin") + "\": File too large");
-        QCOMPARE(readFile(at("keep.bin")), earlier);
-        QVERIFY(!SaveImageFile(at("keep.bin/x.img"), zeroImage(), &error));
-        QCOMPARE(error, "Cannot save \"" + at("keep.bin/x.img") + "\": Not a directory");
+        QVERIFY(!saved && error == "Cannot save \"" + at("keep.bin") + "\": File too large");
+        QCOMPARE(fileBytes(at("keep.bin")), earlier);
+        QVERIFY(!SaveImageFile(at("keep.bin/x.img"), zeroImage(), &error) &&
+                error == "Cannot save \"" + at("keep.bin/x.img") + "\": Not a directory");
     }
 
+    // Backups never replace one another, in one folder per user ("~" is the home folder; a
+    // relative folder gives way to the default, with a note), or can be turned off.
     void backups() {
         SettingsStore settings(at("q.ini"));
         settings.set("Backups", "Folder", at("b/backups"));
         const QDateTime now(QDate(2026, 12, 6), QTime(21, 30, 5));
         QString error = "x";
         QStringList names;
-        for (const char* model : {"AH029", "AH029", "AH029", "AH29D"})
+        for (const char* model : {"AH029", "AH029", "AH29D"})
             names << QFileInfo(SaveBackup(settings, zeroImage(model), &error, now)).fileName();
-        QCOMPARE(names, QStringList(
-                            {"VX-8R_2026-12-06_21-30-05.img", "VX-8R_2026-12-06_21-30-05_2.img",
-                             "VX-8R_2026-12-06_21-30-05_3.img", "VX-8DR_2026-12-06_21-30-05.img"}));
+        QCOMPARE(names,
+                 QStringList({"VX-8R_2026-12-06_21-30-05.img", "VX-8R_2026-12-06_21-30-05_2.img",
+                              "VX-8DR_2026-12-06_21-30-05.img"}));
         QVERIFY(error.isEmpty());
-        QCOMPARE(readFile(at("b/backups/") + names[1]).left(ImageFile::kSize + 13),
+        QCOMPARE(fileBytes(at("b/backups/") + names[1]).left(ImageFile::kSize + 13),
                  zeroImage() + trailerOf(""));
+        // Ten savers at once, thirty backups each, all in the same second: 300 files.
+        std::vector<std::thread> savers(10);
+        for (std::thread& saver : savers)
+            saver = std::thread([&] {
+                SettingsStore own(settings.fileName());
+                for (int i = 0; i < 30; ++i)
+                    SaveBackup(own, zeroImage(), nullptr, now);
+            });
+        for (std::thread& saver : savers)
+            saver.join();
+        QCOMPARE(QDir(at("b/backups")).entryList(QDir::Files).size(), 303);
 
         settings.set("Backups", "Folder", at("q.ini/backups"));
         QVERIFY(SaveBackup(settings, zeroImage(), &error).isEmpty());
         QCOMPARE(error, "The automatic backup could not be saved in the folder \"" +
                             at("q.ini/backups") + "\": Not a directory");
         settings.set("Backups", "Enabled", "false");
-        QVERIFY(SaveBackup(settings, zeroImage(), &error).isEmpty());
-        QVERIFY(error.isEmpty());
+        QVERIFY(SaveBackup(settings, zeroImage(), &error).isEmpty() && error.isEmpty());
+        settings.set("Backups", "Folder", "~/bk");
+        QCOMPARE(BackupFolder(settings, &error), QDir::homePath() + "/bk");
+        settings.set("Backups", "Folder", "bk");
+        QVERIFY(BackupFolder(settings, &error) == DefaultBackupFolder() &&
+                error.startsWith("ignored Backups/Folder=bk in "));
     }
 };
 

@@ -27,11 +27,6 @@ Form1& TestEnv::form() {
     return *form_;
 }
 
-QString TestEnv::lastLog() {
-    const QStringList lines = log();
-    return lines.isEmpty() ? QString() : lines.last();
-}
-
 SimRadio& TestEnv::radioOnCom(int comNumber) {
     radios_.push_back(std::make_unique<SimRadio>());
     ports->ports[comNumber].radio = radios_.back().get();
@@ -42,6 +37,16 @@ SimRadio& TestEnv::radioOnFtdi(const QByteArray& description) {
     radios_.push_back(std::make_unique<SimRadio>());
     d2xx->devices.append(FakeD2xx::Device{description, radios_.back().get(), {}});
     return *radios_.back();
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 void withFileSizeLimit(qint64 bytes, const std::function<void()>& body) {

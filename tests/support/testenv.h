@@ -1,9 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+// The widgets window tests use, with Qt Test.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
-#include <QVector>
+#include <QtTest>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -11,7 +14,6 @@
 #include "app/form1.h"
 #include "app/imagefiles.h"
 #include "clone/appcontext.h"
-#include "core/front.h"
 #include "core/messagebox.h"
 #include "core/settings.h"
 #include "sim/fakeports.h"
@@ -20,7 +22,17 @@
 #include "ui/filedialogs.h"
 #include "ui/tracebox.h"
 
-// Message boxes for tests: every box is recorded, answers come from a script (OK when
+// The next answer of a script, or `none` when the script is empty.
+template <typename T>
+T nextAnswer(std::deque<T>& script, T none) {
+    if (script.empty())
+        return none;
+    const T answer = script.front();
+    script.pop_front();
+    return answer;
+}
+
+// Message boxes for tests: every box is recorded, answers come from a script (OK or Yes when
 // the script is empty), and a hook can act while a box is "open".
 class ScriptedMessageBoxes : public MessageBoxes {
 public:
@@ -37,11 +49,7 @@ public:
         shown.append({text, buttons, icon});
         if (onShow)
             onShow(shown.back());
-        if (answers.empty())
-            return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
-        const MsgAnswer a = answers.front();
-        answers.pop_front();
-        return a;
+        return nextAnswer(answers, buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok);
     }
     QStringList texts() const {
         QStringList t;
@@ -52,33 +60,27 @@ public:
 };
 
 // File dialogs for tests: each answers the next path of the script (cancelled when the
-// script is empty) and records what it was offered.
+// script is empty) and records the folder or suggested path it was offered.
 class ScriptedFileDialogs : public FileDialogs {
 public:
     std::deque<QString> answers;
-    QStringList offered;  // the folder or suggested path of each dialog
+    QStringList offered;
     QString openFileName(QWidget*, const QString&, const QString& folder, const QString&) override {
-        return next(folder);
+        offered << folder;
+        return nextAnswer(answers, QString());
     }
-    QString saveFileName(QWidget*, const QString&, const QString& suggested,
-                         const QString&) override {
-        return next(suggested);
-    }
-
-private:
-    QString next(const QString& offer) {
-        offered << offer;
-        if (answers.empty())
-            return QString();
-        const QString a = answers.front();
-        answers.pop_front();
-        return a;
+    QString saveFileName(QWidget*, const QString&, const QString& path, const QString&) override {
+        offered << path;
+        return nextAnswer(answers, QString());
     }
 };
 
 // Runs `body` with the process's file size limit at `bytes`: writes stop there as on a full
 // disk (which a test cannot otherwise make, and a read-only folder stops no root).
 void withFileSizeLimit(qint64 bytes, const std::function<void()>& body);
+// A file's bytes (empty when it cannot be read); a file written whole.
+QByteArray fileBytes(const QString& path);
+bool writeBytes(const QString& path, const QByteArray& bytes);
 
 // A fresh world for one test: virtual clock, scripted boxes, a temporary settings file,
 // in-memory COM ports and D2XX devices, and (on demand) the main window.
@@ -99,9 +101,7 @@ public:
 
     // Creates the main window (runs its load step); settings written before count.
     Form1& form();
-    Form1* formIfCreated() { return form_.get(); }
     QStringList log() { return form().txtErrors->lines(); }
-    QString lastLog();
 
     // A COM port n with a simulated radio at its far end.
     SimRadio& radioOnCom(int comNumber);
