@@ -1,0 +1,65 @@
+#pragma once
+
+#include <functional>
+
+#include <sys/resource.h>
+#include <unistd.h>
+#include <csignal>
+
+#include "support/radioprocess.h"
+
+// The quorlink program (path in $QUORLINK_APP) run as a script or a user at a terminal runs
+// it: no display, the default action for SIGXFSZ, and `folder` as its working directory and
+// home. It may start with standard input closed or with a 32 KiB file
+// size limit, as a shell would; `radio` gets [BAND] pressed when quorlink asks for it, and
+// `during` runs once the transfer shows a block. One that does not end in two minutes is
+// killed and gives exit -1.
+struct QuorlinkRun {
+    QString folder;
+    bool closeStdin = false, limitSize = false;
+    RadioProcess* radio = nullptr;
+    std::function<void(QProcess&)> during;
+    int exit = -1;
+    QString out, err;
+
+    explicit QuorlinkRun(const QString& folder, bool closeStdin = false, bool limitSize = false)
+        : folder(folder), closeStdin(closeStdin), limitSize(limitSize) {}
+
+    QuorlinkRun& run(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            env.remove(name);
+        env.insert("HOME", folder);
+        p.setWorkingDirectory(folder);
+        p.setProcessEnvironment(env);
+        p.setChildProcessModifier([closeStdin = closeStdin, limitSize = limitSize] {
+            std::signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit{32768, 32768};
+            if (limitSize)
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            if (closeStdin)
+                ::close(STDIN_FILENO);
+        });
+        p.start(qEnvironmentVariable("QUORLINK_APP"), args);
+        const auto take = [&] {
+            out += QString::fromLocal8Bit(p.readAllStandardOutput());
+            err += QString::fromLocal8Bit(p.readAllStandardError());
+        };
+        QDeadlineTimer deadline(120000);
+        while (p.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            p.waitForReadyRead(100);
+            take();
+            if (radio && err.contains(QStringLiteral("Press [BAND]")))
+                std::exchange(radio, nullptr)->command("band");
+            if (during && err.contains(QStringLiteral("block ")))
+                std::exchange(during, nullptr)(p);
+        }
+        p.kill();
+        p.waitForFinished(5000);
+        take();
+        exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        return *this;
+    }
+};
