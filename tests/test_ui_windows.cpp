@@ -1,54 +1,46 @@
-// The prompt window, the About box and the system font.
-#include <QtTest>
+// The windows on a 1024 x 768 screen at 150 % (QT_SCALE_FACTOR=1.5): the prompt window, the
+// About box, the system font, and every window's size.
 
-#include <QProgressBar>
-#include <QPushButton>
+#include <QScreen>
 
+#include "diag/comportdiag.h"
+#include "diag/ftdidiag.h"
 #include "support/testenv.h"
 #include "support/testmain.h"
 #include "ui/fontface.h"
 #include "ui/frmabout.h"
+#include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
 
 class WindowsTest : public QObject {
     Q_OBJECT
 private slots:
-    // A click on a message raises only its own cancel flag and changes nothing itself;
-    // showing the looking-for-radio message is announced once each time.
-    void promptMessages_data() {
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<bool>("cancel");
-        QTest::addColumn<bool>("identityCancel");
-        QTest::newRow("looking for radio") << "lblLookingForRig" << false << true;
-        QTest::newRow("waiting") << "lblWaiting" << true << false;
-        QTest::newRow("waiting for write") << "lblWaitForWrite" << false << false;
-    }
+    // A click on a message raises only its own cancel flag (none while a write's blocks go
+    // out) and changes nothing itself; the looking-for-radio message is announced once each
+    // time it shows.
     void promptMessages() {
-        QFETCH(QString, label);
-        QFETCH(bool, cancel);
-        QFETCH(bool, identityCancel);
-        TestEnv env;
-        FrmMessages& w = env.form().frmMessages();
-        QSignalSpy announced(&w, &FrmMessages::lookingForRigShown);
-        w.show();
-        auto* l = w.findChild<QLabel*>(label);
-        l->show();
-        l->show();
-        QTest::mouseClick(l, Qt::LeftButton);
-        QCOMPARE(env.ctx->state.cancel.CancelRequested, cancel);
-        QCOMPARE(env.ctx->state.cancel.IdentityCancelRequested, identityCancel);
-        QVERIFY(l->isVisible());
-        QCOMPARE(announced.count(), identityCancel ? 1 : 0);
+        const QStringList labels{"lblLookingForRig", "lblWaiting", "lblWaitForWrite"};
+        for (const QString& name : labels) {
+            TestEnv env;
+            FrmMessages& w = env.form().frmMessages();
+            QSignalSpy announced(&w, &FrmMessages::lookingForRigShown);
+            w.show();
+            auto* l = w.findChild<QLabel*>(name);
+            l->show();
+            l->show();
+            QTest::mouseClick(l, Qt::LeftButton);
+            const auto& cancel = env.ctx->state.cancel;
+            QVERIFY(l->isVisible() && cancel.CancelRequested == (name == "lblWaiting"));
+            QCOMPARE(cancel.IdentityCancelRequested, name == labels[0]);
+            QCOMPARE(announced.count(), name == labels[0] ? 1 : 0);
+        }
     }
 
     // The icon shows where no SVG image plugin is installed; the link goes to the desktop.
     void aboutBox() {
         QVERIFY(!FrmAbout::appIcon().pixmap(48, 48).isNull());
-        QStringList opened;
-        setWebLinkOpener([&](const QString& t) {
-            opened << t;
-            return false;  // a failure is not reported
-        });
+        QStringList opened;  // a failure to open is not reported
+        setWebLinkOpener([&](const QString& t) { return opened << t, false; });
         FrmAbout about;
         QVERIFY(!about.picIcon->pixmap().isNull());
         about.show();
@@ -58,26 +50,59 @@ private slots:
         QCOMPARE(about.result(), int(QDialog::Accepted));
     }
 
-    void controlsTakeTheMenuFaceAndKeepTheirSize() {
-        QFont menuFont = QApplication::font("QMenu");
-        menuFont.setFamily("DejaVu Serif");
-        QApplication::setFont(menuFont, "QMenu");
-        QWidget w;
-        auto* big = new QLabel("x", &w);
-        QFont f("Sans");
-        f.setPointSize(18);
-        big->setFont(f);
-        auto* bar = new QProgressBar(&w);
-        ApplySystemFont(&w);
-        ApplySystemFont(&w);  // twice: the same result
-        QCOMPARE(SystemFontName(), "DejaVu Serif");
-        QCOMPARE(big->font().family(), "DejaVu Serif");
-        QCOMPARE(big->font().pointSize(), 18);
-        QCOMPARE(bar->font().family(), "DejaVu Serif");
+    // Each window fits the screen with room for a title bar, every button of it shows whole,
+    // and the windows made for the system face take the menus' face.
+    void windowsFitTheScreen_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("systemFace");
+        for (const char* name : {"Form1", "ComPortDiag", "FTDIDiag", "frmAbout"})
+            QTest::newRow(name) << name << true;
+        QTest::newRow("frmMessages") << "frmMessages" << false;
+        QTest::newRow("frmChannels") << "frmChannels" << false;
+    }
+    void windowsFitTheScreen() {
+        QFETCH(QString, window);
+        QFETCH(bool, systemFace);
+        QApplication::setFont(QFont("DejaVu Serif"), "QMenu");
+        TestEnv env;
+        Form1& form = env.form();
+        std::unique_ptr<QWidget> owned;
+        QWidget* w = &form;
+        if (window == "ComPortDiag")
+            owned = std::make_unique<ComPortDiag>(*env.ctx);
+        else if (window == "FTDIDiag")
+            owned = std::make_unique<FTDIDiag>(*env.ctx);
+        else if (window == "frmAbout")
+            owned = std::make_unique<FrmAbout>();
+        else if (window == "frmChannels")
+            owned = std::make_unique<FrmChannels>([] { return QByteArray(); }, &form);
+        else if (window == "frmMessages")
+            w = &form.frmMessages();
+        if (owned)
+            w = owned.get();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+
+        const QRect screen = w->screen()->availableGeometry();  // 683 x 512
+        // Room for a window manager's title bar, in scaled pixels.
+        QVERIFY2(w->width() <= screen.width() && w->height() + 32 <= screen.height(),
+                 qPrintable(QStringLiteral("%1 x %2").arg(w->width()).arg(w->height())));
+        for (const QPushButton* b : w->findChildren<QPushButton*>()) {
+            QVERIFY2(!b->isVisible() || b->visibleRegion() == QRegion(b->rect()),
+                     qPrintable(b->objectName()));
+            QVERIFY(!systemFace || b->font().family() == "DejaVu Serif");
+        }
     }
 };
 
 int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("screen.json");
+    if (!writeBytes(config, R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024,
+          "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})"))
+        return 1;
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+    qputenv("QT_SCALE_FACTOR", "1.5");
     return runTestClasses<WindowsTest>(argc, argv);
 }
 #include "test_ui_windows.moc"
