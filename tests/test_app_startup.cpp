@@ -1,15 +1,6 @@
 // Start-up, settings and the main window's states.
-#include <QtTest>
 
-#include <QAction>
-#include <QFile>
-#include <QLabel>
-#include <QMenuBar>
-#include <QPushButton>
-
-#include "core/errors.h"
 #include "support/testenv.h"
-#include "support/testmain.h"
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -38,81 +29,52 @@ private slots:
                      "Error 6 (Overflow) in procedure InitialiseVariables of Module General"),
                  port < 0);
         QVERIFY(!f.loadFailed() && f.cmdRead->isEnabled() && !f.cmdCancelRead->isEnabled());
-        QVERIFY(!f.cmdWriteRig->isEnabled() && !f.mnuSaveImage->isEnabled());
-        QVERIFY(!f.mnuSaveImageAs->isEnabled());
+        QVERIFY(!f.cmdWriteRig->isEnabled() && !f.mnuSaveImage->isEnabled() &&
+                !f.mnuSaveImageAs->isEnabled());
     }
 
-    void storedPlacementIsAppliedInTwips() {
-        TestEnv env;
-        env.settings->set("Settings", "MemoryHeight", "5000");
-        env.settings->set("Settings", "MemoryWidth", "7500");
-        env.settings->set("Settings", "MemoryTop", "1500");
-        env.settings->set("Settings", "MemoryLeft", "3000");
-        Form1& f = env.form();
-        QCOMPARE(f.size(), QSize(7500 / 15, 5000 / 15));
-        QCOMPARE(f.pos(), QPoint(200, 100));
+    // The stored placement is in twips; whatever is stored, the window is usable, and a
+    // value beyond 32 bits is left aside with one trace line naming it and the file.
+    void storedPlacement_data() {
+        QTest::addColumn<QStringList>("stored");  // height, width, top, left
+        QTest::addColumn<QRect>("placed");        // null: only usable
+        QTest::newRow("twips") << QStringList{"5000", "7500", "1500", "3000"}
+                               << QRect(200, 100, 500, 333);
+        QTest::newRow("zero") << QStringList{"0", "0", "0", "0"} << QRect();
+        QTest::newRow("huge") << QStringList(4, "9000000") << QRect();
+        QTest::newRow("negative") << QStringList{"-4000", "-4000", "-900000", "-900000"} << QRect();
+        QTest::newRow("beyond 32 bits")
+            << QStringList{"99999999999", "99999999999", "-1e30", "-1e30"} << QRect();
     }
-
-    // Whatever is stored, the window is usable; a value beyond 32 bits is left aside with
-    // one trace line naming it and the file.
-    void storedPlacementNeverLeavesAnUnusableWindow_data() {
-        QTest::addColumn<QString>("height");  // and width
-        QTest::addColumn<QString>("left");    // and top
-        QTest::newRow("zero") << QString("0") << QString("0");
-        QTest::newRow("huge") << QString("9000000") << QString("9000000");
-        QTest::newRow("negative") << QString("-4000") << QString("-900000");
-        QTest::newRow("beyond 32 bits") << QString("99999999999") << QString("-1e30");
-    }
-    void storedPlacementNeverLeavesAnUnusableWindow() {
-        QFETCH(QString, height);
-        QFETCH(QString, left);
+    void storedPlacement() {
+        QFETCH(QStringList, stored);
+        QFETCH(QRect, placed);
         TestEnv env;
-        env.settings->set("Settings", "MemoryHeight", height);
-        env.settings->set("Settings", "MemoryWidth", height);
-        env.settings->set("Settings", "MemoryLeft", left);
-        env.settings->set("Settings", "MemoryTop", left);
+        for (const char* key : {"MemoryHeight", "MemoryWidth", "MemoryTop", "MemoryLeft"})
+            env.settings->set("Settings", key, stored.takeFirst());
         Form1& f = env.form();
+        if (!placed.isNull())
+            QCOMPARE(QRect(f.pos(), f.size()), placed);
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY(f.height() >= 240 && f.width() >= 320);
-        QVERIFY(f.height() <= qMax(240, screen.height()));
-        QVERIFY(f.width() <= qMax(320, screen.width()));
-        QVERIFY(screen.intersects(QRect(f.pos(), f.size())));
+        QVERIFY(f.height() >= 240 && f.width() >= 320 && screen.intersects(f.geometry()));
+        QVERIFY(f.height() <= qMax(240, screen.height()) && f.width() <= qMax(320, screen.width()));
         QCOMPARE(env.log().filter(" in " + env.settings->fileName() + ": out of range").size(),
-                 height.size() > 10 ? 4 : 0);
+                 QTest::currentDataTag() == QLatin1String("beyond 32 bits") ? 4 : 0);
     }
-};
 
-class SettingsStoreTest : public QObject {
-    Q_OBJECT
-private slots:
+    // A second spelling is the same key, kept in its first spelling.
     void keysAreFoundWithoutRegardToCase() {
         QTemporaryDir dir;
-        const QString path = dir.filePath("s.ini");
-        {
-            SettingsStore store(path);
-            store.set("Settings", "CommPort", "12");
-            QCOMPARE(store.get("Settings", "Commport", "1"), QStringLiteral("12"));
-            // A second spelling overwrites the same key.
-            store.set("Settings", "commport", "999");
-            QCOMPARE(store.get("Settings", "CommPort", "1"), QStringLiteral("999"));
-            QCOMPARE(store.get("Settings", "Missing", "dflt"), QStringLiteral("dflt"));
-        }
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray text = f.readAll();
-        QCOMPARE(text.toLower().count("commport="), 1);  // one key, in its first spelling
-        QVERIFY(text.contains("CommPort=999"));
-    }
-
-    void environmentNamesTheDefaultFile() {
-        qputenv("QUORLINK_SETTINGS", "/tmp/elsewhere.ini");
-        QCOMPARE(SettingsStore::defaultPath(), QStringLiteral("/tmp/elsewhere.ini"));
-        qunsetenv("QUORLINK_SETTINGS");
-        QVERIFY(SettingsStore::defaultPath().endsWith(QStringLiteral("Quorlink/Quorlink.ini")));
+        SettingsStore(dir.filePath("s.ini")).set("Settings", "CommPort", "12");
+        SettingsStore store(dir.filePath("s.ini"));
+        QCOMPARE(store.get("Settings", "Commport", "1"), QStringLiteral("12"));
+        store.set("Settings", "commport", "999");
+        QCOMPARE(store.get("Settings", "COMMPORT", "1"), QStringLiteral("999"));
+        QCOMPARE(store.get("Settings", "Missing", "dflt"), QStringLiteral("dflt"));
+        const QByteArray text = fileBytes(dir.filePath("s.ini"));
+        QVERIFY(text.toLower().count("commport=") == 1 && text.contains("CommPort=999"));
     }
 };
 
-int main(int argc, char** argv) {
-    return runTestClasses<StartupTest, SettingsStoreTest>(argc, argv);
-}
+QTEST_MAIN(StartupTest)
 #include "test_app_startup.moc"

@@ -1,15 +1,12 @@
 // Waiting, the trace log and shut-down.
-#include <QtTest>
 
 #include <QElapsedTimer>
-#include <QPushButton>
 
 #include "core/clock.h"
 #include "core/errors.h"
 #include "core/serialcontrol.h"
 #include "link/link.h"
 #include "support/testenv.h"
-#include "support/testmain.h"
 #include "ui/frmmessages.h"
 
 class WaitsTest : public QObject {
@@ -29,41 +26,31 @@ private slots:
         f.DisableButtons();
         QTimer::singleShot(0, f.cmdCancelRead, &QPushButton::click);
         env.ctx->Pause(5);
-        QCOMPARE(env.clock.nowNs(), qint64(5'000'000));
-        QVERIFY(env.ctx->state.cancel.CancelRequested);
+        QVERIFY(env.clock.nowNs() == 5'000'000 && env.ctx->state.cancel.CancelRequested);
         env.ctx->Pause(1000);
         QCOMPARE(env.clock.nowNs(), qint64(1'005'000'000));
     }
 
     void failingCounterFallsBackToABlockingSleep() {
         TestEnv env;
-        env.form();
         env.clock.counterFails = true;
         const int before = env.clock.pumps;
         env.ctx->Pause(500);
-        QCOMPARE(env.clock.sleptMs, qint64(500));
-        QCOMPARE(env.clock.pumps - before, 1);
+        QVERIFY(env.clock.sleptMs == 500 && env.clock.pumps - before == 1);
         env.clock.counterFails = false;
         env.clock.frequency_ = 400;  // 0.4 ticks per millisecond rounds to 0
-        try {
-            env.ctx->Pause(10);
-            QFAIL("no error raised");
-        } catch (const RunError& e) {
-            QCOMPARE(e.number(), 11);
-        }
+        QVERIFY_THROWS_EXCEPTION(RunError, env.ctx->Pause(10));
     }
 
+    // Real time: only the lower bound is checked, so a slow machine cannot fail it.
     void systemClockWaitsAtLeastTheTimeAsked() {
-        // Real time: only the lower bound is checked, so a slow machine cannot fail it.
-        TestEnv env;
-        env.form();
         SystemClock real;
+        TestEnv env;
         Services s = env.ctx->services();
         s.clock = &real;
-        AppContext ctx(s);
         QElapsedTimer t;
         t.start();
-        ctx.Pause(30);
+        AppContext(s).Pause(30);
         QVERIFY(t.nsecsElapsed() >= 30'000'000);
     }
 
@@ -76,8 +63,8 @@ private slots:
         env.ctx->LogMessage("SetCommPort: open OK for port 3");
         env.ctx->LogMessage("");
         QCOMPARE(f.txtErrors->logText(), "SetCommPort: open OK for port 3\r\n\r\n");
-        QCOMPARE(f.txtErrors->textCursor().position(),
-                 f.txtErrors->document()->characterCount() - 1);
+        QCOMPARE(f.txtErrors->textCursor().position() + 1,
+                 f.txtErrors->document()->characterCount());
         f.txtErrors->clearLog();
         env.ctx->LogMessage(QString(64998, 'x'));  // and the line break: exactly 65000
         env.ctx->LogMessage("kept");
@@ -85,11 +72,7 @@ private slots:
         env.ctx->LogMessage("fresh");
         QCOMPARE(f.txtErrors->logText(), "fresh\r\n");
     }
-};
 
-class ShutdownTest : public QObject {
-    Q_OBJECT
-private slots:
     void closingDuringAWaitEndsTheHandlerAtOnce() {
         TestEnv env;
         env.ports->ports[3] = {};
@@ -98,19 +81,16 @@ private slots:
         SerialControl& port = env.ctx->link().MSComm1();
         port.setCommPort(3);
         port.setPortOpen(true);
-        FrmMessages& prompt = env.form().frmMessages();
-        prompt.show();
+        f.frmMessages().show();
         env.clock.afterMs(100, [&] { f.close(); });
         bool ranOn = false;
         AppContext::guardHandler([&] {
             env.ctx->Pause(1000);
             ranOn = true;
         });
-        QVERIFY(!ranOn);
-        QVERIFY(env.ctx->shuttingDown());
-        QCOMPARE(env.quitRequests, 1);
+        QVERIFY(!ranOn && env.ctx->shuttingDown() && env.quitRequests == 1);
         QVERIFY(env.clock.nowNs() < 200'000'000);
-        QVERIFY(!port.PortOpen() && !prompt.isVisible() && !f.isVisible());
+        QVERIFY(!port.PortOpen() && !f.frmMessages().isVisible() && !f.isVisible());
         // A later box or wait does not block either.
         bool boxShown = false;
         AppContext::guardHandler([&] {
@@ -129,7 +109,5 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
-    return runTestClasses<WaitsTest, ShutdownTest>(argc, argv);
-}
+QTEST_MAIN(WaitsTest)
 #include "test_app_waits.moc"

@@ -22,14 +22,14 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(RunError, IdentityText(QByteArray("AH0"), 5));
     }
 
-    // Block 0 restarts at offset 0, any other continues; a copy past either array is an
-    // error 9 that leaves the offset alone.
+    // Block 0 restarts at offset 0, any other continues; a copy past either array (or into
+    // no buffer) is an error 9 that leaves the offset alone.
     void blockCopy() {
-        CloneState clone;
+        CloneState clone, small, noBuffer;
         QByteArray image(CloneLayout::kImageSize, '\0');
         for (int i = 0; i < image.size(); ++i)
             image[i] = char(i % 251);
-        clone.BlockBuffer = QByteArray(64, '\0');
+        clone.BlockBuffer = small.BlockBuffer = QByteArray(64, '\0');
         auto copied = [&](qint32 block) {
             CopyBlockToBuffer(clone, image, block);
             return clone.BlockBuffer;
@@ -42,13 +42,10 @@ private slots:
         QCOMPARE(clone.BlockBuffer, image.mid(CloneLayout::kDataSize - 64, 64));
         QVERIFY_THROWS_EXCEPTION(RunError, CopyBlockToBuffer(clone, image, 1019));
         QCOMPARE(clone.BlockOffset, CloneLayout::kDataSize);
-        CloneState small;
-        small.BlockBuffer = QByteArray(64, '\0');
         QVERIFY_THROWS_EXCEPTION(RunError, CopyBlockToBuffer(small, QByteArray(2, '\0'), 0));
-        CloneState noBuffer;
         QVERIFY_THROWS_EXCEPTION(RunError, CopyBlockToBuffer(noBuffer, image, 0));
     }
 };
 
-QTEST_MAIN(CloneImageTest)
+QTEST_GUILESS_MAIN(CloneImageTest)
 #include "test_clone_image.moc"

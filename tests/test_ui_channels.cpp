@@ -1,14 +1,14 @@
 #include <QAbstractItemModel>
 #include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
-#include <QtTest>
 
 #include "clone/imagefile.h"
 #include "support/channelfixture.h"
 #include "support/testenv.h"
 #include "ui/frmchannels.h"
+
+Q_DECLARE_METATYPE(ChannelField)
 
 // The channels window over the channel fixture, handed to the main window as a held image.
 namespace {
@@ -59,48 +59,32 @@ private slots:
     void filtersAndSorts_data() {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<bool>("showEmpty");
-        QTest::addColumn<int>("sortColumn");
-        QTest::addColumn<Qt::SortOrder>("order");
-        QTest::addColumn<QStringList>("numbers");
-        const int ch = int(ChannelField::Number), freq = int(ChannelField::Frequency),
-                  name = int(ChannelField::Name);
-        QTest::newRow("by number, down") << "" << false << ch << Qt::DescendingOrder
-                                         << QStringList{"8", "7", "6", "5", "4", "3", "2", "1"};
+        QTest::addColumn<ChannelField>("sortBy");  // down when by number, up otherwise
+        QTest::addColumn<QStringList>("numbers");  // or, with one entry, how many
+        const ChannelField ch = ChannelField::Number;
+        QTest::newRow("by number, down")
+            << "" << false << ch << QStringList{"8", "7", "6", "5", "4", "3", "2", "1"};
         QTest::newRow("by frequency, in MHz not text")
-            << "1" << false << freq << Qt::AscendingOrder << QStringList{"4", "3", "2", "5", "1"};
-        QTest::newRow("by name") << "RPT" << false << name << Qt::AscendingOrder
-                                 << QStringList{"2", "5"};
-        QTest::newRow("name, any case")
-            << "sim" << false << ch << Qt::AscendingOrder << QStringList{"1"};
-        QTest::newRow("no match") << "zz" << true << ch << Qt::AscendingOrder << QStringList{};
-        QTest::newRow("empty shown") << "" << true << ch << Qt::AscendingOrder << QStringList{};
-        QTest::newRow("empty shown, filtered")
-            << "88.1" << true << ch << Qt::AscendingOrder << QStringList{"4"};
+            << "1" << false << ChannelField::Frequency << QStringList{"4", "3", "2", "5", "1"};
+        QTest::newRow("by name") << "RPT" << false << ChannelField::Name << QStringList{"2", "5"};
+        QTest::newRow("name, any case") << "sim" << false << ch << QStringList{"1"};
+        QTest::newRow("no match") << "zz" << true << ch << QStringList{};
+        QTest::newRow("empty shown") << "" << true << ch << QStringList{"900"};
+        QTest::newRow("empty shown, filtered") << "88.1" << true << ch << QStringList{"4"};
     }
     void filtersAndSorts() {
         QFETCH(QString, filter);
         QFETCH(bool, showEmpty);
-        QFETCH(int, sortColumn);
-        QFETCH(Qt::SortOrder, order);
+        QFETCH(ChannelField, sortBy);
         QFETCH(QStringList, numbers);
         Window w;
         w.hold(FixtureImage());
         QTest::keyClicks(w.window().txtFilter, filter);
         w.window().chkShowEmpty->setChecked(showEmpty);
-        w.window().grdChannels->sortByColumn(sortColumn, order);
+        w.window().grdChannels->sortByColumn(
+            int(sortBy), sortBy == ChannelField::Number ? Qt::DescendingOrder : Qt::AscendingOrder);
         const QStringList shown = w.column(ChannelField::Number);
-        if (showEmpty && filter.isEmpty())
-            QCOMPARE(shown.size(), 900);
-        else
-            QCOMPARE(shown, numbers);
-    }
-
-    void ctrlLOpensTheWindow() {
-        Window w;
-        w.env.form().show();
-        QVERIFY(QTest::qWaitForWindowActive(&w.env.form()));
-        QTest::keyClick(&w.env.form(), Qt::Key_L, Qt::ControlModifier);
-        QVERIFY(w.env.form().frmChannels && w.env.form().frmChannels->isVisible());
+        QVERIFY(shown == numbers || (numbers == QStringList{"900"} && shown.size() == 900));
     }
 };
 
