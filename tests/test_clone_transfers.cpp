@@ -20,12 +20,9 @@ namespace {
 // A box as one line: its icon, its text and, unless it is a plain OK, its buttons.
 QString boxLine(const ScriptedMessageBoxes::Shown& box) {
     static const char* icons[] = {"( )", "(?)", "(!)", "(x)", "(i)"};
-    QString line = QString::fromLatin1(icons[int(box.icon)]) + ' ' + box.text;
-    if (box.buttons == MsgButtons::OkCancel)
-        line += " [OK/Cancel]";
-    else if (box.buttons == MsgButtons::YesNo)
-        line += " [Yes/No]";
-    return line.replace("\r\n", "|");
+    static const char* buttons[] = {"", " [OK/Cancel]", " [Yes/No]"};
+    return QString(icons[int(box.icon)] + (' ' + box.text) + buttons[int(box.buttons)])
+        .replace("\r\n", "|");
 }
 
 // Temporary paths and the time of day read "DIR" and "TIME".
@@ -122,9 +119,8 @@ class TransfersTest : public QObject {
 
 private slots:
     void cleanupTestCase() {
-        const QString out = qEnvironmentVariable("QUORLINK_GOLDEN_OUT");
-        QFile file(out);
-        if (!out.isEmpty() && file.open(QIODevice::WriteOnly))
+        QFile file(qEnvironmentVariable("QUORLINK_GOLDEN_OUT"));
+        if (!file.fileName().isEmpty() && file.open(QIODevice::WriteOnly))
             file.write(seen_.toUtf8());
     }
 
@@ -187,8 +183,7 @@ private slots:
         if (sent >= 0)
             QCOMPARE(rig.wire(), stream.left(sent));
         QCOMPARE(rig.radio->writesReceived, sent == stream.size() ? 1 : 0);
-        if (sent == stream.size())
-            QVERIFY(rig.radio->lastWriteChecksumOk);
+        QVERIFY(rig.radio->lastWriteChecksumOk || sent != stream.size());
         const qint64 waited = rig.boxMs.value(rig.boxMs.size() - 1) - rig.boxMs.value(1);
         if (waitMs >= 0)  // within one poll
             QVERIFY2(qAbs(waited - waitMs) < rig.env.ctx->state.rx.HandshakeDelay,
