@@ -174,13 +174,8 @@ private slots:
         env.link().ReceiveFT(block, 64);
         QCOMPARE(block, counting(6, 64));
         QCOMPARE(env.nowMs() - t0, 2000);
-    }
-
-    // A receive started while another is under way waits for it (which here ends after
-    // 15 ms, or never), bounded.
-    void nestedReceiveWaitsForTheOuterOne() {
-        LinkEnv env;
-        env.openCom(3);
+        // A receive started while another is under way waits for it (which here ends after
+        // 15 ms, or never), bounded.
         for (int busyForMs : {15, -1}) {
             env.form().txtErrors->clearLog();
             env.ports->inject(3, counting(2));
