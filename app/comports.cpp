@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int kFtdiEntry = 32;
-constexpr qint16 kFtdiPort = 999;
 
 // The COM port identifier, kept for the run: its serial-port controls are the menu's
 // port probes. A dialog that was closed is loaded afresh, as a newly created one would be.
@@ -103,7 +102,7 @@ void FillComPorts(AppContext& ctx) {
 }
 
 void SelectSoleUsbAdapter(AppContext& ctx) {
-    if (ctx.settings().contains(QStringLiteral("Settings"), QStringLiteral("CommPort")))
+    if (ctx.settings().contains(SettingKeys::kSection, SettingKeys::kCommPort))
         return;
     Form1* form = Form1::of(ctx);
     if (!form)
@@ -143,7 +142,7 @@ void mnuCOM_Click(AppContext& ctx, qint16 index) {
     if (index < 0 || index > kFtdiEntry)
         return;  // the menu has no such entry
     ctx.state.link.PortNumber = index == kFtdiEntry ? kFtdiPort : static_cast<qint16>(index + 1);
-    ctx.settings().set(QStringLiteral("Settings"), QStringLiteral("CommPort"),
+    ctx.settings().set(SettingKeys::kSection, SettingKeys::kCommPort,
                        QString::number(ctx.state.link.PortNumber));
     MarkSelectedPort(ctx);
 }

@@ -32,7 +32,7 @@
 
 namespace {
 
-const QString kSection = QStringLiteral("Settings");
+const QString& kSection = SettingKeys::kSection;
 constexpr qsizetype kLogLimit = 65000;
 // The designed client area at 96 dpi.
 constexpr int kClientWidth = 448;
@@ -144,10 +144,6 @@ void Form1::setProgress(int value) {
 
 void Form1::setBlockCount(const QString& caption) {
     lblBlockCount->setText(caption);
-}
-
-QString Form1::timeoutCaption() const {
-    return lblTimeoutCount->text();
 }
 
 void Form1::setTimeoutCaption(const QString& caption) {
@@ -332,9 +328,7 @@ void Form1::InitialiseVariables() {
         link.RxTimedOut = false;
         ctx_.state.rx.ReceiveBusy = false;
         SettingsStore& store = ctx_.settings();
-        link.PortNumber =
-            toInt16(numericValue(store.get(kSection, QStringLiteral("Commport"), "1")));
-        link.FTDIDescription = store.get(kSection, QStringLiteral("FTDIDevice"), QString());
+        link.loadStoredChoice(store);
         link.PortSettings = QStringLiteral("38400,N,8,1");
         FillComPorts(ctx_);
         SelectSoleUsbAdapter(ctx_);
@@ -423,7 +417,7 @@ void Form1::EnableButtons() {
 // (the link opens with a pause that runs window events) until the transfer has ended, Read
 // and Write, the port entries and both detectors are unavailable. A way out that leaves
 // the buttons as they were (a link that did not open) gets them back here.
-void Form1::runTransfer(void (*transfer)(AppContext&)) {
+void Form1::runTransfer(TransferResult (*transfer)(AppContext&)) {
     if (transferRunning_)
         return;
     transferRunning_ = true;

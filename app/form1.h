@@ -8,6 +8,7 @@
 #include "core/front.h"
 
 class AppContext;
+struct TransferResult;
 class CoreContext;
 class FrmChannels;
 class ImageFiles;
@@ -46,7 +47,6 @@ public:
     void setProgressMaximum(int maximum) override;
     void setProgress(int value) override;
     void setBlockCount(const QString& caption) override;
-    QString timeoutCaption() const override;
     void setTimeoutCaption(const QString& caption) override;
     void setBusy(bool busy) override;
     void traceLine(const QString& text) override;
@@ -120,7 +120,7 @@ private:
     void cmdCancelRead_Click();
     void mnuAbout_Click();
     void mnuChannels_Click();
-    void runTransfer(void (*transfer)(AppContext&));
+    void runTransfer(TransferResult (*transfer)(AppContext&));
     void setLinkChoiceEnabled(bool enabled);
 
     AppContext& ctx_;

@@ -36,7 +36,6 @@
 namespace {
 
 enum Exit { kDone = 0, kFailed = 1, kUsage = 2, kRefused = 3, kInterrupted = 130 };
-constexpr qint16 kFtdiPort = 999;
 
 void out(const QString& text) {
     std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
@@ -330,10 +329,7 @@ QString chooseLink(Invocation& inv, World& world) {
         world.front->onLookingForRadio = [demo] { demo->pressBandSoon(); };
         demo->powerCycle();
     } else {
-        const QString section = QStringLiteral("Settings");
-        link.PortNumber =
-            toInt16(numericValue(world.settings.get(section, QStringLiteral("Commport"), "1")));
-        link.FTDIDescription = world.settings.get(section, QStringLiteral("FTDIDevice"), QString());
+        link.loadStoredChoice(world.settings);
     }
     return QString();
 }
@@ -394,15 +390,6 @@ QString identityHex(const QByteArray& fileImage) {
     return IdentityText(fileImage.left(CloneLayout::kIdentitySize));
 }
 
-// Why a transfer did not get going or ended, in one line: the link's own reason when it
-// did not open, else what the transfer's boxes said.
-QString failureOf(const World& world, const QString& otherwise) {
-    if (!world.ctx->state.link.OpenFailure.isEmpty())
-        return world.ctx->state.link.OpenFailure;
-    const QString failure = world.front->failure();
-    return failure.isEmpty() ? otherwise : failure;
-}
-
 QString seconds(qint64 ms) {
     return QString::number(double(ms) / 1000.0, 'f', 1) + QStringLiteral(" s");
 }
@@ -425,21 +412,21 @@ int readCommand(Invocation& inv) {
         return exit;
     QElapsedTimer timer;
     timer.start();
-    cmdRead_Click(*world->ctx);
+    const TransferResult result = cmdRead_Click(*world->ctx);
     if (world->front->interrupted) {
         err(QStringLiteral("interrupted; nothing was saved"));
         return kInterrupted;
     }
-    const CloneState& clone = world->ctx->state.clone;
-    if (!clone.ImageValid) {
-        err(QStringLiteral("read failed: ") + failureOf(*world, QStringLiteral("no image")));
-        return kFailed;
+    const TransferVerdict verdict = VerdictOf(result);
+    if (verdict.exit != kDone) {
+        err(QStringLiteral("read failed: ") + verdict.line);
+        return verdict.exit;
     }
-    // The read engine took the automatic backup; a warning box it showed is passed on.
-    if (!world->front->failure().isEmpty())
-        err(world->front->failure());
-    const QByteArray image = FileImageFromClone(clone.CloneImage);
-    const QString backup = world->front->backupPath();
+    // The read engine took the automatic backup; what went wrong with it is passed on.
+    if (!result.warning.isEmpty())
+        err(result.warning);
+    const QByteArray& image = result.image;
+    const QString& backup = result.backupPath;
     if (!SaveImageFile(path, image, &error)) {
         err(error);
         if (!backup.isEmpty())
@@ -491,18 +478,15 @@ int writeCommand(Invocation& inv) {
     world->ctx->state.clone.ImageValid = true;
     QElapsedTimer timer;
     timer.start();
-    try {
-        cmdWriteRig_Click(*world->ctx);
-    } catch (const ShutdownRequested&) {
-        // Ctrl-C: the wait it came in unwound the write; the port is closed.
-    }
+    // Ctrl-C ends the write where it waits (the port is closed) and comes back as interrupted.
+    const TransferVerdict verdict = VerdictOf(cmdWriteRig_Click(*world->ctx));
     if (world->front->interrupted) {
         err(QStringLiteral("interrupted; the radio did not get the whole image"));
         return kInterrupted;
     }
-    if (!world->front->completed()) {
-        err(QStringLiteral("write failed: ") + failureOf(*world, QStringLiteral("cancelled")));
-        return kFailed;
+    if (verdict.exit != kDone) {
+        err(QStringLiteral("write failed: ") + verdict.line);
+        return verdict.exit;
     }
     if (inv.verbosity != TerminalFront::Verbosity::Quiet)
         out(QStringLiteral("Wrote %1 to the radio in %2. Switch the radio off and disconnect "
@@ -616,12 +600,17 @@ int channelsCommand(Invocation& inv) {
 int portsCommand(Invocation& inv) {
     SettingsStore settings(inv.parser.value(kSettings));
     QtPortFactory ports(&settings);
-    const QString section = QStringLiteral("Settings");
     // Without a stored choice no port is marked.
-    const int stored = settings.contains(section, QStringLiteral("Commport"))
-                           ? static_cast<int>(numericValue(settings.get(section, "Commport", "1")))
-                           : 0;
-    const QString storedFtdi = settings.get(section, QStringLiteral("FTDIDevice"), QString());
+    LinkState choice;
+    choice.PortNumber = 0;
+    try {
+        if (settings.contains(SettingKeys::kSection, SettingKeys::kCommPort))
+            choice.loadStoredChoice(settings);
+    } catch (const RunError&) {
+        // A stored number beyond any port marks nothing.
+    }
+    const int stored = choice.PortNumber;
+    const QString& storedFtdi = choice.FTDIDescription;
     const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
     int present = 0;
     for (int n = PortMap::kFirstCom; n <= PortMap::kLastCom; ++n) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "clone/cloneimage.h"
+#include "clone/transfer.h"
 #include "core/context.h"
 
 #include <sys/select.h>
@@ -24,7 +25,7 @@ QString windowless(const QString& boxText) {
         QStringLiteral("The requested operation cannot continue."),
         QStringLiteral("The read itself is good: save it with Save Image As.")};
     QStringList lines;
-    for (QString line : boxText.split(QRegularExpression(QStringLiteral("\r?\n")))) {
+    for (QString line : QString(boxText).replace(QLatin1Char('\r'), QString()).split('\n')) {
         for (const QString& sentence : windowOnly)
             line.remove(sentence);
         if (!line.trimmed().isEmpty())
@@ -65,12 +66,7 @@ MsgAnswer TerminalFront::show(const QString& text, MsgButtons buttons, MsgIcon i
         }
         return MsgAnswer::Ok;
     }
-    const bool done = text.startsWith(QLatin1String("The read of memories")) ||
-                      text.startsWith(QLatin1String("Transfer of memory completed."));
-    if (done)
-        completed_ = true;
-    else if (failure_.isEmpty())
-        failure_ = text;
+    // What happened comes back as the transfer's result; a box is only shown.
     if (verbosity_ == Verbosity::Verbose)
         say(plain(text));
     Q_UNUSED(icon);
@@ -131,63 +127,61 @@ QString TerminalFront::progressText(int block, qint64 elapsedMs) {
 }
 
 void TerminalFront::traceLine(const QString& text) {
-    // A failed send is named by its trace line; the box after it only says the link went.
-    static const QRegularExpression failedSend(QStringLiteral(
-        "^Write (Failed at block (\\d+)|of radio ID failed|failed sending checksum)"));
-    const QRegularExpressionMatch m = failedSend.match(text);
-    if (m.hasMatch() && sendFailure_.isEmpty()) {
-        sendFailure_ = m.captured(2).isEmpty()
-                           ? QStringLiteral("failed send: ") + text
-                           : QStringLiteral("failed send at block ") + m.captured(2) +
-                                 QStringLiteral(": the connection to the radio was lost");
-    }
-    static const QString backupLine = QStringLiteral("Read: backup saved as ");
-    if (text.startsWith(backupLine))
-        backupPath_ = text.mid(backupLine.size());
     // The command line says itself where the demo radio is.
     if (verbosity_ == Verbosity::Verbose && !text.startsWith(QLatin1String("Demo: ")))
         say(plain(text));
 }
 
-QString TerminalFront::failure() const {
-    if (!sendFailure_.isEmpty())
-        return sendFailure_;
-    return failure_.isEmpty() ? QString() : failureLine(failure_);
+namespace {
+
+QString verdictLine(const TransferResult& result) {
+    using Outcome = TransferResult::Outcome;
+    const int block = result.block;
+    switch (result.outcome) {
+        case Outcome::Done:
+            return QString();
+        case Outcome::ShutDown:
+            return QStringLiteral("interrupted");
+        case Outcome::Cancelled:
+            return QStringLiteral("cancelled");
+        case Outcome::WrongIdentity:
+            return QStringLiteral(
+                       "wrong identity: the radio sent X'%1', expected AH029 or AH29D (a VX-8 or "
+                       "VX-8D)")
+                .arg(result.detail);
+        case Outcome::Stalled:  // named by the block that did not come
+            return block == 0
+                       ? QStringLiteral("stall at block 0 of 1019: the radio sent no data")
+                       : QStringLiteral("stall at block %1 of 1019: the radio stopped sending")
+                             .arg(block + 1);
+        case Outcome::BadChecksum:
+            return QStringLiteral(
+                "bad checksum: the radio's checksum does not agree with the data received");
+        case Outcome::NoChecksum:
+            return QStringLiteral("no checksum: the radio sent no checksum byte");
+        case Outcome::NoAck:
+            return QStringLiteral("no ACK: the radio did not answer (does it show --WAIT--?)");
+        case Outcome::LinkLost:
+            return QStringLiteral(
+                "link lost: the connection to the radio was lost; check the programming cable");
+        case Outcome::SendFailed:
+            if (block == 0 || block > CloneLayout::kBlockCount)
+                return block == 0 ? QStringLiteral("failed send: Write of radio ID failed")
+                                  : QStringLiteral("failed send: Write failed sending checksum.");
+            return QStringLiteral("failed send at block %1: the connection to the radio was lost")
+                .arg(block);
+        case Outcome::OpenFailed:
+        case Outcome::Error:
+            break;
+    }
+    return result.detail.isEmpty() ? QStringLiteral("the link did not open") : result.detail;
 }
 
-QString TerminalFront::failureLine(const QString& boxText) {
-    struct Known {
-        const char* pattern;
-        const char* line;
-    };
-    static const Known known[] = {
-        {"actually received was X'(\\w*)'",
-         "wrong identity: the radio sent X'%1', expected AH029 or AH29D (a VX-8 or VX-8D)"},
-        {"^No checksum was received", "no checksum: the radio sent no checksum byte"},
-        {"^The checksum received from the rig does not agree",
-         "bad checksum: the radio's checksum does not agree with the data received"},
-        {"We read (\\d+) blocks out of", "stall at block %1 of 1019: the radio stopped sending"},
-        {"^Nothing was read", "stall at block 0 of 1019: the radio sent no data"},
-        {"^The connection to the radio was lost",
-         "link lost: the connection to the radio was lost; check the programming cable"},
-        {"^Failed to receive permission",
-         "no ACK: the radio did not answer (does it show --WAIT--?)"},
-        {"cancelled by user request", "cancelled"},
-    };
-    for (const Known& k : known) {
-        const QRegularExpressionMatch m =
-            QRegularExpression(QString::fromLatin1(k.pattern)).match(boxText);
-        if (!m.hasMatch())
-            continue;
-        const QString line = QString::fromLatin1(k.line);
-        if (m.lastCapturedIndex() < 1)
-            return line;
-        // A stall is named by the block that did not come.
-        bool number = false;
-        const int blocks = m.captured(1).toInt(&number);
-        return line.arg(number ? QString::number(blocks + 1) : m.captured(1));
-    }
-    return windowless(boxText);
+}  // namespace
+
+TransferVerdict VerdictOf(const TransferResult& result) {
+    const bool interrupted = result.outcome == TransferResult::Outcome::ShutDown;
+    return {result.done() ? 0 : interrupted ? 130 : 1, verdictLine(result)};
 }
 
 QString TerminalFront::plain(const QString& text) const {

@@ -9,6 +9,15 @@
 #include "core/messagebox.h"
 
 class CoreContext;
+struct TransferResult;
+
+// What the command line says about a transfer: its exit code (0 done, 1 failed, 130
+// interrupted) and, unless it is done, one line naming what went wrong.
+struct TransferVerdict {
+    int exit = 0;
+    QString line;
+};
+TransferVerdict VerdictOf(const TransferResult& result);
 
 // The terminal as the transfers' front: instructions and boxes become lines on standard
 // error, progress one updating line on a terminal (a plain line every 10 % otherwise), and
@@ -22,13 +31,6 @@ public:
     // The context whose waits keep the events running while the front waits for Enter.
     void attach(CoreContext& ctx) { ctx_ = &ctx; }
 
-    // What went wrong, in one line: a failed send, else the first box that was not the
-    // completion box. Empty when nothing went wrong.
-    QString failure() const;
-    // Where the read's automatic backup went, as its trace line said; empty if none.
-    QString backupPath() const { return backupPath_; }
-    // True once the transfer's completion box came.
-    bool completed() const { return completed_; }
     // Set by Ctrl-C: the next question is answered Cancel.
     bool interrupted = false;
     // A COM number borrowed for this run for a device path: the terminal names the path.
@@ -49,8 +51,7 @@ public:
     void setProgressMaximum(int) override {}
     void setProgress(int value) override;
     void setBlockCount(const QString&) override {}
-    QString timeoutCaption() const override { return caption_; }
-    void setTimeoutCaption(const QString& caption) override { caption_ = caption; }
+    void setTimeoutCaption(const QString&) override {}
     void setBusy(bool) override {}
     void traceLine(const QString& text) override;
     void clearTrace() override {}
@@ -58,9 +59,6 @@ public:
     // One line for the user, unless quiet.
     void say(const QString& text);
 
-    // The one-line summary of a failure box: what failed, without the window's wording. A box
-    // it does not know keeps its own line breaks.
-    static QString failureLine(const QString& boxText);
     // "block 512/1019  50 %  0:09 elapsed  0:09 left"
     static QString progressText(int block, qint64 elapsedMs);
 
@@ -76,11 +74,6 @@ private:
     bool assumeYes_;
     bool tty_;
     int questions_ = 0;
-    QString caption_;
-    QString failure_;
-    bool completed_ = false;
-    QString sendFailure_;
-    QString backupPath_;
     int borrowedCom_ = 0;
     QString borrowedPath_;
     bool lookingVisible_ = false;

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 
-#include "core/serialcontrol.h"
 #include "link/link.h"
 
 AppContext::AppContext(const Services& services)
@@ -20,11 +19,8 @@ void AppContext::requestShutdown() {
     if (shuttingDown_)
         return;
     shuttingDown_ = true;
-    if (link_) {
-        SerialControl& port = link_->MSComm1();
-        if (port.PortOpen())
-            port.setPortOpen(false);
-    }
+    if (link_)
+        link_->shutDown();
     if (quitApplication)
         quitApplication();
 }

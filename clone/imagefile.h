@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "clone/cloneimage.h"
+
 class SettingsStore;
 
 // Image files: the clone image in the order the radio sends it, identity (10 bytes), data
@@ -16,7 +18,7 @@ class SettingsStore;
 // In memory the image keeps the identity after the data instead (see cloneimage.h);
 // FileImageFromClone and CloneImageFromFile convert between the two orders.
 namespace ImageFile {
-constexpr int kSize = 65227;
+constexpr int kSize = CloneLayout::kImageSize;
 constexpr int kChecksumOffset = kSize - 1;
 constexpr qint64 kMaxRead = 1024 * 1024;
 // The other programmer's mark between the image and its metadata.

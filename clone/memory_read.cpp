@@ -10,7 +10,6 @@
 #include "core/errors.h"
 #include "core/front.h"
 #include "core/messagebox.h"
-#include "core/serialcontrol.h"
 #include "core/settings.h"
 #include "link/link.h"
 
@@ -25,7 +24,6 @@ constexpr qint32 kByteUs = 260;  // one byte on the line at 38400 baud, rounded 
 constexpr qint64 kNoAnswerNs = 10'000'000'000;
 constexpr int kProgressMax = CloneLayout::kBlockCount + 1;
 const QString kProcedure = QStringLiteral("cmdRead_Click");
-const QString kNoTimeouts = QStringLiteral("0 timeouts");
 // Reads from the demo radio are backed up apart, so that test images never mix with real ones.
 const QString kDemoBackups = QStringLiteral("demo");
 
@@ -58,7 +56,7 @@ public:
           clone_(ctx.state.clone),
           cancel_(ctx.state.cancel) {}
 
-    void run();
+    TransferResult run();
 
 private:
     enum class Next { Leave, Closing };
@@ -79,6 +77,7 @@ private:
 
     void checkLink();
     void log(const QString& text) { ctx_.LogMessage(text); }
+    void ended(TransferResult::Outcome outcome) { result_.outcome = outcome; }
 
     AppContext& ctx_;
     TransferFront& front_;
@@ -91,13 +90,13 @@ private:
     QByteArray image_;  // what the radio sent, in memory order
     bool succeeded_ = false;
     QDateTime readAt_;
-    QString backupPath_;
+    TransferResult result_{TransferResult::Outcome::Error};
     qint32 BlockCount = 0;
     qint32 ImageIndex = 0;
     qint32 sum_ = 0;
 };
 
-void MemoryRead::run() {
+TransferResult MemoryRead::run() {
     ctx_.state.rx.HandshakeDelay = kReadHandshakeDelay;  // 1
     front_.clearTrace();                                 // 2
     // 3: the failure handler covers steps 4 to 33 and continues at the closing sequence.
@@ -106,29 +105,36 @@ void MemoryRead::run() {
         next = transfer();
     } catch (const LinkLostDuringRead&) {
         log(QStringLiteral("Read: the connection to the radio was lost"));
+        ended(TransferResult::Outcome::LinkLost);
         ShowConnectionLost(ctx_);
     } catch (const RunError& error) {
         // A failing send or read on a vanished port is the lost cable, not a fault here.
-        if (linkOpened_ && LinkGone(ctx_)) {
+        if (linkOpened_ && link_.linkGone()) {
             log(QStringLiteral("Read: the connection to the radio was lost"));
+            ended(TransferResult::Outcome::LinkLost);
             ShowConnectionLost(ctx_);
         } else {
-            ShowErrorReport(ctx_, error, line, kProcedure);
+            ended(TransferResult::Outcome::Error);
+            result_.detail = ShowErrorReport(ctx_, error, line, kProcedure);
         }
     }
     if (next == Next::Closing)
         closingSequence();
     front_.setNoAnswerHint(QString());
+    return result_;
 }
 
 MemoryRead::Next MemoryRead::transfer() {
     line = 40;
-    ctx_.setTimeoutCaption(kNoTimeouts);
+    ctx_.setTimeoutCount(0);
 
     line = 50;
     link_.SetCommPort(ctx_.state.link.PortNumber, ctx_.state.link.PortSettings);
-    if (!ctx_.state.link.LinkOpen)
+    if (!ctx_.state.link.LinkOpen) {
+        ended(TransferResult::Outcome::OpenFailed);
+        result_.detail = ctx_.state.link.OpenFailure;
         return Next::Leave;  // SetCommPort has told the user
+    }
     linkOpened_ = true;
 
     line = 70;
@@ -177,6 +183,7 @@ bool MemoryRead::giveInstructions() {
     line = 160;
     if (answer == MsgAnswer::Cancel) {
         log(QStringLiteral("Read: user cancelled before read"));
+        ended(TransferResult::Outcome::Cancelled);
         front_.setBusy(false);
         link_.CloseCommPort();
         return false;
@@ -199,6 +206,7 @@ bool MemoryRead::awaitIdentity() {
     for (;;) {
         front_.setPromptPart(PromptPart::LookingForRadio, true);
         if (cancel_.IdentityCancelRequested) {
+            ended(TransferResult::Outcome::Cancelled);
             ctx_.ShowMessage(QStringLiteral("Read cancelled by user request"), MsgButtons::Ok,
                              MsgIcon::Information);
             link_.PurgeBuffers();
@@ -225,7 +233,7 @@ bool MemoryRead::awaitIdentity() {
     line = 200;
     front_.setPromptPart(PromptPart::LookingForRadio, false);
     log(QStringLiteral("Read: acquiring the rig ID we had ") + ctx_.timeoutCaption());
-    ctx_.setTimeoutCaption(kNoTimeouts);
+    ctx_.setTimeoutCount(0);
     line = 210;
     log(QStringLiteral("Read: ") + QString::number(rx.size()) +
         QStringLiteral(" radio identity bytes received - checking..."));
@@ -249,6 +257,8 @@ bool MemoryRead::checkIdentity() {
     const QString compared = IdentityText(ctx_.state.rx.RxBuffer, CloneLayout::kIdentityCompared);
     line = 250;
     if (!IsAcceptedIdentity(compared)) {
+        ended(TransferResult::Outcome::WrongIdentity);
+        result_.detail = compared;
         link_.SendNAK();
         checkLink();
         ctx_.ShowMessage(
@@ -287,6 +297,7 @@ MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
         if (ctx_.state.rx.AckPollCount == kBlockPolls && waiting < CloneLayout::kBlockSize)
             return BlockPhase::TimedOut;
         if (cancel_.CancelRequested) {
+            ended(TransferResult::Outcome::Cancelled);
             ctx_.ShowMessage(QStringLiteral("Read of memory cancelled by user request"),
                              MsgButtons::Ok, MsgIcon::Information);
             link_.PurgeBuffers();
@@ -337,7 +348,7 @@ void MemoryRead::storeBlock() {
     ++BlockCount;
     log(QStringLiteral("Read: bytes read ") + QString::number(i) + QStringLiteral(" block ") +
         QString::number(BlockCount) + QStringLiteral(" and ") + ctx_.timeoutCaption());
-    ctx_.setTimeoutCaption(kNoTimeouts);
+    ctx_.setTimeoutCount(0);
     front_.setBlockCount(QString::number(BlockCount));
     front_.setProgress(BlockCount);
 }
@@ -351,6 +362,7 @@ bool MemoryRead::checkChecksum() {
     sum_ &= 0xFF;
     const bool arrived = !ctx_.state.link.RxTimedOut;
     QString problem;
+    ended(arrived ? TransferResult::Outcome::BadChecksum : TransferResult::Outcome::NoChecksum);
     if (!arrived) {
         // Whatever RxBuffer holds now is not from the radio: never compare it.
         log(QStringLiteral("Read: no checksum byte received and had ") + ctx_.timeoutCaption());
@@ -360,6 +372,7 @@ bool MemoryRead::checkChecksum() {
         log(QStringLiteral("Read: checksum read 1 byte and had ") + ctx_.timeoutCaption());
         const quint8 received = byteAt(ctx_.state.rx.RxBuffer, 0);
         if (sum_ == received) {
+            ended(TransferResult::Outcome::Done);
             log(QStringLiteral("Read: checksum agrees, value was ") + QString::number(sum_));
             takeBackup();
             return true;
@@ -393,10 +406,11 @@ void MemoryRead::takeBackup() {
     if (!ignored.isEmpty())
         log(QStringLiteral("Read: ") + ignored);
     if (!path.isEmpty()) {
-        backupPath_ = QDir::toNativeSeparators(path);
-        log(QStringLiteral("Read: backup saved as ") + backupPath_);
+        result_.backupPath = QDir::toNativeSeparators(path);
+        log(QStringLiteral("Read: backup saved as ") + result_.backupPath);
     } else if (!error.isEmpty()) {
         log(QStringLiteral("Read: no backup saved"));
+        result_.warning = error;
         ctx_.ShowMessage(error + QStringLiteral("\r\n\r\n") +
                              QStringLiteral("The read itself is good: save it with Save Image As."),
                          MsgButtons::Ok, MsgIcon::Exclamation);
@@ -408,6 +422,10 @@ MemoryRead::Next MemoryRead::endRead() {
     log(QStringLiteral("Read: byte count ") + QString::number(ImageIndex));
     front_.setPromptPart(PromptPart::RadioSending, false);
     line = 310;
+    if (ImageIndex != CloneLayout::kDataSize) {
+        ended(TransferResult::Outcome::Stalled);
+        result_.block = BlockCount;
+    }
     if (ImageIndex == 0) {
         ctx_.ShowMessage(QStringLiteral("Nothing was read"), MsgButtons::Ok, MsgIcon::Stop);
         link_.PurgeBuffers();
@@ -418,6 +436,7 @@ MemoryRead::Next MemoryRead::endRead() {
     line = 320;
     if (ImageIndex == CloneLayout::kDataSize) {
         succeeded_ = true;
+        result_.image = FileImageFromClone(image_);
         clone_.CloneImage = image_;
         clone_.ImageValid = true;
         clone_.ImagePath.clear();
@@ -455,42 +474,47 @@ void MemoryRead::closingSequence() {
         if (succeeded_)
             ctx_.ShowMessage(
                 QStringLiteral("The read of memories from the radio has completed successfully.") +
-                    (backupPath_.isEmpty() ? QString()
-                                           : QStringLiteral("\r\nBackup: ") + backupPath_),
+                    (result_.backupPath.isEmpty()
+                         ? QString()
+                         : QStringLiteral("\r\nBackup: ") + result_.backupPath),
                 MsgButtons::Ok, MsgIcon::Information);
         line = 360;
         front_.setBusy(false);
     } catch (const RunError& error) {
-        ShowErrorReport(ctx_, error, line, kProcedure);
+        // The read itself is over: a good one stays good, and the report goes with it.
+        const QString report = ShowErrorReport(ctx_, error, line, kProcedure);
+        if (result_.done())
+            result_.warning = report;
+        else if (result_.outcome != TransferResult::Outcome::Error)
+            result_ = TransferResult{TransferResult::Outcome::Error, 0, report};
         front_.setBusy(false);
     }
 }
 
 // "No answer yet: is the radio showing CLONE, and is the cable on COM1 (/dev/ttyS0)?"
 QString MemoryRead::noAnswerHint() const {
-    SerialControl& port = link_.MSComm1();
-    const QString cable =
-        link_.isFtdi()
-            ? QStringLiteral("the FTDI device \"%1\"").arg(ctx_.state.link.FTDIDescription)
-            : QStringLiteral("COM%1 (%2)")
-                  .arg(port.CommPort())
-                  .arg(QDir::toNativeSeparators(port.DevicePath()));
     return QStringLiteral("No answer yet: is the radio showing CLONE, and is the cable on ") +
-           cable + QStringLiteral("?");
+           link_.cableName() + QStringLiteral("?");
 }
 
 // Ends the read at once when the link has gone under it (cable pulled, device gone).
 void MemoryRead::checkLink() {
-    if (LinkGone(ctx_))
+    if (link_.linkGone())
         throw LinkLostDuringRead{};
 }
 
 }  // namespace
 
-void cmdRead_Click(AppContext& ctx) {
+TransferResult cmdRead_Click(AppContext& ctx) {
     if (!ctx.hasFront())
-        return;
-    MemoryRead(ctx).run();
+        return {TransferResult::Outcome::Cancelled};
+    TransferResult result;
+    try {
+        result = MemoryRead(ctx).run();
+    } catch (const ShutdownRequested&) {
+        return {TransferResult::Outcome::ShutDown};
+    }
     // The windows that show the image follow (a failed read left it as it was).
     emit ctx.imageChanged();
+    return result;
 }

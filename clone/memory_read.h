@@ -1,6 +1,8 @@
 #pragma once
 
+#include "clone/transfer.h"
+
 class AppContext;
 
 // Read Radio: copies the radio's whole clone memory into CloneImage.
-void cmdRead_Click(AppContext& ctx);
+TransferResult cmdRead_Click(AppContext& ctx);

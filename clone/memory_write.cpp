@@ -3,16 +3,13 @@
 #include "clone/appcontext.h"
 #include "clone/cloneimage.h"
 #include "clone/transfer.h"
-#include "core/d2xx.h"
 #include "core/errors.h"
 #include "core/front.h"
 #include "core/messagebox.h"
-#include "core/serialcontrol.h"
 #include "link/link.h"
 
 namespace {
 
-constexpr qint16 kFtdiPort = 999;
 // The radio needs time to store each block: the blocks are paced by time, not by answers.
 constexpr qint32 kComHandshakeDelay = 50;
 constexpr qint32 kFtdiHandshakeDelay = 20;
@@ -48,18 +45,18 @@ public:
     explicit MemoryWrite(AppContext& ctx)
         : ctx_(ctx), front_(ctx.front()), link_(ctx.link()), clone_(ctx.state.clone) {}
 
-    void run();
+    TransferResult run();
 
 private:
     void transfer();
     bool getPermission();
     bool sendBlocks();
-    bool send(const QByteArray& bytes);
-    void sendFailed(const QString& traceLine);
+    void sendFailed(const QString& traceLine, int block);
     void finish();
     void hidePrompt();
 
     void log(const QString& text) { ctx_.LogMessage(text); }
+    void ended(TransferResult::Outcome outcome) { result_.outcome = outcome; }
 
     AppContext& ctx_;
     TransferFront& front_;
@@ -68,17 +65,19 @@ private:
 
     int line = 0;
     bool linkOpened_ = false;
+    TransferResult result_{TransferResult::Outcome::Error};
     // Shown in every "sent block" line; nothing advances it.
     qint32 counter_ = 0;
 };
 
-void MemoryWrite::run() {
+TransferResult MemoryWrite::run() {
     try {
         transfer();
     } catch (const RunError& error) {
         // An error nobody planned for must not take the program down: report it in the
         // system's format and give the user the buttons back.
-        ShowErrorReport(ctx_, error, line, kProcedure);
+        result_ = TransferResult{TransferResult::Outcome::Error, 0,
+                                 ShowErrorReport(ctx_, error, line, kProcedure)};
         hidePrompt();
         if (linkOpened_) {
             try {
@@ -89,6 +88,7 @@ void MemoryWrite::run() {
         }
         front_.setBusy(false);
     }
+    return result_;
 }
 
 void MemoryWrite::transfer() {
@@ -100,8 +100,11 @@ void MemoryWrite::transfer() {
     const qint32 delay = ctx_.state.rx.HandshakeDelay;
     line = 30;
     link_.SetCommPort(ctx_.state.link.PortNumber, ctx_.state.link.PortSettings);
-    if (!ctx_.state.link.LinkOpen)
+    if (!ctx_.state.link.LinkOpen) {
+        ended(TransferResult::Outcome::OpenFailed);
+        result_.detail = ctx_.state.link.OpenFailure;
         return;  // SetCommPort has told the user
+    }
     linkOpened_ = true;
     line = 40;
     front_.setBusy(true);
@@ -120,6 +123,7 @@ void MemoryWrite::transfer() {
         ctx_.ShowMessage(firstInstructionText(), MsgButtons::OkCancel, MsgIcon::Question);
     line = 90;
     if (answer == MsgAnswer::Cancel) {
+        ended(TransferResult::Outcome::Cancelled);
         finish();
         return;
     }
@@ -130,6 +134,7 @@ void MemoryWrite::transfer() {
     line = 120;
     if (answer == MsgAnswer::Cancel) {
         log(QStringLiteral("Write: user selected Cancel"));
+        ended(TransferResult::Outcome::Cancelled);
         finish();
         return;
     }
@@ -159,8 +164,8 @@ void MemoryWrite::transfer() {
             .toUpper());
     line = 310;
     link_.PurgeBuffers();
-    if (!send(checksum)) {
-        sendFailed(QStringLiteral("Write failed sending checksum."));
+    if (!link_.send(checksum)) {
+        sendFailed(QStringLiteral("Write failed sending checksum."), CloneLayout::kBlockCount + 1);
         return;
     }
     line = 320;
@@ -169,6 +174,7 @@ void MemoryWrite::transfer() {
     front_.setPromptVisible(false);
     line = 330;
     log(QStringLiteral("Write: transfer complete"));
+    ended(TransferResult::Outcome::Done);
     ctx_.Pause(delay);
     link_.CloseCommPort();
     line = 340;
@@ -192,14 +198,16 @@ bool MemoryWrite::getPermission() {
     log(QStringLiteral("Write: requesting permission to write to radio"));
     link_.PurgeBuffers();
     line = 150;
-    if (!send(clone_.BlockBuffer)) {
-        sendFailed(QStringLiteral("Write of radio ID failed"));
+    if (!link_.send(clone_.BlockBuffer)) {
+        sendFailed(QStringLiteral("Write of radio ID failed"), 0);
         return false;
     }
     line = 160;
     if (!link_.ReceiveAck(1)) {
         log(QStringLiteral("Write: no permission to write received from the radio"));
-        if (LinkGone(ctx_)) {
+        ended(link_.linkGone() ? TransferResult::Outcome::LinkLost
+                               : TransferResult::Outcome::NoAck);
+        if (result_.outcome == TransferResult::Outcome::LinkLost) {
             log(QStringLiteral("Write: the connection to the radio was lost"));
             ShowConnectionLost(ctx_);
         } else {
@@ -231,8 +239,8 @@ bool MemoryWrite::sendBlocks() {
         // Whatever the radio or a two-wire cable's echo left is thrown away before each send.
         link_.PurgeBuffers();
         line = 260;
-        if (!send(clone_.BlockBuffer)) {
-            sendFailed(QStringLiteral("Write Failed at block ") + QString::number(b));
+        if (!link_.send(clone_.BlockBuffer)) {
+            sendFailed(QStringLiteral("Write Failed at block ") + QString::number(b), b);
             return false;
         }
         line = 270;
@@ -244,36 +252,10 @@ bool MemoryWrite::sendBlocks() {
     return true;
 }
 
-// Sends on the open link; false when the send failed or the link has already gone, so
-// that the write never goes on blind.
-bool MemoryWrite::send(const QByteArray& bytes) {
-    LinkState& state = ctx_.state.link;
-    if (LinkGone(ctx_))
-        return false;
-    if (!link_.isFtdi()) {
-        try {
-            link_.MSComm1().Output(bytes);
-        } catch (const RunError&) {
-            state.LinkLost = true;
-            return false;
-        }
-        return true;
-    }
-    ReceiveState& rx = ctx_.state.rx;
-    rx.FTBytesWritten = 0;
-    rx.FTByteCount = static_cast<quint32>(bytes.size());
-    const FT_STATUS status =
-        ctx_.d2xx().FT_Write(state.FTHandle, reinterpret_cast<const quint8*>(bytes.constData()),
-                             rx.FTByteCount, &rx.FTBytesWritten);
-    if (status != FT_OK) {
-        state.LinkLost = true;
-        return false;
-    }
-    return true;
-}
-
 // A send failed: what was sent cannot be recalled; stop, tidy up and say so.
-void MemoryWrite::sendFailed(const QString& traceLine) {
+void MemoryWrite::sendFailed(const QString& traceLine, int block) {
+    ended(TransferResult::Outcome::SendFailed);
+    result_.block = block;
     log(traceLine);
     link_.PurgeBuffers();
     hidePrompt();
@@ -296,8 +278,12 @@ void MemoryWrite::hidePrompt() {
 
 }  // namespace
 
-void cmdWriteRig_Click(AppContext& ctx) {
+TransferResult cmdWriteRig_Click(AppContext& ctx) {
     if (!ctx.hasFront())
-        return;
-    MemoryWrite(ctx).run();
+        return {TransferResult::Outcome::Cancelled};
+    try {
+        return MemoryWrite(ctx).run();
+    } catch (const ShutdownRequested&) {
+        return {TransferResult::Outcome::ShutDown};
+    }
 }

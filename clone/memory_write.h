@@ -1,6 +1,8 @@
 #pragma once
 
+#include "clone/transfer.h"
+
 class AppContext;
 
 // Write Radio: sends CloneImage back to a radio.
-void cmdWriteRig_Click(AppContext& ctx);
+TransferResult cmdWriteRig_Click(AppContext& ctx);

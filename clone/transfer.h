@@ -1,9 +1,40 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class AppContext;
 class RunError;
+
+// What a read or a write did, for each front to tell in its own way: the window has shown
+// its boxes already, the command line turns it into an exit code and one line.
+struct TransferResult {
+    enum class Outcome {
+        Done,
+        Cancelled,
+        WrongIdentity,  // detail: the first five identity bytes received, in hexadecimal
+        Stalled,        // block: the blocks received before the radio stopped
+        BadChecksum,
+        NoChecksum,
+        NoAck,
+        LinkLost,
+        SendFailed,  // block: 0 the identity, 1 to 1019 a block, 1020 the checksum
+        OpenFailed,  // detail: why, naming the device
+        ShutDown,
+        Error,  // detail: the "Error N (...) in line L ..." report
+    };
+    TransferResult() = default;
+    TransferResult(Outcome what, int blocks = 0, const QString& why = QString())
+        : outcome(what), block(blocks), detail(why) {}
+
+    Outcome outcome = Outcome::Done;
+    int block = 0;
+    QString detail;
+    QByteArray image;    // a good read: the image in file order
+    QString backupPath;  // a good read: where its automatic backup went
+    QString warning;     // a good read: what went wrong beside it (the backup failed)
+    bool done() const { return outcome == Outcome::Done; }
+};
 
 // What the read and the write share: noticing that the link went away under them, the
 // box that says so, and the report of an unexpected error.
@@ -11,12 +42,9 @@ class RunError;
 // "The connection to the radio was lost." and what to do about it.
 QString ConnectionLostText();
 
-// True once the link has gone: the link routines flagged it (cable pulled, device gone),
-// or the COM port was closed under the transfer. Sets LinkLost when it finds out itself.
-bool LinkGone(AppContext& ctx);
-
 // The stop box that ends a transfer whose link went away.
 void ShowConnectionLost(AppContext& ctx);
 
-// "Error N (description) in line L of procedure P of Form Form1", OK and no icon.
-void ShowErrorReport(AppContext& ctx, const RunError& error, int line, const QString& procedure);
+// "Error N (description) in line L of procedure P of Form Form1", OK and no icon; returns
+// the text shown.
+QString ShowErrorReport(AppContext& ctx, const RunError& error, int line, const QString& procedure);

@@ -12,8 +12,7 @@
 
 namespace {
 
-// The front until one is set: shows nothing and keeps the time-out caption, so the link
-// can count time-outs without a window.
+// The front until one is set: shows nothing.
 class SilentFront : public TransferFront {
 public:
     void setPromptVisible(bool) override {}
@@ -21,7 +20,6 @@ public:
     void setProgressMaximum(int) override {}
     void setProgress(int) override {}
     void setBlockCount(const QString&) override {}
-    QString timeoutCaption() const override { return QString(); }
     void setTimeoutCaption(const QString&) override {}
     void setBusy(bool) override {}
     void traceLine(const QString&) override {}
@@ -32,6 +30,12 @@ public:
 CoreContext* g_reporter = nullptr;
 
 }  // namespace
+
+void LinkState::loadStoredChoice(const SettingsStore& store) {
+    PortNumber =
+        toInt16(numericValue(store.get(SettingKeys::kSection, SettingKeys::kCommPort, "1")));
+    FTDIDescription = store.get(SettingKeys::kSection, SettingKeys::kFtdiDevice, QString());
+}
 
 TransferFront* CoreContext::defaultFront() {
     static SilentFront silent;
@@ -116,12 +120,14 @@ void CoreContext::LogMessage(const QString& text) {
     front_->traceLine(text);
 }
 
-QString CoreContext::timeoutCaption() const {
-    return front_->timeoutCaption();
+void CoreContext::setTimeoutCount(qint32 count) {
+    timeouts_ = count;
+    front_->setTimeoutCaption(timeoutCaption());
 }
 
-void CoreContext::setTimeoutCaption(const QString& caption) {
-    front_->setTimeoutCaption(caption);
+QString CoreContext::timeoutCaption() const {
+    return (timeouts_ > 0 ? QStringLiteral(" ") : QString()) + QString::number(timeouts_) +
+           QStringLiteral(" timeouts");
 }
 
 MsgAnswer CoreContext::ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon) {

@@ -27,7 +27,10 @@ struct Services {
     D2xx* d2xx = nullptr;
 };
 
-// The link's state: which link, whether it is open, and the D2XX handle and buffers.
+// The COM number that selects the FTDI device instead of a COM port.
+constexpr qint16 kFtdiPort = 999;
+
+// The link's state: which link, and whether it is open.
 struct LinkState {
     qint16 PortNumber = 1;  // COM port number; 999 selects the FTDI device
     QString PortSettings = QStringLiteral("38400,N,8,1");
@@ -42,23 +45,18 @@ struct LinkState {
     // Why the last open failed, in one line naming the device path or FTDI description
     // ("/dev/ttyUSB0: no such file"); empty after an open that succeeded.
     QString OpenFailure;
-    FT_HANDLE FTHandle = 0;
-    FT_STATUS FTStatus = 0;
-    QByteArray FTDescBytes = QByteArray(FT_DESCRIPTION_SIZE, '\0');
+
+    // PortNumber and FTDIDescription as the settings store keeps them. Raises error 6 when
+    // the stored number does not fit.
+    void loadStoredChoice(const SettingsStore& store);
 };
 
 // The receive engine's and the handshakes' state.
 struct ReceiveState {
     QByteArray RxBuffer;
     bool ReceiveBusy = false;
-    quint32 FTRxQueue = 0;
-    QByteArray FTRxBytes = QByteArray(FT_BUFFER_SIZE, '\0');
-    quint32 FTByteCount = 0;
-    quint32 FTBytesRead = 0;
-    QByteArray FTTxBytes = QByteArray(FT_BUFFER_SIZE, '\0');
-    quint32 FTBytesWritten = 0;
     qint32 HandshakeDelay = 20;
-    qint32 AckPollCount = 0;
+    qint32 AckPollCount = 0;  // the read's polls for one block
 };
 
 // The memory image and its validity.
@@ -116,9 +114,11 @@ public:
 
     // Appends a line to the front's trace.
     void LogMessage(const QString& text);
-    // The front's time-out counter caption.
+    // The receive time-outs counted since the last reset, and the caption the front shows
+    // for them: "0 timeouts" after a reset, " 1 timeouts", " 2 timeouts" ... after each one.
+    qint32 timeoutCount() const { return timeouts_; }
+    void setTimeoutCount(qint32 count);
     QString timeoutCaption() const;
-    void setTimeoutCaption(const QString& caption);
 
     MsgAnswer ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon);
 
@@ -143,4 +143,5 @@ private:
 
     Services services_;
     TransferFront* front_;
+    qint32 timeouts_ = 0;
 };

@@ -30,7 +30,7 @@ public:
     // The block counter's caption (" 12" while a block is awaited, "12" once stored).
     virtual void setBlockCount(const QString& caption) = 0;
     // The time-out counter's caption ("0 timeouts", " 3 timeouts").
-    virtual QString timeoutCaption() const = 0;
+    // Told each time the time-out count changes.
     virtual void setTimeoutCaption(const QString& caption) = 0;
     // Busy: Read and Write unavailable, Cancel available; free: the other way round (Write
     // only when the image is valid).

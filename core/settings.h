@@ -6,6 +6,15 @@
 
 class QSettings;
 
+// Where the link choice is kept: section "Settings", keys "CommPort" (a COM number, or
+// kFtdiPort for the FTDI device) and "FTDIDevice". Keys match without regard to case, so a
+// store written with "Commport" reads the same.
+namespace SettingKeys {
+inline const QString kSection = QStringLiteral("Settings");
+inline const QString kCommPort = QStringLiteral("CommPort");
+inline const QString kFtdiDevice = QStringLiteral("FTDIDevice");
+}  // namespace SettingKeys
+
 // The per-user settings store: text values under the application key "Quorlink", a
 // section and a key. Key names are matched without regard to letter case, so "CommPort"
 // written by the menu is the "Commport" read at start-up, and a second spelling never

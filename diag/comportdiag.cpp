@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/serialcontrol.h"
 #include "core/settings.h"
+#include "link/transport.h"
 #include "ui/fontface.h"
 #include "ui/tracebox.h"
 
@@ -176,17 +177,10 @@ void ComPortDiag::OpenPort(const qint16& port) {
         control.setPortOpen(false);
         setBox(index, QString(), kYellow);
     }
-    control.setCommPort(port);
-    control.setSettings(ctx_.state.link.PortSettings);
-    control.setInputMode(1);
-    control.setHandshaking(0);
-    // The receive event comes once a whole identity's worth of bytes waits.
-    control.setRThreshold(10);
-    control.setProtocol(0);
-    control.setDTREnable(true);
-    control.setRTSEnable(true);
     try {
-        control.setPortOpen(true);
+        // Opened as the link opens it; the receive event comes once a whole identity's
+        // worth of bytes waits.
+        OpenComPort(control, port, ctx_.state.link.PortSettings, 10);
     } catch (const RunError& e) {
         setBoxColour(index, kRed);
         const QString portAndPath = QString::number(port) + QStringLiteral(" (") +
@@ -272,7 +266,7 @@ void ComPortDiag::OnComm(int index) {
 
 void ComPortDiag::cmdSetComPort_Click() {
     ctx_.state.link.PortNumber = static_cast<qint16>(FoundPortIndex + 1);
-    ctx_.settings().set(QStringLiteral("Settings"), QStringLiteral("CommPort"),
+    ctx_.settings().set(SettingKeys::kSection, SettingKeys::kCommPort,
                         QString::number(ctx_.state.link.PortNumber));
     cmdClose_Click();
 }

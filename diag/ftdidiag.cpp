@@ -15,7 +15,7 @@
 #include "core/messagebox.h"
 #include "core/settings.h"
 #include "diag/comportdiag.h"
-#include "link/link.h"
+#include "link/transport.h"
 #include "ui/fontface.h"
 #include "ui/tracebox.h"
 
@@ -23,22 +23,7 @@ namespace {
 
 constexpr qsizetype kDeviceLogLimit = 64000;
 constexpr quint32 kIdentitySize = 10;
-constexpr quint32 kReadTimeoutMs = 1000;
 const QString kNoDevices = QStringLiteral("No devices found");
-
-// The shared D2XX buffers are handed to the library by address: make sure they have the
-// size the library writes into.
-quint8* descriptionBuffer(QByteArray& bytes) {
-    if (bytes.size() < FT_DESCRIPTION_SIZE)
-        bytes.resize(FT_DESCRIPTION_SIZE, '\0');
-    return reinterpret_cast<quint8*>(bytes.data());
-}
-
-quint8* readBuffer(QByteArray& bytes) {
-    if (bytes.size() < FT_BUFFER_SIZE)
-        bytes.resize(FT_BUFFER_SIZE, '\0');
-    return reinterpret_cast<quint8*>(bytes.data());
-}
 
 QString errorText(const RunError& e) {
     return QStringLiteral("Error ") + QString::number(e.number()) + QStringLiteral(" (") +
@@ -202,11 +187,9 @@ void FTDIDiag::deferUntilTestEnds(Pending action, int index) {
 
 void FTDIDiag::cmdSetComPort_Click() {
     LinkState& link = ctx_.state.link;
-    link.PortNumber = 999;
-    ctx_.settings().set(QStringLiteral("Settings"), QStringLiteral("CommPort"),
-                        QStringLiteral("999"));
-    ctx_.settings().set(QStringLiteral("Settings"), QStringLiteral("FTDIDevice"),
-                        link.FTDetectDescription);
+    link.PortNumber = kFtdiPort;
+    ctx_.settings().set(SettingKeys::kSection, SettingKeys::kCommPort, QString::number(kFtdiPort));
+    ctx_.settings().set(SettingKeys::kSection, SettingKeys::kFtdiDevice, link.FTDetectDescription);
     link.FTDIDescription = link.FTDetectDescription;
     MarkSelectedPort(ctx_);
     accept();
@@ -245,20 +228,20 @@ void FTDIDiag::listDevices() {
             cboDevices->setEditText(kNoDevices);
             return;
         }
-        LinkState& link = ctx_.state.link;
+        QByteArray descriptionBytes(FT_DESCRIPTION_SIZE, '\0');
         for (qint32 i = 1; i <= FTDeviceCount; ++i) {
-            ClearBytes(link.FTDescBytes);
-            quint8* buffer = descriptionBuffer(link.FTDescBytes);
+            ClearBytes(descriptionBytes);
+            quint8* buffer = reinterpret_cast<quint8*>(descriptionBytes.data());
             if (d2xx.FT_ListDevices(static_cast<quint32>(i - 1), buffer,
                                     FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK) {
                 LogDeviceMessage(
                     i - 1, QStringLiteral("ListDevices failed - please retry Detect Devices"));
                 return;
             }
-            const char* text = link.FTDescBytes.constData();
+            const char* text = descriptionBytes.constData();
             const QString description =
-                QString::fromLatin1(text, qstrnlen(text, link.FTDescBytes.size()));
-            link.FTDetectDescription = description;
+                QString::fromLatin1(text, qstrnlen(text, descriptionBytes.size()));
+            ctx_.state.link.FTDetectDescription = description;
             cboDevices->addItem(description);
             cboDevices->setEditText(
                 QStringLiteral("Choose a device from this list to start the detection process"));
@@ -311,10 +294,10 @@ void FTDIDiag::runDeviceTest(qint32 n, const QString& d) {
     LogDeviceMessage(n, QStringLiteral("Waiting for data from ") + d);
     repaint();
     try {
-        if (openDevice(n, d) && setUpDevice(n, d)) {
+        if (openDevice(n, d)) {
             readIdentity();
             reportOutcome(n);
-            CloseDevice(ctx_.state.link.FTHandle);
+            CloseDevice(handle_);
         }
     } catch (const RunError& e) {
         // The library went away under the test (or never loaded): the test ends here.
@@ -325,73 +308,46 @@ void FTDIDiag::runDeviceTest(qint32 n, const QString& d) {
 }
 
 bool FTDIDiag::openDevice(qint32 n, const QString& d) {
-    LinkState& link = ctx_.state.link;
-    D2xx& d2xx = ctx_.d2xx();
-    if (link.FTHandle != 0) {
-        if (d2xx.FT_Close(link.FTHandle) != FT_OK)
+    if (handle_ != 0) {
+        if (ctx_.d2xx().FT_Close(handle_) != FT_OK)
             LogDeviceMessage(n, QStringLiteral("Close Failed for previous device"));
-        link.FTHandle = 0;
+        handle_ = 0;
     }
-    // The description buffer holds 64 characters and the terminating zero.
-    if (d.size() >= FT_DESCRIPTION_SIZE) {
+    // The device is opened and set up as the link does it.
+    const QString step = OpenFtdiDevice(ctx_.d2xx(), d, handle_);
+    if (step == QLatin1String("Description")) {
         LogDeviceMessage(n,
                          QStringLiteral("Description longer than 64 characters, cannot open ") + d);
         return false;
     }
-    link.FTDetectDescription = d;
-    descriptionBuffer(link.FTDescBytes);
-    Link::StringToBytes(d, link.FTDescBytes);
-    if (d2xx.FT_OpenEx(descriptionBuffer(link.FTDescBytes), FT_OPEN_BY_DESCRIPTION,
-                       &link.FTHandle) != FT_OK) {
-        link.FTHandle = 0;
+    ctx_.state.link.FTDetectDescription = d;
+    if (step == QLatin1String("Open")) {
         LogDeviceMessage(n, QStringLiteral("Open Failed for ") + d);
         return false;
     }
     deviceOpen_ = true;
-    return true;
-}
-
-bool FTDIDiag::setUpDevice(qint32 n, const QString& d) {
-    LinkState& link = ctx_.state.link;
-    D2xx& d2xx = ctx_.d2xx();
-    const FT_HANDLE h = link.FTHandle;
-    const std::pair<const char*, std::function<FT_STATUS()>> steps[] = {
-        {"SetBaudRate Failed for ", [&] { return link.FTStatus = d2xx.FT_SetBaudRate(h, 38400); }},
-        {"SetDataCharacteristics Failed for ",
-         [&] {
-             return d2xx.FT_SetDataCharacteristics(h, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE);
-         }},
-        {"SetFlowControl Failed for ",
-         [&] { return d2xx.FT_SetFlowControl(h, FT_FLOW_NONE, 0, 0); }},
-        {"SetTimeouts Failed for ", [&] { return d2xx.FT_SetTimeouts(h, kReadTimeoutMs, 0); }},
-        {"SetChars Failed for ", [&] { return d2xx.FT_SetChars(h, 0x7E, 1, 0, 0); }},
-    };
-    for (const auto& [failure, call] : steps) {
-        if (call() != FT_OK) {
-            LogDeviceMessage(n, QLatin1String(failure) + d);
-            CloseDevice(link.FTHandle);
-            return false;
-        }
+    if (!step.isEmpty()) {
+        LogDeviceMessage(n, step + QStringLiteral(" Failed for ") + d);
+        CloseDevice(handle_);
+        return false;
     }
     return true;
 }
 
 void FTDIDiag::readIdentity() {
-    LinkState& link = ctx_.state.link;
-    ReceiveState& rx = ctx_.state.rx;
     D2xx& d2xx = ctx_.d2xx();
     FTReadFailed = false;
     StopRequested = false;
     FTTotalRead = 0;
-    rx.FTByteCount = kIdentitySize;
+    received_ = QByteArray(kIdentitySize, '\0');
     do {
-        rx.FTBytesRead = 0;
-        const quint32 wanted = rx.FTByteCount - FTTotalRead;
-        link.FTStatus = d2xx.FT_Read(link.FTHandle, readBuffer(rx.FTRxBytes) + FTTotalRead, wanted,
-                                     &rx.FTBytesRead);
-        if (link.FTStatus == FT_OK || link.FTStatus == FT_IO_ERROR) {
+        quint32 got = 0;
+        const quint32 wanted = kIdentitySize - FTTotalRead;
+        readStatus_ = d2xx.FT_Read(
+            handle_, reinterpret_cast<quint8*>(received_.data()) + FTTotalRead, wanted, &got);
+        if (readStatus_ == FT_OK || readStatus_ == FT_IO_ERROR) {
             // Never count more than was asked for, whatever the driver claims.
-            FTTotalRead += qMin(rx.FTBytesRead, wanted);
+            FTTotalRead += qMin(got, wanted);
         } else {
             FTReadFailed = true;
         }
@@ -399,7 +355,7 @@ void FTDIDiag::readIdentity() {
         // buttons are seen at least once a second.
         ctx_.clock().pumpEvents();
         ctx_.throwIfShuttingDown();
-    } while (FTTotalRead < rx.FTByteCount && !StopRequested && !FTReadFailed);
+    } while (FTTotalRead < kIdentitySize && !StopRequested && !FTReadFailed);
 }
 
 void FTDIDiag::reportOutcome(qint32 n) {
@@ -408,11 +364,11 @@ void FTDIDiag::reportOutcome(qint32 n) {
         return;
     }
     if (FTReadFailed) {
-        LogDeviceMessage(n, QStringLiteral("FT_Read error ftStatus=") +
-                                QString::number(ctx_.state.link.FTStatus));
+        LogDeviceMessage(n,
+                         QStringLiteral("FT_Read error ftStatus=") + QString::number(readStatus_));
         return;
     }
-    ReceivedHex = bytesToHex(ctx_.state.rx.FTRxBytes.left(kIdentitySize));
+    ReceivedHex = bytesToHex(received_);
     LogDeviceMessage(n, QStringLiteral("Data ") + ReceivedHex);
     if (isRadioIdentityHex(ReceivedHex))
         cmdSetComPort->setEnabled(true);
@@ -427,14 +383,13 @@ void FTDIDiag::CloseDevice(FT_HANDLE& handle) {
 }
 
 void FTDIDiag::forgetDevice() {
-    FT_HANDLE& handle = ctx_.state.link.FTHandle;
-    if (handle != 0) {
+    if (handle_ != 0) {
         try {
-            ctx_.d2xx().FT_Close(handle);
+            ctx_.d2xx().FT_Close(handle_);
         } catch (const RunError&) {
             // Without the library there is nothing left to close.
         }
     }
-    handle = 0;
+    handle_ = 0;
     deviceOpen_ = false;
 }

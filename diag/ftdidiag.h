@@ -71,7 +71,6 @@ private:
     void listDevices();
     void runDeviceTest(qint32 n, const QString& d);
     bool openDevice(qint32 n, const QString& d);
-    bool setUpDevice(qint32 n, const QString& d);
     void readIdentity();
     void reportOutcome(qint32 n);
     void forgetDevice();
@@ -79,6 +78,9 @@ private:
     void deferUntilTestEnds(Pending action, int index = -1);
 
     AppContext& ctx_;
+    FT_HANDLE handle_ = 0;  // the device under test
+    FT_STATUS readStatus_ = FT_OK;
+    QByteArray received_;  // the identity bytes read so far
     bool testRunning_ = false;
     bool deviceOpen_ = false;  // the device this dialog opened is still open
     Pending pending_ = Pending::None;

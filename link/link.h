@@ -6,24 +6,27 @@
 
 class CoreContext;
 class SerialControl;
+class Transport;
 
-// The link to the radio: a COM port through the serial-port control MSComm1, or the FTDI
-// device through D2XX when PortNumber is 999. Opening and closing, the receive engine and
-// the one-byte handshakes, all writing their trace lines through LogMessage.
+// The link to the radio: one transport (a COM port through the serial-port control
+// MSComm1, or the FTDI device when PortNumber is 999), chosen when SetCommPort opens it.
+// Opening and closing, the receive engine and the one-byte handshakes, all writing their
+// trace lines through LogMessage.
 class Link {
 public:
     explicit Link(CoreContext& ctx);
     ~Link();
 
+    // The serial-port control a COM transport drives.
     SerialControl& MSComm1() { return *MSComm1_; }
 
-    // Opening and closing.
+    // Opening and closing. Every routine after the open talks to the transport it opened,
+    // and CloseCommPort closes it, even if the chosen port changes meanwhile.
     void SetCommPort(const qint16& port, const QString& settings);
     void CloseCommPort();
-    void FTDIClose(quint32& handle);
     void PurgeBuffers();
-    // Zero-fills `bytes`, then stores the text's characters (Latin-1) from index 0.
-    static void StringToBytes(const QString& text, QByteArray& bytes);
+    // Closes the device at shut-down, if it is open.
+    void shutDown();
 
     // Receive engine.
     void Receive(const qint32& wanted);
@@ -35,27 +38,29 @@ public:
     void SendNAK();
     bool ReceiveAck(const qint32& count);
 
+    // Sends on the open link; false when the send failed or the link has already gone
+    // (LinkLost is then set), so that a transfer never goes on blind.
+    bool send(const QByteArray& bytes);
+    // True once the link has gone: the link routines flagged it (cable pulled, device gone),
+    // or the device closed under the transfer. Sets LinkLost when it finds out itself.
+    bool linkGone();
+    // The cable as the user knows it: "COM3 (/dev/ttyS2)" or "the FTDI device "Cable"".
+    QString cableName() const;
+
     // Adds one to the main window's time-out counter (" 1 timeouts", " 2 timeouts", ...).
     void bumpTimeoutCounter();
 
-    // The back-end the last SetCommPort opened (the FTDI device, or the COM port MSComm1
-    // holds). Every routine after the open talks to it and CloseCommPort closes it, even
-    // if the chosen port changes meanwhile.
-    bool isFtdi() const { return ftdiOpened_; }
-
 private:
-    void sharedFtdiRead(QByteArray& target, qint32 wanted);
+    // Up to `count` bytes; a short read sets RxTimedOut and is counted as a time-out unless
+    // the read failed.
+    QByteArray readBytes(qint32 count);
     // The waiting-byte count; notices a link that went away (LinkLost) and then gives 0.
     qint32 queueCount(const QString& prefix);
     // Sets LinkLost; the first notice of a loss gets one trace line with the given prefix.
     void markLinkLost(const QString& prefix);
-    void setCommPortCom(qint16 port, const QString& settings);
-    void setCommPortFtdi();
-    void receiveCom(qint32 wanted);
-    void receiveFtdi(qint32 wanted);
     void sendHandshakeByte(char byte);
 
     CoreContext& ctx_;
     std::unique_ptr<SerialControl> MSComm1_;
-    bool ftdiOpened_ = false;
+    std::unique_ptr<Transport> transport_;
 };

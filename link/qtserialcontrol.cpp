@@ -208,34 +208,29 @@ QtSerialControl::LineSettings QtSerialControl::parseSettings(const QString& text
     if (!ok || line.baud <= 0)
         invalidSettings();
 
-    const QString parity = parts[1].trimmed().toUpper();
-    if (parity == QLatin1String("N"))
-        line.parity = QSerialPort::NoParity;
-    else if (parity == QLatin1String("E"))
-        line.parity = QSerialPort::EvenParity;
-    else if (parity == QLatin1String("O"))
-        line.parity = QSerialPort::OddParity;
-    else if (parity == QLatin1String("M"))
-        line.parity = QSerialPort::MarkParity;
-    else if (parity == QLatin1String("S"))
-        line.parity = QSerialPort::SpaceParity;
-    else
+    static const QHash<QString, QSerialPort::Parity> parities = {{"N", QSerialPort::NoParity},
+                                                                 {"E", QSerialPort::EvenParity},
+                                                                 {"O", QSerialPort::OddParity},
+                                                                 {"M", QSerialPort::MarkParity},
+                                                                 {"S", QSerialPort::SpaceParity}};
+    const auto parity = parities.constFind(parts[1].trimmed().toUpper());
+    if (parity == parities.constEnd())
         invalidSettings();
+    line.parity = *parity;
 
     const int bits = parts[2].trimmed().toInt(&ok);
     if (!ok || bits < 5 || bits > 8)
         invalidSettings();
     line.dataBits = static_cast<QSerialPort::DataBits>(bits);
 
-    const QString stop = parts[3].trimmed();
-    if (stop == QLatin1String("1"))
-        line.stopBits = QSerialPort::OneStop;
-    else if (stop == QLatin1String("1.5"))
-        line.stopBits = QSerialPort::OneAndHalfStop;
-    else if (stop == QLatin1String("2"))
-        line.stopBits = QSerialPort::TwoStop;
-    else
+    static const QHash<QString, QSerialPort::StopBits> stops = {
+        {"1", QSerialPort::OneStop},
+        {"1.5", QSerialPort::OneAndHalfStop},
+        {"2", QSerialPort::TwoStop}};
+    const auto stop = stops.constFind(parts[3].trimmed());
+    if (stop == stops.constEnd())
         invalidSettings();
+    line.stopBits = *stop;
     return line;
 }
 
@@ -317,18 +312,11 @@ void QtSerialControl::open() {
     port_->setParity(line.parity);
     port_->setDataBits(line.dataBits);
     port_->setStopBits(line.stopBits);
-    switch (Handshaking()) {
-        case 1:
-            port_->setFlowControl(QSerialPort::SoftwareControl);
-            break;
-        case 2:
-        case 3:
-            port_->setFlowControl(QSerialPort::HardwareControl);
-            break;
-        default:
-            port_->setFlowControl(QSerialPort::NoFlowControl);
-            break;
-    }
+    // Handshaking 1 is XON/XOFF; 2 and 3 use RTS/CTS.
+    const int handshaking = Handshaking();
+    port_->setFlowControl(handshaking == 1                       ? QSerialPort::SoftwareControl
+                          : handshaking == 2 || handshaking == 3 ? QSerialPort::HardwareControl
+                                                                 : QSerialPort::NoFlowControl);
 
     configuring_ = true;
     const bool opened = port_->open(QIODevice::ReadWrite);

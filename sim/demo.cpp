@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr qint16 kFtdiPort = 999;
 constexpr int kHighestCom = 32;
 // A person needs a moment to press [BAND] once the prompt asks for it.
 constexpr int kBandPressMs = 800;
@@ -60,7 +59,7 @@ bool configuredCableMissing(AppContext& ctx, QtPortFactory& ports) {
     const qint16 port = ctx.state.link.PortNumber;
     // Nothing chosen yet: a built-in serial port that happens to exist is no radio cable,
     // the one USB adapter chosen for this run likely is.
-    if (!ctx.settings().contains(QStringLiteral("Settings"), QStringLiteral("CommPort")))
+    if (!ctx.settings().contains(SettingKeys::kSection, SettingKeys::kCommPort))
         return !ports.isUsbSerial(port) || !ports.map().isPresent(port);
     if (port != kFtdiPort)
         return !ports.map().isPresent(port);

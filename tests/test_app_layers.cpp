@@ -27,6 +27,8 @@ private slots:
             "Font|ComboBox|LineEdit|TextEdit|Icon|Pixmap))>$");
         const QRegularExpression include("^\\s*#\\s*include\\s*([<\"][^>\"]+[>\"])",
                                          QRegularExpression::MultilineOption);
+        // Above the link only the Transport interface is known, never which kind it is.
+        const QRegularExpression concreteTransport("\\b(Com|Ftdi)Transport\\b");
         QStringList violations;
         int files = 0;
         QDirIterator it(root.path(), {"*.h", "*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
@@ -38,7 +40,10 @@ private slots:
             ++files;
             QFile file(it.filePath());
             QVERIFY(file.open(QIODevice::ReadOnly));
-            for (const auto& m : include.globalMatch(QString::fromUtf8(file.readAll()))) {
+            const QString text = QString::fromUtf8(file.readAll());
+            if (from != 1 && concreteTransport.match(text).hasMatch())
+                violations << rel + " names a concrete transport";
+            for (const auto& m : include.globalMatch(text)) {
                 const QString target = m.captured(1);
                 const int to = layerOf(target.mid(1, target.size() - 2));
                 const bool bad = target.startsWith('<')

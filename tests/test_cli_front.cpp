@@ -7,11 +7,23 @@
 #include "support/captured.h"
 #include "support/testenv.h"
 
-// The terminal front on the real transfers (simulated radio, virtual time): the one line
-// the command line prints for each way a transfer fails, or none when it is done; a good
-// read's output ends its progress at the last block.
+// The terminal front on the real transfers (simulated radio, virtual time): the exit code
+// and the one line the command line gives for each way a transfer ends, and a good read's
+// output ends its progress at the last block. Every box reaches the terminal reworded:
+// what the command line says comes from the result, not the words.
 using Fault = std::function<void(SimRadio&)>;
 Q_DECLARE_METATYPE(Fault)
+
+class RewordedBoxes : public MessageBoxes {
+public:
+    explicit RewordedBoxes(MessageBoxes& inner) : inner_(inner) {}
+    MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) override {
+        return inner_.show(QStringLiteral("Reworded: ") + text.toUpper(), buttons, icon);
+    }
+
+private:
+    MessageBoxes& inner_;
+};
 
 class CliFrontTest : public QObject {
     Q_OBJECT
@@ -54,21 +66,25 @@ private slots:
         TerminalFront front(write ? TerminalFront::Transfer::Write : TerminalFront::Transfer::Read,
                             TerminalFront::Verbosity::Normal, true);
         front.onLookingForRadio = [&] { radio.pressBand(env.clock.nowNs()); };
+        RewordedBoxes reworded(front);
         Services services = env.ctx->services();
-        services.boxes = &front;
+        services.boxes = &reworded;
         AppContext ctx(services);
         ctx.setFront(&front);
         front.attach(ctx);
         ctx.state.link.PortNumber = 3;
         ctx.state.clone.CloneImage = radio.memory + radio.identity + '\0';
         ctx.state.clone.ImageValid = write;
-        QString said = captured([&] { write ? cmdWriteRig_Click(ctx) : cmdRead_Click(ctx); });
+        TransferResult result;
+        QString said =
+            captured([&] { result = write ? cmdWriteRig_Click(ctx) : cmdRead_Click(ctx); });
         said.replace(QRegularExpression("\\d+:\\d\\d"), "M:SS");
         if (!write && line.isEmpty())
             QVERIFY2(said.contains("block 1019/1019  100 %  M:SS elapsed  M:SS left\n"),
                      qPrintable(said));
-        QCOMPARE(front.failure(), line);
-        QCOMPARE(front.completed(), line.isEmpty());
+        const TransferVerdict verdict = VerdictOf(result);
+        QCOMPARE(verdict.line, line);
+        QCOMPARE(verdict.exit, line.isEmpty() ? 0 : 1);
         ctx.dropFront(&front);
     }
 };

@@ -239,7 +239,6 @@ private slots:
         QVERIFY(env.nowMs() <= byMs && diag.isVisible() == stays);
         QVERIFY(closes < 0 ||
                 (env.d2xx->calls.count("FT_Close") == closes && !env.d2xx->anyOpen()));
-        QCOMPARE(env.ctx->state.link.FTHandle, FT_HANDLE(0));
         QVERIFY(diag.cmdClose->isEnabled() && !diag.cmdSetComPort->isEnabled());
         QVERIFY(!diag.testRunning() && env.boxes.shown.isEmpty());
     }
