@@ -13,16 +13,31 @@ TraceBox::TraceBox(QWidget* parent) : QPlainTextEdit(parent) {
 void TraceBox::appendLine(const QString& text, qsizetype limit) {
     if (length_ > limit)
         clearLog();
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text + QLatin1Char('\n'));
+    pending_ += text + QLatin1Char('\n');
     length_ += text.size() + 2;
+    if (!flushQueued_) {
+        flushQueued_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { flush(); }, Qt::QueuedConnection);
+    }
+}
+
+void TraceBox::flush() const {
+    flushQueued_ = false;
+    if (pending_.isEmpty())
+        return;
+    auto* self = const_cast<TraceBox*>(this);
+    QTextCursor cursor(self->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(pending_);
+    pending_.clear();
     // Show the newest line.
-    moveCursor(QTextCursor::End);
+    self->moveCursor(QTextCursor::End);
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void TraceBox::clearLog() {
+    pending_.clear();
     QPlainTextEdit::clear();
     length_ = 0;
 }
@@ -30,12 +45,14 @@ void TraceBox::clearLog() {
 QString TraceBox::logText() const {
     if (length_ == 0)
         return QString();
+    flush();
     QString text = toPlainText();
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return text;
 }
 
 QStringList TraceBox::lines() const {
+    flush();
     QStringList result;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
         result << b.text();

@@ -9,6 +9,8 @@
 //
 // The logical length is kept alongside the widget, so appending a line costs the same
 // with an empty box as with a full one: the box is never re-read or re-laid out whole.
+// Lines reach the widget at the next event pump, together: a transfer's waits pump, so the
+// box's work happens inside its pauses instead of between them and the paced steps.
 class TraceBox : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -23,5 +25,10 @@ public:
     QStringList lines() const;
 
 private:
+    // Hands the lines not yet shown to the widget.
+    void flush() const;
+
     qsizetype length_ = 0;
+    mutable QString pending_;
+    mutable bool flushQueued_ = false;
 };
