@@ -75,6 +75,7 @@ private:
     void closingSequence();
     QString noAnswerHint() const;
 
+    void leave(std::initializer_list<PromptPart> hidden);
     void checkLink();
     void log(const QString& text) { ctx_.LogMessage(text); }
     void ended(TransferResult::Outcome outcome) { result_.outcome = outcome; }
@@ -88,7 +89,6 @@ private:
     int line = 0;
     bool linkOpened_ = false;
     QByteArray image_;  // what the radio sent, in memory order
-    bool succeeded_ = false;
     QDateTime readAt_;
     TransferResult result_{TransferResult::Outcome::Error};
     qint32 BlockCount = 0;
@@ -268,10 +268,7 @@ bool MemoryRead::checkIdentity() {
                            QStringLiteral("'"),
                        QStringLiteral("We cannot continue with the read process.")}),
             MsgButtons::Ok, MsgIcon::Stop);
-        link_.PurgeBuffers();
-        front_.setPromptPart(PromptPart::LookingForRadio, false);
-        front_.setBusy(false);
-        link_.CloseCommPort();
+        leave({PromptPart::LookingForRadio});
         return false;
     }
     line = 260;
@@ -386,11 +383,7 @@ bool MemoryRead::checkChecksum() {
     ctx_.ShowMessage(problem + QStringLiteral("\r\n\r\n") +
                          QStringLiteral("The memory read was not successful."),
                      MsgButtons::Ok, MsgIcon::Exclamation);
-    link_.PurgeBuffers();
-    front_.setPromptPart(PromptPart::RadioSending, false);
-    front_.setPromptPart(PromptPart::Progress, false);
-    front_.setBusy(false);
-    link_.CloseCommPort();
+    leave({PromptPart::RadioSending, PromptPart::Progress});
     return false;
 }
 
@@ -428,14 +421,11 @@ MemoryRead::Next MemoryRead::endRead() {
     }
     if (ImageIndex == 0) {
         ctx_.ShowMessage(QStringLiteral("Nothing was read"), MsgButtons::Ok, MsgIcon::Stop);
-        link_.PurgeBuffers();
-        front_.setBusy(false);
-        link_.CloseCommPort();
+        leave({});
         return Next::Leave;
     }
     line = 320;
     if (ImageIndex == CloneLayout::kDataSize) {
-        succeeded_ = true;
         result_.image = FileImageFromClone(image_);
         clone_.CloneImage = image_;
         clone_.ImageValid = true;
@@ -471,7 +461,7 @@ void MemoryRead::closingSequence() {
         front_.setPromptVisible(false);
         link_.CloseCommPort();
         line = 350;
-        if (succeeded_)
+        if (result_.done())
             ctx_.ShowMessage(
                 QStringLiteral("The read of memories from the radio has completed successfully.") +
                     (result_.backupPath.isEmpty()
@@ -495,6 +485,16 @@ void MemoryRead::closingSequence() {
 QString MemoryRead::noAnswerHint() const {
     return QStringLiteral("No answer yet: is the radio showing CLONE, and is the cable on ") +
            link_.cableName() + QStringLiteral("?");
+}
+
+// Ends the read short of its closing sequence: the line emptied, the given prompt parts
+// hidden, the buttons given back and the link closed.
+void MemoryRead::leave(std::initializer_list<PromptPart> hidden) {
+    link_.PurgeBuffers();
+    for (const PromptPart part : hidden)
+        front_.setPromptPart(part, false);
+    front_.setBusy(false);
+    link_.CloseCommPort();
 }
 
 // Ends the read at once when the link has gone under it (cable pulled, device gone).

@@ -4,13 +4,10 @@
 #include "core/errors.h"
 #include "core/messagebox.h"
 
-QString ConnectionLostText() {
-    return QStringLiteral("The connection to the radio was lost.") + QStringLiteral("\r\n") +
-           QStringLiteral("Check the programming cable and try again.");
-}
-
 void ShowConnectionLost(AppContext& ctx) {
-    ctx.ShowMessage(ConnectionLostText(), MsgButtons::Ok, MsgIcon::Stop);
+    ctx.ShowMessage(QStringLiteral("The connection to the radio was lost.\r\n"
+                                   "Check the programming cable and try again."),
+                    MsgButtons::Ok, MsgIcon::Stop);
 }
 
 QString ShowErrorReport(AppContext& ctx, const RunError& error, int line,

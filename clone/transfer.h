@@ -39,9 +39,6 @@ struct TransferResult {
 // What the read and the write share: noticing that the link went away under them, the
 // box that says so, and the report of an unexpected error.
 
-// "The connection to the radio was lost." and what to do about it.
-QString ConnectionLostText();
-
 // The stop box that ends a transfer whose link went away.
 void ShowConnectionLost(AppContext& ctx);
 

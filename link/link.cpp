@@ -1,12 +1,10 @@
 #include "link/link.h"
 
-#include <algorithm>
-#include <cstdint>
+#include <QScopeGuard>
 
 #include "core/context.h"
 #include "core/errors.h"
 #include "core/serialcontrol.h"
-#include "core/settings.h"
 #include "link/transport.h"
 
 namespace {
@@ -23,22 +21,6 @@ constexpr qint32 kAckPollLimit = 25;
 QString num(qint64 n) {
     return QString::number(n);
 }
-
-QString lostLine(const QString& prefix) {
-    return prefix + QStringLiteral("the connection to the radio was lost");
-}
-
-// Clears a flag when the scope ends, however it ends.
-class FlagReset {
-public:
-    explicit FlagReset(bool& flag) : flag_(flag) {}
-    ~FlagReset() { flag_ = false; }
-    FlagReset(const FlagReset&) = delete;
-    FlagReset& operator=(const FlagReset&) = delete;
-
-private:
-    bool& flag_;
-};
 
 }  // namespace
 
@@ -110,7 +92,7 @@ void Link::markLinkLost(const QString& prefix) {
     if (link.LinkLost)
         return;
     link.LinkLost = true;
-    ctx_.LogMessage(lostLine(prefix));
+    ctx_.LogMessage(prefix + QStringLiteral("the connection to the radio was lost"));
 }
 
 qint32 Link::queueCount(const QString& prefix) {
@@ -123,10 +105,6 @@ qint32 Link::queueCount(const QString& prefix) {
     return waiting;
 }
 
-void Link::bumpTimeoutCounter() {
-    ctx_.setTimeoutCount(ctx_.timeoutCount() + 1);
-}
-
 QByteArray Link::readBytes(qint32 count) {
     LinkState& link = ctx_.state.link;
     const QByteArray bytes = transport_->read(count);
@@ -136,7 +114,7 @@ QByteArray Link::readBytes(qint32 count) {
     if (transport_->lost()) {
         markLinkLost(QStringLiteral("Receive: "));
     } else if (transport_->failure().isEmpty()) {
-        bumpTimeoutCounter();
+        ctx_.setTimeoutCount(ctx_.timeoutCount() + 1);
         ctx_.LogMessage(QStringLiteral("Receive04: ") + ctx_.timeoutCaption() +
                         QStringLiteral(". BytesRead=") + num(bytes.size()));
     }
@@ -175,7 +153,7 @@ void Link::Receive(const qint32& wanted) {
     }
 
     rx.ReceiveBusy = true;
-    const FlagReset busyReset(rx.ReceiveBusy);
+    const auto busyReset = qScopeGuard([&rx] { rx.ReceiveBusy = false; });
     link.RxTimedOut = false;
 
     qint32 lastCount = 0;
@@ -201,7 +179,7 @@ void Link::Receive(const qint32& wanted) {
     }
 
     if (waiting != wanted && link.RxTimedOut) {
-        bumpTimeoutCounter();
+        ctx_.setTimeoutCount(ctx_.timeoutCount() + 1);
         ctx_.LogMessage(QStringLiteral("Receive04: ") + ctx_.timeoutCaption() +
                         QStringLiteral(". InBufferCount=") + num(waiting) +
                         QStringLiteral(". Lastcount=") + num(lastCount));

@@ -47,9 +47,6 @@ public:
     // The cable as the user knows it: "COM3 (/dev/ttyS2)" or "the FTDI device "Cable"".
     QString cableName() const;
 
-    // Adds one to the main window's time-out counter (" 1 timeouts", " 2 timeouts", ...).
-    void bumpTimeoutCounter();
-
 private:
     // Up to `count` bytes; a short read sets RxTimedOut and is counted as a time-out unless
     // the read failed.

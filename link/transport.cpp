@@ -12,11 +12,6 @@ namespace {
 
 constexpr qint32 kOpenSettleMs = 500;
 constexpr quint32 kFtdiReadTimeoutMs = 1000;
-const QString kCrLf = QStringLiteral("\r\n");
-
-QString num(qint64 n) {
-    return QString::number(n);
-}
 
 // The text as single-byte codes: Latin-1 where it fits, '?' for anything else, one byte
 // per character (a character outside the basic plane counts once).
@@ -52,21 +47,17 @@ QString comOpenFailure(const RunError& e, const QString& path) {
 // The box for a COM port that did not open: what stands in the way and, where the user
 // can do something about it, what.
 QString comOpenBox(const RunError& e, qint16 port, const QString& path) {
-    const QString head = QStringLiteral("COM Port ") + num(port);
-    const QString tail = kCrLf + QStringLiteral("The requested operation cannot continue.");
-    if (e.number() == ErrorNumber::PermissionDenied) {
-        // The usual cause on Linux: the user is not in the group that owns the tty.
-        return head + QStringLiteral(" is not available: permission denied on ") + path +
-               QStringLiteral(".") + kCrLf +
-               QStringLiteral(
-                   "Add yourself to the dialout group (sudo adduser $USER dialout) and log in "
-                   "again.") +
-               tail;
-    }
-    if (e.number() == ErrorNumber::NotASerialPort)
-        return head + QStringLiteral(" is not available: ") + path +
-               QStringLiteral(" is not a serial port.") + tail;
-    return head + QStringLiteral(" is not available. It may be in use by another program.") + tail;
+    QString why = QStringLiteral(" is not available. It may be in use by another program.");
+    if (e.number() == ErrorNumber::PermissionDenied)  // not in the group that owns the tty
+        why = QStringLiteral(" is not available: permission denied on ") + path +
+              QStringLiteral(
+                  ".\r\nAdd yourself to the dialout group (sudo adduser $USER "
+                  "dialout) and log in again.");
+    else if (e.number() == ErrorNumber::NotASerialPort)
+        why =
+            QStringLiteral(" is not available: ") + path + QStringLiteral(" is not a serial port.");
+    return QStringLiteral("COM Port ") + QString::number(port) + why +
+           QStringLiteral("\r\nThe requested operation cannot continue.");
 }
 
 class ComTransport : public Transport {
@@ -81,13 +72,14 @@ public:
             OpenComPort(comm_, port_, settings, 0);
         } catch (const RunError& e) {
             failure_ = comOpenFailure(e, comm_.DevicePath());
-            ctx_.LogMessage(QStringLiteral("SetCommPort: open failed for port ") + num(port_));
+            ctx_.LogMessage(QStringLiteral("SetCommPort: open failed for port ") +
+                            QString::number(port_));
             ctx_.ShowMessage(comOpenBox(e, port_, comm_.DevicePath()), MsgButtons::Ok,
                              MsgIcon::Exclamation);
             return false;
         }
         failure_.clear();
-        ctx_.LogMessage(QStringLiteral("SetCommPort: open OK for port ") + num(port_));
+        ctx_.LogMessage(QStringLiteral("SetCommPort: open OK for port ") + QString::number(port_));
         // Give the cable's level converter time to power up from DTR/RTS, then drop whatever
         // noise it produced meanwhile. A failure from here on does not undo the open: the
         // receive side notices a port that went away.
@@ -190,9 +182,10 @@ public:
             // Never more than was asked for, whatever the driver claims.
             got = qMin<quint32>(got, static_cast<quint32>(max));
             if (got != static_cast<quint32>(max))
-                ctx_.LogMessage(QStringLiteral("FT_Read timeout ftStatus=") + num(status));
+                ctx_.LogMessage(QStringLiteral("FT_Read timeout ftStatus=") +
+                                QString::number(status));
         } else {
-            ctx_.LogMessage(QStringLiteral("FT_Read error ftStatus=") + num(status));
+            ctx_.LogMessage(QStringLiteral("FT_Read error ftStatus=") + QString::number(status));
             failure_ = description_ + QStringLiteral(": read failed (status %1)").arg(status);
             lost_ = lost_ || status == FT_DEVICE_NOT_FOUND;
             got = 0;
