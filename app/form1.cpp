@@ -139,11 +139,32 @@ void Form1::setProgressMaximum(int maximum) {
 }
 
 void Form1::setProgress(int value) {
-    frmMessages().pbarClone->setValue(value);
+    pendingProgress_ = value;
+    showProgressSoon();
 }
 
 void Form1::setBlockCount(const QString& caption) {
-    lblBlockCount->setText(caption);
+    pendingCount_ = caption;
+    countPending_ = true;
+    showProgressSoon();
+}
+
+void Form1::showProgressSoon() {
+    if (!busy_) {
+        showProgressNow();
+    } else if (!progressQueued_) {
+        progressQueued_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { showProgressNow(); }, Qt::QueuedConnection);
+    }
+}
+
+void Form1::showProgressNow() {
+    progressQueued_ = false;
+    if (pendingProgress_ >= 0)
+        frmMessages().pbarClone->setValue(std::exchange(pendingProgress_, -1));
+    if (std::exchange(countPending_, false))
+        lblBlockCount->setText(pendingCount_);
 }
 
 void Form1::setTimeoutCaption(const QString& caption) {
@@ -151,6 +172,9 @@ void Form1::setTimeoutCaption(const QString& caption) {
 }
 
 void Form1::setBusy(bool busy) {
+    busy_ = busy;
+    if (!busy)
+        showProgressNow();
     if (busy)
         DisableButtons();
     else

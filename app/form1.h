@@ -128,6 +128,16 @@ private:
     QPointer<FrmMessages> frmMessages_;
     QString helpFile_;
     bool loadFailed_ = false;
+
+    // While a transfer runs, the block counter and the progress bar follow at the next
+    // event pump, inside the transfer's waits, instead of between its paced steps.
+    void showProgressSoon();
+    void showProgressNow();
+    bool busy_ = false;
+    bool progressQueued_ = false;
+    int pendingProgress_ = -1;
+    bool countPending_ = false;
+    QString pendingCount_;
     bool transferRunning_ = false;
     QString startupNotice_;
 };
