@@ -139,11 +139,8 @@ public:
     }
 
     bool open(const QString&) override {
-        if (handle_ != 0) {
-            if (d2xx_.FT_Close(handle_) != FT_OK)
-                ctx_.LogMessage(QStringLiteral("Close Failed for previous device"));
-            handle_ = 0;
-        }
+        if (handle_ != 0)
+            close();
         lost_ = false;
         const QString& desc = description_;
         FT_STATUS status = FT_OK;
