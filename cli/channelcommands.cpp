@@ -2,23 +2,15 @@
 
 #include <QStringList>
 
+#include "clone/channelcsv.h"
 #include "clone/channels.h"
 #include "clone/cloneimage.h"
 
 QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList* warnings) {
     const QList<Channel> channels = DecodeChannels(image);
-    if (csv) {
-        // A "?" in a frequency column breaks an import elsewhere: such a channel is left out.
-        QList<Channel> decoded;
-        for (const Channel& ch : channels) {
-            if (ch.empty || (ch.frequencyHz >= 0 && ch.offsetHz >= 0))
-                decoded << ch;
-            else if (warnings)
-                *warnings << QStringLiteral("channel %1 left out: its frequency does not decode")
-                                 .arg(ch.number);
-        }
-        return ChannelsCsv(decoded, all);
-    }
+    // Another program refuses empty rows: a CSV holds the channels in use only.
+    if (csv)
+        return ChannelsCsv(channels, false, warnings);
     QString text = ChannelsTable(channels, all) + QStringLiteral("\n%1 of %2 channels used\n")
                                                       .arg(UsedChannelCount(channels))
                                                       .arg(channels.size());
