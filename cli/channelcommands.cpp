@@ -1,10 +1,13 @@
 #include "cli/channelcommands.h"
 
+#include <QFile>
 #include <QStringList>
+#include <algorithm>
 
 #include "clone/channelcsv.h"
 #include "clone/channels.h"
 #include "clone/cloneimage.h"
+#include "clone/imagefile.h"
 
 QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList* warnings) {
     const QList<Channel> channels = DecodeChannels(image);
@@ -61,4 +64,47 @@ QString ChannelComparisonListing(const QByteArray& a, const QByteArray& b) {
     if (a.size() == b.size() && a.back() != b.back())
         text += QStringLiteral("the final checksum differs\n");
     return text;
+}
+
+ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const QString& output,
+                         bool replace, bool skipBad) {
+    constexpr int kRefused = 3, kFailed = 1;
+    constexpr qint64 kMaxCsv = 4 * 1024 * 1024;
+    ImportRun run;
+    LoadedImage loaded;
+    if (!LoadImageFile(imagePath, loaded, &run.error)) {
+        run.exit = kRefused;
+        return run;
+    }
+    QFile file(csvPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCsv) {
+        run.error = file.isOpen()
+                        ? QStringLiteral("%1 is larger than 4 MiB: no channel list").arg(csvPath)
+                        : QStringLiteral("cannot read %1: %2").arg(csvPath, file.errorString());
+        run.exit = kRefused;
+        return run;
+    }
+    const CsvImport import = ParseChannelsCsv(QString::fromUtf8(file.readAll()));
+    // Refusals and quirks in the order of their lines.
+    run.listed << import.refusals << import.warnings;
+    std::stable_sort(run.listed.begin(), run.listed.end(), [](const QString& a, const QString& b) {
+        return a.section(QLatin1Char(':'), 0, 0).mid(5).toInt() <
+               b.section(QLatin1Char(':'), 0, 0).mid(5).toInt();
+    });
+    if (!import.refusals.isEmpty() && !skipBad) {
+        run.error =
+            QStringLiteral("nothing was written: %1 %2 refused; --skip-bad imports the rest")
+                .arg(import.refusals.size())
+                .arg(import.refusals.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
+        run.exit = kRefused;
+        return run;
+    }
+    const int cleared = ApplyChannelsCsv(loaded.image, import, replace);
+    if (!SaveImageFile(output.isEmpty() ? imagePath : output, loaded.image, &run.error)) {
+        run.exit = kFailed;
+        return run;
+    }
+    run.summary =
+        QStringLiteral("imported %1 channels, cleared %2").arg(import.channels.size()).arg(cleared);
+    return run;
 }

@@ -298,6 +298,12 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
                 hz = 0;
             else if (!ParseHertz(text, &hz))
                 return Refusal(field, text.trimmed(), QStringLiteral("is not a frequency in MHz"));
+            // In the airband a 5 kHz channel name stands for its 8.33 kHz channel: 118.005
+            // is 118.000, 118.010 is 118.008333 and 118.015 is 118.016666.
+            const qint64 name = hz % 25000;
+            if (hz >= 108'000'000 && hz <= 137'000'000 &&
+                (name == 5000 || name == 10000 || name == 15000))
+                hz = Restored(hz);
             const QString refusal = CheckHertz(field, hz, kSameHz);
             if (!refusal.isEmpty())
                 return refusal;
@@ -361,7 +367,9 @@ QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) 
     if (!HoldsChannel(image, ch.number))
         return QStringLiteral("The image is too short to hold channel %1").arg(ch.number);
     if (ch.empty) {
-        ClearChannel(image, ch.number, updateChecksum);
+        // A slot that is not in use keeps its flag byte as it is.
+        if ((image[kFlagsOffset + ch.number - 1] & 0x03) == 0x03)
+            ClearChannel(image, ch.number, updateChecksum);
         return {};
     }
     EncodeChannel(image, ch);

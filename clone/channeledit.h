@@ -28,8 +28,8 @@ QString ValidateChannel(const Channel& ch);
 
 // Writes `ch` (in use) into the image in file order, patching in place, and recomputes the
 // final checksum. Returns the refusal, or an empty string; a refused channel changes no
-// byte. An empty `ch` clears its channel. Many channels stored at once may leave the
-// checksum to one UpdateFinalChecksum at the end (`updateChecksum` false).
+// byte. An empty `ch` clears its channel when that is in use. Many channels stored at once may
+// leave the checksum to one UpdateFinalChecksum at the end (`updateChecksum` false).
 QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum = true);
 
 // Clears channel `number` (1-900) and recomputes the checksum; a number outside 1-900 or an
