@@ -190,8 +190,9 @@ CsvImport ParseChannelsCsv(const QString& input) {
             refusal = QStringLiteral("Location %1 is given twice (also line %2)")
                           .arg(ch.number)
                           .arg(lineOf.value(ch.number));
-        if (refusal.isEmpty() && cols.at(r, "Frequency").isEmpty()) {
+        else if (refusal.isEmpty())
             lineOf.insert(ch.number, r.line);
+        if (refusal.isEmpty() && cols.at(r, "Frequency").isEmpty()) {
             result.cleared << ch.number;
             continue;
         }
@@ -202,7 +203,6 @@ CsvImport ParseChannelsCsv(const QString& input) {
             result.refusals << Line(r.line, refusal);
             continue;
         }
-        lineOf.insert(ch.number, r.line);
         result.warnings << warnings;
         result.channels << ch;
     }
