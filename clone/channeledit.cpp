@@ -146,9 +146,10 @@ int ChoiceIndex(ChannelField field, const QString& text) {
     bool number = false;
     if (field == ChannelField::Tone || field == ChannelField::Step) {
         QString digits = given;
+        static const QRegularExpression kKilohertz(QStringLiteral("\\s*khz$"),
+                                                   QRegularExpression::CaseInsensitiveOption);
         if (field == ChannelField::Step)
-            digits.remove(QRegularExpression(QStringLiteral("\\s*khz$"),
-                                             QRegularExpression::CaseInsensitiveOption));
+            digits.remove(kKilohertz);
         const double value = digits.toDouble(&number);
         for (int i = 0; number && i < choices.size(); ++i)
             if (std::abs(choices[i].toDouble() - value) < 0.02)
@@ -166,8 +167,9 @@ int ChoiceIndex(ChannelField field, const QString& text) {
             if (choices[i].section(QLatin1Char(' '), 0, 0).compare(given, Qt::CaseInsensitive) == 0)
                 return i;
         QString watts = given;
-        watts.remove(QRegularExpression(QStringLiteral("\\s*w$"),
-                                        QRegularExpression::CaseInsensitiveOption));
+        static const QRegularExpression kWatts(QStringLiteral("\\s*w$"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        watts.remove(kWatts);
         const double value = watts.toDouble(&number);
         if (!number || value < 0 || !std::isfinite(value))
             return -1;
