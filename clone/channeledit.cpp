@@ -140,8 +140,11 @@ QString NotInList(ChannelField field, const QString& value) {
 int ChoiceIndex(ChannelField field, const QString& text) {
     const QStringList choices = ChannelFieldChoices(field);
     const QString given = text.trimmed();
+    // "none" names the empty entry, as the refusals write it.
+    const QString wanted =
+        given.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0 ? QString() : given;
     for (int i = 0; i < choices.size(); ++i)
-        if (choices[i].compare(given, Qt::CaseInsensitive) == 0)
+        if (choices[i].compare(wanted, Qt::CaseInsensitive) == 0)
             return i;
     bool number = false;
     if (field == ChannelField::Tone || field == ChannelField::Step) {

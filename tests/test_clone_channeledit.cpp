@@ -72,6 +72,16 @@ private slots:
         QVERIFY(banks[1].members.isEmpty());
     }
 
+    // The widest row of the command line's table fits 80 columns.
+    void tableFits80Columns() {
+        Channel ch;
+        ch.number = 900, ch.empty = false, ch.name = "ABCDEFGHIJKLMNOP";
+        ch.frequencyHz = ch.offsetHz = 999'900'000;
+        ch.duplex = 3, ch.toneMode = 2, ch.tone = 49, ch.mode = 2, ch.step = 10, ch.skip = 2;
+        for (const QString& line : ChannelsTable({ch}, false).split('\n'))
+            QVERIFY2(line.size() <= 80, qPrintable(line));
+    }
+
     // A field as an editor gives it: what it stores, or the refusal; and the step after.
     void fields_data() {
         QTest::addColumn<int>("field");
