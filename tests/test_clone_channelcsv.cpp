@@ -24,18 +24,15 @@ private slots:
                "145.6125,7,RPT,FM,12.50,TSQL,88.5,254.1,023,NN,+,0.600000,,,,,,\n"
             << QStringList{"7|RPT|145.612500|+|0.600000|TSQL|254.1|023|FM|12.50|Hi 5 W|"};
         QTest::newRow("semicolons, defaults, units")
-            << "Location;Frequency\n1;146520 kHz\n2;446.00625 MHz\n"
-            << QStringList{"1||146.520000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
-                           "2||446.006250||0.000000||88.5|023|FM|6.25|Hi 5 W|"};
-        QTest::newRow("tabs: DTCS takes DtcsCode; watts to the nearest level")
-            << "Location\tFrequency\tTone\tDtcsCode\tPower\n3\t145.5\tDTCS\t754\t2W\n"
-            << QStringList{"3||145.500000||0.000000|DTCS|88.5|754|FM|5.00|L3 2.5 W|"};
+            << "Location;Frequency\n1;146520 kHz\n"
+            << QStringList{"1||146.520000||0.000000||88.5|023|FM|5.00|Hi 5 W|"};
         QTest::newRow("rows without a header, as a spreadsheet copies them")
-            << "12\tX\t145.5\n"
+            << "12\tX\t145.5 MHz\n"
             << QStringList{"12|X|145.500000||0.000000||88.5|023|FM|5.00|Hi 5 W|"};
-        QTest::newRow("NFM and a polarity: one warning each")
-            << "Location,Frequency,Mode,DtcsPolarity\n4,145.5,NFM,RN\n"
-            << QStringList{"4||145.500000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
+        QTest::newRow("tabs: DTCS takes DtcsCode, watts, NFM and a polarity warned")
+            << "Location\tFrequency\tTone\tDtcsCode\tPower\tMode\tDtcsPolarity\n"
+               "3\t145.5\tDTCS\t754\t2W\tNFM\tRN\n"
+            << QStringList{"3||145.500000||0.000000|DTCS|88.5|754|FM|5.00|L3 2.5 W|",
                            "line 2: Mode NFM stored as FM: narrow deviation is one setting for "
                            "the whole radio",
                            "line 2: DtcsPolarity RN stored as NN: the radio keeps no polarity per "
