@@ -56,21 +56,19 @@ bool ParseHertz(const QString& text, qint64* hz) {
     const QString unit = m.captured(3).toLower();
     const int digits = unit == QLatin1String("hz") ? 0 : unit == QLatin1String("khz") ? 3 : 6;
     const QString fraction = m.captured(2);
-    // Integer arithmetic with rounding to the nearest Hz.
-    __int128 value = m.captured(1).toLongLong();
+    // Integer arithmetic with rounding to the nearest Hz; 9 digits on either side of the
+    // point keep every product below 2^63.
+    qint64 unitScale = 1;
     for (int i = 0; i < digits; ++i)
-        value *= 10;
-    __int128 scale = 1;
-    __int128 part = 0;
+        unitScale *= 10;
+    qint64 part = 0, scale = 1;
     for (QChar c : fraction) {
         part = part * 10 + c.digitValue();
         scale *= 10;
     }
-    __int128 unitScale = 1;
-    for (int i = 0; i < digits; ++i)
-        unitScale *= 10;
-    value += (part * unitScale + scale / 2) / scale;
-    *hz = qint64(value);
+    const qint64 value =
+        m.captured(1).toLongLong() * unitScale + (part * unitScale + scale / 2) / scale;
+    *hz = value;
     return true;
 }
 
