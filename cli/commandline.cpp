@@ -226,7 +226,8 @@ QString generalHelp() {
           << QStringLiteral("  quorlink read backup.img          back up the radio")
           << QStringLiteral("  quorlink write backup.img         restore it")
           << QStringLiteral("  quorlink compare old.img new.img  compare two backups")
-          << QStringLiteral("  quorlink channels backup.img      list its memory channels");
+          << QStringLiteral("  quorlink channels backup.img      list its memory channels")
+          << QStringLiteral("  quorlink import backup.img ch.csv take channels from a CSV");
     return lines.join(QLatin1Char('\n'));
 }
 
