@@ -136,14 +136,8 @@ QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& 
         {ChannelField::Skip, cols.at(r, "Skip")},
         {ChannelField::Power, cols.at(r, "Power")},
     }};
-    // The name keeps its inner spaces; every other field is trimmed.
-    QString name = cols.index.contains(QStringLiteral("name"))
-                       ? r.fields.value(cols.index.value(QStringLiteral("name")))
-                       : QString();
     for (const auto& [field, text] : fields) {
-        const QString refusal = field == ChannelField::Name
-                                    ? SetChannelField(ch, field, name.trimmed())
-                                    : set(field, text);
+        const QString refusal = set(field, text);
         if (!refusal.isEmpty())
             return refusal;
     }
@@ -159,8 +153,15 @@ CsvImport ParseChannelsCsv(const QString& input) {
     QString text = input;
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
-    const QList<Record> records = Records(text, SeparatorOf(text.left(firstLineEnd)));
+    // The separator is the header's: the first line that holds anything.
+    QString header;
+    for (qsizetype start = 0; start < text.size() && header.trimmed().isEmpty();) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        end = end < 0 ? text.size() : end;
+        header = text.mid(start, end - start);
+        start = end + 1;
+    }
+    const QList<Record> records = Records(text, SeparatorOf(header));
     qsizetype first = 0;
     while (first < records.size() && records[first].blank())
         ++first;
@@ -169,9 +170,9 @@ CsvImport ParseChannelsCsv(const QString& input) {
     Columns cols;
     bool headerless = false;
     records[first].fields.value(0).trimmed().toInt(&headerless);
-    const QStringList header = headerless ? kExportColumns : records[first].fields;
-    for (int i = 0; i < header.size(); ++i)
-        cols.index.insert(header[i].trimmed().toLower(), i);
+    const QStringList names = headerless ? kExportColumns : records[first].fields;
+    for (int i = 0; i < names.size(); ++i)
+        cols.index.insert(names[i].trimmed().toLower(), i);
     for (const char* required : {"Location", "Frequency"}) {
         if (!cols.has(required)) {
             result.refusals << Line(records[first].line,
