@@ -10,6 +10,7 @@
 #include "clone/imagefile.h"
 
 QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList* warnings) {
+    constexpr int kColumns = 80;
     const QList<Channel> channels = DecodeChannels(image);
     // Another program refuses empty rows: a CSV holds the channels in use only.
     if (csv)
@@ -20,14 +21,21 @@ QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList
     for (const Bank& bank : DecodeBanks(image)) {
         if (!bank.inUse && !all)
             continue;
-        QStringList members;
-        for (int number : bank.members)
-            members << QString::number(number);
-        const QString label = bank.name.isEmpty()
-                                  ? QStringLiteral("Bank %1").arg(bank.number)
-                                  : QStringLiteral("Bank %1 %2").arg(bank.number).arg(bank.name);
-        text += label + QStringLiteral(": ") +
-                (members.isEmpty() ? QStringLiteral("no channels") : members.join(' ')) + '\n';
+        QString line = bank.name.isEmpty()
+                           ? QStringLiteral("Bank %1:").arg(bank.number)
+                           : QStringLiteral("Bank %1 %2:").arg(bank.number).arg(bank.name);
+        if (bank.members.isEmpty())
+            line += QStringLiteral(" no channels");
+        // A bank holds up to 100 channels: its list goes on in indented lines of 80 columns.
+        for (int number : bank.members) {
+            const QString member = QString::number(number);
+            if (line.size() + 1 + member.size() > kColumns) {
+                text += line + '\n';
+                line = QStringLiteral("   ");
+            }
+            line += ' ' + member;
+        }
+        text += line + '\n';
     }
     return text;
 }

@@ -6,8 +6,8 @@
 
 // What `quorlink channels FILE [--all] [--csv]` prints for an image in file order: the CSV
 // layout radio programmers exchange, or an aligned table followed by the number of channels
-// used and the banks in use. Empty channels (and unused banks) only with `all`. A channel
-// the CSV leaves out is named in one line of *warnings.
+// used and the banks in use, in lines of at most 80 columns. Empty channels (and unused banks) only
+// with `all`. A channel the CSV leaves out is named in one line of *warnings.
 QString ChannelsListing(const QByteArray& image, bool all, bool csv,
                         QStringList* warnings = nullptr);
 

@@ -1,6 +1,7 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include "cli/channelcommands.h"
 #include "clone/channeledit.h"
 #include "clone/channels.h"
 #include "clone/cloneimage.h"
@@ -69,13 +70,18 @@ private slots:
         QVERIFY(banks[1].members.isEmpty());
     }
 
-    // The widest row of the command line's table fits 80 columns.
-    void tableFits80Columns() {
+    // The command line's listing at its widest fits 80 columns: the widest channel row and
+    // a bank of 100 channels.
+    void listingFits80Columns() {
+        QByteArray img = FixtureImage();
         Channel ch;
         ch.number = 900, ch.empty = false, ch.name = "ABCDEFGHIJKLMNOP";
         ch.frequencyHz = ch.offsetHz = 999'900'000;
         ch.duplex = 3, ch.toneMode = 2, ch.tone = 49, ch.mode = 2, ch.step = 10, ch.skip = 2;
-        for (const QString& line : ChannelsTable({ch}, false).split('\n'))
+        QCOMPARE(StoreChannel(img, ch), QString());
+        for (int i = 0; i < 100; ++i)  // channels 769 to 868
+            img.replace(ChannelLayout::kBankMembersOffset + 2 * i, 2, QByteArray(1, 3) + char(i));
+        for (const QString& line : ChannelsListing(img, false, false).split('\n'))
             QVERIFY2(line.size() <= 80, qPrintable(line));
     }
 
