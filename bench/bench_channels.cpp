@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "clone/channelcsv.h"
 #include "clone/channels.h"
 
 extern char** environ;

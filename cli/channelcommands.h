@@ -6,8 +6,8 @@
 
 // What `quorlink channels FILE [--all] [--csv]` prints for an image in file order: the CSV
 // layout radio programmers exchange, or an aligned table followed by the number of channels
-// used and the banks in use. Empty channels (and unused banks) only with `all`. A channel
-// the CSV leaves out is named in one line of *warnings.
+// used and the banks in use, in lines of at most 80 columns. Empty channels (and unused banks) only
+// with `all`. A channel the CSV leaves out is named in one line of *warnings.
 QString ChannelsListing(const QByteArray& image, bool all, bool csv,
                         QStringList* warnings = nullptr);
 
@@ -16,3 +16,17 @@ QString ChannelsListing(const QByteArray& image, bool all, bool csv,
 // changed, "other memory differs in N blocks" and "the final checksum differs": every
 // differing byte is named by one of them.
 QString ChannelComparisonListing(const QByteArray& a, const QByteArray& b);
+
+// What `quorlink import IMAGE CSV [--output OUT] [--replace] [--skip-bad]` did.
+struct ImportRun {
+    int exit = 0;        // 0 done, 1 the result could not be saved, 3 a file or row refused
+    QString summary;     // "imported N channels, cleared M" when something was written
+    QStringList listed;  // the refused rows ("line 7: ...") and the accepted quirks
+    QString error;       // why nothing was written, empty when it was
+};
+// Takes the channels of the CSV file into the image file and saves the result atomically
+// to `output` (IMAGE itself when empty). Channels the CSV does not name are kept, or
+// cleared with `replace`. A refused row writes nothing unless `skipBad`, which imports the
+// rest.
+ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const QString& output,
+                         bool replace, bool skipBad);

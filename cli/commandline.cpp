@@ -73,6 +73,11 @@ const QCommandLineOption kCsv("csv",
 const QCommandLineOption kChannels("channels",
                                    "List the channels added, removed and changed, then how many "
                                    "blocks of other memory differ.");
+const QCommandLineOption kOutput("output", "Write the result to OUT instead of IMAGE.", "OUT");
+const QCommandLineOption kReplace("replace", "Clear the channels that the CSV does not name.");
+const QCommandLineOption kSkipBad("skip-bad",
+                                  "Import the other rows when some are refused (without it "
+                                  "nothing is written).");
 
 // Whether an option was given; false for options the sub-command does not take.
 bool given(const QCommandLineParser& p, const QCommandLineOption& o) {
@@ -105,6 +110,7 @@ int infoCommand(Invocation& inv);
 int compareCommand(Invocation& inv);
 int channelsCommand(Invocation& inv);
 int portsCommand(Invocation& inv);
+int importCommand(Invocation& inv);
 
 const QList<QCommandLineOption> kLinkOptions = {kPort, kDevice, kFtdi, kDemo};
 
@@ -146,6 +152,14 @@ const QList<Command>& commands() {
          false,
          {"quorlink channels backup.img", "quorlink channels --csv backup.img > channels.csv"},
          channelsCommand},
+        {"import",
+         {"IMAGE", "CSV"},
+         "Take the channels of a CSV file into an image file (saved as IMAGE unless --output).",
+         {kOutput, kReplace, kSkipBad},
+         false,
+         {"quorlink import backup.img channels.csv",
+          "quorlink import --replace --output new.img backup.img channels.csv"},
+         importCommand},
         {"ports",
          {},
          "List the COM ports and FTDI cables present; * marks the stored choice.",
@@ -211,7 +225,8 @@ QString generalHelp() {
           << QStringLiteral("  quorlink read backup.img          back up the radio")
           << QStringLiteral("  quorlink write backup.img         restore it")
           << QStringLiteral("  quorlink compare old.img new.img  compare two backups")
-          << QStringLiteral("  quorlink channels backup.img      list its memory channels");
+          << QStringLiteral("  quorlink channels backup.img      list its memory channels")
+          << QStringLiteral("  quorlink import backup.img ch.csv take channels from a CSV");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -595,6 +610,19 @@ int channelsCommand(Invocation& inv) {
     for (const QString& warning : warnings)
         err(warning);
     return kDone;
+}
+
+int importCommand(Invocation& inv) {
+    const ImportRun run = ImportChannels(inv.files[0], inv.files[1], inv.parser.value(kOutput),
+                                         given(inv.parser, kReplace), given(inv.parser, kSkipBad));
+    // The refused rows and the accepted quirks as they are, one per line.
+    for (const QString& line : run.listed)
+        std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    if (!run.error.isEmpty())
+        err(run.error);
+    if (!run.summary.isEmpty() && inv.verbosity != TerminalFront::Verbosity::Quiet)
+        out(run.summary);
+    return run.exit;
 }
 
 int portsCommand(Invocation& inv) {

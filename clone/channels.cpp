@@ -8,20 +8,13 @@ using namespace ChannelLayout;
 
 const QString kUnknown = QStringLiteral("?");
 
-// The radio's character table for names; codes 80 and above have no character.
-constexpr char kNameTable[] =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
-constexpr int kNameCodes = sizeof(kNameTable) - 1;
-static_assert(kNameCodes == 80);
-constexpr int kNameSize = 16;
-
-const std::array<const char*, 4> kModes = {"FM", "AM", "WFM", "NFM"};
+const std::array<const char*, 3> kModes = {"FM", "AM", "WFM"};
 const std::array<const char*, 4> kDuplexes = {"", "-", "+", "split"};
 const std::array<const char*, 4> kToneModes = {"", "Tone", "TSQL", "DTCS"};
 const std::array<const char*, 4> kPowers = {"L1 0.05 W", "L2 1 W", "L3 2.5 W", "Hi 5 W"};
-const std::array<const char*, 16> kSteps = {"5.00",  "6.25",  "8.33",  "10.00",  "12.50",  "15.00",
-                                            "20.00", "25.00", "50.00", "100.00", "125.00", "200.00",
-                                            "9.00",  "1.00",  "2.50",  "100.00"};
+const std::array<const char*, 12> kSteps = {"5.00",  "6.25",  "8.33",  "9.00",  "10.00",  "12.50",
+                                            "15.00", "20.00", "25.00", "50.00", "100.00", "200.00"};
+const std::array<const char*, 3> kSkips = {"", "S", "P"};
 const std::array<const char*, 50> kTones = {
     "67.0",  "69.3",  "71.9",  "74.4",  "77.0",  "79.7",  "82.5",  "85.4",  "88.5",  "91.5",
     "94.8",  "97.4",  "100.0", "103.5", "107.2", "110.9", "114.8", "118.8", "123.0", "127.3",
@@ -39,8 +32,25 @@ const std::array<const char*, 104> kDcsCodes = {
     "631", "632", "654", "662", "664", "703", "712", "723", "731", "732", "734", "743", "754"};
 
 template <size_t N>
-QString Lookup(const std::array<const char*, N>& table, int index) {
-    return index >= 0 && index < int(N) ? QString::fromLatin1(table[index]) : kUnknown;
+QStringList Texts(const std::array<const char*, N>& table) {
+    QStringList texts;
+    for (const char* text : table)
+        texts << QString::fromLatin1(text);
+    return texts;
+}
+
+// The lists in field order; empty for the fields that have none.
+const std::array<QStringList, kChannelFieldCount>& Choices() {
+    static const std::array<QStringList, kChannelFieldCount> choices = {
+        QStringList(), QStringList(),     QStringList(),  Texts(kDuplexes),
+        QStringList(), Texts(kToneModes), Texts(kTones),  Texts(kDcsCodes),
+        Texts(kModes), Texts(kSteps),     Texts(kPowers), Texts(kSkips)};
+    return choices;
+}
+
+QString Lookup(ChannelField field, int index) {
+    const QStringList& list = Choices()[int(field)];
+    return index >= 0 && index < list.size() ? list[index] : kUnknown;
 }
 
 // The bytes [offset, offset + size) of the image, or nullptr when the image is too short.
@@ -62,27 +72,45 @@ qint64 Bcd6(const uchar* p) {
     return value;
 }
 
-bool OnChannelRaster(qint64 hz) {
-    for (qint64 spacing : {5000, 12500, 6250, 2500})
-        if (hz % spacing == 0)
-            return true;
-    const qint64 rest = hz % 25000;
-    return rest == 0 || rest == 8330 || rest == 16660;
+// On a 12.5 or 6.25 kHz channel raster.
+bool OnRaster(qint64 hz) {
+    return hz % 6250 == 0;
 }
 
-// The radio keeps whole kHz and drops the fraction of a 6.25, 12.5 or 8.33 kHz channel;
-// the first small addition that lands on a channel raster puts it back.
-qint64 KilohertzToHertz(qint64 khz) {
+}  // namespace
+
+// The radio keeps whole kHz and drops the fraction. In the airband (108-137 MHz) the
+// channels are 25 kHz apart or split in three (8.33 kHz): a kHz value stands for the nearest
+// of base, base + 8 333 Hz and base + 16 666 Hz, where base is the multiple of 25 kHz at or
+// below, and the channel names base + 5 and base + 15 kHz stand for base and base + 16 666
+// Hz. Elsewhere the first of 500, 250 and 750 Hz that lands on a 12.5 or 6.25 kHz raster is
+// put back.
+qint64 RestoredHertz(qint64 khz) {
     if (khz < 0)
         return -1;
     const qint64 hz = khz * 1000;
-    if (OnChannelRaster(hz))
+    if (khz >= 108000 && khz <= 137000) {
+        const qint64 rest = khz % 25;
+        const qint64 base = hz - rest * 1000;
+        if (rest == 0 || rest == 5)
+            return base;
+        if (rest == 15)
+            return base + 16666;
+        qint64 best = base;
+        for (qint64 third : {8333, 16666})
+            if (std::abs(base + third - hz) < std::abs(best - hz))
+                best = base + third;
+        return best;
+    }
+    if (OnRaster(hz))
         return hz;
-    for (qint64 fraction : {500, 250, 750, 330})
-        if (OnChannelRaster(hz + fraction))
+    for (qint64 fraction : {500, 250, 750})
+        if (OnRaster(hz + fraction))
             return hz + fraction;
     return hz;
 }
+
+namespace {
 
 // A name ends at the first FF; codes without a character show as '.', and trailing
 // spaces are padding.
@@ -105,27 +133,26 @@ Channel DecodeChannel(const QByteArray& image, int index) {
     if (!flags || (*flags & 0x03) != 0x03)
         return ch;
     ch.empty = false;
-    ch.skip = (*flags & 0x04)   ? QStringLiteral("S")
-              : (*flags & 0x08) ? QStringLiteral("P")
-                                : QString();
+    ch.skip = (*flags & 0x08) ? 2 : (*flags & 0x04) ? 1 : 0;
     const uchar* r = Bytes(image, kChannelsOffset + qsizetype(index) * kChannelSize, kChannelSize);
     if (!r) {
-        ch.name = ch.duplex = ch.toneMode = ch.tone = ch.dcs = ch.mode = ch.step = ch.power =
-            kUnknown;
+        ch.name = kUnknown;
+        ch.offsetHz = -1;
+        ch.duplex = ch.toneMode = ch.tone = ch.dcs = ch.mode = ch.step = ch.power = -1;
         return ch;
     }
-    const bool halfDeviation = r[0] & 0x20;
-    const int mode = r[1] >> 6;
-    ch.mode = Lookup(kModes, mode == 0 && halfDeviation ? 3 : mode);
-    ch.duplex = Lookup(kDuplexes, (r[1] >> 4) & 0x03);
-    ch.step = Lookup(kSteps, r[1] & 0x0F);
-    ch.frequencyHz = KilohertzToHertz(Bcd6(r + 2));
-    ch.power = Lookup(kPowers, r[5] >> 6);
-    ch.toneMode = Lookup(kToneModes, r[5] & 0x03);
+    // Byte 0 bit 5 (half deviation) is no per-channel setting: narrow deviation is one
+    // setting for the whole radio.
+    ch.mode = r[1] >> 6;
+    ch.duplex = (r[1] >> 4) & 0x03;
+    ch.step = r[1] & 0x0F;
+    ch.frequencyHz = RestoredHertz(Bcd6(r + 2));
+    ch.power = r[5] >> 6;
+    ch.toneMode = r[5] & 0x03;
     ch.name = NameText(r + 8, 0xFF);
-    ch.offsetHz = KilohertzToHertz(Bcd6(r + 24));
-    ch.tone = Lookup(kTones, r[27] & 0x3F);
-    ch.dcs = Lookup(kDcsCodes, r[28] & 0x7F);
+    ch.offsetHz = RestoredHertz(Bcd6(r + 24));
+    ch.tone = r[27] & 0x3F;
+    ch.dcs = r[28] & 0x7F;
     return ch;
 }
 
@@ -135,45 +162,44 @@ int Word(const uchar* p) {
 
 constexpr int kUnusedWord = 0xFFFF;
 
-// A CSV field, quoted when it holds a comma or a quote (a name may hold a comma).
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 }  // namespace
 
 QString Channel::text(ChannelField field) const {
+    if (field == ChannelField::Number)
+        return QString::number(number);
+    if (empty)
+        return QString();
     switch (field) {
         case ChannelField::Number:
-            return QString::number(number);
-        case ChannelField::Frequency:
-            return empty ? QString() : MegahertzText(frequencyHz);
+            break;
         case ChannelField::Name:
             return name;
-        case ChannelField::Duplex:
-            return duplex;
+        case ChannelField::Frequency:
+            return MegahertzText(frequencyHz);
         case ChannelField::Offset:
-            return empty ? QString() : MegahertzText(offsetHz);
+            return MegahertzText(offsetHz);
+        case ChannelField::Duplex:
+            return Lookup(field, duplex);
         case ChannelField::ToneMode:
-            return toneMode;
+            return Lookup(field, toneMode);
         case ChannelField::Tone:
-            return tone;
+            return Lookup(field, tone);
         case ChannelField::Dcs:
-            return dcs;
+            return Lookup(field, dcs);
         case ChannelField::Mode:
-            return mode;
+            return Lookup(field, mode);
         case ChannelField::Step:
-            return step;
+            return Lookup(field, step);
         case ChannelField::Power:
-            return power;
+            return Lookup(field, power);
         case ChannelField::Skip:
-            return skip;
+            return Lookup(field, skip);
     }
     return kUnknown;
+}
+
+QStringList ChannelFieldChoices(ChannelField field) {
+    return Choices()[int(field)];
 }
 
 QList<Channel> DecodeChannels(const QByteArray& image) {
@@ -193,13 +219,12 @@ QList<Bank> DecodeBanks(const QByteArray& image) {
             bank.inUse = Word(word) != kUnusedWord;
         if (const uchar* name = Bytes(image, kBankNamesOffset + kBankNameSize * b + 2, kNameSize))
             bank.name = NameText(name, 0x7F);
-        if (const uchar* members =
-                Bytes(image, kBankMembersOffset + kBankMembersSize * b, kBankMembersSize)) {
-            for (int m = 0; m < kBankMembersSize; m += 2) {
-                const int index = Word(members + m);
-                if (index < kChannelCount)
-                    bank.members.append(index + 1);
-            }
+        const uchar* members =
+            Bytes(image, kBankMembersOffset + kBankMembersSize * b, kBankMembersSize);
+        for (int m = 0; bank.inUse && members && m < kBankMembersSize; m += 2) {
+            const int index = Word(members + m);
+            if (index < kChannelCount && !bank.members.contains(index + 1))
+                bank.members.append(index + 1);
         }
         banks.append(bank);
     }
@@ -226,71 +251,57 @@ int UsedChannelCount(const QList<Channel>& channels) {
     return used;
 }
 
-QString ChannelsCsv(const QList<Channel>& channels, bool all) {
-    QString csv = QStringLiteral(
-        "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,DtcsCode,DtcsPolarity,"
-        "Mode,TStep,Skip,Comment,URCALL,RPT1CALL,RPT2CALL,DVCODE\n");
-    csv.reserve(channels.size() * 80);
-    for (const Channel& ch : channels) {
-        if (ch.empty) {
-            if (all)
-                csv += QString::number(ch.number) + QString(17, QLatin1Char(',')) + '\n';
-            continue;
-        }
-        // The radio keeps one tone for both directions.
-        const QStringList fields = {QString::number(ch.number),
-                                    CsvField(ch.name),
-                                    MegahertzText(ch.frequencyHz),
-                                    ch.duplex,
-                                    MegahertzText(ch.offsetHz),
-                                    ch.toneMode,
-                                    ch.tone,
-                                    ch.tone,
-                                    ch.dcs,
-                                    QStringLiteral("NN"),
-                                    ch.mode,
-                                    ch.step,
-                                    ch.skip,
-                                    {},
-                                    {},
-                                    {},
-                                    {},
-                                    {}};
-        csv += fields.join(QLatin1Char(',')) + '\n';
-    }
-    return csv;
-}
-
 QString ChannelsTable(const QList<Channel>& channels, bool all) {
-    QList<std::array<QString, kChannelFieldCount>> rows;
-    std::array<QString, kChannelFieldCount> header;
-    std::array<qsizetype, kChannelFieldCount> widths{};
-    auto add = [&](const std::array<QString, kChannelFieldCount>& row) {
-        for (int f = 0; f < kChannelFieldCount; ++f)
-            widths[f] = std::max(widths[f], row[f].size());
+    // Shorter than the window's columns so that the widest row fits 80 columns: the tone
+    // mode with the tone it uses, the step without trailing zeros, the power level alone.
+    enum Column { Ch, Name, Frequency, Duplex, Offset, Tone, Mode, Step, Power, Skip, Count };
+    constexpr std::array<const char*, Count> kCaptions = {
+        "Ch", "Name", "Frequency", "Dup", "Offset", "Tone", "Mode", "Step", "Pwr", "Skip"};
+    using Row = std::array<QString, Count>;
+    QList<Row> rows;
+    std::array<qsizetype, Count> widths{};
+    auto add = [&](const Row& row) {
+        for (int c = 0; c < Count; ++c)
+            widths[c] = std::max(widths[c], row[c].size());
         rows.append(row);
     };
-    for (int f = 0; f < kChannelFieldCount; ++f)
-        header[f] = ChannelFieldName(ChannelField(f));
+    Row header;
+    for (int c = 0; c < Count; ++c)
+        header[c] = QString::fromLatin1(kCaptions[c]);
     add(header);
     for (const Channel& ch : channels) {
         if (ch.empty && !all)
             continue;
-        std::array<QString, kChannelFieldCount> row;
-        for (int f = 0; f < kChannelFieldCount; ++f)
-            row[f] = ch.text(ChannelField(f));
+        Row row;
+        row[Ch] = ch.text(ChannelField::Number);
+        row[Name] = ch.text(ChannelField::Name);
+        row[Frequency] = ch.text(ChannelField::Frequency);
+        row[Duplex] = ch.text(ChannelField::Duplex);
+        row[Offset] = ch.text(ChannelField::Offset);
+        const QString toneMode = ch.text(ChannelField::ToneMode);
+        if (!toneMode.isEmpty())
+            row[Tone] =
+                toneMode + ' ' + ch.text(ch.toneMode == 3 ? ChannelField::Dcs : ChannelField::Tone);
+        row[Mode] = ch.text(ChannelField::Mode);
+        row[Step] = ch.text(ChannelField::Step);
+        if (row[Step].contains(QLatin1Char('.'))) {
+            while (row[Step].endsWith(QLatin1Char('0')))
+                row[Step].chop(1);
+            if (row[Step].endsWith(QLatin1Char('.')))
+                row[Step].chop(1);
+        }
+        row[Power] = ch.text(ChannelField::Power).section(QLatin1Char(' '), 0, 0);
+        row[Skip] = ch.text(ChannelField::Skip);
         add(row);
     }
     QString table;
-    for (const auto& row : rows) {
+    for (const Row& row : rows) {
         QString line;
-        for (int f = 0; f < kChannelFieldCount; ++f) {
+        for (int c = 0; c < Count; ++c) {
             // Numbers line up on the right, so that the MHz points stand in one column.
-            const auto field = ChannelField(f);
-            const bool numeric = field == ChannelField::Number ||
-                                 field == ChannelField::Frequency || field == ChannelField::Offset;
-            line += (f ? QStringLiteral("  ") : QString()) +
-                    (numeric ? row[f].rightJustified(widths[f]) : row[f].leftJustified(widths[f]));
+            const bool numeric = c == Ch || c == Frequency || c == Offset;
+            line += (c ? QStringLiteral(" ") : QString()) +
+                    (numeric ? row[c].rightJustified(widths[c]) : row[c].leftJustified(widths[c]));
         }
         while (line.endsWith(QLatin1Char(' ')))
             line.chop(1);

@@ -20,6 +20,13 @@ constexpr int kBankNamesOffset = 0x135A;  // 18 bytes per bank: 2 unknown, 16 na
 constexpr int kBankNameSize = 18;
 constexpr int kBankMembersOffset = 0x198A;  // 100 big-endian channel indices per bank
 constexpr int kBankMembersSize = 200;
+constexpr int kNameSize = 16;
+// The radio's character table for names, by code; codes 80 and above have no character.
+// Code 0x24 is the space the radio writes; 0x4F shows as a space too.
+constexpr char kNameTable[] =
+    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
+constexpr int kNameCodes = sizeof(kNameTable) - 1;
+static_assert(kNameCodes == 80);
 }  // namespace ChannelLayout
 
 // The fields of a channel, in the order of the table and of the comparison.
@@ -39,26 +46,34 @@ enum class ChannelField {
 };
 constexpr int kChannelFieldCount = int(ChannelField::Skip) + 1;
 
-// One memory channel. An empty channel carries only its number; every text is empty.
+// One memory channel, decoded to values: Hz and indexes into the radio's lists; text is
+// made at the edge by text(). An empty channel carries its number and the defaults a new
+// channel starts from; every text but its number is empty.
 struct Channel {
     int number = 0;  // 1-900
     bool empty = true;
     qint64 frequencyHz = -1;  // receive frequency; -1 when it does not decode
-    qint64 offsetHz = -1;     // the offset, or the transmit frequency when duplex is "split"
+    qint64 offsetHz = 0;      // the offset, or the transmit frequency when duplex is "split"
     QString name;
-    QString duplex;    // "", "-", "+", "split"
-    QString toneMode;  // "", "Tone", "TSQL", "DTCS"
-    QString tone;      // CTCSS in Hz, one decimal: "88.5"
-    QString dcs;       // three digits: "023"
-    QString mode;      // "FM", "AM", "WFM", "NFM"
-    QString step;      // tuning step in kHz, two decimals: "12.50"
-    QString power;     // "Hi 5 W", "L3 2.5 W", "L2 1 W", "L1 0.05 W"
-    QString skip;      // "", "S" (skip), "P" (preferential)
+    // Indexes into the field's list (ChannelFieldChoices). An index outside it (a code the
+    // radio does not use) shows as "?" and is kept until changed; -1 when the record is cut.
+    int duplex = 0;    // "", "-", "+", "split"
+    int toneMode = 0;  // "", "Tone", "TSQL", "DTCS"
+    int tone = 8;      // 50 CTCSS tones in Hz, "67.0" ... "254.1"; 8 is 88.5
+    int dcs = 0;       // 104 DCS codes, "023" ... "754"
+    int mode = 0;      // "FM", "AM", "WFM"
+    int step = 0;      // tuning step in kHz: "5.00", "6.25", "8.33", "9.00" ... "200.00"
+    int power = 3;     // "L1 0.05 W", "L2 1 W", "L3 2.5 W", "Hi 5 W"
+    int skip = 0;      // "", "S" (skip), "P" (preferential)
 
     // The field as the table, the command line and the CSV show it; frequencies in MHz
     // with six decimals.
     QString text(ChannelField field) const;
 };
+
+// The texts of a field's list in index order, as the editors' lists offer them; empty for
+// the number, name, frequency and offset.
+QStringList ChannelFieldChoices(ChannelField field);
 
 // One bank: its name, whether it is in use, and its members as channel numbers.
 struct Bank {
@@ -70,8 +85,13 @@ struct Bank {
 
 // All 900 channels, numbered 1-900.
 QList<Channel> DecodeChannels(const QByteArray& image);
-// All 24 banks, numbered 1-24. Member entries naming no channel are left out.
+// All 24 banks, numbered 1-24. A bank not in use has no members; entries naming no
+// channel are left out, and a channel listed twice is listed once.
 QList<Bank> DecodeBanks(const QByteArray& image);
+
+// The frequency the radio means by a stored whole-kHz value (the fraction it dropped put
+// back); -1 for a negative value.
+qint64 RestoredHertz(qint64 khz);
 
 // The column caption of a field: "Ch", "Frequency", "Name", ...
 QString ChannelFieldName(ChannelField field);
@@ -79,10 +99,8 @@ QString ChannelFieldName(ChannelField field);
 QString MegahertzText(qint64 hz);
 int UsedChannelCount(const QList<Channel>& channels);
 
-// The CSV layout radio programmers exchange: the header line, then one line per channel;
-// empty channels are left out unless `all`.
-QString ChannelsCsv(const QList<Channel>& channels, bool all);
-// An aligned plain-text table with a header line; empty channels left out unless `all`.
+// An aligned plain-text table with a header line that fits 80 columns; empty channels left
+// out unless `all`.
 QString ChannelsTable(const QList<Channel>& channels, bool all);
 // The fields that differ from `before` to `after`, as "Name SIMPLEX → CALL".
 QStringList ChannelChanges(const Channel& before, const Channel& after);

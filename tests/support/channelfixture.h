@@ -16,41 +16,40 @@ struct FixtureChannel {
     int flags;
     const char* record;
     const char* power;
-    const char* csv;  // empty: not in use, left out of the CSV
+    const char* csv;  // empty: left out of the CSV
 };
 inline const FixtureChannel kFixtureChannels[] = {
     {"FM simplex, 12.5 kHz step", 1, 0x03,
-     "00 04 146520 C0 0000 1C121619150E21FFFFFFFFFFFFFFFFFF 000000 08 00 000000", "Hi 5 W",
-     "1,SIMPLEX,146.520000,,0.000000,,88.5,88.5,023,NN,FM,12.50,,,,,,"},
-    {"half deviation FM is NFM, minus, Tone", 2, 0x03,
+     "00 05 146520 C0 0000 1C121619150E21FFFFFFFFFFFFFFFFFF 000000 08 00 000000", "Hi 5 W",
+     "1,SIMPLEX,146.520000,,0.000000,,88.5,88.5,023,NN,023,Tone->Tone,FM,12.50,,5.0W,,,,,"},
+    {"half deviation is still FM, minus, Tone", 2, 0x03,
      "20 10 145230 01 0000 1B191DFFFFFFFFFFFFFFFFFFFFFFFFFF 000600 0C 00 000000", "L1 0.05 W",
-     "2,RPT,145.230000,-,0.600000,Tone,100.0,100.0,023,NN,NFM,5.00,,,,,,"},
+     "2,RPT,145.230000,-,0.600000,Tone,100.0,100.0,023,NN,023,Tone->Tone,FM,5.00,,0.1W,,,,,"},
     {"AM airband, 8.33 kHz", 3, 0x03,
      "00 42 118008 40 0000 0A121BFFFFFFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000", "L2 1 W",
-     "3,AIR,118.008330,,0.000000,,88.5,88.5,023,NN,AM,8.33,,,,,,"},
+     "3,AIR,118.008333,,0.000000,,88.5,88.5,023,NN,023,Tone->Tone,AM,8.33,,1.0W,,,,,"},
     {"WFM broadcast, skip", 4, 0x07,
      "00 89 088100 80 0000 0F16FFFFFFFFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000", "L3 2.5 W",
-     "4,FM,88.100000,,0.000000,,88.5,88.5,023,NN,WFM,100.00,S,,,,,"},
-    {"NFM, plus, TSQL, 12.5 kHz frequency, pskip", 5, 0x0B,
-     "00 E4 145612 C2 0000 1B191D01FFFFFFFFFFFFFFFFFFFFFFFF 000600 31 00 000000", "Hi 5 W",
-     "5,RPT1,145.612500,+,0.600000,TSQL,254.1,254.1,023,NN,NFM,12.50,P,,,,,"},
+     "4,FM,88.100000,,0.000000,,88.5,88.5,023,NN,023,Tone->Tone,WFM,50.00,S,2.5W,,,,,"},
+    {"AM, plus, TSQL, 12.5 kHz frequency, pskip", 5, 0x0B,
+     "00 65 145612 C2 0000 1B191D01FFFFFFFFFFFFFFFFFFFFFFFF 000600 31 00 000000", "Hi 5 W",
+     "5,RPT1,145.612500,+,0.600000,TSQL,254.1,254.1,023,NN,023,Tone->Tone,AM,12.50,P,5.0W,,,,,"},
     {"split, DTCS, 6.25 kHz, unknown bits set", 6, 0xF3,
      "DF 31 446006 F3 FFFF 19161BFFFFFFFFFFFFFFFFFFFFFFFFFF 440006 C0 E7 FFFFFF", "Hi 5 W",
-     "6,PMR,446.006250,split,440.006250,DTCS,67.0,67.0,754,NN,FM,6.25,,,,,,"},
+     "6,PMR,446.006250,split,440.006250,DTCS,67.0,67.0,754,NN,754,Tone->Tone,FM,6.25,,5.0W,,,,,"},
     {"every character class", 7, 0x03,
      "00 00 430000 C0 0000 1A092425404E4D4F50FE2324FFFFFFFF 000000 08 00 000000", "Hi 5 W",
-     "7,\"Q9 a,^? ..Z\",430.000000,,0.000000,,88.5,88.5,023,NN,FM,5.00,,,,,,"},
-    {"garbage", 8, 0xFF,
-     "FF FF 1A52FF FF FFFF 80FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF 0000A0 FF FF FFFFFF", "Hi 5 W",
-     "8,.,?,split,?,DTCS,?,?,?,NN,NFM,100.00,S,,,,,"},
+     "7,\"Q9 a,^? ..Z\",430.000000,,0.000000,,88.5,88.5,023,NN,023,Tone->Tone,FM,5.00,,5.0W,,,,,"},
+    {"garbage: in use, left out of the CSV", 8, 0xFF,
+     "FF FF 1A52FF FF FFFF 80FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF 0000A0 FF FF FFFFFF", "Hi 5 W", ""},
     {"valid but not used", 9, 0x01,
      "00 04 146520 C0 0000 1C12161915FFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000", "", ""},
     {"used but not valid", 10, 0x02,
      "00 04 146520 C0 0000 1C12161915FFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000", "", ""},
 };
 inline const char kCsvHeader[] =
-    "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,DtcsCode,DtcsPolarity,Mode,"
-    "TStep,Skip,Comment,URCALL,RPT1CALL,RPT2CALL,DVCODE";
+    "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,DtcsCode,DtcsPolarity,"
+    "RxDtcsCode,CrossMode,Mode,TStep,Skip,Power,Comment,URCALL,RPT1CALL,RPT2CALL,DVCODE";
 
 // Puts a channel's flag byte and 32-byte record (hex, spaces ignored) into an image in
 // file order.
