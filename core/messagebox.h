@@ -2,9 +2,9 @@
 
 #include <QString>
 
-enum class MsgButtons { Ok, OkCancel, YesNo };
+enum class MsgButtons { Ok, OkCancel, YesNo, SaveDiscardCancel };
 enum class MsgIcon { None, Question, Exclamation, Stop, Information };
-enum class MsgAnswer { Ok, Cancel, Yes, No };
+enum class MsgAnswer { Ok, Cancel, Yes, No, Save, Discard };
 
 // Every message box of the system goes through this seam: the windows show a dialog, the
 // terminal prints the text and answers for the user, the tests answer from a script.

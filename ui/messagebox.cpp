@@ -27,9 +27,13 @@ MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon 
         qtButtons = QMessageBox::Ok | QMessageBox::Cancel;
     else if (buttons == MsgButtons::YesNo)
         qtButtons = QMessageBox::Yes | QMessageBox::No;
+    else if (buttons == MsgButtons::SaveDiscardCancel)
+        qtButtons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
     QMessageBox box(qtIcon, QStringLiteral("Quorlink"), text, qtButtons,
                     QApplication::activeWindow());
-    box.setDefaultButton(buttons == MsgButtons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    box.setDefaultButton(buttons == MsgButtons::YesNo               ? QMessageBox::Yes
+                         : buttons == MsgButtons::SaveDiscardCancel ? QMessageBox::Save
+                                                                    : QMessageBox::Ok);
     switch (box.exec()) {
         case QMessageBox::Ok:
             return MsgAnswer::Ok;
@@ -37,6 +41,10 @@ MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon 
             return MsgAnswer::Yes;
         case QMessageBox::No:
             return MsgAnswer::No;
+        case QMessageBox::Save:
+            return MsgAnswer::Save;
+        case QMessageBox::Discard:
+            return MsgAnswer::Discard;
         default:
             // Escape or the close box: the answer that changes nothing.
             return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
