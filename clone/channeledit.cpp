@@ -396,13 +396,14 @@ QByteArray ChannelBytes(const QByteArray& image, int number) {
            image.mid(kChannelsOffset + qsizetype(number - 1) * kChannelSize, kChannelSize);
 }
 
-void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes) {
+void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes, bool updateChecksum) {
     if (!HoldsChannel(image, number) || bytes.size() != 1 + kChannelSize)
         return;
     image[kFlagsOffset + number - 1] = bytes[0];
     image.replace(kChannelsOffset + qsizetype(number - 1) * kChannelSize, kChannelSize,
                   bytes.mid(1));
-    UpdateFinalChecksum(image);
+    if (updateChecksum)
+        UpdateFinalChecksum(image);
 }
 
 void UpdateFinalChecksum(QByteArray& image) {

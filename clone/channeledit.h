@@ -39,8 +39,10 @@ void ClearChannel(QByteArray& image, int number, bool updateChecksum = true);
 // The 33 bytes of channel `number` in a file image: its flag byte, then its 32-byte record;
 // empty when the image is too short. What an undo step keeps before and after a change.
 QByteArray ChannelBytes(const QByteArray& image, int number);
-// Puts back bytes from ChannelBytes and recomputes the final checksum.
-void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes);
+// Puts back bytes from ChannelBytes and recomputes the final checksum (unless
+// `updateChecksum` is false, for many channels put back at once).
+void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes,
+                     bool updateChecksum = true);
 
 // Sets the final checksum (the last byte of a file image) to the low 8 bits of the sum of
 // every byte before it. The region sums are left as they are.
