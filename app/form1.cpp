@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -24,6 +25,7 @@
 #include "core/errors.h"
 #include "core/messagebox.h"
 #include "core/settings.h"
+#include "ui/channeledits.h"
 #include "ui/fontface.h"
 #include "ui/frmabout.h"
 #include "ui/frmchannels.h"
@@ -81,6 +83,10 @@ QString Form1::operationText() {
 Form1::Form1(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("Form1"));
     ctx_.setFront(this);
+    // First told of every new image, so that edits made on the one before are dropped
+    // before any window shows the new one.
+    channelEdits = new ChannelEdits(ctx_.state.clone, this);
+    connect(&ctx_, &AppContext::imageChanged, channelEdits, &ChannelEdits::imageReplaced);
     buildControls();
     buildMenus();
     Form_Load();
@@ -89,6 +95,7 @@ Form1::Form1(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) 
 Form1::~Form1() {
     ctx_.dropFront(this);
     delete frmMessages_.data();
+    delete frmChannels.data();  // before the edits it shows
 }
 
 Form1* Form1::of(CoreContext& ctx) {
@@ -260,7 +267,7 @@ void Form1::buildControls() {
     txtErrors->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     central->installEventFilter(this);
 
-    connect(cmdRead, &QPushButton::clicked, this, [this] { runTransfer(cmdRead_Click); });
+    connect(cmdRead, &QPushButton::clicked, this, [this] { cmdRead_Clicked(); });
     connect(cmdWriteRig, &QPushButton::clicked, this, [this] { runTransfer(cmdWriteRig_Click); });
     connect(cmdCancelRead, &QPushButton::clicked, this, [this] { cmdCancelRead_Click(); });
 }
@@ -448,12 +455,25 @@ void Form1::runTransfer(TransferResult (*transfer)(AppContext&)) {
     cmdRead->setEnabled(false);
     cmdWriteRig->setEnabled(false);
     setLinkChoiceEnabled(false);
+    // A write sends the image block by block: nothing may change it meanwhile.
+    channelEdits->setEditable(false);
     AppContext::guardHandler([this, transfer] { transfer(ctx_); });
     transferRunning_ = false;
+    channelEdits->setEditable(true);
     if (ctx_.shuttingDown())
         return;
     setLinkChoiceEnabled(true);
     EnableButtons();
+}
+
+// A read replaces the image held: unsaved channel edits are saved or given up first.
+void Form1::cmdRead_Clicked() {
+    if (transferRunning_)
+        return;
+    bool go = false;
+    AppContext::guardHandler([this, &go] { go = imageFiles_->SaveChangesFirst(); });
+    if (go)
+        runTransfer(cmdRead_Click);
 }
 
 void Form1::setLinkChoiceEnabled(bool enabled) {
@@ -501,6 +521,22 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (!ctx_.shuttingDown() && channelEdits->unsaved()) {
+        // A box now would hold up the transfer's waits until answered.
+        if (transferRunning_) {
+            traceLine(
+                QStringLiteral("Close: the channel edits are not saved; close again once "
+                               "the transfer has ended."));
+            event->ignore();
+            return;
+        }
+        bool go = false;
+        AppContext::guardHandler([this, &go] { go = imageFiles_->SaveChangesFirst(); });
+        if (!go) {
+            event->ignore();
+            return;
+        }
+    }
     event->accept();
     ctx_.requestShutdown();
     const auto windows = QApplication::topLevelWidgets();
@@ -510,16 +546,32 @@ void Form1::closeEvent(QCloseEvent* event) {
     }
 }
 
+// To the right of the main window, or to its left when the screen has no room there; on
+// a screen too small for both, as far right as it fits.
+void Form1::placeBeside(QWidget& window) {
+    constexpr int kGap = 8;
+    const QRect main = frameGeometry();
+    const QScreen* shown = screen();
+    const QRect avail = shown ? shown->availableGeometry() : QRect(0, 0, 1024, 768);
+    const int width = window.width() + (main.width() - this->width());
+    int x = main.right() + 1 + kGap;
+    if (x + width > avail.right() + 1)
+        x = main.left() - kGap - width;
+    if (x < avail.left())
+        x = qMax(avail.left(), avail.right() + 1 - width);
+    const int y = std::clamp(main.top(), avail.top(),
+                             qMax(avail.top(), avail.bottom() + 1 - window.height()));
+    window.move(x, y);
+}
+
 void Form1::mnuChannels_Click() {
     if (!frmChannels) {
-        // Only a complete image is shown: a cancelled or failed read holds a partial one.
-        frmChannels = new FrmChannels(
-            [this] {
-                const CloneState& clone = ctx_.state.clone;
-                return clone.ImageValid ? FileImageFromClone(clone.CloneImage) : QByteArray();
-            },
-            this);
+        frmChannels = new FrmChannels(*channelEdits, this);
+        frmChannels->mnuFile->insertActions(frmChannels->mnuClose,
+                                            {mnuImportChannels, mnuExportChannels});
+        frmChannels->mnuFile->insertSeparator(frmChannels->mnuClose);
         connect(&ctx_, &AppContext::imageChanged, frmChannels, &FrmChannels::Reload);
+        placeBeside(*frmChannels);
     }
     frmChannels->show();
     frmChannels->raise();

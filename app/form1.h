@@ -8,6 +8,7 @@
 #include "core/front.h"
 
 class AppContext;
+class ChannelEdits;
 struct TransferResult;
 class CoreContext;
 class FrmChannels;
@@ -92,6 +93,8 @@ public:
     QAction* mnuOpenBackup = nullptr;
     QAction* mnuSaveImageAs = nullptr;
     QAction* mnuSaveImage = nullptr;
+    QAction* mnuImportChannels = nullptr;
+    QAction* mnuExportChannels = nullptr;
     QMenu* mnuRecentImages = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuView = nullptr;
@@ -106,6 +109,8 @@ public:
 
     // The channels window, once opened; it stays open across reads.
     QPointer<FrmChannels> frmChannels;
+    // The changes made to the image held, with their undo steps.
+    ChannelEdits* channelEdits = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -120,6 +125,8 @@ private:
     void cmdCancelRead_Click();
     void mnuAbout_Click();
     void mnuChannels_Click();
+    void cmdRead_Clicked();
+    void placeBeside(QWidget& window);
     void runTransfer(TransferResult (*transfer)(AppContext&));
     void setLinkChoiceEnabled(bool enabled);
 

@@ -3,23 +3,32 @@
 #include <QAction>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QUrl>
 
 #include "app/form1.h"
 #include "clone/appcontext.h"
+#include "clone/channelcsv.h"
 #include "clone/cloneimage.h"
 #include "clone/imagefile.h"
 #include "core/settings.h"
+#include "ui/channeledits.h"
 #include "ui/filedialogs.h"
 #include "ui/messagebox.h"
 
 namespace {
 const QString kRecent = QStringLiteral("Recent");
 const QString kFilter = QStringLiteral("Radio images (*.img);;All files (*)");
+const QString kCsvFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
+// A channel list is some 100 kB; a larger file is something else picked by mistake.
+constexpr qint64 kCsvLimit = 4 << 20;
+// Refused rows listed in one box; the rest are counted.
+constexpr int kRefusalsShown = 20;
 
 // The one local file a drag carries, or an empty text.
 QString droppedFile(const QMimeData* mime) {
@@ -52,6 +61,10 @@ ImageFiles::ImageFiles(AppContext& ctx, Form1& form) : QObject(&form), ctx_(ctx)
     form_.mnuSaveImage =
         entry(QStringLiteral("&Save Image"), QKeySequence(QStringLiteral("Ctrl+S")), "mnuSaveImage",
               &ImageFiles::mnuSaveImage_Click);
+    form_.mnuImportChannels = entry(QStringLiteral("&Import Channels..."), QKeySequence(),
+                                    "mnuImportChannels", &ImageFiles::mnuImportChannels_Click);
+    form_.mnuExportChannels = entry(QStringLiteral("&Export Channels..."), QKeySequence(),
+                                    "mnuExportChannels", &ImageFiles::mnuExportChannels_Click);
     form_.mnuRecentImages = new QMenu(QStringLiteral("&Recent Images"), &form_);
     form_.mnuRecentImages->setObjectName(QStringLiteral("mnuRecentImages"));
     form_.mnuFile->insertMenu(form_.mnuExit, form_.mnuRecentImages);
@@ -60,6 +73,7 @@ ImageFiles::ImageFiles(AppContext& ctx, Form1& form) : QObject(&form), ctx_(ctx)
     form_.setAcceptDrops(true);
     form_.installEventFilter(this);
     connect(&ctx_, &AppContext::imageChanged, this, &ImageFiles::updateState);
+    connect(form_.channelEdits, &ChannelEdits::unsavedChanged, this, &ImageFiles::updateState);
     fillRecentMenu();
     updateState();
 }
@@ -99,6 +113,8 @@ bool ImageFiles::OpenImage(const QString& path) {
         for (const QString& line : FixSums(loaded.image))
             log(line);
     }
+    if (!SaveChangesFirst())
+        return false;
     CloneState& clone = ctx_.state.clone;
     clone.CloneImage = CloneImageFromFile(loaded.image);
     clone.ImageValid = true;
@@ -127,8 +143,35 @@ bool ImageFiles::SaveImage(const QString& path) {
     clone.ReadAt = QDateTime();
     log(QStringLiteral("Save: image saved as ") + QDir::toNativeSeparators(clone.ImagePath));
     remember(clone.ImagePath);
+    form_.channelEdits->markSaved();
     updateState();
     return true;
+}
+
+bool ImageFiles::SaveChangesFirst() {
+    if (!form_.channelEdits->unsaved())
+        return true;
+    const QString name = QFileInfo(suggestedPath()).fileName();
+    switch (ctx_.ShowMessage(QStringLiteral("Save changes to %1?").arg(name),
+                             MsgButtons::SaveDiscardCancel, MsgIcon::Question)) {
+        case MsgAnswer::Discard:
+            return true;
+        case MsgAnswer::Save:
+            return ctx_.state.clone.ImagePath.isEmpty() ? SaveImageAs()
+                                                        : SaveImage(ctx_.state.clone.ImagePath);
+        default:
+            return false;
+    }
+}
+
+QString ImageFiles::suggestedPath() const {
+    const CloneState& clone = ctx_.state.clone;
+    if (!clone.ImagePath.isEmpty())
+        return clone.ImagePath;
+    return QDir(lastFolder())
+        .filePath(ShortModelName(FileImageFromClone(clone.CloneImage)) + QLatin1Char('_') +
+                  QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
+                  QStringLiteral(".img"));
 }
 
 void ImageFiles::mnuOpenImage_Click() {
@@ -151,24 +194,107 @@ void ImageFiles::mnuOpenBackup_Click() {
 }
 
 void ImageFiles::mnuSaveImageAs_Click() {
+    SaveImageAs();
+}
+
+bool ImageFiles::SaveImageAs() {
+    if (!ctx_.state.clone.ImageValid || busy())
+        return false;
+    QString path =
+        dialogs().saveFileName(&form_, QStringLiteral("Save Image As"), suggestedPath(), kFilter);
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".img");
+    return SaveImage(path);
+}
+
+// The whole file is checked first: a refused row leaves the image as it was, and the box
+// lists the rows by line number. An import is one undo step.
+void ImageFiles::mnuImportChannels_Click() {
+    if (!ctx_.state.clone.ImageValid || busy())
+        return;
+    const QString path =
+        dialogs().openFileName(&form_, QStringLiteral("Import Channels"), lastFolder(), kCsvFilter);
+    if (path.isEmpty())
+        return;
+    const QString shown = QDir::toNativeSeparators(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kCsvLimit) {
+        const QString reason = file.isOpen() ? QStringLiteral(
+                                                   "it is larger than 4 MB, too "
+                                                   "large for a channel list")
+                                             : file.errorString();
+        ctx_.ShowMessage(QStringLiteral("%1 cannot be imported: %2.").arg(shown, reason),
+                         MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
+    const CsvImport import = ParseChannelsCsv(QString::fromUtf8(file.readAll()));
+    if (!import.refusals.isEmpty()) {
+        QStringList lines = import.refusals.mid(0, kRefusalsShown);
+        if (import.refusals.size() > kRefusalsShown)
+            lines << QStringLiteral("... and %1 more").arg(import.refusals.size() - kRefusalsShown);
+        ctx_.ShowMessage(QStringLiteral("Nothing was imported from %1: %2 of its rows %3 "
+                                        "refused.\r\n\r\n")
+                                 .arg(shown)
+                                 .arg(import.refusals.size())
+                                 .arg(import.refusals.size() == 1 ? "is" : "are") +
+                             lines.join(QStringLiteral("\r\n")),
+                         MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
+    const int cleared = form_.channelEdits->importCsv(
+        QStringLiteral("Import ") + QFileInfo(path).fileName(), import);
+    const QString done = QStringLiteral("Imported %1 channel%2 from %3, cleared %4.")
+                             .arg(import.channels.size())
+                             .arg(import.channels.size() == 1 ? "" : "s")
+                             .arg(shown)
+                             .arg(cleared);
+    log(QStringLiteral("Import: ") + done);
+    ctx_.ShowMessage(
+        done + (import.warnings.isEmpty()
+                    ? QString()
+                    : QStringLiteral("\r\n\r\n") + import.warnings.join(QStringLiteral("\r\n"))),
+        MsgButtons::Ok, MsgIcon::Information);
+}
+
+// The channels in use, in the layout other radio programmers read; a channel that cannot
+// be written (a field that does not decode) is left out and named.
+void ImageFiles::mnuExportChannels_Click() {
     const CloneState& clone = ctx_.state.clone;
     if (!clone.ImageValid || busy())
         return;
-    const QString suggested =
-        !clone.ImagePath.isEmpty()
-            ? clone.ImagePath
-            : QDir(lastFolder())
-                  .filePath(ShortModelName(FileImageFromClone(clone.CloneImage)) +
-                            QLatin1Char('_') +
-                            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
-                            QStringLiteral(".img"));
-    QString path =
-        dialogs().saveFileName(&form_, QStringLiteral("Save Image As"), suggested, kFilter);
+    const QFileInfo image(suggestedPath());
+    QString path = dialogs().saveFileName(
+        &form_, QStringLiteral("Export Channels"),
+        image.dir().filePath(image.completeBaseName() + QStringLiteral(".csv")), kCsvFilter);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".img");
-    SaveImage(path);
+        path += QStringLiteral(".csv");
+    const QString shown = QDir::toNativeSeparators(path);
+    QStringList leftOut;
+    const QString csv =
+        ChannelsCsv(DecodeChannels(FileImageFromClone(clone.CloneImage)), false, &leftOut);
+    QSaveFile file(path);
+    const QByteArray bytes = csv.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        ctx_.ShowMessage(
+            QStringLiteral("%1 could not be written: %2.").arg(shown, file.errorString()),
+            MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
+    const int rows = qMax(0, int(csv.count(QLatin1Char('\n'))) - 1);
+    const QString done = QStringLiteral("Exported %1 channel%2 to %3.")
+                             .arg(rows)
+                             .arg(rows == 1 ? "" : "s")
+                             .arg(shown);
+    log(QStringLiteral("Export: ") + done);
+    ctx_.ShowMessage(
+        done + (leftOut.isEmpty()
+                    ? QString()
+                    : QStringLiteral("\r\n\r\n") + leftOut.join(QStringLiteral("\r\n"))),
+        MsgButtons::Ok, leftOut.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void ImageFiles::mnuSaveImage_Click() {
@@ -183,6 +309,8 @@ void ImageFiles::updateState() {
     form_.mnuOpenBackup->setEnabled(idle);
     form_.mnuSaveImageAs->setEnabled(idle && clone.ImageValid);
     form_.mnuSaveImage->setEnabled(idle && clone.ImageValid && !clone.ImagePath.isEmpty());
+    form_.mnuImportChannels->setEnabled(idle && clone.ImageValid);
+    form_.mnuExportChannels->setEnabled(idle && clone.ImageValid);
     form_.mnuRecentImages->setEnabled(idle && !form_.mnuRecentImages->isEmpty());
 
     QString title = AppContext::AppName() + QStringLiteral(" ") + AppContext::VersionText();
@@ -191,7 +319,8 @@ void ImageFiles::updateState() {
     else if (clone.ImageValid && clone.ReadAt.isValid())
         title +=
             QStringLiteral(" - read from radio ") + clone.ReadAt.toString(QStringLiteral("HH:mm"));
-    form_.setWindowTitle(title);
+    form_.setWindowTitle(title + QStringLiteral("[*]"));
+    form_.setWindowModified(form_.channelEdits->unsaved());
 }
 
 QStringList ImageFiles::recentFiles() const {

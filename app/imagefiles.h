@@ -27,11 +27,22 @@ public:
     bool OpenImage(const QString& path);
     // Saves the image held to `path` (atomically); a failure is shown in a box.
     bool SaveImage(const QString& path);
+    // Save Image As: asks for the file; false when cancelled or the save failed.
+    bool SaveImageAs();
+    // Before the image held is replaced or the program ends: when its channels have unsaved
+    // changes, asks "Save changes to NAME?". True when the action may go on (Discard, or
+    // Save and the save succeeded); Cancel, or a save that failed or was cancelled, changes
+    // nothing and returns false.
+    bool SaveChangesFirst();
+    // The file Save Image As offers for the image held.
+    QString suggestedPath() const;
 
     void mnuOpenImage_Click();
     void mnuOpenBackup_Click();
     void mnuSaveImageAs_Click();
     void mnuSaveImage_Click();
+    void mnuImportChannels_Click();
+    void mnuExportChannels_Click();
 
     // The file dialogs to ask (tests answer them); the standard ones until set.
     void setFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }

@@ -58,13 +58,13 @@ private slots:
         w.form.cmdRead->click();
         w.form.cmdRead->click();
         QCOMPARE(QDir(w.at("backups")).entryList(QDir::Files).size(), 2);
-        QVERIFY(
-            w.form.windowTitle().contains(QRegularExpression(" - read from radio \\d\\d:\\d\\d$")));
+        QVERIFY(w.form.windowTitle().contains(
+            QRegularExpression(" - read from radio \\d\\d:\\d\\d\\[\\*\\]$")));
         QVERIFY(w.form.mnuSaveImageAs->isEnabled() && !w.form.mnuSaveImage->isEnabled());
 
         w.saveAs("x");  // no extension: ".img" is added
         QCOMPARE(fileBytes(w.at("x.img")).left(65227), FileImageFromClone(w.clone().CloneImage));
-        QVERIFY(w.form.windowTitle().endsWith(" - x.img") && w.form.mnuSaveImage->isEnabled());
+        QVERIFY(w.form.windowTitle().endsWith(" - x.img[*]") && w.form.mnuSaveImage->isEnabled());
         QVERIFY(QFile::remove(w.at("x.img")));
         w.form.mnuSaveImage->trigger();  // Save Image writes the same file again
         QVERIFY(QFile::exists(w.at("x.img")));
@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(w.env.boxes.shown.size(), 1);
         if (yes)
             QVERIFY(quint8(w.clone().CloneImage[0x06C9 - 10]) == 0x12 &&
-                    w.form.windowTitle().endsWith(" - bad.img"));
+                    w.form.windowTitle().endsWith(" - bad.img[*]"));
         else
             QVERIFY(w.snapshot() == before && w.changed.isEmpty());
     }
@@ -146,7 +146,7 @@ private slots:
         QVERIFY(!offered);
         w.env.boxes.onShow = nullptr;
         QVERIFY(drop());
-        QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - x.img");
+        QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - x.img[*]");
         w.form.mnuRecentImages->actions().first()->trigger();
         QCOMPARE(w.changed.size(), 4);  // two reads, the drop and the recent entry
     }

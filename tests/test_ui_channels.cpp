@@ -1,37 +1,86 @@
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
+#include <QUndoStack>
 
+#include "clone/channeledit.h"
 #include "clone/imagefile.h"
 #include "support/channelfixture.h"
 #include "support/testenv.h"
+#include "support/testmain.h"
+#include "ui/channeledits.h"
 #include "ui/frmchannels.h"
 
 Q_DECLARE_METATYPE(ChannelField)
+Q_DECLARE_METATYPE(MsgAnswer)
 
-// The channels window over the channel fixture, handed to the main window as a held image.
+// The channel editor over the channel fixture, handed to the main window as a held image,
+// with a simulated radio on COM3 for the write.
 namespace {
 
 struct Window {
     TestEnv env;
-    void hold(const QByteArray& fileImage) {
+    SimRadio& radio = env.radioOnCom(3);
+    Window() { env.settings->set("Settings", "CommPort", "3"); }
+    CloneState& clone() { return env.ctx->state.clone; }
+    QByteArray held() { return FileImageFromClone(clone().CloneImage); }
+    QString at(const QString& name) { return env.dir.filePath(name); }
+    void hold(const QByteArray& fileImage, const QString& path = {}) {
         env.form();  // its start-up sets the image held
-        env.ctx->state.clone.CloneImage = CloneImageFromFile(fileImage);
-        env.ctx->state.clone.ImageValid = true;
+        clone().CloneImage = CloneImageFromFile(fileImage);
+        clone().ImageValid = true;
+        clone().ImagePath = path;
         emit env.ctx->imageChanged();
+        env.form().EnableButtons();
     }
     FrmChannels& window() {
         if (!env.form().frmChannels)
             env.form().mnuChannels->trigger();
         return *env.form().frmChannels;
     }
+    QUndoStack& steps() { return env.form().channelEdits->stack(); }
     QStringList column(ChannelField field) {
         QAbstractItemModel& rows = *window().grdChannels->model();
         QStringList texts;
         for (int row = 0; row < rows.rowCount(); ++row)
             texts << rows.index(row, int(field)).data().toString();
         return texts;
+    }
+    QModelIndex cell(int number, ChannelField field) {
+        window().chkShowEmpty->setChecked(true);
+        QAbstractItemModel& rows = *window().grdChannels->model();
+        const auto found = rows.match(rows.index(0, 0), Qt::DisplayRole, QString::number(number), 1,
+                                      Qt::MatchExactly);
+        return found.value(0).siblingAtColumn(int(field));
+    }
+    QString text(int number, ChannelField field) { return cell(number, field).data().toString(); }
+    // Types into a cell's line editor, or picks from its list, then presses Enter.
+    void type(int number, ChannelField field, const QString& text) {
+        QTableView* grid = window().grdChannels;
+        grid->edit(cell(number, field));
+        QWidget* editor = grid->indexWidget(cell(number, field));
+        if (auto* list = qobject_cast<QComboBox*>(editor)) {
+            list->setCurrentIndex(list->findText(text));
+        } else {
+            static_cast<QLineEdit*>(editor)->clear();
+            QTest::keyClicks(editor, text);
+        }
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();  // the view commits the editor's value queued
+    }
+    void select(const QList<int>& numbers) {
+        window().grdChannels->clearSelection();
+        for (int n : numbers)
+            window().grdChannels->selectionModel()->select(
+                cell(n, ChannelField::Number),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    void keys(QKeyCombination keys) {
+        QTest::keyClick(window().grdChannels, keys.key(), keys.keyboardModifiers());
     }
 };
 
@@ -40,18 +89,24 @@ struct Window {
 class ChannelsWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    // Opened before there is an image, the window shows none; it follows each new image.
+    // Opened before there is an image, the window shows none; it follows each new image,
+    // opens beside the main window with every column in sight, and Escape closes it.
     void followsTheImageHeld() {
         Window w;
         QCOMPARE(w.window().lblUsed->text(), "No image: read the radio or open a file.");
         QVERIFY(w.window().isVisible() && !w.window().isModal());
-        w.hold(FixtureImage());
-        QCOMPARE(w.window().lblUsed->text(), "8 of 900 channels used");
-        QByteArray more = FixtureImage();
-        PutChannel(more, 900, 0x03, kFixtureChannels[0].record);
-        w.hold(more);
-        QCOMPARE(w.column(ChannelField::Number).last(), "900");
-        w.env.ctx->state.clone.ImageValid = false;  // a failed read holds a partial image
+        w.hold(FixtureImage(), w.at("x.img"));
+        QCOMPARE(w.window().lblUsed->text(), "8 of 900 used, 8 shown");
+        QCOMPARE(w.window().windowTitle(), "Channels - x.img[*]");
+        const QHeaderView* header = w.window().grdChannels->horizontalHeader();
+        QVERIFY(header->length() <= w.window().grdChannels->viewport()->width());
+        const QRect main = w.env.form().frameGeometry();
+        QVERIFY(w.window().x() > main.right() || w.window().frameGeometry().right() < main.x());
+        QTest::keyClicks(w.window().txtFilter, "RPT");
+        QCOMPARE(w.window().lblUsed->text(), "8 of 900 used, 2 shown");
+        QTest::keyClick(w.window().grdChannels, Qt::Key_Escape);
+        QVERIFY(!w.window().isVisible());
+        w.clone().ImageValid = false;  // a failed read holds a partial image
         emit w.env.ctx->imageChanged();
         QCOMPARE(w.column(ChannelField::Number), QStringList());
     }
@@ -86,7 +141,217 @@ private slots:
         const QStringList shown = w.column(ChannelField::Number);
         QVERIFY(shown == numbers || (numbers == QStringList{"900"} && shown.size() == 900));
     }
+
+    // A cell takes what validation takes; a refusal says why and the cell keeps its value.
+    void editsInPlace_data() {
+        QTest::addColumn<ChannelField>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("name") << ChannelField::Name << "CALL"
+                              << "CALL"
+                              << "";
+        QTest::newRow("name, not in the table") << ChannelField::Name << "A~B"
+                                                << "SIMPLEX"
+                                                << "Channel 1: Name \"A~B\" holds ~";
+        QTest::newRow("frequency, 6.25 kHz") << ChannelField::Frequency << "146.50625"
+                                             << "146.506250"
+                                             << "";
+        QTest::newRow("frequency, not stored")
+            << ChannelField::Frequency << "146.5212"
+            << "146.520000"
+            << "Channel 1: Frequency 146.5212 MHz cannot be stored; nearest 146.521000";
+        QTest::newRow("offset") << ChannelField::Offset << "0.6"
+                                << "0.600000"
+                                << "";
+        QTest::newRow("duplex, from its list") << ChannelField::Duplex << "-"
+                                               << "-"
+                                               << "";
+        QTest::newRow("power, from its list") << ChannelField::Power << "L2 1 W"
+                                              << "L2 1 W"
+                                              << "";
+    }
+    void editsInPlace() {
+        QFETCH(ChannelField, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, status);
+        Window w;
+        w.hold(FixtureImage());
+        w.type(1, field, typed);
+        QCOMPARE(w.text(1, field), shown);
+        QCOMPARE(w.window().lblStatus->text().left(status.size()), status);
+        QCOMPARE(w.steps().count(), status.isEmpty() ? 1 : 0);
+        QCOMPARE(w.window().isWindowModified(), status.isEmpty());
+    }
+
+    // Two edits, each one step: both undone give the image back byte for byte, and redone
+    // both again, by the keys.
+    void undoAndRedo() {
+        Window w;
+        w.hold(FixtureImage());
+        w.type(1, ChannelField::Name, "CALL");
+        w.type(1, ChannelField::Frequency, "146.55");
+        const QByteArray edited = w.held();
+        w.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window()));
+        w.keys(Qt::CTRL | Qt::Key_Z);
+        w.keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(w.held(), FileImageFromClone(CloneImageFromFile(FixtureImage())));
+        QVERIFY(!w.window().isWindowModified() && !w.env.form().isWindowModified());
+        w.keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+        w.keys(Qt::CTRL | Qt::Key_Y);
+        QCOMPARE(w.held(), edited);
+        QVERIFY(w.text(1, ChannelField::Name) == "CALL" && w.window().isWindowModified());
+    }
+
+    // Pasted rows go to consecutive channels from the first selected one, as one step; a
+    // paste that cannot be stored whole changes nothing and says why.
+    void paste_data() {
+        QTest::addColumn<QString>("clipboard");  // empty: channels 1-3 copied by Ctrl+C
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("three copied rows") << "" << 20 << "Pasted 3 channels at 20-22";
+        QTest::newRow("from a spreadsheet, tab-separated")
+            << "Location\tName\tFrequency\n1\tSIMPLEX\t146.52\n2\tRPT\t145.23\n3\tAIR\t118.010"
+            << 20 << "Pasted 3 channels at 20-22";
+        QTest::newRow("past 900") << "" << 899
+                                  << "Paste refused: 3 rows from channel 899 on would run past "
+                                     "channel 900";
+        QTest::newRow("a bad row") << "Location,Frequency\n1,146.52\n2,1200\n3,1" << 20
+                                   << "Paste refused: line 3: Frequency 1200 MHz is outside";
+    }
+    void paste() {
+        QFETCH(QString, clipboard);
+        QFETCH(int, at);
+        QFETCH(QString, status);
+        Window w;
+        w.hold(FixtureImage());
+        QApplication::clipboard()->setText(clipboard);
+        w.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window()));
+        if (clipboard.isEmpty()) {
+            w.select({1, 2, 3});
+            w.keys(Qt::CTRL | Qt::Key_C);
+        }
+        w.select({at, at + 1});
+        w.keys(Qt::CTRL | Qt::Key_V);
+        QCOMPARE(w.window().lblStatus->text().left(status.size()), status);
+        const bool pasted = status.startsWith("Pasted");
+        QCOMPARE(w.steps().count(), pasted ? 1 : 0);
+        if (pasted)
+            for (int n = 0; n < 3; ++n)
+                QCOMPARE(DecodeChannels(w.held())[at - 1 + n].text(ChannelField::Frequency),
+                         DecodeChannels(FixtureImage())[n].text(ChannelField::Frequency));
+    }
+
+    // Delete clears the selected channels as one step.
+    void deleteClears() {
+        Window w;
+        w.hold(FixtureImage());
+        w.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window()));
+        w.select({1, 2});
+        w.keys(Qt::Key_Delete);
+        QVERIFY(DecodeChannels(w.held())[0].empty && DecodeChannels(w.held())[1].empty);
+        QCOMPARE(w.window().lblUsed->text(), "6 of 900 used, 900 shown");
+        w.steps().undo();
+        QCOMPARE(w.text(2, ChannelField::Name), "RPT");
+    }
+
+    // Closing with unsaved edits asks; only Save and Discard let the program end, and a save
+    // that does not happen keeps it open with the edits.
+    void closingAsks_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<MsgAnswer>("answer");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("Save") << "x.img" << MsgAnswer::Save << "Save changes to x.img?" << true
+                              << true;
+        QTest::newRow("Discard") << "x.img" << MsgAnswer::Discard << "Save changes to x.img?"
+                                 << true << false;
+        QTest::newRow("Cancel") << "x.img" << MsgAnswer::Cancel << "Save changes to x.img?" << false
+                                << false;
+        QTest::newRow("Save, read image, dialog cancelled")
+            << "" << MsgAnswer::Save
+            << "Save changes to VX-8R_" + QDate::currentDate().toString("yyyy-MM-dd") + ".img?"
+            << false << false;
+    }
+    void closingAsks() {
+        QFETCH(QString, path);
+        QFETCH(MsgAnswer, answer);
+        QFETCH(QString, question);
+        QFETCH(bool, closed);
+        QFETCH(bool, saved);
+        Window w;
+        w.hold(FixtureImage(), path.isEmpty() ? path : w.at(path));
+        w.type(1, ChannelField::Name, "CALL");
+        const QByteArray edited = w.held();
+        w.env.boxes.answers = {answer};
+        QCOMPARE(w.env.form().close(), closed);
+        QCOMPARE(w.env.boxes.texts(), QStringList{question});
+        QCOMPARE(w.env.quitRequests, int(closed));
+        QCOMPARE(w.held(), edited);
+        QCOMPARE(fileBytes(w.at("x.img")).left(ImageFile::kSize), saved ? edited : QByteArray());
+        QCOMPARE(w.env.form().isWindowModified(), !saved);
+    }
+
+    // Read Radio asks too; Cancel reads nothing.
+    void readAsksFirst() {
+        Window w;
+        w.hold(FixtureImage());
+        w.type(1, ChannelField::Name, "CALL");
+        w.env.boxes.answers = {MsgAnswer::Cancel};
+        w.env.form().cmdRead->click();
+        QVERIFY(w.radio.pcBytes.isEmpty() && w.window().isWindowModified());
+    }
+
+    // Write Radio sends the edited image, with its checksum right.
+    void writeSendsTheEdits() {
+        Window w;
+        w.hold(w.radio.identity + w.radio.memory + '\0');
+        w.type(5, ChannelField::Frequency, "145.5");
+        w.env.form().cmdWriteRig->click();
+        QVERIFY(w.radio.writesReceived == 1 && w.radio.lastWriteChecksumOk);
+        const QByteArray written = w.radio.identity + w.radio.lastWriteImage + '\0';
+        QCOMPARE(DecodeChannels(written)[4].text(ChannelField::Frequency), "145.500000");
+        QCOMPARE(w.radio.lastWriteImage, w.held().mid(10, SimRadio::kDataSize));
+    }
+
+    // Import takes a CSV as one step, or nothing when a row is refused; export writes the
+    // channels in use and names what it left out.
+    void importAndExport() {
+        Window w;
+        w.hold(FixtureImage());
+        QVERIFY(writeBytes(w.at("bad.csv"), "Location,Frequency\n1,146.52\n2,1200\n"));
+        QVERIFY(writeBytes(w.at("good.csv"), "Location,Name,Frequency\n1,CALL,146.55\n2,,\n"));
+        w.env.files.answers = {w.at("bad.csv"), w.at("good.csv"), w.at("out")};
+        w.env.form().mnuImportChannels->trigger();
+        QVERIFY(
+            w.env.boxes.texts().last().endsWith("rows is refused.\r\n\r\nline 3: Frequency "
+                                                "1200 MHz is outside 0.5–999.9 MHz"));
+        QCOMPARE(w.steps().count(), 0);
+        w.env.form().mnuImportChannels->trigger();
+        QVERIFY(w.env.boxes.texts().last().startsWith("Imported 1 channel from"));
+        QVERIFY(w.text(1, ChannelField::Name) == "CALL" && DecodeChannels(w.held())[1].empty);
+        w.steps().undo();
+        QCOMPARE(w.held(), FileImageFromClone(CloneImageFromFile(FixtureImage())));
+        w.env.form().mnuExportChannels->trigger();
+        QCOMPARE(fileBytes(w.at("out.csv")).count('\n'), 8);
+        QVERIFY(
+            w.env.boxes.texts().last().endsWith("channel 8 left out: Frequency ? does not decode"));
+    }
 };
 
-QTEST_MAIN(ChannelsWindowTest)
+// A 1280 x 1024 screen: room for the editor beside the main window.
+int main(int argc, char** argv) {
+    QTemporaryDir dir;
+    const QString config = dir.filePath("screen.json");
+    if (!writeBytes(config, R"({"screens": [{"name": "wide", "x": 0, "y": 0, "width": 1280,
+          "height": 1024, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})"))
+        return 1;
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+    return runTestClasses<ChannelsWindowTest>(argc, argv);
+}
 #include "test_ui_channels.moc"

@@ -39,7 +39,10 @@ ChannelEdits::ChannelEdits(CloneState& clone, QObject* parent)
     remember();
 }
 
-ChannelEdits::~ChannelEdits() = default;
+ChannelEdits::~ChannelEdits() {
+    // The stack's last signals would reach windows that still hold this half-gone object.
+    stack_->blockSignals(true);
+}
 
 QByteArray ChannelEdits::image() const {
     return clone_.ImageValid ? FileImageFromClone(clone_.CloneImage) : QByteArray();

@@ -1,6 +1,7 @@
 #include "ui/filedialogs.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace {
 QString run(QFileDialog& dialog) {
@@ -23,8 +24,9 @@ QString QtFileDialogs::saveFileName(QWidget* parent, const QString& caption,
     QFileDialog dialog(parent, caption, suggested, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // The dialog adds ".img" itself, so its question about replacing a file is about the
-    // file that will really be written.
-    dialog.setDefaultSuffix(QStringLiteral("img"));
+    // The dialog adds the first pattern's extension (".img", ".csv") itself, so that its
+    // question about replacing a file is about the file that will really be written.
+    const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    dialog.setDefaultSuffix(pattern.match(filter).captured(1));
     return run(dialog);
 }
