@@ -210,6 +210,10 @@ QList<Channel> DecodeChannels(const QByteArray& image) {
     return channels;
 }
 
+Channel DecodeChannelAt(const QByteArray& image, int number) {
+    return DecodeChannel(image, number - 1);
+}
+
 QList<Bank> DecodeBanks(const QByteArray& image) {
     QList<Bank> banks;
     for (int b = 0; b < kBankCount; ++b) {

@@ -85,6 +85,8 @@ struct Bank {
 
 // All 900 channels, numbered 1-900.
 QList<Channel> DecodeChannels(const QByteArray& image);
+// Channel `number` (1-900) alone, as DecodeChannels gives it.
+Channel DecodeChannelAt(const QByteArray& image, int number);
 // All 24 banks, numbered 1-24. A bank not in use has no members; entries naming no
 // channel are left out, and a channel listed twice is listed once.
 QList<Bank> DecodeBanks(const QByteArray& image);

@@ -48,13 +48,12 @@ QByteArray ChannelEdits::image() const {
     return clone_.ImageValid ? FileImageFromClone(clone_.CloneImage) : QByteArray();
 }
 
+bool ChannelEdits::hasImage() const {
+    return clone_.ImageValid;
+}
+
 Channel ChannelEdits::channel(int number) const {
-    const QList<Channel> channels = DecodeChannels(image());
-    if (number >= 1 && number <= channels.size())
-        return channels[number - 1];
-    Channel none;
-    none.number = number;
-    return none;
+    return DecodeChannelAt(image(), number);
 }
 
 void ChannelEdits::setEditable(bool editable) {
@@ -86,11 +85,13 @@ QString ChannelEdits::store(const QString& caption, const QList<Channel>& channe
         return refusal;
     const QByteArray before = image();
     QByteArray after = before;
+    QList<int> numbers;
     for (const Channel& ch : channels) {
         if (const QString refusal = StoreChannel(after, ch, false); !refusal.isEmpty())
             return QStringLiteral("Channel %1: %2").arg(ch.number).arg(refusal);
+        numbers << ch.number;
     }
-    pushChanges(caption, before, after);
+    pushChanges(caption, before, after, numbers);
     return {};
 }
 
@@ -105,10 +106,13 @@ int ChannelEdits::importCsv(const QString& caption, const CsvImport& import) {
 }
 
 void ChannelEdits::pushChanges(const QString& caption, const QByteArray& before,
-                               const QByteArray& after) {
+                               const QByteArray& after, const QList<int>& candidates) {
+    QList<int> all;
+    for (int n = 1; candidates.isEmpty() && n <= ChannelLayout::kChannelCount; ++n)
+        all << n;
     QList<int> numbers;
     QList<QByteArray> old, now;
-    for (int n = 1; n <= ChannelLayout::kChannelCount; ++n) {
+    for (int n : candidates.isEmpty() ? all : candidates) {
         QByteArray a = ChannelBytes(before, n), b = ChannelBytes(after, n);
         if (a == b)
             continue;

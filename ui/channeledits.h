@@ -27,6 +27,7 @@ public:
 
     // The image held in file order (identity first, checksum last); empty while there is none.
     QByteArray image() const;
+    bool hasImage() const;
     // Channel `number` (1-900) as the image holds it now.
     Channel channel(int number) const;
 
@@ -68,8 +69,10 @@ signals:
 
 private:
     QString refusedNow() const;
-    // One step from the image held to `after` (same layout), if any channel differs.
-    void pushChanges(const QString& caption, const QByteArray& before, const QByteArray& after);
+    // One step from the image held to `after` (same layout), if any of the channels
+    // `numbers` (all 900 when empty) differs.
+    void pushChanges(const QString& caption, const QByteArray& before, const QByteArray& after,
+                     const QList<int>& numbers = {});
     void remember();
 
     CloneState& clone_;

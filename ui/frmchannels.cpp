@@ -47,12 +47,12 @@ public:
         channels_ = std::move(channels);
         endResetModel();
     }
-    // Takes the named channels from a fresh decoding: one row told per channel.
-    void updateChannels(const QList<Channel>& decoded, const QList<int>& numbers) {
+    // Decodes the named channels again: one row told per channel.
+    void updateChannels(const QByteArray& image, const QList<int>& numbers) {
         for (int n : numbers) {
-            if (n < 1 || n > channels_.size() || n > decoded.size())
+            if (n < 1 || n > channels_.size())
                 continue;
-            channels_[n - 1] = decoded[n - 1];
+            channels_[n - 1] = DecodeChannelAt(image, n);
             emit dataChanged(index(n - 1, 0), index(n - 1, kChannelFieldCount - 1));
         }
     }
@@ -349,12 +349,12 @@ void FrmChannels::Reload() {
 }
 
 void FrmChannels::channelsChanged(const QList<int>& numbers) {
-    model_->updateChannels(DecodeChannels(edits_.image()), numbers);
+    model_->updateChannels(edits_.image(), numbers);
     showCount();
 }
 
 void FrmChannels::showCount() {
-    if (edits_.image().isEmpty()) {
+    if (!edits_.hasImage()) {
         lblUsed->setText(QStringLiteral("No image: read the radio or open a file."));
         return;
     }
