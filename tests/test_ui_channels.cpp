@@ -79,7 +79,9 @@ struct Window {
                 cell(n, ChannelField::Number),
                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    void keys(QKeyCombination keys) {
+    void keys(QKeyCombination keys) {  // shortcuts act in the active window
+        window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
         QTest::keyClick(window().grdChannels, keys.key(), keys.keyboardModifiers());
     }
 };
@@ -193,8 +195,6 @@ private slots:
         w.type(1, ChannelField::Name, "CALL");
         w.type(1, ChannelField::Frequency, "146.55");
         const QByteArray edited = w.held();
-        w.window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window()));
         w.keys(Qt::CTRL | Qt::Key_Z);
         w.keys(Qt::CTRL | Qt::Key_Z);
         QCOMPARE(w.held(), FileImageFromClone(CloneImageFromFile(FixtureImage())));
@@ -228,8 +228,6 @@ private slots:
         Window w;
         w.hold(FixtureImage());
         QApplication::clipboard()->setText(clipboard);
-        w.window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window()));
         if (clipboard.isEmpty()) {
             w.select({1, 2, 3});
             w.keys(Qt::CTRL | Qt::Key_C);
@@ -249,8 +247,6 @@ private slots:
     void deleteClears() {
         Window w;
         w.hold(FixtureImage());
-        w.window().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window()));
         w.select({1, 2});
         w.keys(Qt::Key_Delete);
         QVERIFY(DecodeChannels(w.held())[0].empty && DecodeChannels(w.held())[1].empty);
