@@ -303,12 +303,18 @@ private slots:
         QVERIFY(w.radio.pcBytes.isEmpty() && w.window().isWindowModified());
     }
 
-    // Write Radio sends the edited image, with its checksum right.
+    // Write Radio sends the edited image, with its checksum right; nothing changes it while
+    // the blocks go out.
     void writeSendsTheEdits() {
         Window w;
         w.hold(w.radio.identity + w.radio.memory + '\0');
         w.type(5, ChannelField::Frequency, "145.5");
+        QString midWrite;
+        w.env.clock.afterMs(5000, [&] {
+            midWrite = w.env.form().channelEdits->setField(6, ChannelField::Frequency, "145.6");
+        });
         w.env.form().cmdWriteRig->click();
+        QCOMPARE(midWrite, "The channels cannot change while a transfer runs.");
         QVERIFY(w.radio.writesReceived == 1 && w.radio.lastWriteChecksumOk);
         const QByteArray written = w.radio.identity + w.radio.lastWriteImage + '\0';
         QCOMPARE(DecodeChannels(written)[4].text(ChannelField::Frequency), "145.500000");
