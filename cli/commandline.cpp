@@ -763,6 +763,16 @@ bool IsCommandLine(int argc, char** argv) {
 
 namespace {
 
+QtMessageHandler g_qtMessages = nullptr;
+
+// The offscreen platform asks for the per-user runtime folder, which a session over ssh or
+// a cron job may not name; nothing here needs it, so its warning is not passed on.
+void withoutRuntimeFolderWarning(QtMsgType type, const QMessageLogContext& context,
+                                 const QString& text) {
+    if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        g_qtMessages(type, context, text);
+}
+
 // The PDF writer takes its fonts from a QGuiApplication; on the offscreen platform that
 // needs no display. Every other command runs on a QCoreApplication.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
@@ -772,7 +782,10 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
             break;
         if (arg == "--pdf" || arg.startsWith("--pdf=")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
-            return std::make_unique<QGuiApplication>(argc, argv);
+            g_qtMessages = qInstallMessageHandler(withoutRuntimeFolderWarning);
+            auto app = std::make_unique<QGuiApplication>(argc, argv);
+            qInstallMessageHandler(g_qtMessages);
+            return app;
         }
     }
     return std::make_unique<QCoreApplication>(argc, argv);

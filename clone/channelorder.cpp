@@ -108,7 +108,9 @@ QString MoveChannels(QByteArray& image, const QList<int>& numbers, int delta) {
         if (!refusal.isEmpty())
             return refusal;
     }
-    if (selected.isEmpty() || (delta != -1 && delta != 1))
+    if (delta != -1 && delta != 1)
+        return QStringLiteral("Channels move one place up or down, not %1").arg(delta);
+    if (selected.isEmpty())
         return {};
     const int edge = delta < 0 ? 1 : kChannelCount;
     if (selected.contains(edge))
