@@ -158,6 +158,16 @@ void RenumberBankMembers(QByteArray& image, const QList<int>& newNumber) {
 }
 
 void RemoveFromBanks(QByteArray& image, int channel) {
+    // Most channels are in no bank: an import that clears hundreds of channels looks for
+    // the index in the lists before it decodes any bank.
+    if (!HoldsBanks(image))
+        return;
+    const auto* lists = reinterpret_cast<const uchar*>(image.constData()) + kBankMembersOffset;
+    bool listed = false;
+    for (int i = 0; i < kBankCount * kMaxMembers && !listed; ++i)
+        listed = ((lists[2 * i] << 8) | lists[2 * i + 1]) == channel - 1;
+    if (!listed)
+        return;
     QList<int> newNumber(kChannelCount);
     for (int n = 1; n <= kChannelCount; ++n)
         newNumber[n - 1] = n == channel ? 0 : n;
