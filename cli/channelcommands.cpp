@@ -15,10 +15,12 @@ QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList
     // Another program refuses empty rows: a CSV holds the channels in use only.
     if (csv)
         return ChannelsCsv(channels, false, warnings);
-    QString text = ChannelsTable(channels, all) + QStringLiteral("\n%1 of %2 channels used\n")
-                                                      .arg(UsedChannelCount(channels))
-                                                      .arg(channels.size());
-    for (const Bank& bank : DecodeBanks(image)) {
+    const QList<Bank> banks = DecodeBanks(image);
+    QString text =
+        ChannelsTable(channels, banks, all) + QStringLiteral("\n%1 of %2 channels used\n")
+                                                  .arg(UsedChannelCount(channels))
+                                                  .arg(channels.size());
+    for (const Bank& bank : banks) {
         if (!bank.inUse && !all)
             continue;
         QString line = bank.name.isEmpty()

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +18,8 @@
 #include "cli/channelcommands.h"
 #include "cli/terminalfront.h"
 #include "clone/appcontext.h"
+#include "clone/channelpdf.h"
+#include "clone/channels.h"
 #include "clone/cloneimage.h"
 #include "clone/imagefile.h"
 #include "clone/memory_read.h"
@@ -70,6 +73,10 @@ const QCommandLineOption kAll("all", "List the empty channels and the unused ban
 const QCommandLineOption kCsv("csv",
                               "Write the CSV layout that radio programmers exchange instead of "
                               "the table.");
+const QCommandLineOption kPdf("pdf",
+                              "Write a printable list (PDF, A4 or Letter by the locale) of the "
+                              "channels in use and the banks to OUT instead.",
+                              "OUT");
 const QCommandLineOption kChannels("channels",
                                    "List the channels added, removed and changed, then how many "
                                    "blocks of other memory differ.");
@@ -147,10 +154,11 @@ const QList<Command>& commands() {
          compareCommand},
         {"channels",
          {"FILE"},
-         "List the memory channels of an image file, or write them as CSV.",
-         {kAll, kCsv},
+         "List the memory channels and banks of an image file, or write them as CSV or PDF.",
+         {kAll, kCsv, kPdf},
          false,
-         {"quorlink channels backup.img", "quorlink channels --csv backup.img > channels.csv"},
+         {"quorlink channels backup.img", "quorlink channels --csv backup.img > channels.csv",
+          "quorlink channels --pdf channels.pdf backup.img"},
          channelsCommand},
         {"import",
          {"IMAGE", "CSV"},
@@ -601,9 +609,30 @@ int compareCommand(Invocation& inv) {
 }
 
 int channelsCommand(Invocation& inv) {
+    const bool pdf = given(inv.parser, kPdf);
+    if (pdf && (given(inv.parser, kAll) || given(inv.parser, kCsv)))
+        return usageError(QStringLiteral("--pdf lists the channels in use: give it without "
+                                         "--all and --csv"),
+                          &inv.command);
     LoadedImage loaded;
     if (!loadFile(inv.files[0], loaded))
         return kRefused;
+    if (pdf) {
+        const QFileInfo image(inv.files[0]);
+        const QString path = inv.parser.value(kPdf);
+        const QString error =
+            WriteChannelsPdf(loaded.image, path, image.fileName(), image.lastModified(),
+                             PrintPageSize(QLocale::system()));
+        if (!error.isEmpty()) {
+            err(error);
+            return kFailed;
+        }
+        if (inv.verbosity != TerminalFront::Verbosity::Quiet)
+            out(QStringLiteral("Wrote the %1 channels in use and the banks to %2.")
+                    .arg(UsedChannelCount(DecodeChannels(loaded.image)))
+                    .arg(path));
+        return kDone;
+    }
     QStringList warnings;
     out(ChannelsListing(loaded.image, given(inv.parser, kAll), given(inv.parser, kCsv), &warnings)
             .chopped(1));
@@ -732,8 +761,40 @@ bool IsCommandLine(int argc, char** argv) {
     return false;
 }
 
+namespace {
+
+QtMessageHandler g_qtMessages = nullptr;
+
+// The offscreen platform asks for the per-user runtime folder, which a session over ssh or
+// a cron job may not name; nothing here needs it, so its warning is not passed on.
+void withoutRuntimeFolderWarning(QtMsgType type, const QMessageLogContext& context,
+                                 const QString& text) {
+    if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        g_qtMessages(type, context, text);
+}
+
+// The PDF writer takes its fonts from a QGuiApplication; on the offscreen platform that
+// needs no display. Every other command runs on a QCoreApplication.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--")
+            break;
+        if (arg == "--pdf" || arg.startsWith("--pdf=")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            g_qtMessages = qInstallMessageHandler(withoutRuntimeFolderWarning);
+            auto app = std::make_unique<QGuiApplication>(argc, argv);
+            qInstallMessageHandler(g_qtMessages);
+            return app;
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+}  // namespace
+
 int RunCommandLine(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorlink"));
     QStringList args = QCoreApplication::arguments().mid(1);
     const QStringList general = takeGeneralOptions(args);

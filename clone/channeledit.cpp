@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "clone/bankedit.h"
+
 namespace {
 
 using namespace ChannelLayout;
@@ -266,8 +268,8 @@ void EncodeChannel(QByteArray& image, const Channel& ch) {
     PutBcd6(r + 2, hz);
     r[5] = uchar(ch.power << 6 | (r[5] & 0x3C) | ch.toneMode);
     r[6] = r[7] = 0;
-    for (int i = 0; i < kNameSize; ++i)
-        r[8 + i] = i < ch.name.size() ? uchar(NameCode(ch.name[i])) : 0xFF;
+    const QByteArray name = EncodeName(ch.name);
+    std::copy(name.begin(), name.end(), r + 8);
     PutBcd6(r + 24, ch.offsetHz);
     r[27] = uchar((r[27] & 0xC0) | ch.tone);
     r[28] = uchar((r[28] & 0x80) | ch.dcs);
@@ -385,8 +387,16 @@ void ClearChannel(QByteArray& image, int number, bool updateChecksum) {
     if (!HoldsChannel(image, number))
         return;
     *At(image, kFlagsOffset + number - 1) &= uchar(~0x03);
+    RemoveFromBanks(image, number);
     if (updateChecksum)
         UpdateFinalChecksum(image);
+}
+
+QByteArray EncodeName(const QString& name) {
+    QByteArray bytes(kNameSize, '\xFF');
+    for (int i = 0; i < kNameSize && i < name.size(); ++i)
+        bytes[i] = char(std::max(NameCode(name[i]), 0));
+    return bytes;
 }
 
 QByteArray ChannelBytes(const QByteArray& image, int number) {

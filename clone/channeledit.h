@@ -32,12 +32,18 @@ QString ValidateChannel(const Channel& ch);
 // leave the checksum to one UpdateFinalChecksum at the end (`updateChecksum` false).
 QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum = true);
 
-// Clears channel `number` (1-900) and recomputes the checksum; a number outside 1-900 or an
-// image too short for the channel changes nothing.
+// Clears channel `number` (1-900), takes it out of its banks (a bank left empty becomes not
+// in use) and recomputes the checksum; a number outside 1-900 or an image too short for the
+// channel changes nothing.
 void ClearChannel(QByteArray& image, int number, bool updateChecksum = true);
 
+// A name as the radio stores it: 16 codes of its character table, FF after the last. For a
+// name that SetChannelField accepts.
+QByteArray EncodeName(const QString& name);
+
 // The 33 bytes of channel `number` in a file image: its flag byte, then its 32-byte record;
-// empty when the image is too short. What an undo step keeps before and after a change.
+// empty when the image is too short. What an undo step keeps before and after an edit of a
+// channel's fields (clearing a channel changes its banks too: see ImageChange).
 QByteArray ChannelBytes(const QByteArray& image, int number);
 // Puts back bytes from ChannelBytes and recomputes the final checksum (unless
 // `updateChecksum` is false, for many channels put back at once).

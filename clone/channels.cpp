@@ -1,5 +1,6 @@
 #include "clone/channels.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -214,25 +215,40 @@ Channel DecodeChannelAt(const QByteArray& image, int number) {
     return DecodeChannel(image, number - 1);
 }
 
+Bank DecodeBank(const QByteArray& image, int number) {
+    Bank bank;
+    bank.number = number;
+    const int b = number - 1;
+    if (b < 0 || b >= kBankCount)
+        return bank;
+    if (const uchar* word = Bytes(image, kBankInUseOffset + 2 * b, 2))
+        bank.inUse = Word(word) != kUnusedWord;
+    // The radio may set the top bit of a bank name's characters.
+    if (const uchar* name = Bytes(image, kBankNamesOffset + kBankNameSize * b + 2, kNameSize))
+        bank.name = NameText(name, 0x7F);
+    const uchar* members =
+        Bytes(image, kBankMembersOffset + kBankMembersSize * b, kBankMembersSize);
+    for (int m = 0; bank.inUse && members && m < kBankMembersSize; m += 2) {
+        const int index = Word(members + m);
+        if (index < kChannelCount && !bank.members.contains(index + 1))
+            bank.members.append(index + 1);
+    }
+    return bank;
+}
+
 QList<Bank> DecodeBanks(const QByteArray& image) {
     QList<Bank> banks;
-    for (int b = 0; b < kBankCount; ++b) {
-        Bank bank;
-        bank.number = b + 1;
-        if (const uchar* word = Bytes(image, kBankInUseOffset + 2 * b, 2))
-            bank.inUse = Word(word) != kUnusedWord;
-        if (const uchar* name = Bytes(image, kBankNamesOffset + kBankNameSize * b + 2, kNameSize))
-            bank.name = NameText(name, 0x7F);
-        const uchar* members =
-            Bytes(image, kBankMembersOffset + kBankMembersSize * b, kBankMembersSize);
-        for (int m = 0; bank.inUse && members && m < kBankMembersSize; m += 2) {
-            const int index = Word(members + m);
-            if (index < kChannelCount && !bank.members.contains(index + 1))
-                bank.members.append(index + 1);
-        }
-        banks.append(bank);
-    }
+    for (int b = 1; b <= kBankCount; ++b)
+        banks.append(DecodeBank(image, b));
     return banks;
+}
+
+QString ChannelBanksText(const QList<Bank>& banks, int number) {
+    QStringList numbers;
+    for (const Bank& bank : banks)
+        if (bank.members.contains(number))
+            numbers << QString::number(bank.number);
+    return numbers.join(QLatin1Char(' '));
 }
 
 QString ChannelFieldName(ChannelField field) {
@@ -255,12 +271,27 @@ int UsedChannelCount(const QList<Channel>& channels) {
     return used;
 }
 
-QString ChannelsTable(const QList<Channel>& channels, bool all) {
+QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, bool all) {
     // Shorter than the window's columns so that the widest row fits 80 columns: the tone
-    // mode with the tone it uses, the step without trailing zeros, the power level alone.
-    enum Column { Ch, Name, Frequency, Duplex, Offset, Tone, Mode, Step, Power, Skip, Count };
+    // mode with the tone it uses, the step without trailing zeros, the power level alone,
+    // one-letter captions over the power and skip.
+    constexpr int kColumns = 80;
+    enum Column {
+        Ch,
+        Name,
+        Frequency,
+        Duplex,
+        Offset,
+        Tone,
+        Mode,
+        Step,
+        Power,
+        Skip,
+        Banks,
+        Count
+    };
     constexpr std::array<const char*, Count> kCaptions = {
-        "Ch", "Name", "Frequency", "Dup", "Offset", "Tone", "Mode", "Step", "Pwr", "Skip"};
+        "Ch", "Name", "Frequency", "Dup", "Offset", "Tone", "Mode", "Step", "P", "S", "Banks"};
     using Row = std::array<QString, Count>;
     QList<Row> rows;
     std::array<qsizetype, Count> widths{};
@@ -273,6 +304,11 @@ QString ChannelsTable(const QList<Channel>& channels, bool all) {
     for (int c = 0; c < Count; ++c)
         header[c] = QString::fromLatin1(kCaptions[c]);
     add(header);
+    std::array<QStringList, kChannelCount> inBanks;
+    for (const Bank& bank : banks)
+        for (int number : bank.members)
+            if (number >= 1 && number <= kChannelCount)
+                inBanks[number - 1] << QString::number(bank.number);
     for (const Channel& ch : channels) {
         if (ch.empty && !all)
             continue;
@@ -296,17 +332,35 @@ QString ChannelsTable(const QList<Channel>& channels, bool all) {
         }
         row[Power] = ch.text(ChannelField::Power).section(QLatin1Char(' '), 0, 0);
         row[Skip] = ch.text(ChannelField::Skip);
+        if (ch.number >= 1 && ch.number <= kChannelCount)
+            row[Banks] = inBanks[ch.number - 1].join(QLatin1Char(' '));
         add(row);
     }
+    // The banks take the room left of the 80 columns; a longer list goes on in lines of its
+    // own, under its column.
+    qsizetype start = 0;
+    for (int c = 0; c < Banks; ++c)
+        start += widths[c] + 1;
+    const qsizetype room = std::max(kColumns - start, qsizetype(header[Banks].size()));
     QString table;
     for (const Row& row : rows) {
         QString line;
-        for (int c = 0; c < Count; ++c) {
+        for (int c = 0; c < Banks; ++c) {
             // Numbers line up on the right, so that the MHz points stand in one column.
             const bool numeric = c == Ch || c == Frequency || c == Offset;
             line += (c ? QStringLiteral(" ") : QString()) +
                     (numeric ? row[c].rightJustified(widths[c]) : row[c].leftJustified(widths[c]));
         }
+        QString part;
+        for (const QString& bank : row[Banks].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!part.isEmpty() && part.size() + 1 + bank.size() > room) {
+                table += line + ' ' + part + '\n';
+                line = QString(start - 1, QLatin1Char(' '));
+                part.clear();
+            }
+            part += (part.isEmpty() ? QString() : QStringLiteral(" ")) + bank;
+        }
+        line += ' ' + part;
         while (line.endsWith(QLatin1Char(' ')))
             line.chop(1);
         table += line + '\n';
@@ -328,51 +382,100 @@ QStringList ChannelChanges(const Channel& before, const Channel& after) {
 
 namespace {
 
-// Whether the comparison gives the channel a line of its own.
-bool channelListed(const Channel& was, const Channel& now) {
-    return was.empty != now.empty || !ChannelChanges(was, now).isEmpty();
+// What the comparison says of channel `i`: "added ...", "removed ..." or its fields that
+// changed, its banks among them; empty when nothing did.
+QString ChannelChangeText(const Channel& was, const Channel& now, const QString& wasBanks,
+                          const QString& nowBanks) {
+    auto summary = [](const Channel& ch) {
+        return QStringList({ch.name, ch.text(ChannelField::Frequency)}).join(' ').trimmed();
+    };
+    auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("none") : text; };
+    QStringList changes;
+    if (was.empty && !now.empty)
+        changes << QStringLiteral("added ") + summary(now);
+    else if (!was.empty && now.empty)
+        changes << QStringLiteral("removed ") + summary(was);
+    else
+        changes = ChannelChanges(was, now);
+    if (wasBanks != nowBanks)
+        changes << QStringLiteral("Banks %1 → %2").arg(shown(wasBanks), shown(nowBanks));
+    return changes.join(QStringLiteral("; "));
 }
+
+// Both images decoded once, for the comparison and the count of other blocks.
+struct Decoded {
+    QList<Channel> was, now;
+    QList<Bank> wasBanks, nowBanks;
+    Decoded(const QByteArray& before, const QByteArray& after)
+        : was(DecodeChannels(before)),
+          now(DecodeChannels(after)),
+          wasBanks(DecodeBanks(before)),
+          nowBanks(DecodeBanks(after)) {}
+    QString change(int i) const {
+        return ChannelChangeText(was[i], now[i], ChannelBanksText(wasBanks, i + 1),
+                                 ChannelBanksText(nowBanks, i + 1));
+    }
+};
 
 }  // namespace
 
 QStringList ChannelComparison(const QByteArray& before, const QByteArray& after) {
-    const QList<Channel> was = DecodeChannels(before), now = DecodeChannels(after);
-    auto summary = [](const Channel& ch) {
-        return QStringList({ch.name, ch.text(ChannelField::Frequency)}).join(' ').trimmed();
-    };
+    const Decoded d(before, after);
     QStringList lines;
     for (int i = 0; i < kChannelCount; ++i) {
-        QString change;
-        if (was[i].empty && !now[i].empty)
-            change = QStringLiteral("added ") + summary(now[i]);
-        else if (!was[i].empty && now[i].empty)
-            change = QStringLiteral("removed ") + summary(was[i]);
-        else
-            change = ChannelChanges(was[i], now[i]).join(QStringLiteral("; "));
+        const QString change = d.change(i);
         if (!change.isEmpty())
             lines << QStringLiteral("ch %1: %2").arg(i + 1).arg(change);
+    }
+    for (int b = 0; b < kBankCount; ++b) {
+        const QString& was = d.wasBanks[b].name;
+        const QString& now = d.nowBanks[b].name;
+        if (was != now)
+            lines << QStringLiteral("bank %1: Name %2 → %3")
+                         .arg(b + 1)
+                         .arg(was.isEmpty() ? QStringLiteral("none") : was,
+                              now.isEmpty() ? QStringLiteral("none") : now);
     }
     return lines;
 }
 
 int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after) {
     constexpr int kIdentitySize = 10, kBlockSize = 64;
-    const QList<Channel> was = DecodeChannels(before), now = DecodeChannels(after);
+    const Decoded d(before, after);
     // A byte of a channel that decodes the same both times (an empty channel's record,
-    // bits no field shows) is other memory too.
-    auto inListedChannel = [&](qsizetype at) {
-        qsizetype n = -1;
+    // bits no field shows) is other memory too; so is a bank's byte when its members, or
+    // its name, read the same.
+    std::array<bool, kChannelCount> listed{};
+    for (int i = 0; i < kChannelCount; ++i)
+        listed[i] = !d.change(i).isEmpty();
+    auto inListed = [&](qsizetype at) {
         if (at >= kFlagsOffset && at < kFlagsOffset + kChannelCount)
-            n = at - kFlagsOffset;
-        else if (at >= kChannelsOffset && at < kChannelsOffset + kChannelCount * kChannelSize)
-            n = (at - kChannelsOffset) / kChannelSize;
-        return n >= 0 && n < was.size() && channelListed(was[n], now[n]);
+            return listed[at - kFlagsOffset];
+        if (at >= kChannelsOffset && at < kChannelsOffset + kChannelCount * kChannelSize)
+            return listed[(at - kChannelsOffset) / kChannelSize];
+        qsizetype b = -1;
+        if (at >= kBankInUseOffset && at < kBankInUseOffset + 2 * kBankCount)
+            b = (at - kBankInUseOffset) / 2;
+        else if (at >= kBankMembersOffset &&
+                 at < kBankMembersOffset + kBankMembersSize * kBankCount)
+            b = (at - kBankMembersOffset) / kBankMembersSize;
+        if (b >= 0) {
+            QList<int> was = d.wasBanks[b].members, now = d.nowBanks[b].members;
+            std::sort(was.begin(), was.end());
+            std::sort(now.begin(), now.end());
+            return was != now;
+        }
+        if (at >= kBankNamesOffset && at < kBankNamesOffset + kBankNameSize * kBankCount &&
+            (at - kBankNamesOffset) % kBankNameSize >= 2)
+            return d.wasBanks[(at - kBankNamesOffset) / kBankNameSize].name !=
+                   d.nowBanks[(at - kBankNamesOffset) / kBankNameSize].name;
+        return false;
     };
     // The last byte is the final checksum.
     const qsizetype end = std::min(before.size(), after.size()) - 1;
     QList<qsizetype> blocks;
     for (qsizetype at = kIdentitySize; at < end; ++at) {
-        if (before[at] == after[at] || inListedChannel(at))
+        if (before[at] == after[at] || inListed(at))
             continue;
         const qsizetype block = (at - kIdentitySize) / kBlockSize;
         if (blocks.isEmpty() || blocks.last() != block)

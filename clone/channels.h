@@ -87,9 +87,14 @@ struct Bank {
 QList<Channel> DecodeChannels(const QByteArray& image);
 // Channel `number` (1-900) alone, as DecodeChannels gives it.
 Channel DecodeChannelAt(const QByteArray& image, int number);
-// All 24 banks, numbered 1-24. A bank not in use has no members; entries naming no
-// channel are left out, and a channel listed twice is listed once.
+// Bank `number` (1-24), the one place that reads a bank's bytes. A bank not in use has no
+// members; entries naming no channel are left out, and a channel listed twice is listed
+// once. An image too short for the bank, or a number outside 1-24, gives an unused bank.
+Bank DecodeBank(const QByteArray& image, int number);
+// All 24 banks, numbered 1-24.
 QList<Bank> DecodeBanks(const QByteArray& image);
+// The banks that hold channel `number`, as the table shows them: "1 4"; empty when none.
+QString ChannelBanksText(const QList<Bank>& banks, int number);
 
 // The frequency the radio means by a stored whole-kHz value (the fraction it dropped put
 // back); -1 for a negative value.
@@ -101,16 +106,19 @@ QString ChannelFieldName(ChannelField field);
 QString MegahertzText(qint64 hz);
 int UsedChannelCount(const QList<Channel>& channels);
 
-// An aligned plain-text table with a header line that fits 80 columns; empty channels left
-// out unless `all`.
-QString ChannelsTable(const QList<Channel>& channels, bool all);
+// An aligned plain-text table with a header line, each channel's banks in the last column
+// ("1 4"); empty channels left out unless `all`. It fits 80 columns: a list of banks too
+// long for the room left goes on in lines of its own under its column.
+QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, bool all);
 // The fields that differ from `before` to `after`, as "Name SIMPLEX → CALL".
 QStringList ChannelChanges(const Channel& before, const Channel& after);
-// One line per channel added, removed or changed from image `before` to image `after`:
-// "ch 12: added SIMPLEX 146.520000", "ch 12: removed ...", "ch 12: Name SIMPLEX → CALL;
-// Frequency 146.520000 → 146.550000".
+// One line per channel added, removed or changed from image `before` to image `after`,
+// its banks counting as one of its fields: "ch 12: added SIMPLEX 146.520000", "ch 12:
+// removed ...", "ch 12: Name SIMPLEX → CALL; Frequency 146.520000 → 146.550000; Banks 1 →
+// 1 4"; then one line per bank renamed: "bank 3: Name HOME → CLUB".
 QStringList ChannelComparison(const QByteArray& before, const QByteArray& after);
 // How many 64-byte clone blocks differ in bytes that no line of ChannelComparison names:
-// outside the flags and records of the channels it lists. The identity and the final
-// checksum are not counted.
+// outside the flags and records of the channels it lists, the member lists and in-use words
+// of the banks whose members changed, and the names of the banks renamed. The identity and
+// the final checksum are not counted.
 int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after);

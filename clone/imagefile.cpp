@@ -255,6 +255,15 @@ bool SaveImageFile(const QString& path, const QByteArray& image, QString* error)
     return false;
 }
 
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    QString reason = occupiedBy(path);
+    if (reason.isEmpty() && writeAtomically(path, bytes, &reason))
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot save \"%1\": %2").arg(shown(path), reason);
+    return false;
+}
+
 bool CheckSaveTarget(const QString& path, QString* error) {
     QString reason = occupiedBy(path);
     if (reason.isEmpty()) {

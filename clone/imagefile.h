@@ -49,6 +49,9 @@ QStringList FixSums(QByteArray& image);
 // The target must be a regular file, a symbolic link to one (written through) or a new name;
 // anything else is refused by what it is.
 bool SaveImageFile(const QString& path, const QByteArray& image, QString* error);
+// Saves any bytes (an exported list) as SaveImageFile saves an image: atomically, refusing
+// the same targets, with the same message.
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
 // Whether SaveImageFile could save at `path` now, without writing anything: what it refuses,
 // a missing folder, a folder or file that may not be written. false, *error as it gives.
 bool CheckSaveTarget(const QString& path, QString* error);

@@ -36,6 +36,9 @@ private slots:
         row("same", {"compare", good, good}, 0);
         row("different", {"compare", good, other}, 1);
         row("channels differ", {"compare", "--channels", good, other}, 1);
+        row("pdf with csv", {"channels", "--csv", "--pdf", dir_.filePath("n"), good}, 2);
+        row("pdf into no folder", {"channels", "--pdf", "/nonexistent/n.pdf", good}, 1,
+            "quorlink: Cannot save \"/nonexistent/n.pdf\": ");
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
         row("com32 missing",
             {"read", "--settings", settings, "--port", "com32", dir_.filePath("n")}, 1,

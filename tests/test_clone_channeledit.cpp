@@ -70,8 +70,8 @@ private slots:
         QVERIFY(banks[1].members.isEmpty());
     }
 
-    // The command line's listing at its widest fits 80 columns: the widest channel row and
-    // a bank of 100 channels.
+    // The command line's listing at its widest fits 80 columns: the widest channel row, in
+    // all 24 banks, and a bank of 100 channels.
     void listingFits80Columns() {
         QByteArray img = FixtureImage();
         Channel ch;
@@ -81,8 +81,14 @@ private slots:
         QCOMPARE(StoreChannel(img, ch), QString());
         for (int i = 0; i < 100; ++i)  // channels 769 to 868
             img.replace(ChannelLayout::kBankMembersOffset + 2 * i, 2, QByteArray(1, 3) + char(i));
-        for (const QString& line : ChannelsListing(img, false, false).split('\n'))
+        img.replace(ChannelLayout::kBankInUseOffset, 48, QByteArray(48, '\0'));
+        for (int b = 1; b < 24; ++b)  // and 900 in every bank
+            img.replace(ChannelLayout::kBankMembersOffset + 200 * b, 2,
+                        QByteArray::fromHex("0383"));
+        const QString listing = ChannelsListing(img, false, false);
+        for (const QString& line : listing.split('\n'))
             QVERIFY2(line.size() <= 80, qPrintable(line));
+        QVERIFY(listing.contains(QRegularExpression("\n {75}22 23\n {75}24\n")));
     }
 
     // A field as an editor gives it: what it stores (a frequency with the step after it), or

@@ -36,7 +36,7 @@ private slots:
             << false << false << 1 + 8 + 2 + 1
             << QStringList{
                    " 1 SIMPLEX     146.520000         0.000000            FM   12.5 "
-                   "Hi",
+                   "Hi   1",
                    "Bank 1 Home: 1 2 900"};
         QTest::newRow("table, all")
             << true << false << 1 + 900 + 2 + 24 << QStringList{"", "Bank 24: no channels"};
@@ -85,7 +85,7 @@ private slots:
         QCOMPARE(UsedChannelCount(channels), used);
         QCOMPARE(channels[0].text(ChannelField::Frequency), frequency);
         QCOMPARE(DecodeBanks(image).size(), 24);
-        QCOMPARE(ChannelsTable(channels, true).count('\n'), 901);
+        QCOMPARE(ChannelsTable(channels, {}, true).count('\n'), 901);
     }
 
     void banks() {
@@ -102,8 +102,9 @@ private slots:
         QCOMPARE(banks[23].members, QList<int>({5}));
     }
 
-    // Changes named channel by channel; every other differing byte (an empty channel's
-    // record too) counted in its 64-byte block of the radio's stream, after the identity.
+    // Changes named channel by channel, banks among a channel's fields, and bank names;
+    // every other differing byte (an empty channel's record too) counted in its 64-byte
+    // block of the radio's stream, after the identity.
     void compares() {
         const QByteArray before = FixtureImage();
         QByteArray after = before;
@@ -118,11 +119,15 @@ private slots:
         after[10 + 64 * 28 + 9] = 1;  // block 28 once
         after[ChannelLayout::kChannelsOffset + 899 * ChannelLayout::kChannelSize] = 1;
         after[65226] = 1;  // the final checksum
+        after.replace(ChannelLayout::kBankInUseOffset + 2, 2, QByteArray::fromHex("0006"));
+        after.replace(ChannelLayout::kBankMembersOffset + 200, 2, QByteArray(2, '\0'));
+        after.replace(ChannelLayout::kBankNamesOffset + 38, 4, QByteArray::fromHex("0C151E0B"));
         QCOMPARE(
             ChannelComparisonListing(before, after),
             QString::fromUtf8("identity AH029… → AH02D…\n"
-                              "ch 1: Name SIMPLEX → CALL; Frequency 146.520000 → 146.550000\n"
-                              "ch 2: removed RPT 145.230000\nch 20: added SIMPLEX 146.520000\n"
+                              "ch 1: Name SIMPLEX → CALL; Frequency 146.520000 → 146.550000; "
+                              "Banks 1 → 1 2\nch 2: removed RPT 145.230000\n"
+                              "ch 20: added SIMPLEX 146.520000\nbank 3: Name none → CLUB\n"
                               "other memory differs in 4 blocks\nthe final checksum differs\n"));
         QCOMPARE(ChannelComparisonListing(before, before), "identical\n");
     }

@@ -36,5 +36,7 @@ quorlink info |a.img sub
 quorlink compare a.img |a.img sub
 quorlink --settings |sub
 quorlink ports |
+quorlink channels --pdf |sub
+quorlink channels --p|--pdf
 ROWS
 exit $failed

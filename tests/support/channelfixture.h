@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "clone/channels.h"
+#include "clone/imagefile.h"
 
 // The channel fixture: ten channels written byte by byte into an image in file order
 // (identity first), each with what it decodes to, and bank 1 "Home" holding 1, 2 and 900.
@@ -74,5 +75,22 @@ inline QByteArray FixtureImage() {
     put(ChannelLayout::kBankMembersOffset, "00000001FFFF03840383", 24 * 200);
     for (const FixtureChannel& c : kFixtureChannels)
         PutChannel(image, c.number, c.flags, c.record);
+    return image;
+}
+
+// The fixture with more banks and a VFO area whose region sums are right: bank 1 "Home"
+// holds 1, 2 and 900 (in-use word 0000: any word but FFFF is in use), bank 2 "FULL" holds
+// the 100 channels 11-110, bank 3 only channel 4; the VFO records hold a pattern.
+inline QByteArray BankFixtureImage() {
+    QByteArray image = FixtureImage();
+    for (int at = 0x064A; at <= 0x0949; ++at)
+        image[at] = char(at * 37);
+    image.replace(ChannelLayout::kBankInUseOffset + 2, 4, QByteArray::fromHex("00060006"));
+    image.replace(ChannelLayout::kBankNamesOffset + 18 + 2, 4, QByteArray::fromHex("0F1E1515"));
+    for (int i = 0; i < 100; ++i)
+        image.replace(ChannelLayout::kBankMembersOffset + 200 + 2 * i, 2,
+                      QByteArray(1, char((10 + i) >> 8)) + char(10 + i));
+    image.replace(ChannelLayout::kBankMembersOffset + 400, 2, QByteArray::fromHex("0003"));
+    FixSums(image);
     return image;
 }
