@@ -243,15 +243,18 @@ private slots:
                          DecodeChannels(FixtureImage())[n].text(ChannelField::Frequency));
     }
 
-    // Delete clears the selected channels as one step.
+    // Delete clears the selected channels as one step, taking them out of bank 1; its undo
+    // puts back every byte, the bank's members too.
     void deleteClears() {
         Window w;
         w.hold(FixtureImage());
         w.select({1, 2});
         w.keys(Qt::Key_Delete);
         QVERIFY(DecodeChannels(w.held())[0].empty && DecodeChannels(w.held())[1].empty);
+        QCOMPARE(DecodeBank(w.held(), 1).members, QList<int>{900});
         QCOMPARE(w.window().lblUsed->text(), "6 of 900 used, 900 shown");
         w.steps().undo();
+        QCOMPARE(w.held(), FileImageFromClone(CloneImageFromFile(FixtureImage())));
         QCOMPARE(w.text(2, ChannelField::Name), "RPT");
     }
 

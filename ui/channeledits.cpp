@@ -1,7 +1,9 @@
 #include "ui/channeledits.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QUndoStack>
+#include <algorithm>
 
 #include "clone/channelcsv.h"
 #include "clone/channeledit.h"
@@ -10,25 +12,72 @@
 
 namespace {
 
-// One step: the channels it changed, with their bytes before and after.
-class ChannelsStep : public QUndoCommand {
+using namespace ChannelLayout;
+
+// One step: every byte range of the image it altered, before and after, with the channels
+// whose rows show a change and whether a bank changed.
+class ImageStep : public QUndoCommand {
 public:
-    ChannelsStep(ChannelEdits& edits, const QString& caption, QList<int> numbers,
-                 QList<QByteArray> before, QList<QByteArray> after)
+    ImageStep(ChannelEdits& edits, const QString& caption, ImageChange change, QList<int> numbers,
+              bool banks)
         : QUndoCommand(caption),
           edits_(edits),
+          change_(std::move(change)),
           numbers_(std::move(numbers)),
-          before_(std::move(before)),
-          after_(std::move(after)) {}
-    void redo() override { edits_.put(numbers_, after_); }
-    void undo() override { edits_.put(numbers_, before_); }
+          banks_(banks) {}
+    void redo() override { edits_.put(change_, true, numbers_, banks_); }
+    void undo() override { edits_.put(change_, false, numbers_, banks_); }
 
 private:
     ChannelEdits& edits_;
+    ImageChange change_;
     QList<int> numbers_;
-    QList<QByteArray> before_;
-    QList<QByteArray> after_;
+    bool banks_;
 };
+
+bool Overlaps(const ImageChange::Range& range, qsizetype from, qsizetype size) {
+    return range.offset < from + size && from < range.offset + range.before.size();
+}
+
+// The channels a change shows on: those whose flag byte or record it touched, and those
+// that joined or left a bank. `banks` says whether a bank's bytes changed.
+QList<int> TouchedChannels(const QByteArray& before, const QByteArray& after,
+                           const ImageChange& change, bool* banks) {
+    QSet<int> numbers;
+    *banks = false;
+    for (const ImageChange::Range& range : change.ranges) {
+        const qsizetype end = range.offset + range.before.size();
+        // Channel n's flag byte and record: the numbers whose bytes the range covers.
+        auto cover = [&](qsizetype from, qsizetype size) {
+            const qsizetype first = std::max<qsizetype>(range.offset, from);
+            const qsizetype last = std::min<qsizetype>(end, from + size * kChannelCount) - 1;
+            for (qsizetype at = first; at <= last; at += size)
+                numbers.insert(int((at - from) / size) + 1);
+            if (first <= last)
+                numbers.insert(int((last - from) / size) + 1);
+        };
+        cover(kFlagsOffset, 1);
+        cover(kChannelsOffset, kChannelSize);
+        *banks = *banks || Overlaps(range, kBankInUseOffset, 2 * kBankCount) ||
+                 Overlaps(range, kBankNamesOffset, kBankNameSize * kBankCount) ||
+                 Overlaps(range, kBankMembersOffset, kBankMembersSize * kBankCount);
+    }
+    if (*banks) {
+        for (int b = 1; b <= kBankCount; ++b) {
+            const QList<int> was = DecodeBank(before, b).members;
+            const QList<int> now = DecodeBank(after, b).members;
+            for (int n : was)
+                if (!now.contains(n))
+                    numbers.insert(n);
+            for (int n : now)
+                if (!was.contains(n))
+                    numbers.insert(n);
+        }
+    }
+    QList<int> sorted(numbers.begin(), numbers.end());
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
 
 }  // namespace
 
@@ -81,59 +130,62 @@ QString ChannelEdits::setField(int number, ChannelField field, const QString& te
 }
 
 QString ChannelEdits::store(const QString& caption, const QList<Channel>& channels) {
+    return apply(caption, [&channels](QByteArray& image) {
+        for (const Channel& ch : channels) {
+            if (const QString refusal = StoreChannel(image, ch, false); !refusal.isEmpty())
+                return QStringLiteral("Channel %1: %2").arg(ch.number).arg(refusal);
+        }
+        UpdateFinalChecksum(image);
+        return QString();
+    });
+}
+
+int ChannelEdits::importCsv(const QString& caption, const CsvImport& import) {
+    int cleared = 0;
+    apply(caption, [&](QByteArray& image) {
+        cleared = ApplyChannelsCsv(image, import, false);
+        return QString();
+    });
+    return cleared;
+}
+
+QString ChannelEdits::apply(const QString& caption,
+                            const std::function<QString(QByteArray&)>& change) {
     if (const QString refusal = refusedNow(); !refusal.isEmpty())
         return refusal;
     const QByteArray before = image();
     QByteArray after = before;
-    QList<int> numbers;
-    for (const Channel& ch : channels) {
-        if (const QString refusal = StoreChannel(after, ch, false); !refusal.isEmpty())
-            return QStringLiteral("Channel %1: %2").arg(ch.number).arg(refusal);
-        numbers << ch.number;
-    }
-    pushChanges(caption, before, after, numbers);
+    if (const QString refusal = change(after); !refusal.isEmpty())
+        return refusal;
+    pushChanges(caption, before, after);
     return {};
 }
 
-int ChannelEdits::importCsv(const QString& caption, const CsvImport& import) {
-    if (!refusedNow().isEmpty())
-        return 0;
-    const QByteArray before = image();
-    QByteArray after = before;
-    const int cleared = ApplyChannelsCsv(after, import, false);
-    pushChanges(caption, before, after);
-    return cleared;
-}
-
 void ChannelEdits::pushChanges(const QString& caption, const QByteArray& before,
-                               const QByteArray& after, const QList<int>& candidates) {
-    QList<int> all;
-    for (int n = 1; candidates.isEmpty() && n <= ChannelLayout::kChannelCount; ++n)
-        all << n;
-    QList<int> numbers;
-    QList<QByteArray> old, now;
-    for (int n : candidates.isEmpty() ? all : candidates) {
-        QByteArray a = ChannelBytes(before, n), b = ChannelBytes(after, n);
-        if (a == b)
-            continue;
-        numbers << n;
-        old << std::move(a);
-        now << std::move(b);
-    }
-    if (!numbers.isEmpty())
-        stack_->push(new ChannelsStep(*this, caption, numbers, old, now));
+                               const QByteArray& after) {
+    ImageChange change = ImageChange::between(before, after);
+    if (change.isEmpty())
+        return;
+    bool banks = false;
+    QList<int> numbers = TouchedChannels(before, after, change, &banks);
+    stack_->push(new ImageStep(*this, caption, std::move(change), std::move(numbers), banks));
 }
 
-void ChannelEdits::put(const QList<int>& numbers, const QList<QByteArray>& bytes) {
+void ChannelEdits::put(const ImageChange& change, bool forward, const QList<int>& numbers,
+                       bool banks) {
     QByteArray file = image();
     if (file.isEmpty())
         return;
-    for (qsizetype i = 0; i < numbers.size(); ++i)
-        PutChannelBytes(file, numbers[i], bytes[i], false);
+    if (forward)
+        change.redo(file);
+    else
+        change.undo(file);
     // The memory image keeps no checksum: every write and save computes it afresh.
     clone_.CloneImage = CloneImageFromFile(file);
     remember();
     emit channelsChanged(numbers);
+    if (banks)
+        emit banksChanged();
 }
 
 QString ChannelEdits::imageName() const {

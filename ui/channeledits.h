@@ -5,18 +5,21 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
+#include "clone/channelorder.h"
 #include "clone/channels.h"
 
 struct CloneState;
 struct CsvImport;
 class QUndoStack;
 
-// The changes made to the channels of the image held. Every change (a cell, a paste, a
-// clear, an import) is one step on an undo stack that keeps the 33 bytes of each channel it
-// changed before and after; the stack's clean state says whether the image held still
-// agrees with its file. The image bytes stay the one source of truth: the windows decode
-// them again when told which channels changed.
+// The changes made to the channels and banks of the image held. Every change (a cell, a
+// paste, a clear, an import, a move, a bank's members or name) is one step on an undo stack
+// that keeps every byte range of the image it altered before and after, so that undo and
+// redo put back the channels and the banks alike; the stack's clean state says whether the
+// image held still agrees with its file. The image bytes stay the one source of truth: the
+// windows decode them again when told which channels and banks changed.
 class ChannelEdits : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +47,10 @@ public:
     // Takes an import into the image held as one step; the caller has checked that it
     // refuses no row. Returns how many channels in use it cleared.
     int importCsv(const QString& caption, const CsvImport& import);
+    // Runs `change` on a copy of the image held (file order) and keeps what it altered as
+    // one step called `caption`. A change that returns a refusal changes nothing; the
+    // refusal is returned as it is.
+    QString apply(const QString& caption, const std::function<QString(QByteArray&)>& change);
 
     // What the windows call the image held: its file's name, "read from radio 14:02", or an
     // empty text while there is no image.
@@ -54,8 +61,9 @@ public:
     // The image held has just been saved: the current step is the saved one.
     void markSaved();
 
-    // Puts bytes back into the image held: what a step does and undoes.
-    void put(const QList<int>& numbers, const QList<QByteArray>& bytes);
+    // Redoes (`forward`) or undoes a step's change on the image held, then tells the
+    // windows which channels, and whether the banks, changed.
+    void put(const ImageChange& change, bool forward, const QList<int>& numbers, bool banks);
 
     // Called after every new image (a read, an opened file): steps made on another image
     // are dropped. The same image held as before (a read that failed) keeps them.
@@ -64,15 +72,15 @@ public:
 signals:
     // Channels changed by a step done, undone or redone.
     void channelsChanged(const QList<int>& numbers);
+    // A bank's name or members changed by a step done, undone or redone.
+    void banksChanged();
     void editableChanged(bool editable);
     void unsavedChanged(bool unsaved);
 
 private:
     QString refusedNow() const;
-    // One step from the image held to `after` (same layout), if any of the channels
-    // `numbers` (all 900 when empty) differs.
-    void pushChanges(const QString& caption, const QByteArray& before, const QByteArray& after,
-                     const QList<int>& numbers = {});
+    // One step from `before` (the image held) to `after`, if any byte differs.
+    void pushChanges(const QString& caption, const QByteArray& before, const QByteArray& after);
     void remember();
 
     CloneState& clone_;
