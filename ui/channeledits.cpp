@@ -5,6 +5,7 @@
 #include <QUndoStack>
 #include <algorithm>
 
+#include "clone/bankedit.h"
 #include "clone/channelcsv.h"
 #include "clone/channeledit.h"
 #include "clone/imagefile.h"
@@ -127,6 +128,32 @@ QString ChannelEdits::setField(int number, ChannelField field, const QString& te
     if (const QString refusal = SetChannelField(ch, field, text); !refusal.isEmpty())
         return QStringLiteral("Channel %1: %2").arg(number).arg(refusal);
     return store(QStringLiteral("Channel %1: %2").arg(number).arg(ChannelFieldName(field)), {ch});
+}
+
+QString ChannelEdits::setFieldOn(const QList<int>& numbers, ChannelField field,
+                                 const QString& text) {
+    if (numbers.size() == 1)
+        return setField(numbers.first(), field, text);
+    const QString caption =
+        QStringLiteral("Set %1 on %2 channels").arg(ChannelFieldName(field)).arg(numbers.size());
+    return apply(caption, [&](QByteArray& image) {
+        return SetFieldOnChannels(image, numbers, field, text);
+    });
+}
+
+QString ChannelEdits::setBanks(const QList<int>& numbers, const QList<int>& banks) {
+    const QString caption = numbers.size() == 1
+                                ? QStringLiteral("Channel %1: Banks").arg(numbers.first())
+                                : QStringLiteral("Set Banks on %1 channels").arg(numbers.size());
+    return apply(caption, [&](QByteArray& image) {
+        for (int n : numbers) {
+            if (numbers.size() > 1 && DecodeChannelAt(image, n).empty)
+                continue;
+            if (const QString refusal = SetChannelBanks(image, n, banks); !refusal.isEmpty())
+                return QStringLiteral("Channel %1: %2").arg(n).arg(refusal);
+        }
+        return QString();
+    });
 }
 
 QString ChannelEdits::store(const QString& caption, const QList<Channel>& channels) {

@@ -41,6 +41,12 @@ public:
     // Sets one field of one channel from the text a cell editor gives; the refusal, or an
     // empty text when stored (or when nothing changed).
     QString setField(int number, ChannelField field, const QString& text);
+    // Sets one field on every channel of `numbers` as one step, each validated; refused whole,
+    // naming the channel, when one is refused. One channel goes through setField.
+    QString setFieldOn(const QList<int>& numbers, ChannelField field, const QString& text);
+    // Puts the channels `numbers` in exactly the banks `banks` (1-24) as one step; among
+    // several channels the empty ones are passed over. A full bank refuses the whole step.
+    QString setBanks(const QList<int>& numbers, const QList<int>& banks);
     // Stores the channels (an empty one clears its number) as one step called `caption`. A
     // channel that cannot be stored refuses the whole step, with its reason; nothing changes.
     QString store(const QString& caption, const QList<Channel>& channels);

@@ -6,23 +6,34 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSet>
 #include <QSortFilterProxyModel>
+#include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTableWidget>
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "clone/bankedit.h"
 #include "clone/channelcsv.h"
+#include "clone/channelorder.h"
 #include "clone/channels.h"
 #include "ui/channeledits.h"
 
@@ -32,38 +43,67 @@ constexpr int kSortRole = Qt::UserRole;
 // Room around a cell's text, and for the arrow of a list's editor.
 constexpr int kCellPadding = 10;
 constexpr int kListArrow = 12;
+// After the channel's own fields, the banks it is in: "1 4".
+constexpr int kBanksColumn = kChannelFieldCount;
+constexpr int kColumnCount = kChannelFieldCount + 1;
+
+// "1 4" as bank numbers; an empty list for a word that is no bank number.
+QList<int> BankNumbers(const QString& text, bool* ok) {
+    QList<int> banks;
+    *ok = true;
+    for (const QString& word :
+         text.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts)) {
+        const int bank = word.toInt(ok);
+        if (!*ok || bank < 1 || bank > ChannelLayout::kBankCount) {
+            *ok = false;
+            return {};
+        }
+        banks << bank;
+    }
+    return banks;
+}
 }  // namespace
 
-// One row per channel, row n - 1 for channel n, whatever the view shows. Edits go to
-// ChannelEdits as steps; the rows change only when it says which channels changed.
+// One row per channel, row n - 1 for channel n, whatever the view shows, and its banks in
+// the last column. Edits go to ChannelEdits as steps (to every selected row when the edited
+// one is among several selected); the rows change only when it says which channels changed.
 class ChannelsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit ChannelsModel(ChannelEdits& edits, QObject* parent)
         : QAbstractTableModel(parent), edits_(edits) {}
 
-    void setChannels(QList<Channel> channels) {
+    void setChannels(const QByteArray& image) {
         beginResetModel();
-        channels_ = std::move(channels);
+        channels_ = DecodeChannels(image);
+        banks_ = DecodeBanks(image);
         endResetModel();
     }
     // Decodes the named channels again: one row told per channel.
     void updateChannels(const QByteArray& image, const QList<int>& numbers) {
+        banks_ = DecodeBanks(image);
         for (int n : numbers) {
             if (n < 1 || n > channels_.size())
                 continue;
             channels_[n - 1] = DecodeChannelAt(image, n);
-            emit dataChanged(index(n - 1, 0), index(n - 1, kChannelFieldCount - 1));
+            emit dataChanged(index(n - 1, 0), index(n - 1, kColumnCount - 1));
         }
     }
+    // The rows a cell's edit applies to when it is one of them.
+    void setSelection(std::function<QList<int>()> selected) { selected_ = std::move(selected); }
     const QList<Channel>& channels() const { return channels_; }
+    const QList<Bank>& banks() const { return banks_; }
+    QString text(const Channel& ch, int column) const {
+        return column == kBanksColumn ? ChannelBanksText(banks_, ch.number)
+                                      : ch.text(ChannelField(column));
+    }
     const Channel& channel(int row) const { return channels_[row]; }
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : int(channels_.size());
     }
     int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : kChannelFieldCount;
+        return parent.isValid() ? 0 : kColumnCount;
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         Qt::ItemFlags flags = QAbstractTableModel::flags(index);
@@ -83,6 +123,10 @@ public:
         const auto field = ChannelField(index.column());
         const bool numeric = field == ChannelField::Number || field == ChannelField::Frequency ||
                              field == ChannelField::Offset;
+        if (index.column() == kBanksColumn)
+            return role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole
+                       ? QVariant(text(ch, kBanksColumn))
+                       : QVariant();
         switch (role) {
             case Qt::DisplayRole:
             case Qt::EditRole:
@@ -105,16 +149,30 @@ public:
         if (!index.isValid() || role != Qt::EditRole || index.row() >= channels_.size())
             return false;
         const Channel& ch = channels_[index.row()];
-        const auto field = ChannelField(index.column());
         const QString text = value.toString();
-        if (text == ch.text(field))
+        QList<int> numbers = selected_ ? selected_() : QList<int>();
+        if (!numbers.contains(ch.number))
+            numbers = {ch.number};
+        if (numbers.size() == 1 && text == this->text(ch, index.column()))
             return false;
-        const QString refusal = edits_.setField(ch.number, field, text);
+        QString refusal;
+        if (index.column() == kBanksColumn) {
+            bool ok = false;
+            const QList<int> banks = BankNumbers(text, &ok);
+            refusal = ok ? edits_.setBanks(numbers, banks)
+                         : QStringLiteral("Banks \"%1\" are not bank numbers 1–%2")
+                               .arg(text)
+                               .arg(ChannelLayout::kBankCount);
+        } else {
+            refusal = edits_.setFieldOn(numbers, ChannelField(index.column()), text);
+        }
         if (!refusal.isEmpty())
             emit refused(refusal);
         return refusal.isEmpty();
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == kBanksColumn)
+            return QStringLiteral("Banks");
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
             section < kChannelFieldCount)
             return ChannelFieldName(ChannelField(section));
@@ -127,10 +185,12 @@ signals:
 private:
     ChannelEdits& edits_;
     QList<Channel> channels_;
+    QList<Bank> banks_;
+    std::function<QList<int>()> selected_;
 };
 
 // Keeps the channels whose name or frequency holds the filter text; empty channels only
-// when asked for.
+// when asked for; with a bank picked, only its members.
 class ChannelsFilter : public QSortFilterProxyModel {
 public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
@@ -140,11 +200,18 @@ public:
         showEmpty_ = showEmpty;
         invalidateFilter();
     }
+    // The members of the bank picked, or all channels when `bank` is 0.
+    void setBank(int bank, const QList<int>& members) {
+        bank_ = bank;
+        members_ = QSet<int>(members.begin(), members.end());
+        invalidateFilter();
+    }
+    int bank() const { return bank_; }
 
 protected:
     bool filterAcceptsRow(int row, const QModelIndex&) const override {
         const Channel& ch = static_cast<const ChannelsModel*>(sourceModel())->channel(row);
-        if (ch.empty && !showEmpty_)
+        if ((ch.empty && !showEmpty_) || (bank_ > 0 && !members_.contains(ch.number)))
             return false;
         return text_.isEmpty() || ch.name.contains(text_, Qt::CaseInsensitive) ||
                ch.text(ChannelField::Frequency).contains(text_);
@@ -153,18 +220,37 @@ protected:
 private:
     QString text_;
     bool showEmpty_ = false;
+    int bank_ = 0;
+    QSet<int> members_;
 };
 
 namespace {
 
 // Line editors for the name, the frequency and the offset (the model refuses what
-// validation refuses); lists for every field that has one, taking effect when picked.
+// validation refuses); lists for every field that has one, taking effect when picked; for
+// the banks a list of the 24 by name to tick, taking effect with Enter or a click elsewhere.
 class ChannelDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    ChannelDelegate(const ChannelsModel& model, QObject* parent)
+        : QStyledItemDelegate(parent), model_(model) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
+        if (index.column() == kBanksColumn) {
+            auto* ticks = new QListWidget(parent);
+            ticks->setObjectName(QStringLiteral("lstBankTicks"));
+            for (const Bank& bank : model_.banks()) {
+                auto* item = new QListWidgetItem(QStringLiteral("%1  %2  (%3)")
+                                                     .arg(bank.number)
+                                                     .arg(bank.name)
+                                                     .arg(bank.members.size()),
+                                                 ticks);
+                item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+                item->setData(Qt::UserRole, bank.number);
+                item->setCheckState(Qt::Unchecked);
+            }
+            return ticks;
+        }
         const QStringList choices = ChannelFieldChoices(ChannelField(index.column()));
         if (choices.isEmpty())
             return QStyledItemDelegate::createEditor(parent, option, index);
@@ -178,19 +264,53 @@ public:
         });
         return list;
     }
+    // The banks' list drops down from its cell, as tall as the table allows.
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override {
+        auto* ticks = qobject_cast<QListWidget*>(editor);
+        if (!ticks)
+            return QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+        const QRect room = editor->parentWidget()->rect();
+        const int height = std::min(
+            room.height(), ticks->sizeHintForRow(0) * ticks->count() + 2 * ticks->frameWidth());
+        const int width = std::max(option.rect.width(), ticks->sizeHintForColumn(0) + 40);
+        QRect at(option.rect.topLeft(), QSize(width, height));
+        at.moveBottom(std::min(at.bottom(), room.bottom()));
+        at.moveRight(std::min(at.right(), room.right()));
+        editor->setGeometry(at);
+    }
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        if (auto* list = qobject_cast<QComboBox*>(editor))
+        if (auto* ticks = qobject_cast<QListWidget*>(editor)) {
+            bool ok = false;
+            const QList<int> banks = BankNumbers(index.data(Qt::EditRole).toString(), &ok);
+            for (int row = 0; row < ticks->count(); ++row) {
+                QListWidgetItem* item = ticks->item(row);
+                item->setCheckState(
+                    banks.contains(item->data(Qt::UserRole).toInt()) ? Qt::Checked : Qt::Unchecked);
+            }
+        } else if (auto* list = qobject_cast<QComboBox*>(editor)) {
             list->setCurrentIndex(list->findText(index.data(Qt::EditRole).toString()));
-        else
+        } else {
             QStyledItemDelegate::setEditorData(editor, index);
+        }
     }
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
-        if (auto* list = qobject_cast<QComboBox*>(editor))
+        if (auto* ticks = qobject_cast<QListWidget*>(editor)) {
+            QStringList banks;
+            for (int row = 0; row < ticks->count(); ++row)
+                if (ticks->item(row)->checkState() == Qt::Checked)
+                    banks << ticks->item(row)->data(Qt::UserRole).toString();
+            model->setData(index, banks.join(QLatin1Char(' ')), Qt::EditRole);
+        } else if (auto* list = qobject_cast<QComboBox*>(editor)) {
             model->setData(index, list->currentText(), Qt::EditRole);
-        else
+        } else {
             QStyledItemDelegate::setModelData(editor, model, index);
+        }
     }
+
+private:
+    const ChannelsModel& model_;
 };
 
 QString plural(qsizetype count, const char* one) {
@@ -225,7 +345,8 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     grdChannels = new QTableView(this);
     grdChannels->setObjectName(QStringLiteral("grdChannels"));
     grdChannels->setModel(filter_);
-    grdChannels->setItemDelegate(new ChannelDelegate(grdChannels));
+    grdChannels->setItemDelegate(new ChannelDelegate(*model_, grdChannels));
+    model_->setSelection([this] { return selectedNumbers(); });
     grdChannels->setEditTriggers(QAbstractItemView::DoubleClicked |
                                  QAbstractItemView::EditKeyPressed |
                                  QAbstractItemView::AnyKeyPressed);
@@ -237,6 +358,20 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     grdChannels->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     grdChannels->horizontalHeader()->setStretchLastSection(true);
 
+    grdBanks = new QTableWidget(ChannelLayout::kBankCount + 1, 4, this);
+    grdBanks->setObjectName(QStringLiteral("grdBanks"));
+    grdBanks->setHorizontalHeaderLabels({QStringLiteral("Bank"), QStringLiteral("Name"),
+                                         QStringLiteral("Channels"), QStringLiteral("Members")});
+    grdBanks->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdBanks->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdBanks->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed);
+    grdBanks->verticalHeader()->hide();
+    grdBanks->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    grdBanks->horizontalHeader()->setStretchLastSection(true);
+    grdBanks->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grdBanks->setWordWrap(false);
+
     buildMenus();
     auto* top = new QHBoxLayout;
     top->addWidget(txtFilter, 1);
@@ -247,7 +382,15 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addLayout(top);
-    layout->addWidget(grdChannels, 1);
+    // The banks under the channels: beside them the window would no longer fit next to the
+    // main window on a common laptop screen.
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(grdChannels);
+    split->addWidget(grdBanks);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
+    layout->addWidget(split, 1);
     layout->addLayout(bottom);
     fitColumns();
 
@@ -259,6 +402,9 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     connect(chkShowEmpty, &QCheckBox::toggled, this, refilter);
     connect(model_, &ChannelsModel::refused, this, &FrmChannels::say);
     connect(&edits_, &ChannelEdits::channelsChanged, this, &FrmChannels::channelsChanged);
+    connect(&edits_, &ChannelEdits::banksChanged, this, &FrmChannels::fillBanks);
+    connect(grdBanks, &QTableWidget::itemSelectionChanged, this, &FrmChannels::bankPicked);
+    connect(grdBanks, &QTableWidget::cellChanged, this, &FrmChannels::bankRenamed);
     connect(&edits_, &ChannelEdits::unsavedChanged, this, &FrmChannels::showTitle);
     connect(&edits_, &ChannelEdits::editableChanged, this, &FrmChannels::updateActions);
     QUndoStack& stack = edits_.stack();
@@ -307,41 +453,80 @@ void FrmChannels::buildMenus() {
                      [this] { Paste(); });
     mnuClear = entry(mnuEdit, QStringLiteral("C&lear"), "mnuClear", {QKeySequence::Delete},
                      [this] { ClearSelected(); });
+    mnuEdit->addSeparator();
+    mnuMoveUp = entry(mnuEdit, QStringLiteral("Move &Up"), "mnuMoveUp",
+                      {QKeySequence(QStringLiteral("Ctrl+Up"))}, [this] { MoveSelected(-1); });
+    mnuMoveDown = entry(mnuEdit, QStringLiteral("Move &Down"), "mnuMoveDown",
+                        {QKeySequence(QStringLiteral("Ctrl+Down"))}, [this] { MoveSelected(1); });
+    mnuInsert = entry(mnuEdit, QStringLiteral("&Insert Empty Channel"), "mnuInsert",
+                      {QKeySequence(Qt::Key_Insert)}, [this] { InsertAtSelection(); });
+    mnuDeleteShift =
+        entry(mnuEdit, QStringLiteral("De&lete and Shift Up"), "mnuDeleteShift",
+              {QKeySequence(QStringLiteral("Ctrl+Delete"))}, [this] { DeleteShiftUp(); });
+    mnuSort = entry(mnuEdit, QStringLiteral("&Sort Selected Channels..."), "mnuSort", {},
+                    [this] { askSort(); });
+    mnuEdit->addSeparator();
+    mnuSetSelected = entry(mnuEdit, QStringLiteral("Set &for Selected..."), "mnuSetSelected", {},
+                           [this] { askSetForSelected(); });
+    mnuGoTo = entry(mnuEdit, QStringLiteral("&Go to Channel..."), "mnuGoTo",
+                    {QKeySequence(QStringLiteral("Ctrl+G"))}, [this] { askGoTo(); });
+
+    // The table's context menu: the entries that act on the selected channels.
+    grdChannels->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto separator = [this] {
+        auto* line = new QAction(this);
+        line->setSeparator(true);
+        return line;
+    };
+    grdChannels->addActions({mnuCopy, mnuPaste, mnuClear, separator(), mnuMoveUp, mnuMoveDown,
+                             mnuInsert, mnuDeleteShift, mnuSort, separator(), mnuSetSelected,
+                             mnuGoTo});
 }
 
 // Every column wide enough for the widest text it can show, without measuring 900 rows:
-// a list's longest entry, a frequency's ten characters, a name of eleven.
+// a list's longest entry, a frequency's ten characters, a name of eleven, three banks.
 void FrmChannels::fitColumns() {
     const QFontMetrics cell = grdChannels->fontMetrics();
     const QFontMetrics header = grdChannels->horizontalHeader()->fontMetrics();
     int total = 0;
-    for (int column = 0; column < kChannelFieldCount; ++column) {
+    for (int column = 0; column < kColumnCount; ++column) {
         const auto field = ChannelField(column);
-        QStringList texts = ChannelFieldChoices(field);
+        QStringList texts = column == kBanksColumn ? QStringList() : ChannelFieldChoices(field);
         const bool list = !texts.isEmpty();
         if (field == ChannelField::Number)
             texts << QStringLiteral("900");
         else if (field == ChannelField::Name)
             texts << QStringLiteral("NNNNNNNNNNN");
+        else if (column == kBanksColumn)
+            texts << QStringLiteral("1 12 24");
         else if (!list)
             texts << QStringLiteral("999.999999");
-        int width = header.horizontalAdvance(ChannelFieldName(field)) + kCellPadding;
+        const QString caption =
+            model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        int width = header.horizontalAdvance(caption) + kCellPadding;
         for (const QString& text : texts)
             width = std::max(width,
                              cell.horizontalAdvance(text) + kCellPadding + (list ? kListArrow : 0));
         grdChannels->setColumnWidth(column, width);
         total += width;
     }
+    // The banks pane: a number, a name of sixteen characters, a count, then the members.
+    const QFontMetrics banks = grdBanks->fontMetrics();
+    const QString widest[] = {QStringLiteral("Bank"), QStringLiteral("NNNNNNNNNNNNNNNN"),
+                              QStringLiteral("Channels")};
+    for (int column = 0; column < 3; ++column)
+        grdBanks->setColumnWidth(column, banks.horizontalAdvance(widest[column]) + kCellPadding);
     const int margins = layout()->contentsMargins().left() + layout()->contentsMargins().right();
     const int table = total + grdChannels->verticalScrollBar()->sizeHint().width() +
                       2 * grdChannels->frameWidth() + 2;
     // Never wider or taller than the screen, with room kept for a title bar.
     const QRect avail = screen()->availableGeometry();
-    resize(qMin(table + margins, avail.width()), qMin(460, avail.height() - 32));
+    resize(qMin(table + margins, avail.width()), qMin(640, avail.height() - 32));
 }
 
 void FrmChannels::Reload() {
-    model_->setChannels(DecodeChannels(edits_.image()));
+    model_->setChannels(edits_.image());
+    fillBanks();
     lblStatus->clear();
     showCount();
     showTitle();
@@ -355,11 +540,20 @@ void FrmChannels::channelsChanged(const QList<int>& numbers) {
 
 void FrmChannels::showCount() {
     if (!edits_.hasImage()) {
+        if (QTableWidgetItem* all = grdBanks->item(0, 2)) {
+            const QSignalBlocker quiet(grdBanks);
+            all->setText(QString());
+        }
         lblUsed->setText(QStringLiteral("No image: read the radio or open a file."));
         return;
     }
+    const int used = UsedChannelCount(model_->channels());
+    if (QTableWidgetItem* all = grdBanks->item(0, 2)) {
+        const QSignalBlocker quiet(grdBanks);
+        all->setText(QString::number(used));
+    }
     lblUsed->setText(QStringLiteral("%1 of %2 used, %3 shown")
-                         .arg(UsedChannelCount(model_->channels()))
+                         .arg(used)
                          .arg(ChannelLayout::kChannelCount)
                          .arg(filter_->rowCount()));
 }
@@ -380,8 +574,14 @@ void FrmChannels::updateActions() {
     mnuRedo->setEnabled(editable && stack.canRedo());
     mnuRedo->setText(stack.canRedo() ? QStringLiteral("&Redo ") + stack.redoText()
                                      : QStringLiteral("&Redo"));
-    mnuPaste->setEnabled(editable);
-    mnuClear->setEnabled(editable);
+    for (QAction* action : {mnuPaste, mnuClear, mnuMoveUp, mnuMoveDown, mnuInsert, mnuDeleteShift,
+                            mnuSort, mnuSetSelected, mnuGoTo})
+        action->setEnabled(editable);
+    // A bank's name is edited in place; while a transfer runs nothing changes.
+    grdBanks->setEditTriggers(editable ? QAbstractItemView::DoubleClicked |
+                                             QAbstractItemView::EditKeyPressed |
+                                             QAbstractItemView::AnyKeyPressed
+                                       : QAbstractItemView::NoEditTriggers);
 }
 
 void FrmChannels::say(const QString& text) {
@@ -466,6 +666,237 @@ void FrmChannels::Paste() {
         (rows.warnings.isEmpty()
              ? QString()
              : QStringLiteral("; ") + rows.warnings.join(QStringLiteral("; "))));
+}
+
+void FrmChannels::selectNumbers(const QList<int>& numbers) {
+    QItemSelection rows;
+    QModelIndex first;
+    for (int n : numbers) {
+        const QModelIndex shown = filter_->mapFromSource(model_->index(n - 1, 0));
+        if (!shown.isValid())
+            continue;
+        rows.select(shown, shown.siblingAtColumn(kColumnCount - 1));
+        if (!first.isValid())
+            first = shown;
+    }
+    if (!first.isValid())
+        return;
+    grdChannels->setCurrentIndex(first);
+    grdChannels->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+    grdChannels->scrollTo(first);
+}
+
+bool FrmChannels::change(const QString& caption, const std::function<QString(QByteArray&)>& what,
+                         const QString& done) {
+    const QString refusal = edits_.apply(caption, what);
+    say(refusal.isEmpty() ? done : refusal);
+    return refusal.isEmpty();
+}
+
+void FrmChannels::MoveSelected(int delta) {
+    const QList<int> numbers = selectedNumbers();
+    if (numbers.isEmpty())
+        return say(QStringLiteral("Move: select the channels to move first."));
+    const QString way = delta < 0 ? QStringLiteral("up") : QStringLiteral("down");
+    const QString what = QStringLiteral("Move %1 %2").arg(plural(numbers.size(), "channel"), way);
+    if (!change(
+            what, [&](QByteArray& image) { return MoveChannels(image, numbers, delta); },
+            QStringLiteral("Moved %1 %2").arg(plural(numbers.size(), "channel"), way)))
+        return;
+    QList<int> moved;
+    for (int n : numbers)
+        moved << n + delta;
+    selectNumbers(moved);
+}
+
+void FrmChannels::InsertAtSelection() {
+    const QList<int> numbers = selectedNumbers();
+    if (numbers.isEmpty())
+        return say(QStringLiteral("Insert: select the channel to insert at first."));
+    const int at = numbers.first();
+    if (change(
+            QStringLiteral("Insert at channel %1").arg(at),
+            [at](QByteArray& image) { return InsertChannel(image, at); },
+            QStringLiteral("Inserted an empty channel at %1").arg(at)))
+        GoTo(at);
+}
+
+// Each selected channel is deleted from the highest down, so that the shifts of one never
+// move another selected channel before its turn.
+void FrmChannels::DeleteShiftUp() {
+    const QList<int> numbers = selectedNumbers();
+    if (numbers.isEmpty())
+        return say(QStringLiteral("Delete: select the channels to delete first."));
+    const QString what = plural(numbers.size(), "channel");
+    if (change(
+            QStringLiteral("Delete %1 and shift up").arg(what),
+            [&](QByteArray& image) {
+                for (auto n = numbers.crbegin(); n != numbers.crend(); ++n)
+                    if (const QString refusal = DeleteChannel(image, *n); !refusal.isEmpty())
+                        return refusal;
+                return QString();
+            },
+            QStringLiteral("Deleted %1 and shifted the channels below up").arg(what)))
+        selectNumbers({numbers.first()});
+}
+
+void FrmChannels::SortSelected(ChannelField field, Qt::SortOrder order) {
+    const QList<int> numbers = selectedNumbers();
+    if (numbers.size() < 2)
+        return say(QStringLiteral("Sort: select the range of channels to sort first."));
+    const int first = numbers.first(), last = numbers.last();
+    const QString range =
+        QStringLiteral("channels %1-%2 by %3").arg(first).arg(last).arg(ChannelFieldName(field));
+    QList<int> all;
+    for (int n = first; n <= last; ++n)
+        all << n;
+    if (change(
+            QStringLiteral("Sort ") + range,
+            [&](QByteArray& image) { return SortChannels(image, first, last, field, order); },
+            QStringLiteral("Sorted ") + range))
+        selectNumbers(all);
+}
+
+void FrmChannels::SetForSelected(ChannelField field, const QString& text) {
+    const QList<int> numbers = selectedNumbers();
+    if (numbers.isEmpty())
+        return say(QStringLiteral("Set: select the channels to change first."));
+    const QString refusal = edits_.setFieldOn(numbers, field, text);
+    say(refusal.isEmpty() ? QStringLiteral("Set %1 on %2")
+                                .arg(ChannelFieldName(field), plural(numbers.size(), "channel"))
+                          : refusal);
+}
+
+void FrmChannels::GoTo(int number) {
+    if (number < 1 || number > model_->rowCount())
+        return say(QStringLiteral("Go to: there is no channel %1.").arg(number));
+    auto shown = [&] { return filter_->mapFromSource(model_->index(number - 1, 0)); };
+    if (!shown().isValid() && model_->channel(number - 1).empty)
+        chkShowEmpty->setChecked(true);
+    if (!shown().isValid()) {
+        txtFilter->clear();
+        grdBanks->selectRow(0);
+    }
+    selectNumbers({number});
+    grdChannels->scrollTo(shown(), QAbstractItemView::PositionAtCenter);
+    grdChannels->setFocus();
+}
+
+void FrmChannels::askGoTo() {
+    const QList<int> numbers = selectedNumbers();
+    bool ok = false;
+    const int number = QInputDialog::getInt(this, QStringLiteral("Go to Channel"),
+                                            QStringLiteral("Channel (1-900):"), numbers.value(0, 1),
+                                            1, ChannelLayout::kChannelCount, 1, &ok);
+    if (ok)
+        GoTo(number);
+}
+
+// A small box: which column, which way; the selected range is rearranged.
+void FrmChannels::askSort() {
+    if (selectedNumbers().size() < 2)
+        return say(QStringLiteral("Sort: select the range of channels to sort first."));
+    QDialog box(this);
+    box.setWindowTitle(QStringLiteral("Sort Selected Channels"));
+    auto* field = new QComboBox(&box);
+    for (int column = int(ChannelField::Name); column < kChannelFieldCount; ++column)
+        field->addItem(ChannelFieldName(ChannelField(column)), column);
+    auto* order = new QComboBox(&box);
+    order->addItems({QStringLiteral("Ascending"), QStringLiteral("Descending")});
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto* form = new QFormLayout(&box);
+    form->addRow(QStringLiteral("Sort by:"), field);
+    form->addRow(QStringLiteral("Order:"), order);
+    form->addRow(buttons);
+    if (box.exec() == QDialog::Accepted)
+        SortSelected(ChannelField(field->currentData().toInt()),
+                     order->currentIndex() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+// A small box: the field, then its value typed or picked from the field's list.
+void FrmChannels::askSetForSelected() {
+    const QList<int> numbers = selectedNumbers();
+    if (numbers.isEmpty())
+        return say(QStringLiteral("Set: select the channels to change first."));
+    QDialog box(this);
+    box.setWindowTitle(QStringLiteral("Set for %1").arg(plural(numbers.size(), "channel")));
+    auto* field = new QComboBox(&box);
+    for (int column = int(ChannelField::Name); column < kChannelFieldCount; ++column)
+        field->addItem(ChannelFieldName(ChannelField(column)), column);
+    auto* value = new QComboBox(&box);
+    auto offer = [field, value] {
+        const QStringList choices = ChannelFieldChoices(ChannelField(field->currentData().toInt()));
+        value->clear();
+        value->setEditable(choices.isEmpty());
+        value->addItems(choices);
+    };
+    offer();
+    connect(field, &QComboBox::currentIndexChanged, &box, offer);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto* form = new QFormLayout(&box);
+    form->addRow(QStringLiteral("Field:"), field);
+    form->addRow(QStringLiteral("Value:"), value);
+    form->addRow(buttons);
+    if (box.exec() == QDialog::Accepted)
+        SetForSelected(ChannelField(field->currentData().toInt()), value->currentText());
+}
+
+// The pane's first row shows every channel; the others are the banks, whose names are
+// edited in place.
+void FrmChannels::fillBanks() {
+    const QList<Bank> banks = model_->banks();
+    const QSignalBlocker quiet(grdBanks);
+    auto put = [this](int row, int column, const QString& text, bool editable) {
+        auto* item = new QTableWidgetItem(text);
+        item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled |
+                       (editable ? Qt::ItemIsEditable : Qt::NoItemFlags));
+        if (column == 0 || column == 2)
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grdBanks->setItem(row, column, item);
+    };
+    put(0, 0, QString(), false);
+    put(0, 1, QStringLiteral("All channels"), false);
+    put(0, 2, QString(), false);  // the count of channels in use, from showCount
+    put(0, 3, QString(), false);
+    for (int b = 1; b <= ChannelLayout::kBankCount; ++b) {
+        const Bank bank = b <= banks.size() ? banks[b - 1] : Bank{};
+        put(b, 0, QString::number(b), false);
+        put(b, 1, bank.name, edits_.hasImage());
+        put(b, 2, edits_.hasImage() ? QString::number(bank.members.size()) : QString(), false);
+        QStringList members;
+        for (int n : bank.members)
+            members << QString::number(n);
+        put(b, 3, members.join(QLatin1Char(' ')), false);
+    }
+    if (grdBanks->selectedItems().isEmpty())
+        grdBanks->selectRow(0);
+    // The members of the bank shown may have changed.
+    bankPicked();
+}
+
+void FrmChannels::bankPicked() {
+    const QList<QTableWidgetItem*> picked = grdBanks->selectedItems();
+    const int bank = picked.isEmpty() ? 0 : picked.first()->row();
+    const QList<Bank>& banks = model_->banks();
+    filter_->setBank(bank,
+                     bank > 0 && bank <= banks.size() ? banks[bank - 1].members : QList<int>());
+    showCount();
+}
+
+void FrmChannels::bankRenamed(int row, int column) {
+    if (row < 1 || column != 1)
+        return;
+    const QString name = grdBanks->item(row, column)->text();
+    const QString refusal =
+        edits_.apply(QStringLiteral("Bank %1: Name").arg(row),
+                     [&](QByteArray& image) { return RenameBank(image, row, name); });
+    say(refusal);
+    // A refused name goes back to the one held; an accepted one shows as stored.
+    fillBanks();
 }
 
 void FrmChannels::keyPressEvent(QKeyEvent* event) {

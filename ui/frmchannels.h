@@ -2,6 +2,9 @@
 
 #include <QList>
 #include <QWidget>
+#include <functional>
+
+#include "clone/channels.h"
 
 class QAction;
 class QCheckBox;
@@ -10,17 +13,21 @@ class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QTableView;
+class QTableWidget;
 class ChannelEdits;
 class ChannelsModel;
 class ChannelsFilter;
 
 // The channel editor: the memory channels of the image held in a sortable table, with a
-// filter on name or frequency and empty channels hidden unless asked for. Cells are edited
-// in place (names and frequencies typed, the other fields picked from their lists); Delete
-// clears the selected channels, Ctrl+C copies them as CSV, Ctrl+V pastes CSV or
-// tab-separated rows from the first selected channel on, and every change can be undone.
-// A refused change says why in the status line and changes nothing. The window is modeless,
-// so that it never holds up a transfer's waits, and follows every new image.
+// filter on name or frequency and empty channels hidden unless asked for, and beside it the
+// 24 banks with their names and member counts (picking one shows only its members). Cells
+// are edited in place (names and frequencies typed, the other fields picked from their
+// lists, the banks ticked); with several rows selected an edit sets the field on all of
+// them. Delete clears the selected channels, Ctrl+C copies them as CSV, Ctrl+V pastes CSV or
+// tab-separated rows from the first selected channel on; the Edit menu also moves, inserts,
+// deletes (shifting up) and sorts channels, each carrying its banks. Every change can be
+// undone. A refused change says why in the status line and changes nothing. The window is
+// modeless, so that it never holds up a transfer's waits, and follows every new image.
 class FrmChannels : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +43,19 @@ public:
     void Paste();
     // The channel numbers of the selected rows, lowest first.
     QList<int> selectedNumbers() const;
+    // Selects the rows of `numbers` (shown ones), the first one current and in sight.
+    void selectNumbers(const QList<int>& numbers);
+
+    // The order of the channels, each one step; the selection follows the channels moved.
+    void MoveSelected(int delta);
+    void InsertAtSelection();
+    void DeleteShiftUp();
+    void SortSelected(ChannelField field, Qt::SortOrder order);
+    // Sets one field to `text` on every selected channel, as one step.
+    void SetForSelected(ChannelField field, const QString& text);
+    // Selects channel `number` and brings it into sight, showing empty channels, or
+    // dropping the filters, when they hide it.
+    void GoTo(int number);
 
     QMenuBar* menuBar = nullptr;
     QMenu* mnuFile = nullptr;
@@ -46,6 +66,14 @@ public:
     QAction* mnuCopy = nullptr;
     QAction* mnuPaste = nullptr;
     QAction* mnuClear = nullptr;
+    QAction* mnuMoveUp = nullptr;
+    QAction* mnuMoveDown = nullptr;
+    QAction* mnuInsert = nullptr;
+    QAction* mnuDeleteShift = nullptr;
+    QAction* mnuSort = nullptr;
+    QAction* mnuSetSelected = nullptr;
+    QAction* mnuGoTo = nullptr;
+    QTableWidget* grdBanks = nullptr;
     QLineEdit* txtFilter = nullptr;
     QCheckBox* chkShowEmpty = nullptr;
     QTableView* grdChannels = nullptr;
@@ -58,6 +86,15 @@ protected:
 private:
     void buildMenus();
     void fitColumns();
+    void fillBanks();
+    void bankPicked();
+    void bankRenamed(int row, int column);
+    void askSort();
+    void askSetForSelected();
+    void askGoTo();
+    // Runs an order change as one step; says the refusal, or `done`.
+    bool change(const QString& caption, const std::function<QString(QByteArray&)>& what,
+                const QString& done);
     void showCount();
     void showTitle();
     void updateActions();
