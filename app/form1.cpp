@@ -567,8 +567,8 @@ void Form1::placeBeside(QWidget& window) {
 void Form1::mnuChannels_Click() {
     if (!frmChannels) {
         frmChannels = new FrmChannels(*channelEdits, this);
-        frmChannels->mnuFile->insertActions(frmChannels->mnuClose,
-                                            {mnuImportChannels, mnuExportChannels});
+        frmChannels->mnuFile->insertActions(
+            frmChannels->mnuClose, {mnuImportChannels, mnuExportChannels, mnuExportChannelsPdf});
         frmChannels->mnuFile->insertSeparator(frmChannels->mnuClose);
         connect(&ctx_, &AppContext::imageChanged, frmChannels, &FrmChannels::Reload);
         placeBeside(*frmChannels);

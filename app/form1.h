@@ -95,6 +95,7 @@ public:
     QAction* mnuSaveImage = nullptr;
     QAction* mnuImportChannels = nullptr;
     QAction* mnuExportChannels = nullptr;
+    QAction* mnuExportChannelsPdf = nullptr;
     QMenu* mnuRecentImages = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuView = nullptr;

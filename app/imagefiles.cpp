@@ -14,6 +14,7 @@
 #include "app/form1.h"
 #include "clone/appcontext.h"
 #include "clone/channelcsv.h"
+#include "clone/channelpdf.h"
 #include "clone/cloneimage.h"
 #include "clone/imagefile.h"
 #include "core/settings.h"
@@ -65,6 +66,9 @@ ImageFiles::ImageFiles(AppContext& ctx, Form1& form) : QObject(&form), ctx_(ctx)
                                     "mnuImportChannels", &ImageFiles::mnuImportChannels_Click);
     form_.mnuExportChannels = entry(QStringLiteral("&Export Channels..."), QKeySequence(),
                                     "mnuExportChannels", &ImageFiles::mnuExportChannels_Click);
+    form_.mnuExportChannelsPdf =
+        entry(QStringLiteral("Export Channels as &PDF..."), QKeySequence(), "mnuExportChannelsPdf",
+              &ImageFiles::mnuExportChannelsPdf_Click);
     form_.mnuRecentImages = new QMenu(QStringLiteral("&Recent Images"), &form_);
     form_.mnuRecentImages->setObjectName(QStringLiteral("mnuRecentImages"));
     form_.mnuFile->insertMenu(form_.mnuExit, form_.mnuRecentImages);
@@ -297,6 +301,34 @@ void ImageFiles::mnuExportChannels_Click() {
         MsgButtons::Ok, leftOut.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
+// The printable list: the channels in use and the banks, headed by the image's name and
+// today's date, on the paper of the system's locale.
+void ImageFiles::mnuExportChannelsPdf_Click() {
+    const CloneState& clone = ctx_.state.clone;
+    if (!clone.ImageValid || busy())
+        return;
+    const QFileInfo image(suggestedPath());
+    QString path = dialogs().saveFileName(
+        &form_, QStringLiteral("Export Channels as PDF"),
+        image.dir().filePath(image.completeBaseName() + QStringLiteral(".pdf")),
+        QStringLiteral("PDF files (*.pdf);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+    const QString failed = WriteChannelsPdf(
+        FileImageFromClone(clone.CloneImage), path, form_.channelEdits->imageName(),
+        QDateTime::currentDateTime(), PrintPageSize(QLocale::system()));
+    if (!failed.isEmpty()) {
+        ctx_.ShowMessage(failed, MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
+    const QString done =
+        QStringLiteral("Exported the channel list to %1.").arg(QDir::toNativeSeparators(path));
+    log(QStringLiteral("Export: ") + done);
+    ctx_.ShowMessage(done, MsgButtons::Ok, MsgIcon::Information);
+}
+
 void ImageFiles::mnuSaveImage_Click() {
     if (!ctx_.state.clone.ImagePath.isEmpty())
         SaveImage(ctx_.state.clone.ImagePath);
@@ -311,6 +343,7 @@ void ImageFiles::updateState() {
     form_.mnuSaveImage->setEnabled(idle && clone.ImageValid && !clone.ImagePath.isEmpty());
     form_.mnuImportChannels->setEnabled(idle && clone.ImageValid);
     form_.mnuExportChannels->setEnabled(idle && clone.ImageValid);
+    form_.mnuExportChannelsPdf->setEnabled(idle && clone.ImageValid);
     form_.mnuRecentImages->setEnabled(idle && !form_.mnuRecentImages->isEmpty());
 
     QString title = AppContext::AppName() + QStringLiteral(" ") + AppContext::VersionText();

@@ -43,6 +43,7 @@ public:
     void mnuSaveImage_Click();
     void mnuImportChannels_Click();
     void mnuExportChannels_Click();
+    void mnuExportChannelsPdf_Click();
 
     // The file dialogs to ask (tests answer them); the standard ones until set.
     void setFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }
