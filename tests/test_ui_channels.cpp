@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QUndoStack>
@@ -17,11 +18,14 @@
 #include "ui/frmchannels.h"
 
 Q_DECLARE_METATYPE(ChannelField)
+Q_DECLARE_METATYPE(QList<int>)
 Q_DECLARE_METATYPE(MsgAnswer)
 
 // The channel editor over the channel fixture, handed to the main window as a held image,
 // with a simulated radio on COM3 for the write.
 namespace {
+
+const auto kBanks = ChannelField(kChannelFieldCount);  // the column after the fields
 
 struct Window {
     TestEnv env;
@@ -72,6 +76,23 @@ struct Window {
         }
         QTest::keyClick(editor, Qt::Key_Return);
         QCoreApplication::processEvents();  // the view commits the editor's value queued
+    }
+    // Ticks or unticks banks in a channel's banks list, then presses Enter.
+    void tick(int number, const QList<int>& banks) {
+        QTableView* grid = window().grdChannels;
+        grid->edit(cell(number, kBanks));
+        auto* list = static_cast<QListWidget*>(grid->indexWidget(cell(number, kBanks)));
+        for (int b : banks)
+            list->item(b - 1)->setCheckState(list->item(b - 1)->checkState() ? Qt::Unchecked
+                                                                             : Qt::Checked);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+    QString names(int from, int to) {
+        QStringList names;
+        for (int n = from; n <= to; ++n)
+            names << DecodeChannelAt(held(), n).name;
+        return names.join(',');
     }
     void select(const QList<int>& numbers) {
         window().grdChannels->clearSelection();
@@ -257,6 +278,144 @@ private slots:
         w.steps().undo();
         QCOMPARE(w.held(), FileImageFromClone(CloneImageFromFile(FixtureImage())));
         QCOMPARE(w.text(2, ChannelField::Name), "RPT");
+    }
+
+    // The banks column: ticking joins or leaves banks as one step; a full bank refuses with
+    // the reason and changes nothing.
+    void banksColumn_data() {
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<QList<int>>("ticked");
+        QTest::addColumn<QString>("banks");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("join bank 3") << 1 << QList<int>{3} << "1 3"
+                                     << "";
+        QTest::newRow("leave bank 1, join 24") << 2 << QList<int>{1, 24} << "24"
+                                               << "";
+        QTest::newRow("bank 2 is full")
+            << 5 << QList<int>{2} << ""
+            << "Channel 5: Bank 2 FULL is full: a bank holds at most 100 channels";
+    }
+    void banksColumn() {
+        QFETCH(int, channel);
+        QFETCH(QList<int>, ticked);
+        QFETCH(QString, banks);
+        QFETCH(QString, status);
+        Window w;
+        w.hold(BankFixtureImage());
+        w.tick(channel, ticked);
+        QCOMPARE(w.text(channel, kBanks), banks);
+        QCOMPARE(w.window().lblStatus->text(), status);
+        QCOMPARE(w.steps().count(), status.isEmpty() ? 1 : 0);
+        w.type(channel, ChannelField::Name, "NEW");  // another field keeps the banks
+        QCOMPARE(w.text(channel, kBanks), banks);
+    }
+
+    // The banks pane renames under the channel-name rules, and picking a bank shows only its
+    // members in use.
+    void banksPane() {
+        Window w;
+        w.hold(BankFixtureImage());
+        QTableWidget* pane = w.window().grdBanks;
+        pane->item(3, 1)->setText("A~B");
+        QVERIFY(w.window().lblStatus->text().startsWith("Bank 3: Name \"A~B\" holds ~"));
+        pane->item(3, 1)->setText("CLUB");
+        QVERIFY(DecodeBank(w.held(), 3).name == "CLUB" && pane->item(3, 1)->text() == "CLUB");
+        pane->selectRow(1);
+        QCOMPARE(w.column(ChannelField::Number), (QStringList{"1", "2"}));
+        pane->selectRow(0);
+        QCOMPARE(w.column(ChannelField::Number).size(), 8);
+    }
+
+    // The Edit menu's order commands on the selection, each one step or a refusal with the
+    // reason; go to a channel the filters hide shows it.
+    void orderCommands_data() {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("names");  // channels 1-5 after it
+        QTest::addColumn<QString>("status");
+        QTest::newRow("delete, shift up") << QList<int>{2} << "mnuDeleteShift"
+                                          << "SIMPLEX,AIR,FM,RPT1,PMR"
+                                          << "Deleted 1 channel and shifted the channels below up";
+        QTest::newRow("sort by name") << QList<int>{1, 5} << "sort"
+                                      << "AIR,FM,RPT,RPT1,SIMPLEX"
+                                      << "Sorted channels 1-5 by Name";
+        QTest::newRow("first cannot move up")
+            << QList<int>{1, 2} << "mnuMoveUp"
+            << "SIMPLEX,RPT,AIR,FM,RPT1"
+            << "Channel 1 is the first channel: the selection cannot move up";
+        QTest::newRow("set for selected") << QList<int>{1, 3} << "set"
+                                          << "SIMPLEX,RPT,AIR,FM,RPT1"
+                                          << "Set Power on 2 channels";
+        QTest::newRow("set a bad value") << QList<int>{1, 3} << "badset"
+                                         << "SIMPLEX,RPT,AIR,FM,RPT1"
+                                         << "Channel 1: Power";
+    }
+    void orderCommands() {
+        QFETCH(QList<int>, selected);
+        QFETCH(QString, command);
+        QFETCH(QString, names);
+        QFETCH(QString, status);
+        Window w;
+        w.hold(FixtureImage());
+        w.select(selected);
+        if (command == "sort")
+            w.window().SortSelected(ChannelField::Name, Qt::AscendingOrder);
+        else if (command.endsWith("set"))
+            w.window().SetForSelected(ChannelField::Power, command == "set" ? "L2 1 W" : "lots");
+        else
+            w.window().findChild<QAction*>(command)->trigger();
+        QCOMPARE(w.names(1, 5), names);
+        QCOMPARE(w.window().lblStatus->text().left(status.size()), status);
+        QCOMPARE(w.steps().count(), status.startsWith("Channel") ? 0 : 1);
+        if (command == "set")
+            QCOMPARE(w.text(3, ChannelField::Power), "L2 1 W");
+        w.window().txtFilter->setText("RPT");
+        w.window().GoTo(900);
+        QCOMPARE(w.window().grdChannels->currentIndex().data().toString(), "900");
+    }
+
+    // A move, an insert and a bulk edit, each undone and redone by the keys, then saved and
+    // opened again: the channels and bank 1 are where the three put them.
+    void orderSavedAndReopened() {
+        Window w;
+        w.hold(FixtureImage());
+        QList<QByteArray> before;
+        auto undoRedo = [&] {
+            const QByteArray done = w.held();
+            w.keys(Qt::CTRL | Qt::Key_Z);
+            QCOMPARE(w.held(), before.last());
+            w.keys(Qt::CTRL | Qt::Key_Y);
+            QCOMPARE(w.held(), done);
+        };
+        before << w.held();
+        w.select({2});
+        w.keys(Qt::CTRL | Qt::Key_Down);  // RPT below AIR
+        QCOMPARE(w.window().selectedNumbers(), QList<int>{3});
+        undoRedo();
+        before << w.held();
+        w.select({1});
+        w.keys(Qt::Key_Insert);  // 1-8 shift down to 2-9
+        undoRedo();
+        before << w.held();
+        w.select({2, 3, 4});
+        w.type(3, ChannelField::Power, "L2 1 W");
+        undoRedo();
+        QCOMPARE(w.steps().count(), 3);
+        w.env.files.answers = {w.at("ordered.img"), w.at("ordered.img")};
+        w.env.form().mnuSaveImageAs->trigger();
+        w.hold(FixtureImage());
+        w.env.form().mnuOpenImage->trigger();
+        const QByteArray image = w.held();
+        QCOMPARE(w.names(1, 5), ",SIMPLEX,AIR,RPT,FM");
+        for (int n = 2; n <= 5; ++n)
+            QCOMPARE(DecodeChannelAt(image, n).text(ChannelField::Power),
+                     n < 5 ? "L2 1 W" : "L3 2.5 W");
+        // Slot 9's bytes (valid, not used) moved up to 1; 10 was never moved.
+        QCOMPARE(image.mid(ChannelLayout::kFlagsOffset, 10).toHex(), "01030303070bf303ff02");
+        QCOMPARE(image.mid(ChannelLayout::kChannelsOffset + 4 * 32, 32),
+                 QByteArray::fromHex(kFixtureChannels[3].record));
+        QCOMPARE(image.mid(ChannelLayout::kBankInUseOffset, 4).toHex(), "0006ffff");
+        QCOMPARE(image.mid(ChannelLayout::kBankMembersOffset, 8).toHex(), "000100030383ffff");
     }
 
     // Closing with unsaved edits asks; only Save and Discard let the program end, and a save

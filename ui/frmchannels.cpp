@@ -714,6 +714,8 @@ void FrmChannels::InsertAtSelection() {
     if (numbers.isEmpty())
         return say(QStringLiteral("Insert: select the channel to insert at first."));
     const int at = numbers.first();
+    if (model_->channel(at - 1).empty)
+        return say(QStringLiteral("Insert: channel %1 is empty already.").arg(at));
     if (change(
             QStringLiteral("Insert at channel %1").arg(at),
             [at](QByteArray& image) { return InsertChannel(image, at); },
