@@ -485,7 +485,7 @@ private slots:
     }
 
     // Import takes a CSV as one step, or nothing when a row is refused; export writes the
-    // channels in use and names what it left out.
+    // channels in use and names what it left out; the PDF export says why it wrote nothing.
     void importAndExport() {
         Window w;
         w.hold(FixtureImage());
@@ -506,6 +506,11 @@ private slots:
         QCOMPARE(fileBytes(w.at("out.csv")).count('\n'), 8);
         QVERIFY(
             w.env.boxes.texts().last().endsWith("channel 8 left out: Frequency ? does not decode"));
+        w.env.files.answers = {w.at("none/list"), w.at("list")};
+        w.env.form().mnuExportChannelsPdf->trigger();
+        QVERIFY(w.env.boxes.texts().last().startsWith("Cannot save"));
+        w.env.form().mnuExportChannelsPdf->trigger();
+        QVERIFY(fileBytes(w.at("list.pdf")).startsWith("%PDF"));
     }
 };
 
