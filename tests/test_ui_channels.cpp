@@ -316,9 +316,17 @@ private slots:
         Window w;
         w.hold(BankFixtureImage());
         QTableWidget* pane = w.window().grdBanks;
-        pane->item(3, 1)->setText("A~B");
+        auto rename = [pane](const QString& name) {
+            pane->editItem(pane->item(3, 1));
+            auto* editor = static_cast<QLineEdit*>(pane->indexWidget(pane->model()->index(3, 1)));
+            editor->setText(name);
+            QTest::keyClick(editor, Qt::Key_Return);
+            QCoreApplication::processEvents();
+        };
+        rename("A~B");
         QVERIFY(w.window().lblStatus->text().startsWith("Bank 3: Name \"A~B\" holds ~"));
-        pane->item(3, 1)->setText("CLUB");
+        QCOMPARE(pane->item(3, 1)->text(), "");
+        rename("CLUB");
         QVERIFY(DecodeBank(w.held(), 3).name == "CLUB" && pane->item(3, 1)->text() == "CLUB");
         pane->selectRow(1);
         QCOMPARE(w.column(ChannelField::Number), (QStringList{"1", "2"}));

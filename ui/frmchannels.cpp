@@ -853,12 +853,17 @@ void FrmChannels::fillBanks() {
     const QList<Bank> banks = model_->banks();
     const QSignalBlocker quiet(grdBanks);
     auto put = [this](int row, int column, const QString& text, bool editable) {
-        auto* item = new QTableWidgetItem(text);
+        // Items are kept and rewritten: this runs inside the signal of an edited one.
+        QTableWidgetItem* item = grdBanks->item(row, column);
+        if (!item) {
+            item = new QTableWidgetItem;
+            grdBanks->setItem(row, column, item);
+        }
+        item->setText(text);
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled |
                        (editable ? Qt::ItemIsEditable : Qt::NoItemFlags));
         if (column == 0 || column == 2)
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        grdBanks->setItem(row, column, item);
     };
     put(0, 0, QString(), false);
     put(0, 1, QStringLiteral("All channels"), false);
