@@ -42,8 +42,8 @@ void ClearChannel(QByteArray& image, int number, bool updateChecksum = true);
 QByteArray EncodeName(const QString& name);
 
 // The 33 bytes of channel `number` in a file image: its flag byte, then its 32-byte record;
-// empty when the image is too short. What an undo step keeps before and after an edit of a
-// channel's fields (clearing a channel changes its banks too: see ImageChange).
+// empty when the image is too short. For copying a channel's own bytes; an undo step keeps
+// an ImageChange instead, since clearing or moving a channel changes its banks too.
 QByteArray ChannelBytes(const QByteArray& image, int number);
 // Puts back bytes from ChannelBytes and recomputes the final checksum (unless
 // `updateChecksum` is false, for many channels put back at once).
