@@ -770,6 +770,8 @@ void FrmChannels::SetForSelected(ChannelField field, const QString& text) {
 }
 
 void FrmChannels::GoTo(int number) {
+    if (!edits_.hasImage())
+        return say(QStringLiteral("Go to: there is no image; read the radio or open a file."));
     if (number < 1 || number > model_->rowCount())
         return say(QStringLiteral("Go to: there is no channel %1.").arg(number));
     auto shown = [&] { return filter_->mapFromSource(model_->index(number - 1, 0)); };
