@@ -262,20 +262,29 @@ void ImageFiles::mnuImportChannels_Click() {
         MsgButtons::Ok, MsgIcon::Information);
 }
 
+// Where an export of the image held goes: asked with the image's own name and `suffix`
+// offered, the suffix added when the name given has none. Empty when there is nothing to
+// export, a transfer runs, or the user cancels.
+QString ImageFiles::exportPath(const QString& caption, const QString& suffix,
+                               const QString& filter) {
+    if (!ctx_.state.clone.ImageValid || busy())
+        return {};
+    const QFileInfo image(suggestedPath());
+    QString path = dialogs().saveFileName(
+        &form_, caption, image.dir().filePath(image.completeBaseName() + '.' + suffix), filter);
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += '.' + suffix;
+    return path;
+}
+
 // The channels in use, in the layout other radio programmers read; a channel that cannot
 // be written (a field that does not decode) is left out and named.
 void ImageFiles::mnuExportChannels_Click() {
     const CloneState& clone = ctx_.state.clone;
-    if (!clone.ImageValid || busy())
-        return;
-    const QFileInfo image(suggestedPath());
-    QString path = dialogs().saveFileName(
-        &form_, QStringLiteral("Export Channels"),
-        image.dir().filePath(image.completeBaseName() + QStringLiteral(".csv")), kCsvFilter);
+    const QString path =
+        exportPath(QStringLiteral("Export Channels"), QStringLiteral("csv"), kCsvFilter);
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".csv");
     const QString shown = QDir::toNativeSeparators(path);
     QStringList leftOut;
     const QString csv =
@@ -305,17 +314,10 @@ void ImageFiles::mnuExportChannels_Click() {
 // today's date, on the paper of the system's locale.
 void ImageFiles::mnuExportChannelsPdf_Click() {
     const CloneState& clone = ctx_.state.clone;
-    if (!clone.ImageValid || busy())
-        return;
-    const QFileInfo image(suggestedPath());
-    QString path = dialogs().saveFileName(
-        &form_, QStringLiteral("Export Channels as PDF"),
-        image.dir().filePath(image.completeBaseName() + QStringLiteral(".pdf")),
-        QStringLiteral("PDF files (*.pdf);;All files (*)"));
+    const QString path = exportPath(QStringLiteral("Export Channels as PDF"), QStringLiteral("pdf"),
+                                    QStringLiteral("PDF files (*.pdf);;All files (*)"));
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".pdf");
     const QString failed = WriteChannelsPdf(
         FileImageFromClone(clone.CloneImage), path, form_.channelEdits->imageName(),
         QDateTime::currentDateTime(), PrintPageSize(QLocale::system()));

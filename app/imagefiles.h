@@ -63,6 +63,7 @@ private:
     void remember(const QString& path);
     void fillRecentMenu();
     void log(const QString& text);
+    QString exportPath(const QString& caption, const QString& suffix, const QString& filter);
 
     FileDialogs& dialogs();
 

@@ -524,12 +524,6 @@ private slots:
 
 // A 1366 x 768 screen, the common laptop one: room for the editor beside the main window.
 int main(int argc, char** argv) {
-    QTemporaryDir dir;
-    const QString config = dir.filePath("screen.json");
-    if (!writeBytes(config, R"({"screens": [{"name": "wide", "x": 0, "y": 0, "width": 1366,
-          "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})"))
-        return 1;
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
-    return runTestClasses<ChannelsWindowTest>(argc, argv);
+    return runOnScreen<ChannelsWindowTest>(1366, 768, argc, argv);
 }
 #include "test_ui_channels.moc"

@@ -96,13 +96,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    QTemporaryDir dir;
-    const QString config = dir.filePath("screen.json");
-    if (!writeBytes(config, R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024,
-          "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})"))
-        return 1;
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
     qputenv("QT_SCALE_FACTOR", "1.5");
-    return runTestClasses<WindowsTest>(argc, argv);
+    return runOnScreen<WindowsTest>(1024, 768, argc, argv);
 }
 #include "test_ui_windows.moc"
