@@ -102,6 +102,7 @@ private slots:
         QTest::newRow("FIFO") << 3 << "FIFO" << 8015 << line << "PATH is not a serial port";
         QTest::newRow("no permission") << 12 << "LOCKED" << 70 << line << "dialout group";
         QTest::newRow("COM0") << 0 << "PTY" << 8002 << line << "";
+        QTest::newRow("COM32") << 32 << "PTY" << 0 << line << "";
         QTest::newRow("COM33") << 33 << "PTY" << 8002 << line << "";
         QTest::newRow("bad parity") << 12 << "PTY" << 380 << "38400,X,8,1"
                                     << "";
