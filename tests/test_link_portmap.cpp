@@ -104,14 +104,10 @@ private slots:
         QTest::newRow("COM0") << 0 << "PTY" << 8002 << line << "";
         QTest::newRow("COM32") << 32 << "PTY" << 0 << line << "";
         QTest::newRow("COM33") << 33 << "PTY" << 8002 << line << "";
-        QTest::newRow("bad parity") << 12 << "PTY" << 380 << "38400,X,8,1"
-                                    << "";
-        QTest::newRow("no speed") << 12 << "PTY" << 380 << ",N,8,1"
-                                  << "";
-        QTest::newRow("too few fields") << 12 << "PTY" << 380 << "38400,N,8"
-                                        << "";
-        QTest::newRow("three stop bits") << 12 << "PTY" << 380 << "38400,N,8,3"
-                                         << "";
+        QTest::newRow("bad parity") << 12 << "PTY" << 380 << "38400,X,8,1" << QString();
+        QTest::newRow("no speed") << 12 << "PTY" << 380 << ",N,8,1" << QString();
+        QTest::newRow("too few fields") << 12 << "PTY" << 380 << "38400,N,8" << QString();
+        QTest::newRow("three stop bits") << 12 << "PTY" << 380 << "38400,N,8,3" << QString();
     }
     void opens() {
         QFETCH(int, com);
