@@ -185,29 +185,6 @@ int ChoiceIndex(ChannelField field, const QString& text) {
     return -1;
 }
 
-int* IndexOf(Channel& ch, ChannelField field) {
-    switch (field) {
-        case ChannelField::Duplex:
-            return &ch.duplex;
-        case ChannelField::ToneMode:
-            return &ch.toneMode;
-        case ChannelField::Tone:
-            return &ch.tone;
-        case ChannelField::Dcs:
-            return &ch.dcs;
-        case ChannelField::Mode:
-            return &ch.mode;
-        case ChannelField::Step:
-            return &ch.step;
-        case ChannelField::Power:
-            return &ch.power;
-        case ChannelField::Skip:
-            return &ch.skip;
-        default:
-            return nullptr;
-    }
-}
-
 int NameCode(QChar c) {
     const char* at =
         c.unicode() < 128 && c.unicode() > 0 ? std::strchr(kNameTable, char(c.unicode())) : nullptr;
@@ -333,7 +310,7 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
             const int index = ChoiceIndex(field, text);
             if (index < 0)
                 return NotInList(field, text.trimmed());
-            *IndexOf(ch, field) = index;
+            *ChannelListIndex(ch, field) = index;
             return {};
         }
     }
@@ -355,10 +332,9 @@ QString ValidateChannel(const Channel& ch) {
     }
     if (!refusal.isEmpty())
         return refusal;
-    Channel copy = ch;
     for (int f = int(ChannelField::Duplex); f < kChannelFieldCount; ++f) {
         const auto field = ChannelField(f);
-        const int* index = IndexOf(copy, field);
+        const int* index = ChannelListIndex(ch, field);
         if (index && (*index < 0 || *index >= ChannelFieldChoices(field).size()))
             return NotInList(field, ch.text(field));
     }

@@ -70,29 +70,10 @@ int CompareBy(const Channel& a, const Channel& b, ChannelField field) {
             return a.frequencyHz < b.frequencyHz ? -1 : a.frequencyHz > b.frequencyHz;
         case ChannelField::Offset:
             return a.offsetHz < b.offsetHz ? -1 : a.offsetHz > b.offsetHz;
-        default: {
-            // The list fields: by index, as their lists are ordered.
-            auto index = [field](const Channel& ch) {
-                switch (field) {
-                    case ChannelField::Duplex:
-                        return ch.duplex;
-                    case ChannelField::ToneMode:
-                        return ch.toneMode;
-                    case ChannelField::Tone:
-                        return ch.tone;
-                    case ChannelField::Dcs:
-                        return ch.dcs;
-                    case ChannelField::Mode:
-                        return ch.mode;
-                    case ChannelField::Step:
-                        return ch.step;
-                    case ChannelField::Power:
-                        return ch.power;
-                    default:
-                        return ch.skip;
-                }
-            };
-            return index(a) - index(b);
+        default: {  // the list fields, as their lists are ordered
+            const int* x = ChannelListIndex(a, field);
+            const int* y = ChannelListIndex(b, field);
+            return x && y ? *x - *y : 0;
         }
     }
 }

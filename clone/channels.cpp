@@ -203,6 +203,33 @@ QStringList ChannelFieldChoices(ChannelField field) {
     return Choices()[int(field)];
 }
 
+int* ChannelListIndex(Channel& ch, ChannelField field) {
+    switch (field) {
+        case ChannelField::Duplex:
+            return &ch.duplex;
+        case ChannelField::ToneMode:
+            return &ch.toneMode;
+        case ChannelField::Tone:
+            return &ch.tone;
+        case ChannelField::Dcs:
+            return &ch.dcs;
+        case ChannelField::Mode:
+            return &ch.mode;
+        case ChannelField::Step:
+            return &ch.step;
+        case ChannelField::Power:
+            return &ch.power;
+        case ChannelField::Skip:
+            return &ch.skip;
+        default:
+            return nullptr;
+    }
+}
+
+const int* ChannelListIndex(const Channel& ch, ChannelField field) {
+    return ChannelListIndex(const_cast<Channel&>(ch), field);
+}
+
 QList<Channel> DecodeChannels(const QByteArray& image) {
     QList<Channel> channels;
     channels.reserve(kChannelCount);

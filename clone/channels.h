@@ -74,6 +74,9 @@ struct Channel {
 // The texts of a field's list in index order, as the editors' lists offer them; empty for
 // the number, name, frequency and offset.
 QStringList ChannelFieldChoices(ChannelField field);
+// Where a channel keeps a list field's index (duplex to skip); nullptr for the other fields.
+int* ChannelListIndex(Channel& ch, ChannelField field);
+const int* ChannelListIndex(const Channel& ch, ChannelField field);
 
 // One bank: its name, whether it is in use, and its members as channel numbers.
 struct Bank {
