@@ -85,7 +85,7 @@ Form1::Form1(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) 
     ctx_.setFront(this);
     // First told of every new image, so that edits made on the one before are dropped
     // before any window shows the new one.
-    channelEdits = new ChannelEdits(ctx_.state.clone, this);
+    channelEdits = new ChannelEdits(ctx_.clone, this);
     connect(&ctx_, &AppContext::imageChanged, channelEdits, &ChannelEdits::imageReplaced);
     buildControls();
     buildMenus();
@@ -338,8 +338,7 @@ void Form1::Form_Load() {
         line = 60;
         imageFiles_->updateState();  // the caption, and whatever names the image's file
         line = 70;
-        ctx_.state.clone.CloneImage = QByteArray(2, '\0');
-        ctx_.state.clone.ImageValid = false;
+        ctx_.clone.image = CloneImage();
     } catch (const RunError& e) {
         ctx_.ShowMessage(
             QStringLiteral("Error %1 (%2) in line %3 of procedure Form_Load of Form Form1")
@@ -440,7 +439,7 @@ void Form1::EnableButtons() {
     cmdRead->setEnabled(true);
     cmdCancelRead->setEnabled(false);
     // Write is offered exactly when there is a valid image to write.
-    cmdWriteRig->setEnabled(ctx_.state.clone.ImageValid);
+    cmdWriteRig->setEnabled(ctx_.clone.image.isValid());
     imageFiles_->updateState();
 }
 

@@ -119,9 +119,8 @@ bool ImageFiles::OpenImage(const QString& path) {
     }
     if (!SaveChangesFirst())
         return false;
-    CloneState& clone = ctx_.state.clone;
-    clone.CloneImage = CloneImageFromFile(loaded.image);
-    clone.ImageValid = true;
+    CloneState& clone = ctx_.clone;
+    clone.image = CloneImage(loaded.image);
     clone.ImagePath = QFileInfo(path).absoluteFilePath();
     clone.ReadAt = QDateTime();
     log(QStringLiteral("Open: ") + QDir::toNativeSeparators(clone.ImagePath));
@@ -135,11 +134,11 @@ bool ImageFiles::OpenImage(const QString& path) {
 }
 
 bool ImageFiles::SaveImage(const QString& path) {
-    CloneState& clone = ctx_.state.clone;
-    if (!clone.ImageValid || busy())
+    CloneState& clone = ctx_.clone;
+    if (!clone.image.isValid() || busy())
         return false;
     QString error;
-    if (!SaveImageFile(path, FileImageFromClone(clone.CloneImage), &error)) {
+    if (!SaveImageFile(path, clone.image.bytes(), &error)) {
         ctx_.ShowMessage(error, MsgButtons::Ok, MsgIcon::Stop);
         return false;
     }
@@ -161,19 +160,18 @@ bool ImageFiles::SaveChangesFirst() {
         case MsgAnswer::Discard:
             return true;
         case MsgAnswer::Save:
-            return ctx_.state.clone.ImagePath.isEmpty() ? SaveImageAs()
-                                                        : SaveImage(ctx_.state.clone.ImagePath);
+            return ctx_.clone.ImagePath.isEmpty() ? SaveImageAs() : SaveImage(ctx_.clone.ImagePath);
         default:
             return false;
     }
 }
 
 QString ImageFiles::suggestedPath() const {
-    const CloneState& clone = ctx_.state.clone;
+    const CloneState& clone = ctx_.clone;
     if (!clone.ImagePath.isEmpty())
         return clone.ImagePath;
     return QDir(lastFolder())
-        .filePath(ShortModelName(FileImageFromClone(clone.CloneImage)) + QLatin1Char('_') +
+        .filePath(ShortModelName(clone.image.bytes()) + QLatin1Char('_') +
                   QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
                   QStringLiteral(".img"));
 }
@@ -202,7 +200,7 @@ void ImageFiles::mnuSaveImageAs_Click() {
 }
 
 bool ImageFiles::SaveImageAs() {
-    if (!ctx_.state.clone.ImageValid || busy())
+    if (!ctx_.clone.image.isValid() || busy())
         return false;
     QString path =
         dialogs().saveFileName(&form_, QStringLiteral("Save Image As"), suggestedPath(), kFilter);
@@ -216,7 +214,7 @@ bool ImageFiles::SaveImageAs() {
 // The whole file is checked first: a refused row leaves the image as it was, and the box
 // lists the rows by line number. An import is one undo step.
 void ImageFiles::mnuImportChannels_Click() {
-    if (!ctx_.state.clone.ImageValid || busy())
+    if (!ctx_.clone.image.isValid() || busy())
         return;
     const QString path =
         dialogs().openFileName(&form_, QStringLiteral("Import Channels"), lastFolder(), kCsvFilter);
@@ -267,7 +265,7 @@ void ImageFiles::mnuImportChannels_Click() {
 // export, a transfer runs, or the user cancels.
 QString ImageFiles::exportPath(const QString& caption, const QString& suffix,
                                const QString& filter) {
-    if (!ctx_.state.clone.ImageValid || busy())
+    if (!ctx_.clone.image.isValid() || busy())
         return {};
     const QFileInfo image(suggestedPath());
     QString path = dialogs().saveFileName(
@@ -280,15 +278,14 @@ QString ImageFiles::exportPath(const QString& caption, const QString& suffix,
 // The channels in use, in the layout other radio programmers read; a channel that cannot
 // be written (a field that does not decode) is left out and named.
 void ImageFiles::mnuExportChannels_Click() {
-    const CloneState& clone = ctx_.state.clone;
+    const CloneState& clone = ctx_.clone;
     const QString path =
         exportPath(QStringLiteral("Export Channels"), QStringLiteral("csv"), kCsvFilter);
     if (path.isEmpty())
         return;
     const QString shown = QDir::toNativeSeparators(path);
     QStringList leftOut;
-    const QString csv =
-        ChannelsCsv(DecodeChannels(FileImageFromClone(clone.CloneImage)), false, &leftOut);
+    const QString csv = ChannelsCsv(DecodeChannels(clone.image.bytes()), false, &leftOut);
     QSaveFile file(path);
     const QByteArray bytes = csv.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
@@ -313,14 +310,14 @@ void ImageFiles::mnuExportChannels_Click() {
 // The printable list: the channels in use and the banks, headed by the image's name and
 // today's date, on the paper of the system's locale.
 void ImageFiles::mnuExportChannelsPdf_Click() {
-    const CloneState& clone = ctx_.state.clone;
+    const CloneState& clone = ctx_.clone;
     const QString path = exportPath(QStringLiteral("Export Channels as PDF"), QStringLiteral("pdf"),
                                     QStringLiteral("PDF files (*.pdf);;All files (*)"));
     if (path.isEmpty())
         return;
-    const QString failed = WriteChannelsPdf(
-        FileImageFromClone(clone.CloneImage), path, form_.channelEdits->imageName(),
-        QDateTime::currentDateTime(), PrintPageSize(QLocale::system()));
+    const QString failed =
+        WriteChannelsPdf(clone.image.bytes(), path, form_.channelEdits->imageName(),
+                         QDateTime::currentDateTime(), PrintPageSize(QLocale::system()));
     if (!failed.isEmpty()) {
         ctx_.ShowMessage(failed, MsgButtons::Ok, MsgIcon::Stop);
         return;
@@ -332,26 +329,26 @@ void ImageFiles::mnuExportChannelsPdf_Click() {
 }
 
 void ImageFiles::mnuSaveImage_Click() {
-    if (!ctx_.state.clone.ImagePath.isEmpty())
-        SaveImage(ctx_.state.clone.ImagePath);
+    if (!ctx_.clone.ImagePath.isEmpty())
+        SaveImage(ctx_.clone.ImagePath);
 }
 
 void ImageFiles::updateState() {
-    const CloneState& clone = ctx_.state.clone;
+    const CloneState& clone = ctx_.clone;
     const bool idle = !busy();
     form_.mnuOpenImage->setEnabled(idle);
     form_.mnuOpenBackup->setEnabled(idle);
-    form_.mnuSaveImageAs->setEnabled(idle && clone.ImageValid);
-    form_.mnuSaveImage->setEnabled(idle && clone.ImageValid && !clone.ImagePath.isEmpty());
-    form_.mnuImportChannels->setEnabled(idle && clone.ImageValid);
-    form_.mnuExportChannels->setEnabled(idle && clone.ImageValid);
-    form_.mnuExportChannelsPdf->setEnabled(idle && clone.ImageValid);
+    form_.mnuSaveImageAs->setEnabled(idle && clone.image.isValid());
+    form_.mnuSaveImage->setEnabled(idle && clone.image.isValid() && !clone.ImagePath.isEmpty());
+    form_.mnuImportChannels->setEnabled(idle && clone.image.isValid());
+    form_.mnuExportChannels->setEnabled(idle && clone.image.isValid());
+    form_.mnuExportChannelsPdf->setEnabled(idle && clone.image.isValid());
     form_.mnuRecentImages->setEnabled(idle && !form_.mnuRecentImages->isEmpty());
 
     QString title = AppContext::AppName() + QStringLiteral(" ") + AppContext::VersionText();
-    if (clone.ImageValid && !clone.ImagePath.isEmpty())
+    if (clone.image.isValid() && !clone.ImagePath.isEmpty())
         title += QStringLiteral(" - ") + QFileInfo(clone.ImagePath).fileName();
-    else if (clone.ImageValid && clone.ReadAt.isValid())
+    else if (clone.image.isValid() && clone.ReadAt.isValid())
         title +=
             QStringLiteral(" - read from radio ") + clone.ReadAt.toString(QStringLiteral("HH:mm"));
     form_.setWindowTitle(title + QStringLiteral("[*]"));

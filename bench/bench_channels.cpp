@@ -73,8 +73,7 @@ double median(std::vector<double> v) {
 // Wall-clock milliseconds: the editor's figures are what a user waits.
 void editorFigures(const QByteArray& image) {
     CloneState clone;
-    clone.CloneImage = CloneImageFromFile(image);
-    clone.ImageValid = true;
+    clone.image = CloneImage(image);
     ChannelEdits edits(clone);
     std::vector<double> opens, commits;
     for (int i = 0; i < 20; ++i) {

@@ -73,7 +73,7 @@ double median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QByteArray blank(ImageFile::kSize, '\0');
+    QByteArray blank(CloneLayout::kImageSize, '\0');
     blank.replace(0, 5, "AH029");
     const QString csv = FullCsv();
 

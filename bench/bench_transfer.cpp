@@ -181,7 +181,7 @@ int main(int argc, char* argv[]) {
     double wallS = double(timer.nsecsElapsed()) / 1e9;
     const double windowReadS = wallS;
     Usage after = usageNow();
-    if (!ctx.state.clone.ImageValid) {
+    if (!ctx.clone.image.isValid()) {
         std::fprintf(stderr, "bench_transfer: the read failed; see the trace\n");
         return 1;
     }

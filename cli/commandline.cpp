@@ -448,7 +448,7 @@ int readCommand(Invocation& inv) {
     // The read engine took the automatic backup; what went wrong with it is passed on.
     if (!result.warning.isEmpty())
         err(result.warning);
-    const QByteArray& image = result.image;
+    const QByteArray& image = result.image.bytes();
     const QString& backup = result.backupPath;
     if (!SaveImageFile(path, image, &error)) {
         err(error);
@@ -497,8 +497,7 @@ int writeCommand(Invocation& inv) {
     std::unique_ptr<World> world = transferWorld(inv, TerminalFront::Transfer::Write, &exit);
     if (!world)
         return exit;
-    world->ctx->state.clone.CloneImage = CloneImageFromFile(loaded.image);
-    world->ctx->state.clone.ImageValid = true;
+    world->ctx->clone.image = CloneImage(loaded.image);
     QElapsedTimer timer;
     timer.start();
     // Ctrl-C ends the write where it waits (the port is closed) and comes back as interrupted.
@@ -570,7 +569,7 @@ int infoCommand(Invocation& inv) {
 QString placeOf(int offset) {
     if (offset < CloneLayout::kIdentitySize)
         return QStringLiteral("identity");
-    if (offset >= ImageFile::kChecksumOffset)
+    if (offset >= CloneLayout::kChecksumOffset)
         return QStringLiteral("checksum");
     return QStringLiteral("block %1")
         .arg((offset - CloneLayout::kIdentitySize) / CloneLayout::kBlockSize + 1);
@@ -586,11 +585,11 @@ int compareCommand(Invocation& inv) {
         return a.image == b.image ? kDone : kFailed;
     }
     int ranges = 0;
-    for (int i = 0; i < ImageFile::kSize; ++i) {
+    for (int i = 0; i < CloneLayout::kImageSize; ++i) {
         if (a.image[i] == b.image[i])
             continue;
         int end = i;
-        while (end + 1 < ImageFile::kSize && a.image[end + 1] != b.image[end + 1])
+        while (end + 1 < CloneLayout::kImageSize && a.image[end + 1] != b.image[end + 1])
             ++end;
         const QString first = placeOf(i);
         const QString last = placeOf(end);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "clone/cloneimage.h"
 #include "core/context.h"
 
 class Link;
@@ -17,6 +18,9 @@ public:
 
     // The main link (owns the serial-port control MSComm1 the transfers use).
     Link& link();
+
+    // The image held: written by a good read, an image file opened and the channel editor.
+    CloneState clone;
 
     // Shut-down: closes the main link's port and ends the application; every wait still
     // running then raises ShutdownRequested. The windows close themselves.

@@ -1,20 +1,22 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 
-struct CloneState;
-
-// The clone image mirrors the radio's clone stream: 1019 blocks of 64 data bytes at
-// offsets 0-65215, the radio's 10-byte identity at 65216-65225, and one byte that is
-// always zero. The checksum byte the radio sends last is not stored.
+// The clone image in the order the radio sends it and image files keep it: the radio's
+// 10-byte identity, 1019 blocks of 64 data bytes, and the checksum byte (the low 8 bits of
+// the sum of everything before it). Every offset counts from the image start.
 namespace CloneLayout {
+constexpr int kIdentityOffset = 0;
+constexpr int kIdentitySize = 10;
 constexpr int kBlockSize = 64;
 constexpr int kBlockCount = 1019;
+constexpr int kDataOffset = kIdentityOffset + kIdentitySize;
 constexpr int kDataSize = kBlockSize * kBlockCount;  // 65216
-constexpr int kIdentityOffset = kDataSize;
-constexpr int kIdentitySize = 10;
-constexpr int kImageSize = kIdentityOffset + kIdentitySize + 1;  // 65227
+constexpr int kChecksumOffset = kDataOffset + kDataSize;
+constexpr int kImageSize = kChecksumOffset + 1;  // 65227
 // The identity bytes compared against the accepted identities.
 constexpr int kIdentityCompared = 5;
 }  // namespace CloneLayout
@@ -26,16 +28,56 @@ inline const QString kIdentityAH29D = QStringLiteral("4148323944");
 
 // The first `count` bytes as two upper-case hexadecimal digits each, no separators.
 // Raises error 9 when `bytes` holds fewer than `count` bytes.
-QString IdentityText(const QByteArray& bytes, qsizetype count);
+QString IdentityText(QByteArrayView bytes, qsizetype count);
 // The whole array in that form.
-QString IdentityText(const QByteArray& bytes);
+QString IdentityText(QByteArrayView bytes);
 // True when the identity text of the first five bytes is one of the two accepted ones.
 bool IsAcceptedIdentity(const QString& firstFiveHex);
 
-// The low 8 bits of the sum of every byte of the image.
-quint8 CalcChecksum(const QByteArray& image);
+// The low 8 bits of the sum of every byte.
+quint8 CalcChecksum(QByteArrayView bytes);
 
-// Copies the next 64 bytes of the image into BlockBuffer[0..63]: block 0 restarts at
-// offset 0, any other block number continues where the previous call stopped. A copy
-// reaching past either array raises error 9.
-void CopyBlockToBuffer(CloneState& clone, const QByteArray& image, const qint32& block);
+// A whole image, or none. Its checksum always agrees with its identity and data: the write
+// sends it as it stands, and a file saved from it carries it.
+class CloneImage {
+public:
+    CloneImage() = default;
+    // From the bytes of a file or a read in the layout above; any other size gives no image.
+    // The checksum byte is made to agree.
+    explicit CloneImage(QByteArray bytes);
+
+    bool isValid() const { return bytes_.size() == CloneLayout::kImageSize; }
+    // The whole image (empty when there is none).
+    const QByteArray& bytes() const { return bytes_; }
+    QByteArrayView identity() const {
+        return view(CloneLayout::kIdentityOffset, CloneLayout::kIdentitySize);
+    }
+    QByteArrayView data() const { return view(CloneLayout::kDataOffset, CloneLayout::kDataSize); }
+    // Data block `n` (0-1018) as the write sends it.
+    QByteArrayView block(int n) const {
+        return view(CloneLayout::kDataOffset + n * CloneLayout::kBlockSize,
+                    CloneLayout::kBlockSize);
+    }
+    quint8 checksum() const {
+        return isValid() ? static_cast<quint8>(bytes_[CloneLayout::kChecksumOffset]) : 0;
+    }
+
+    bool operator==(const CloneImage& other) const { return bytes_ == other.bytes_; }
+    bool operator!=(const CloneImage& other) const { return bytes_ != other.bytes_; }
+
+private:
+    QByteArrayView view(qsizetype at, qsizetype size) const {
+        return isValid() ? QByteArrayView(bytes_).sliced(at, size) : QByteArrayView();
+    }
+
+    QByteArray bytes_;
+};
+
+// The image the program holds, and where it came from.
+struct CloneState {
+    CloneImage image;
+    // The file it was opened from or last saved to, or the time of the read that gave it
+    // (local time; invalid once the image has a file).
+    QString ImagePath;
+    QDateTime ReadAt;
+};

@@ -55,7 +55,7 @@ QString shown(const QString& path) {
 }
 
 bool isCompleteImage(const QByteArray& image) {
-    return image.size() == ImageFile::kSize && !ModelName(image).isEmpty();
+    return image.size() == CloneLayout::kImageSize && !ModelName(image).isEmpty();
 }
 
 // What the other programmer reads to know which radio a file belongs to.
@@ -163,20 +163,20 @@ bool LoadImageFile(const QString& path, LoadedImage& out, QString* error) {
         return refuse(QStringLiteral("the file is empty."));
     if (info.size() > ImageFile::kMaxRead || !file.atEnd())
         return refuse(QStringLiteral("it is larger than 1 MiB; a VX-8 image holds %1 bytes.")
-                          .arg(ImageFile::kSize));
+                          .arg(CloneLayout::kImageSize));
 
     const qsizetype markSize = ImageFile::kTrailerMark.size();
-    const bool trailer = data.size() >= ImageFile::kSize + markSize &&
-                         data.mid(ImageFile::kSize, markSize) == ImageFile::kTrailerMark;
-    if (data.size() != ImageFile::kSize && !trailer) {
-        const qsizetype mark = data.indexOf(ImageFile::kTrailerMark, ImageFile::kSize);
+    const bool trailer = data.size() >= CloneLayout::kImageSize + markSize &&
+                         data.mid(CloneLayout::kImageSize, markSize) == ImageFile::kTrailerMark;
+    if (data.size() != CloneLayout::kImageSize && !trailer) {
+        const qsizetype mark = data.indexOf(ImageFile::kTrailerMark, CloneLayout::kImageSize);
         const QString size = mark >= 0 ? QStringLiteral("%1 bytes before its trailer").arg(mark)
                                        : QStringLiteral("%1 bytes").arg(data.size());
         return refuse(QStringLiteral("it holds %1, but a VX-8 image holds %2.")
                           .arg(size)
-                          .arg(ImageFile::kSize));
+                          .arg(CloneLayout::kImageSize));
     }
-    const QByteArray image = data.left(ImageFile::kSize);
+    const QByteArray image = data.left(CloneLayout::kImageSize);
     const QString identity = IdentityText(image, CloneLayout::kIdentityCompared);
     if (!IsAcceptedIdentity(identity))
         return refuse(QStringLiteral("its radio identity is X'") + identity +
@@ -190,7 +190,7 @@ bool LoadImageFile(const QString& path, LoadedImage& out, QString* error) {
     if (trailer) {
         // Metadata that does not decode is ignored: the image itself is complete.
         const auto decoded =
-            QByteArray::fromBase64Encoding(data.mid(ImageFile::kSize + markSize).trimmed(),
+            QByteArray::fromBase64Encoding(data.mid(CloneLayout::kImageSize + markSize).trimmed(),
                                            QByteArray::AbortOnBase64DecodingErrors);
         if (decoded) {
             const QJsonDocument doc = QJsonDocument::fromJson(*decoded);
@@ -203,7 +203,7 @@ bool LoadImageFile(const QString& path, LoadedImage& out, QString* error) {
 
 QStringList StaleSums(const QByteArray& image) {
     QStringList stale;
-    if (image.size() != ImageFile::kSize)
+    if (image.size() != CloneLayout::kImageSize)
         return stale;
     for (const RegionSum& r : kRegionSums) {
         const quint8 stored = static_cast<quint8>(image[r.stored]);
@@ -213,11 +213,11 @@ QStringList StaleSums(const QByteArray& image) {
                          QStringLiteral(" is ") + hexByte(stored) +
                          QStringLiteral(" but the data adds up to ") + hexByte(actual);
     }
-    const quint8 stored = static_cast<quint8>(image[ImageFile::kChecksumOffset]);
-    const quint8 actual = sumOf(image, 0, ImageFile::kChecksumOffset - 1);
+    const quint8 stored = static_cast<quint8>(image[CloneLayout::kChecksumOffset]);
+    const quint8 actual = sumOf(image, 0, CloneLayout::kChecksumOffset - 1);
     if (stored != actual)
         stale << QStringLiteral("The final checksum at ") +
-                     QString::number(ImageFile::kChecksumOffset) + QStringLiteral(" is ") +
+                     QString::number(CloneLayout::kChecksumOffset) + QStringLiteral(" is ") +
                      hexByte(stored) + QStringLiteral(" but the data adds up to ") +
                      hexByte(actual);
     return stale;
@@ -225,7 +225,7 @@ QStringList StaleSums(const QByteArray& image) {
 
 QStringList FixSums(QByteArray& image) {
     QStringList lines;
-    if (image.size() != ImageFile::kSize)
+    if (image.size() != CloneLayout::kImageSize)
         return lines;
     auto fix = [&](int at, quint8 actual, const QString& what) {
         const quint8 stored = static_cast<quint8>(image[at]);
@@ -239,8 +239,8 @@ QStringList FixSums(QByteArray& image) {
     for (const RegionSum& r : kRegionSums)
         fix(r.stored, sumOf(image, r.first, r.last),
             QStringLiteral("region sum at ") + hexOffset(r.stored));
-    fix(ImageFile::kChecksumOffset, sumOf(image, 0, ImageFile::kChecksumOffset - 1),
-        QStringLiteral("final checksum at ") + QString::number(ImageFile::kChecksumOffset));
+    fix(CloneLayout::kChecksumOffset, sumOf(image, 0, CloneLayout::kChecksumOffset - 1),
+        QStringLiteral("final checksum at ") + QString::number(CloneLayout::kChecksumOffset));
     return lines;
 }
 
@@ -366,33 +366,16 @@ QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* er
     return file.fileName();
 }
 
-QByteArray FileImageFromClone(const QByteArray& cloneImage) {
-    if (cloneImage.size() != CloneLayout::kImageSize)
-        return QByteArray();
-    QByteArray image = cloneImage.mid(CloneLayout::kIdentityOffset, CloneLayout::kIdentitySize) +
-                       cloneImage.left(CloneLayout::kDataSize) + QByteArray(1, '\0');
-    image[ImageFile::kChecksumOffset] =
-        static_cast<char>(sumOf(image, 0, ImageFile::kChecksumOffset - 1));
-    return image;
-}
-
-QByteArray CloneImageFromFile(const QByteArray& image) {
-    if (image.size() != ImageFile::kSize)
-        return QByteArray();
-    return image.mid(CloneLayout::kIdentitySize, CloneLayout::kDataSize) +
-           image.left(CloneLayout::kIdentitySize) + QByteArray(1, '\0');
-}
-
 QList<ImageSum> ImageSums(const QByteArray& image) {
     QList<ImageSum> sums;
-    if (image.size() != ImageFile::kSize)
+    if (image.size() != CloneLayout::kImageSize)
         return sums;
     for (const RegionSum& r : kRegionSums)
         sums.append(
             {QStringLiteral("region ") + hexOffset(r.first) + QLatin1Char('-') + hexOffset(r.last),
              r.stored, static_cast<quint8>(image[r.stored]), sumOf(image, r.first, r.last)});
-    sums.append({QStringLiteral("final checksum"), ImageFile::kChecksumOffset,
-                 static_cast<quint8>(image[ImageFile::kChecksumOffset]),
-                 sumOf(image, 0, ImageFile::kChecksumOffset - 1)});
+    sums.append({QStringLiteral("final checksum"), CloneLayout::kChecksumOffset,
+                 static_cast<quint8>(image[CloneLayout::kChecksumOffset]),
+                 sumOf(image, 0, CloneLayout::kChecksumOffset - 1)});
     return sums;
 }

@@ -10,16 +10,11 @@
 
 class SettingsStore;
 
-// Image files: the clone image in the order the radio sends it, identity (10 bytes), data
-// (65 216) and checksum (1), 65 227 bytes in all. This is also how the common open-source
-// radio programmer keeps these radios, so files move both ways; it appends a trailer (a
-// fixed 13-byte mark, then base64 of a JSON object) to the files it saves as ".img".
-//
-// In memory the image keeps the identity after the data instead (see cloneimage.h);
-// FileImageFromClone and CloneImageFromFile convert between the two orders.
+// Image files: the clone image as it stands (see cloneimage.h), 65 227 bytes. This is also
+// how the common open-source radio programmer keeps these radios, so files move both ways;
+// it appends a trailer (a fixed 13-byte mark, then base64 of a JSON object) to the files it
+// saves as ".img".
 namespace ImageFile {
-constexpr int kSize = CloneLayout::kImageSize;
-constexpr int kChecksumOffset = kSize - 1;
 constexpr qint64 kMaxRead = 1024 * 1024;
 // The other programmer's mark between the image and its metadata.
 inline const QByteArray kTrailerMark = QByteArray::fromHex("00FF6368697270EE696D670001");
@@ -75,11 +70,6 @@ QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* er
 QString BackupFolder(SettingsStore& settings, QString* ignored = nullptr);
 // The folder backups go to when the settings name none.
 QString DefaultBackupFolder();
-
-// The memory image (data, identity, a zero byte) in file order, with its checksum.
-QByteArray FileImageFromClone(const QByteArray& cloneImage);
-// A file image (identity, data, checksum) in memory order; the last byte is zero.
-QByteArray CloneImageFromFile(const QByteArray& image);
 
 // One sum the image carries: the four region sums, then the final checksum, each with
 // where it is stored, what is stored and what the data adds up to.

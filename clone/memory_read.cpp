@@ -53,7 +53,7 @@ public:
         : ctx_(ctx),
           front_(ctx.front()),
           link_(ctx.link()),
-          clone_(ctx.state.clone),
+          clone_(ctx.clone),
           cancel_(ctx.state.cancel) {}
 
     TransferResult run();
@@ -88,7 +88,7 @@ private:
 
     int line = 0;
     bool linkOpened_ = false;
-    QByteArray image_;  // what the radio sent, in memory order
+    QByteArray image_;  // what the radio sent, in the order it sent it
     QDateTime readAt_;
     TransferResult result_{TransferResult::Outcome::Error};
     qint32 BlockCount = 0;
@@ -240,12 +240,10 @@ bool MemoryRead::awaitIdentity() {
     line = 220;
     log(QStringLiteral("ID read was ") + IdentityText(rx));
     line = 230;
-    ImageIndex = CloneLayout::kIdentityOffset;
     for (qsizetype k = 0; k < rx.size(); ++k) {
         const quint8 b = byteAt(rx, k);
-        byteAt(image_, ImageIndex) = static_cast<char>(b);
+        byteAt(image_, CloneLayout::kIdentityOffset + k) = static_cast<char>(b);
         sum_ += b;
-        ++ImageIndex;
     }
     ImageIndex = 0;
     return true;
@@ -333,12 +331,13 @@ qint32 MemoryRead::waitForBlock(qint32 waiting) {
 }
 
 void MemoryRead::storeBlock() {
-    link_.ReceiveFT(clone_.BlockBuffer, CloneLayout::kBlockSize);
+    QByteArray block;
+    link_.ReceiveFT(block, CloneLayout::kBlockSize);
     checkLink();
     int i = 0;
     for (; i < CloneLayout::kBlockSize; ++i) {
-        const quint8 b = byteAt(clone_.BlockBuffer, i);
-        byteAt(image_, ImageIndex) = static_cast<char>(b);
+        const quint8 b = byteAt(block, i);
+        byteAt(image_, CloneLayout::kDataOffset + ImageIndex) = static_cast<char>(b);
         sum_ += b;
         ++ImageIndex;
     }
@@ -394,7 +393,8 @@ void MemoryRead::takeBackup() {
     const LinkState& link = ctx_.state.link;
     const bool demo = link.DemoPort != 0 && link.PortNumber == link.DemoPort;
     QString error, ignored;
-    const QString path = SaveBackup(ctx_.settings(), FileImageFromClone(image_), &error, readAt_,
+    byteAt(image_, CloneLayout::kChecksumOffset) = static_cast<char>(sum_);
+    const QString path = SaveBackup(ctx_.settings(), image_, &error, readAt_,
                                     demo ? kDemoBackups : QString(), &ignored);
     if (!ignored.isEmpty())
         log(QStringLiteral("Read: ") + ignored);
@@ -426,9 +426,8 @@ MemoryRead::Next MemoryRead::endRead() {
     }
     line = 320;
     if (ImageIndex == CloneLayout::kDataSize) {
-        result_.image = FileImageFromClone(image_);
-        clone_.CloneImage = image_;
-        clone_.ImageValid = true;
+        result_.image = CloneImage(image_);
+        clone_.image = result_.image;
         clone_.ImagePath.clear();
         clone_.ReadAt = readAt_;
         return Next::Closing;

@@ -43,7 +43,7 @@ QString secondInstructionText() {
 class MemoryWrite {
 public:
     explicit MemoryWrite(AppContext& ctx)
-        : ctx_(ctx), front_(ctx.front()), link_(ctx.link()), clone_(ctx.state.clone) {}
+        : ctx_(ctx), front_(ctx.front()), link_(ctx.link()), clone_(ctx.clone) {}
 
     TransferResult run();
 
@@ -128,7 +128,7 @@ void MemoryWrite::transfer() {
         return;
     }
     line = 100;
-    const QByteArray checksum(1, static_cast<char>(CalcChecksum(clone_.CloneImage)));
+    const QByteArray checksum(1, static_cast<char>(clone_.image.checksum()));
     line = 110;
     answer = ctx_.ShowMessage(secondInstructionText(), MsgButtons::OkCancel, MsgIcon::Question);
     line = 120;
@@ -190,15 +190,14 @@ void MemoryWrite::transfer() {
 // Sends the identity the last read stored and waits once for the radio's acknowledgement.
 bool MemoryWrite::getPermission() {
     line = 130;
-    clone_.BlockBuffer = QByteArray(CloneLayout::kIdentitySize, '\0');
-    for (int i = 0; i < CloneLayout::kIdentitySize; ++i)
-        byteAt(clone_.BlockBuffer, i) =
-            static_cast<char>(byteAt(clone_.CloneImage, CloneLayout::kIdentityOffset + i));
+    if (!clone_.image.isValid())  // nothing to send: reported as an unexpected error
+        throw RunError(ErrorNumber::SubscriptOutOfRange);
+    const QByteArray identity = clone_.image.identity().toByteArray();
     line = 140;
     log(QStringLiteral("Write: requesting permission to write to radio"));
     link_.PurgeBuffers();
     line = 150;
-    if (!link_.send(clone_.BlockBuffer)) {
+    if (!link_.send(identity)) {
         sendFailed(QStringLiteral("Write of radio ID failed"), 0);
         return false;
     }
@@ -223,8 +222,6 @@ bool MemoryWrite::getPermission() {
 
 bool MemoryWrite::sendBlocks() {
     const qint32 delay = ctx_.state.rx.HandshakeDelay;
-    line = 200;
-    clone_.BlockBuffer = QByteArray(CloneLayout::kBlockSize, '\0');
     line = 210;
     for (qint32 n = 0; n < CloneLayout::kBlockCount; ++n) {
         const qint32 b = n + 1;
@@ -234,12 +231,12 @@ bool MemoryWrite::sendBlocks() {
         line = 230;
         log(QStringLiteral("Write: sending block ") + QString::number(b));
         line = 240;
-        CopyBlockToBuffer(clone_, clone_.CloneImage, n);
+        const QByteArray block = clone_.image.block(n).toByteArray();
         line = 250;
         // Whatever the radio or a two-wire cable's echo left is thrown away before each send.
         link_.PurgeBuffers();
         line = 260;
-        if (!link_.send(clone_.BlockBuffer)) {
+        if (!link_.send(block)) {
             sendFailed(QStringLiteral("Write Failed at block ") + QString::number(b), b);
             return false;
         }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "clone/cloneimage.h"
+
 class AppContext;
 class RunError;
 
@@ -30,7 +32,7 @@ struct TransferResult {
     Outcome outcome = Outcome::Done;
     int block = 0;
     QString detail;
-    QByteArray image;    // a good read: the image in file order
+    CloneImage image;    // a good read: the image
     QString backupPath;  // a good read: where its automatic backup went
     QString warning;     // a good read: what went wrong beside it (the backup failed)
     bool done() const { return outcome == Outcome::Done; }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -59,18 +58,6 @@ struct ReceiveState {
     qint32 AckPollCount = 0;  // the read's polls for one block
 };
 
-// The memory image and its validity.
-struct CloneState {
-    QByteArray CloneImage = QByteArray(2, '\0');
-    bool ImageValid = false;
-    QByteArray BlockBuffer;
-    qint32 BlockOffset = 0;  // kept between calls of CopyBlockToBuffer
-    // Where the image came from: the file it was opened from or last saved to, or the time
-    // of the read that gave it (local time; invalid once the image has a file).
-    QString ImagePath;
-    QDateTime ReadAt;
-};
-
 struct CancelFlags {
     bool CancelRequested = false;
     bool IdentityCancelRequested = false;
@@ -79,7 +66,6 @@ struct CancelFlags {
 struct SharedState {
     LinkState link;
     ReceiveState rx;
-    CloneState clone;
     CancelFlags cancel;
 };
 

@@ -55,7 +55,7 @@ private slots:
         setup(w);
         w.read();
         QCOMPARE(w.form().windowTitle(), title);
-        QVERIFY(w.env.ctx->state.clone.CloneImage[100] != 'x' && w.form().cmdWriteRig->isEnabled());
+        QVERIFY(w.env.ctx->clone.image.data()[100] != 'x' && w.form().cmdWriteRig->isEnabled());
     }
 
     // A silent radio: after 10 s the prompt names the port, and the read keeps waiting.

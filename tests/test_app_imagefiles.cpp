@@ -20,17 +20,16 @@ struct Window {
                          [this] { radio.pressBand(env.clock.nowNs()); });
     }
     QString at(const QString& name) { return env.dir.filePath(name); }
-    CloneState& clone() { return env.ctx->state.clone; }
+    CloneState& clone() { return env.ctx->clone; }
     ImageFiles& files() { return form.imageFiles(); }
     // What a refused open or a No must leave as it was.
     auto snapshot() {
-        return std::make_tuple(clone().CloneImage, clone().ImageValid,
-                               form.cmdWriteRig->isEnabled(), form.windowTitle(), env.log());
+        return std::make_tuple(clone().image, form.cmdWriteRig->isEnabled(), form.windowTitle(),
+                               env.log());
     }
     // The radio's image held, as after a read.
     void hold() {
-        clone().CloneImage = radio.memory + radio.identity + '\0';
-        clone().ImageValid = true;
+        clone().image = CloneImage(radio.identity + radio.memory + '\0');
         emit env.ctx->imageChanged();
     }
     void saveAs(const QString& name) {
@@ -41,8 +40,7 @@ struct Window {
 
 // A file edited by hand: one data byte changed, only the final checksum brought up to date.
 QByteArray editedImage() {
-    QByteArray image =
-        FileImageFromClone(QByteArray(65216, '\0') + SimRadio::identityAH029() + '\0');
+    QByteArray image = CloneImage(SimRadio::identityAH029() + QByteArray(65217, '\0')).bytes();
     image[0x0650] = 0x12;
     image[65226] = char(image[65226] + 0x12);
     return image;
@@ -63,7 +61,7 @@ private slots:
         QVERIFY(w.form.mnuSaveImageAs->isEnabled() && !w.form.mnuSaveImage->isEnabled());
 
         w.saveAs("x");  // no extension: ".img" is added
-        QCOMPARE(fileBytes(w.at("x.img")).left(65227), FileImageFromClone(w.clone().CloneImage));
+        QCOMPARE(fileBytes(w.at("x.img")).left(65227), w.clone().image.bytes());
         QVERIFY(w.form.windowTitle().endsWith(" - x.img[*]") && w.form.mnuSaveImage->isEnabled());
         QVERIFY(QFile::remove(w.at("x.img")));
         w.form.mnuSaveImage->trigger();  // Save Image writes the same file again
@@ -73,7 +71,7 @@ private slots:
         fresh.env.settings->set("Recent", "File1", w.at("x.img"));
         fresh.env.files.answers = {w.at("x.img")};
         fresh.form.mnuOpenImage->trigger();
-        QCOMPARE(fresh.clone().CloneImage, w.clone().CloneImage);
+        QVERIFY(fresh.clone().image == w.clone().image);
         QVERIFY(fresh.form.cmdWriteRig->isEnabled() && fresh.changed.size() == 1);
         QCOMPARE(fresh.files().recentFiles(), QStringList{w.at("x.img")});  // no duplicate
 
@@ -108,7 +106,7 @@ private slots:
         QCOMPARE(w.files().OpenImage(path), yes);
         QCOMPARE(w.env.boxes.shown.size(), 1);
         if (yes)
-            QVERIFY(quint8(w.clone().CloneImage[0x06C9 - 10]) == 0x12 &&
+            QVERIFY(quint8(w.clone().image.bytes()[0x06C9]) == 0x12 &&
                     w.form.windowTitle().endsWith(" - bad.img[*]"));
         else
             QVERIFY(w.snapshot() == before && w.changed.isEmpty());
@@ -119,7 +117,7 @@ private slots:
         w.env.settings->set("Backups", "Folder", w.at("Quorlink.ini/backups"));
         w.form.cmdRead->click();
         QVERIFY(w.env.boxes.texts().at(1).contains("Not a directory"));
-        QVERIFY(w.clone().ImageValid && w.form.cmdWriteRig->isEnabled());
+        QVERIFY(w.clone().image.isValid() && w.form.cmdWriteRig->isEnabled());
     }
 
     // While a transfer runs nothing may change the image or open a dialog; once it has ended,

@@ -73,8 +73,8 @@ private slots:
         ctx.setFront(&front);
         front.attach(ctx);
         ctx.state.link.PortNumber = 3;
-        ctx.state.clone.CloneImage = radio.memory + radio.identity + '\0';
-        ctx.state.clone.ImageValid = write;
+        if (write)
+            ctx.clone.image = CloneImage(radio.identity + radio.memory + '\0');
         TransferResult result;
         QString said =
             captured([&] { result = write ? cmdWriteRig_Click(ctx) : cmdRead_Click(ctx); });

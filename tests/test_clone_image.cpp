@@ -1,10 +1,9 @@
 #include <QtTest>
 
-#include "clone/appcontext.h"
 #include "clone/cloneimage.h"
 #include "core/errors.h"
 
-// The checksum rule, the accepted identities and the block copy that the write steps through.
+// The checksum rule, the accepted identities and the views of an image.
 class CloneImageTest : public QObject {
     Q_OBJECT
 private slots:
@@ -22,28 +21,21 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(RunError, IdentityText(QByteArray("AH0"), 5));
     }
 
-    // Block 0 restarts at offset 0, any other continues; a copy past either array (or into
-    // no buffer) is an error 9 that leaves the offset alone.
-    void blockCopy() {
-        CloneState clone, small, noBuffer;
-        QByteArray image(CloneLayout::kImageSize, '\0');
-        for (int i = 0; i < image.size(); ++i)
-            image[i] = char(i % 251);
-        clone.BlockBuffer = small.BlockBuffer = QByteArray(64, '\0');
-        auto copied = [&](qint32 block) {
-            CopyBlockToBuffer(clone, image, block);
-            return clone.BlockBuffer;
-        };
-        QCOMPARE(copied(5), image.mid(0, 64));  // the first call starts at 0 whatever its number
-        QCOMPARE(copied(1), image.mid(64, 64));
-        QCOMPARE(copied(0), image.mid(0, 64));
-        for (qint32 b = 1; b < CloneLayout::kBlockCount; ++b)
-            CopyBlockToBuffer(clone, image, b);
-        QCOMPARE(clone.BlockBuffer, image.mid(CloneLayout::kDataSize - 64, 64));
-        QVERIFY_THROWS_EXCEPTION(RunError, CopyBlockToBuffer(clone, image, 1019));
-        QCOMPARE(clone.BlockOffset, CloneLayout::kDataSize);
-        QVERIFY_THROWS_EXCEPTION(RunError, CopyBlockToBuffer(small, QByteArray(2, '\0'), 0));
-        QVERIFY_THROWS_EXCEPTION(RunError, CopyBlockToBuffer(noBuffer, image, 0));
+    // The views of an image, and its checksum made to agree; any other size is no image.
+    void views() {
+        QByteArray bytes(CloneLayout::kImageSize, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char(i % 251);
+        const CloneImage image(bytes);
+        QVERIFY(image.identity() == bytes.first(10) && image.data() == bytes.sliced(10, 65216));
+        QVERIFY(image.block(0) == bytes.sliced(10, 64) &&
+                image.block(1018) == bytes.sliced(65162, 64));
+        QCOMPARE(image.checksum(), CalcChecksum(bytes.first(65226)));
+        QCOMPARE(image.bytes().first(65226), bytes.first(65226));
+        for (qsizetype size : {0, 65226, 65228}) {
+            const CloneImage none(QByteArray(size, 'A'));
+            QVERIFY(!none.isValid() && none.bytes().isEmpty() && none.identity().isEmpty());
+        }
     }
 };
 

@@ -9,8 +9,8 @@ namespace {
 // "AH029", five zero bytes, zero data: every region sum is 0 and the checksum is the
 // identity's sum, 0x24.
 QByteArray zeroImage(const QByteArray& model = "AH029") {
-    QByteArray image = model + QByteArray(ImageFile::kSize - 5, '\0');
-    image[ImageFile::kChecksumOffset] = model == "AH029" ? '\x24' : '\x38';
+    QByteArray image = model + QByteArray(CloneLayout::kImageSize - 5, '\0');
+    image[CloneLayout::kChecksumOffset] = model == "AH029" ? '\x24' : '\x38';
     return image;
 }
 QByteArray trailerOf(const QByteArray& json) {
@@ -87,14 +87,15 @@ private slots:
                 SaveImageFile(at("out.img"), in.image, &error));
         QCOMPARE(fileBytes(at("out.bin")), in.image);
         const QByteArray saved = fileBytes(at("out.img"));
-        QCOMPARE(saved.left(ImageFile::kSize + 13), zeroImage(identity) + trailerOf(""));
+        QCOMPARE(saved.left(CloneLayout::kImageSize + 13), zeroImage(identity) + trailerOf(""));
         const bool dr = identity == "AH29D";
-        QCOMPARE(QJsonDocument::fromJson(QByteArray::fromBase64(saved.mid(ImageFile::kSize + 13)))
-                     .object(),
-                 QJsonObject({{"rclass", dr ? "VX8DRadio" : "VX8Radio"},
-                              {"vendor", "Yaesu"},
-                              {"model", dr ? "VX-8DR" : "VX-8R"},
-                              {"variant", ""}}));
+        QCOMPARE(
+            QJsonDocument::fromJson(QByteArray::fromBase64(saved.mid(CloneLayout::kImageSize + 13)))
+                .object(),
+            QJsonObject({{"rclass", dr ? "VX8DRadio" : "VX8Radio"},
+                         {"vendor", "Yaesu"},
+                         {"model", dr ? "VX-8DR" : "VX-8R"},
+                         {"variant", ""}}));
     }
 
     void sums_data() {
@@ -152,7 +153,7 @@ private slots:
                  QStringList({"VX-8R_2026-12-06_21-30-05.img", "VX-8R_2026-12-06_21-30-05_2.img",
                               "VX-8DR_2026-12-06_21-30-05.img"}));
         QVERIFY(error.isEmpty());
-        QCOMPARE(fileBytes(at("b/backups/") + names[1]).left(ImageFile::kSize + 13),
+        QCOMPARE(fileBytes(at("b/backups/") + names[1]).left(CloneLayout::kImageSize + 13),
                  zeroImage() + trailerOf(""));
         // Ten savers at once, thirty backups each, all in the same second: 300 files.
         std::vector<std::thread> savers(10);

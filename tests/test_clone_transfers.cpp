@@ -114,7 +114,7 @@ class TransfersTest : public QObject {
         QCOMPARE(lines, golden_.value(flow));
         QVERIFY(rig.linkClosed());
         QVERIFY(rig.idle());
-        QCOMPARE(rig.form().cmdWriteRig->isEnabled(), rig.clone().ImageValid);
+        QCOMPARE(rig.form().cmdWriteRig->isEnabled(), rig.clone().image.isValid());
     }
 
 private slots:
@@ -133,7 +133,7 @@ private slots:
         QFETCH(int, reactionMs);
         Rig rig(ftdi);
         setup(rig);
-        const bool held = rig.clone().ImageValid;
+        const bool held = rig.clone().image.isValid();
         QSignalSpy changed(rig.env.ctx.get(), &AppContext::imageChanged);
         int progress = 0;  // the most the bar showed
         QObject::connect(rig.prompt().pbarClone, &QProgressBar::valueChanged,
@@ -150,10 +150,11 @@ private slots:
                      qPrintable(QString::number(rig.boxMs.last() - rig.actedMs)));
         const bool good = rig.env.boxes.shown.last().icon == MsgIcon::Information &&
                           rig.env.boxes.shown.last().text.startsWith("The read of memories");
-        QCOMPARE(rig.clone().ImageValid, good || held);  // only a good read replaces it
+        QCOMPARE(rig.clone().image.isValid(), good || held);  // only a good read replaces it
         QCOMPARE(QDir(rig.env.dir.filePath("backups")).entryList(QDir::Files).size(), good ? 1 : 0);
         if (good) {
-            QVERIFY(rig.clone().CloneImage == rig.radio->memory + rig.radio->identity + '\0');
+            QVERIFY(rig.clone().image.identity() == rig.radio->identity &&
+                    rig.clone().image.data() == rig.radio->memory);
             QVERIFY(rig.form().lblBlockCount->text() == "1019" && progress == 1019);
             QCOMPARE(changed.size(), 1);
         }
@@ -169,21 +170,18 @@ private slots:
         QByteArray data(65216, '\0');
         for (int i = 0; i < data.size(); ++i)
             data[i] = char((i * 13 + i / 64 + 5) & 0xFF);
-        rig.holdImage(data + SimRadio::identityAH29D() + '\0');
+        rig.holdImage(SimRadio::identityAH29D() + data + '\0');
         setup(rig);
-        const QByteArray image = rig.clone().CloneImage;
+        const CloneImage image = rig.clone().image;
 
         rig.form().cmdWriteRig->click();
 
-        QVERIFY(rig.clone().ImageValid);  // a write keeps the image
         compareTranscript(rig, "write");
-        QVERIFY(rig.clone().CloneImage == image);
-        const QByteArray stream =
-            image.mid(65216, 10) + image.left(65216) + char(CalcChecksum(image));
+        QVERIFY(rig.clone().image == image);  // a write keeps the image
         if (sent >= 0)
-            QCOMPARE(rig.wire(), stream.left(sent));
-        QCOMPARE(rig.radio->writesReceived, sent == stream.size() ? 1 : 0);
-        QVERIFY(rig.radio->lastWriteChecksumOk || sent != stream.size());
+            QCOMPARE(rig.wire(), image.bytes().left(sent));
+        QCOMPARE(rig.radio->writesReceived, sent == 65227 ? 1 : 0);
+        QVERIFY(rig.radio->lastWriteChecksumOk || sent != 65227);
         const qint64 waited = rig.boxMs.value(rig.boxMs.size() - 1) - rig.boxMs.value(1);
         if (waitMs >= 0)  // within one poll
             QVERIFY2(qAbs(waited - waitMs) < rig.env.ctx->state.rx.HandshakeDelay,
@@ -206,7 +204,7 @@ private slots:
         Rig rig(true, [](VirtualClock& c) { return std::make_unique<ShortReads>(c); });
         rig.whenAskedAfter(3000, [&] { rig.form().cmdCancelRead->click(); });
         rig.form().cmdRead->click();
-        QVERIFY(rig.actedMs < 0 && !rig.clone().ImageValid && rig.idle());
+        QVERIFY(rig.actedMs < 0 && !rig.clone().image.isValid() && rig.idle());
     }
 
     // While a read runs the port entries and both detectors are unavailable, and the link
@@ -225,7 +223,7 @@ private slots:
             rig.env.ctx->state.link.PortNumber = 999;
         });
         form.cmdRead->click();
-        QVERIFY(allDisabled && rig.clone().ImageValid && rig.linkClosed());
+        QVERIFY(allDisabled && rig.clone().image.isValid() && rig.linkClosed());
         for (const QAction* choice : choices)
             QVERIFY(choice->isEnabled() == choice->isVisible());  // hidden entries stay off
     }
@@ -271,16 +269,17 @@ void TransfersTest::read_data() {
             r.env.ports->ports[3].radio = nullptr;
             r.pressBand = false;
             r.whenAskedAfter(0, [&r] { r.env.ports->inject(3, r.radio->identity); });
-            r.env.clock.addTicker([&r, fed = std::make_shared<bool>(false)] {
-                if (*fed || !r.env.ports->ports[3].written.contains('\x06') ||
-                    r.env.ctx->state.rx.AckPollCount < 48)
+            r.env.clock.addTicker([&r, seen = std::make_shared<bool>(false)] {
+                if (*seen || !r.env.ports->ports[3].written.contains('\x06'))
                     return;
-                *fed = true;  // inside the last wait for the first block
-                r.env.ports->inject(3, r.radio->memory.left(64));
-                r.env.clock.afterMs(100, [&r] {
-                    r.env.ports->inject(
-                        3, r.radio->memory.mid(64) +
-                               char(SimRadio::checksumOf(r.radio->identity, r.radio->memory)));
+                *seen = true;  // the ACK's pause is over: the waits for the first block begin
+                r.env.clock.afterMs(245, [&r] {  // within the last, polls 49 and 50
+                    r.env.ports->inject(3, r.radio->memory.left(64));
+                    r.env.clock.afterMs(100, [&r] {
+                        r.env.ports->inject(
+                            3, r.radio->memory.mid(64) +
+                                   char(SimRadio::checksumOf(r.radio->identity, r.radio->memory)));
+                    });
                 });
             });
         })
@@ -391,8 +390,8 @@ void TransfersTest::write_data() {
     // No link, nothing at all: no box, no trace line, nothing sent.
     row("FTDI device not there", true, [](Rig& r) { r.env.d2xx->devices[0].description = "other"; })
         << 0 << -1;
-    // A fault nobody planned for: a "valid" image too short to hold an identity.
-    row("unexpected error", false, [](Rig& r) { r.clone().CloneImage.resize(2); }) << 0 << -1;
+    // A fault nobody planned for: a write with no image held.
+    row("unexpected error", false, [](Rig& r) { r.clone().image = CloneImage(); }) << 0 << -1;
 }
 
 QTEST_MAIN(TransfersTest)

@@ -70,9 +70,8 @@ private slots:
         QVERIFY2(!radio.start().isEmpty(), qPrintable(radio.error()));
         app.ports.map().setSessionMapping(7, radio.path());
         app.ctx->state.link.PortNumber = 7;
-        app.ctx->state.clone.CloneImage =
-            QByteArray(CloneLayout::kDataSize, '\x42') + SimRadio::identityAH029() + '\0';
-        app.ctx->state.clone.ImageValid = true;
+        app.ctx->clone.image = CloneImage(SimRadio::identityAH029() +
+                                          QByteArray(CloneLayout::kDataSize, '\x42') + '\0');
         app.form->EnableButtons();
         bool aboutShown = false;
         QTimer::singleShot(500, app.form.get(), [&] {

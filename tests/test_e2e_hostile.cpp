@@ -14,7 +14,7 @@ class E2eHostileTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QByteArray image = QByteArray("AH029") + QByteArray(ImageFile::kSize - 5, 0);
+        QByteArray image = QByteArray("AH029") + QByteArray(CloneLayout::kImageSize - 5, 0);
         FixSums(image);
         QVERIFY(SaveImageFile(dir.filePath("x.img"), image, nullptr));
         QVERIFY(SaveImageFile(dir.filePath("-x.img"), image, nullptr));

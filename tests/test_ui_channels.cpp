@@ -31,13 +31,12 @@ struct Window {
     TestEnv env;
     SimRadio& radio = env.radioOnCom(3);
     Window() { env.settings->set("Settings", "CommPort", "3"); }
-    CloneState& clone() { return env.ctx->state.clone; }
-    QByteArray held() { return FileImageFromClone(clone().CloneImage); }
+    CloneState& clone() { return env.ctx->clone; }
+    QByteArray held() { return clone().image.bytes(); }
     QString at(const QString& name) { return env.dir.filePath(name); }
     void hold(const QByteArray& fileImage, const QString& path = {}) {
         env.form();  // its start-up sets the image held
-        clone().CloneImage = CloneImageFromFile(fileImage);
-        clone().ImageValid = true;
+        clone().image = CloneImage(fileImage);
         clone().ImagePath = path;
         emit env.ctx->imageChanged();
         env.form().EnableButtons();
@@ -131,7 +130,7 @@ private slots:
         QCOMPARE(w.window().lblUsed->text(), "8 of 900 used, 2 shown");
         QTest::keyClick(w.window().grdChannels, Qt::Key_Escape);
         QVERIFY(!w.window().isVisible());
-        w.clone().ImageValid = false;  // a failed read holds a partial image
+        w.clone().image = CloneImage();
         emit w.env.ctx->imageChanged();
         QCOMPARE(w.column(ChannelField::Number), QStringList());
     }
@@ -228,7 +227,7 @@ private slots:
         const QByteArray edited = w.held();
         w.keys(Qt::CTRL | Qt::Key_Z);
         w.keys(Qt::CTRL | Qt::Key_Z);
-        QCOMPARE(w.held(), FileImageFromClone(CloneImageFromFile(FixtureImage())));
+        QCOMPARE(w.held(), CloneImage(FixtureImage()).bytes());
         QVERIFY(!w.window().isWindowModified() && !w.env.form().isWindowModified());
         w.keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
         w.keys(Qt::CTRL | Qt::Key_Y);
@@ -285,7 +284,7 @@ private slots:
         QCOMPARE(DecodeBank(w.held(), 1).members, QList<int>{900});
         QCOMPARE(w.window().lblUsed->text(), "6 of 900 used, 900 shown");
         w.steps().undo();
-        QCOMPARE(w.held(), FileImageFromClone(CloneImageFromFile(FixtureImage())));
+        QCOMPARE(w.held(), CloneImage(FixtureImage()).bytes());
         QCOMPARE(w.text(2, ChannelField::Name), "RPT");
     }
 
@@ -469,7 +468,8 @@ private slots:
         QCOMPARE(w.env.boxes.texts(), QStringList{question});
         QCOMPARE(w.env.quitRequests, int(closed));
         QCOMPARE(w.held(), edited);
-        QCOMPARE(fileBytes(w.at("x.img")).left(ImageFile::kSize), saved ? edited : QByteArray());
+        QCOMPARE(fileBytes(w.at("x.img")).left(CloneLayout::kImageSize),
+                 saved ? edited : QByteArray());
         QCOMPARE(w.env.form().isWindowModified(), !saved);
     }
 
@@ -518,7 +518,7 @@ private slots:
         QVERIFY(w.env.boxes.texts().last().startsWith("Imported 1 channel from"));
         QVERIFY(w.text(1, ChannelField::Name) == "CALL" && DecodeChannels(w.held())[1].empty);
         w.steps().undo();
-        QCOMPARE(w.held(), FileImageFromClone(CloneImageFromFile(FixtureImage())));
+        QCOMPARE(w.held(), CloneImage(FixtureImage()).bytes());
         w.env.form().mnuExportChannels->trigger();
         QCOMPARE(fileBytes(w.at("out.csv")).count('\n'), 8);
         QVERIFY(

@@ -95,11 +95,11 @@ ChannelEdits::~ChannelEdits() {
 }
 
 QByteArray ChannelEdits::image() const {
-    return clone_.ImageValid ? FileImageFromClone(clone_.CloneImage) : QByteArray();
+    return clone_.image.bytes();
 }
 
 bool ChannelEdits::hasImage() const {
-    return clone_.ImageValid;
+    return clone_.image.isValid();
 }
 
 Channel ChannelEdits::channel(int number) const {
@@ -114,7 +114,7 @@ void ChannelEdits::setEditable(bool editable) {
 }
 
 QString ChannelEdits::refusedNow() const {
-    if (!clone_.ImageValid)
+    if (!clone_.image.isValid())
         return QStringLiteral("There is no image: read the radio or open a file.");
     if (!editable_)
         return QStringLiteral("The channels cannot change while a transfer runs.");
@@ -207,8 +207,7 @@ void ChannelEdits::put(const ImageChange& change, bool forward, const QList<int>
         change.redo(file);
     else
         change.undo(file);
-    // The memory image keeps no checksum: every write and save computes it afresh.
-    clone_.CloneImage = CloneImageFromFile(file);
+    clone_.image = CloneImage(file);  // brings the checksum up to date
     remember();
     emit channelsChanged(numbers);
     if (banks)
@@ -216,7 +215,7 @@ void ChannelEdits::put(const ImageChange& change, bool forward, const QList<int>
 }
 
 QString ChannelEdits::imageName() const {
-    if (!clone_.ImageValid)
+    if (!clone_.image.isValid())
         return {};
     if (!clone_.ImagePath.isEmpty())
         return QFileInfo(clone_.ImagePath).fileName();
@@ -236,16 +235,14 @@ void ChannelEdits::markSaved() {
 }
 
 void ChannelEdits::imageReplaced() {
-    if (clone_.ImageValid == knownValid_ && clone_.ImagePath == knownPath_ &&
-        clone_.ReadAt == knownReadAt_ && clone_.CloneImage == known_)
+    if (clone_.image == known_ && clone_.ImagePath == knownPath_ && clone_.ReadAt == knownReadAt_)
         return;
     stack_->clear();
     remember();
 }
 
 void ChannelEdits::remember() {
-    known_ = clone_.CloneImage;
-    knownValid_ = clone_.ImageValid;
+    known_ = clone_.image;
     knownPath_ = clone_.ImagePath;
     knownReadAt_ = clone_.ReadAt;
 }

@@ -9,8 +9,8 @@
 
 #include "clone/channelorder.h"
 #include "clone/channels.h"
+#include "clone/cloneimage.h"
 
-struct CloneState;
 struct CsvImport;
 class QUndoStack;
 
@@ -93,8 +93,7 @@ private:
     QUndoStack* stack_ = nullptr;
     bool editable_ = true;
     // The image held as this object last left it; a different one is a new image.
-    QByteArray known_;
-    bool knownValid_ = false;
+    CloneImage known_;
     QString knownPath_;
     QDateTime knownReadAt_;
 };

@@ -45,7 +45,7 @@ struct Rig {
 
     Form1& form() { return env.form(); }
     FrmMessages& prompt() { return env.form().frmMessages(); }
-    CloneState& clone() { return env.ctx->state.clone; }
+    CloneState& clone() { return env.ctx->clone; }
     QByteArray wire() { return ftdi ? env.d2xx->devices[0].written : env.ports->ports[3].written; }
     bool linkClosed() {
         return ftdi ? !env.d2xx->anyOpen() : !env.ctx->link().MSComm1().PortOpen();
@@ -71,11 +71,11 @@ struct Rig {
             }
         };
     }
-    // A valid image held, as after a read, adjusted so that its checksum is `sum`.
+    // A valid image held, as after a read, its first data byte adjusted so that its checksum
+    // is `sum`.
     void holdImage(QByteArray image, quint8 sum = 0x0A) {
-        image[0] = char(quint8(image[0]) + quint8(sum - CalcChecksum(image)));
-        clone().CloneImage = image;
-        clone().ImageValid = true;
+        image[10] = char(quint8(image[10]) + quint8(sum - CalcChecksum(image.first(65226))));
+        clone().image = CloneImage(image);
         form().EnableButtons();
     }
     // Every send fails from the moment `bytes` bytes have gone out (0: from the identity on).
