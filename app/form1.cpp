@@ -104,7 +104,7 @@ Form1* Form1::of(CoreContext& ctx) {
 
 FrmMessages& Form1::frmMessages() {
     if (!frmMessages_)
-        frmMessages_ = new FrmMessages(ctx_.state.cancel, this);
+        frmMessages_ = new FrmMessages(ctx_.cancel, this);
     return *frmMessages_;
 }
 
@@ -355,8 +355,6 @@ void Form1::InitialiseVariables() {
         mnuAbout->setText(QStringLiteral("&About ") + AppContext::AppName() +
                           QStringLiteral("..."));
         LinkState& link = ctx_.state.link;
-        link.RxTimedOut = false;
-        ctx_.state.rx.ReceiveBusy = false;
         SettingsStore& store = ctx_.settings();
         link.loadStoredChoice(store);
         link.PortSettings = QStringLiteral("38400,N,8,1");
@@ -483,8 +481,8 @@ void Form1::setLinkChoiceEnabled(bool enabled) {
 }
 
 void Form1::cmdCancelRead_Click() {
-    ctx_.state.cancel.CancelRequested = true;
-    ctx_.state.cancel.IdentityCancelRequested = true;
+    ctx_.cancel.request(CancelKind::Read);
+    ctx_.cancel.request(CancelKind::Identity);
 }
 
 // The box is modal for the main window but runs in the main event loop: a transfer under

@@ -27,6 +27,7 @@
 #include "core/clock.h"
 #include "core/settings.h"
 #include "link/libftdi_d2xx.h"
+#include "link/link.h"
 #include "link/qtserialcontrol.h"
 #include "ui/frmmessages.h"
 #include "ui/messagebox.h"
@@ -197,14 +198,14 @@ int main(int argc, char* argv[]) {
     form.cmdWriteRig->click();
     wallS = double(timer.nsecsElapsed()) / 1e9;
     after = usageNow();
-    const double delayS = ctx.state.rx.HandshakeDelay / 1000.0;
+    const double delayS = ctx.link().handshakeDelay() / 1000.0;
     const double writeFloorS = CloneLayout::kBlockCount * delayS + kSettlePauseS + delayS +
                                2 * delayS + delayS + kOpenPauseS;
     char formula[200];
     std::snprintf(formula, sizeof formula,
                   "1019 x %d ms + 500 + %d + 2 x %d + %d ms + 0.5 s open pause",
-                  ctx.state.rx.HandshakeDelay, ctx.state.rx.HandshakeDelay,
-                  ctx.state.rx.HandshakeDelay, ctx.state.rx.HandshakeDelay);
+                  ctx.link().handshakeDelay(), ctx.link().handshakeDelay(),
+                  ctx.link().handshakeDelay(), ctx.link().handshakeDelay());
     std::printf("\n");
     report("Write (65227 bytes to the radio, paced by HandshakeDelay)", wallS, writeFloorS, formula,
            before, after, 1.02);

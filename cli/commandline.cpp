@@ -397,8 +397,8 @@ std::unique_ptr<World> transferWorld(Invocation& inv, TerminalFront::Transfer tr
                              char byte = 0;
                              [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
                              front->interrupted = true;
-                             ctx->state.cancel.CancelRequested = true;
-                             ctx->state.cancel.IdentityCancelRequested = true;
+                             ctx->cancel.request(CancelKind::Read);
+                             ctx->cancel.request(CancelKind::Identity);
                              if (transfer == TerminalFront::Transfer::Write)
                                  ctx->requestShutdown();
                          });

@@ -54,7 +54,8 @@ public:
           front_(ctx.front()),
           link_(ctx.link()),
           clone_(ctx.clone),
-          cancel_(ctx.state.cancel) {}
+          cancel_(ctx.cancel, CancelKind::Read),
+          identityCancel_(ctx.cancel, CancelKind::Identity) {}
 
     TransferResult run();
 
@@ -84,7 +85,8 @@ private:
     TransferFront& front_;
     Link& link_;
     CloneState& clone_;
-    CancelFlags& cancel_;
+    CancelWatch cancel_;
+    CancelWatch identityCancel_;
 
     int line = 0;
     bool linkOpened_ = false;
@@ -93,12 +95,13 @@ private:
     TransferResult result_{TransferResult::Outcome::Error};
     qint32 BlockCount = 0;
     qint32 ImageIndex = 0;
+    qint32 blockPolls_ = 0;  // the polls of the wait for the current block
     qint32 sum_ = 0;
 };
 
 TransferResult MemoryRead::run() {
-    ctx_.state.rx.HandshakeDelay = kReadHandshakeDelay;  // 1
-    front_.clearTrace();                                 // 2
+    link_.setHandshakeDelay(kReadHandshakeDelay);  // 1
+    front_.clearTrace();                           // 2
     // 3: the failure handler covers steps 4 to 33 and continues at the closing sequence.
     Next next = Next::Closing;
     try {
@@ -130,9 +133,9 @@ MemoryRead::Next MemoryRead::transfer() {
 
     line = 50;
     link_.SetCommPort(ctx_.state.link.PortNumber, ctx_.state.link.PortSettings);
-    if (!ctx_.state.link.LinkOpen) {
+    if (!link_.isOpen()) {
         ended(TransferResult::Outcome::OpenFailed);
-        result_.detail = ctx_.state.link.OpenFailure;
+        result_.detail = link_.openFailure();
         return Next::Leave;  // SetCommPort has told the user
     }
     linkOpened_ = true;
@@ -140,13 +143,13 @@ MemoryRead::Next MemoryRead::transfer() {
     line = 70;
     front_.setBusy(true);
     line = 80;
-    cancel_.CancelRequested = false;
+    cancel_.forget();
     line = 90;
     front_.setPromptPart(PromptPart::LookingForRadio, false);
     front_.setPromptPart(PromptPart::RadioReceiving, false);
     front_.setPromptPart(PromptPart::Progress, false);
     line = 100;
-    cancel_.IdentityCancelRequested = false;
+    identityCancel_.forget();
     line = 110;
     image_ = QByteArray(CloneLayout::kImageSize, '\0');
     line = 120;
@@ -198,14 +201,14 @@ bool MemoryRead::awaitIdentity() {
     line = 180;
     front_.setPromptVisible(true);
     line = 190;
-    const QByteArray& rx = ctx_.state.rx.RxBuffer;
+    const QByteArray& rx = link_.received();
     // The radio sends only once the user presses [BAND]; each attempt lasts until half a
     // second of silence, and the user ends the wait by a click. A long silence gets one hint.
     qint64 silentSinceNs = ctx_.clock().nowNs();
     bool hinted = false;
     for (;;) {
         front_.setPromptPart(PromptPart::LookingForRadio, true);
-        if (cancel_.IdentityCancelRequested) {
+        if (identityCancel_.requested()) {
             ended(TransferResult::Outcome::Cancelled);
             ctx_.ShowMessage(QStringLiteral("Read cancelled by user request"), MsgButtons::Ok,
                              MsgIcon::Information);
@@ -219,7 +222,7 @@ bool MemoryRead::awaitIdentity() {
         }
         link_.Receive(CloneLayout::kIdentitySize);
         checkLink();
-        if (rx.size() >= 2 || !ctx_.state.link.RxTimedOut)
+        if (rx.size() >= 2 || !link_.timedOut())
             break;
         if (link_.GetInBufferCount() > 0)  // too few bytes for an identity, but not silent
             silentSinceNs = ctx_.clock().nowNs();
@@ -252,7 +255,7 @@ bool MemoryRead::awaitIdentity() {
 bool MemoryRead::checkIdentity() {
     line = 240;
     // Raises error 9 when fewer than five bytes arrived.
-    const QString compared = IdentityText(ctx_.state.rx.RxBuffer, CloneLayout::kIdentityCompared);
+    const QString compared = IdentityText(link_.received(), CloneLayout::kIdentityCompared);
     line = 250;
     if (!IsAcceptedIdentity(compared)) {
         ended(TransferResult::Outcome::WrongIdentity);
@@ -289,9 +292,9 @@ MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
         front_.setBlockCount(QStringLiteral(" ") + QString::number(BlockCount));
         waiting = waitForBlock(waiting);
         // A block that is complete when the last poll ends is taken, not lost.
-        if (ctx_.state.rx.AckPollCount == kBlockPolls && waiting < CloneLayout::kBlockSize)
+        if (blockPolls_ == kBlockPolls && waiting < CloneLayout::kBlockSize)
             return BlockPhase::TimedOut;
-        if (cancel_.CancelRequested) {
+        if (cancel_.requested()) {
             ended(TransferResult::Outcome::Cancelled);
             ctx_.ShowMessage(QStringLiteral("Read of memory cancelled by user request"),
                              MsgButtons::Ok, MsgIcon::Information);
@@ -314,7 +317,7 @@ MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
 // a block sooner than its baud rate allows, so the polls that cannot see it complete are
 // waited in one go: the program wakes about once per block, not once per poll.
 qint32 MemoryRead::waitForBlock(qint32 waiting) {
-    qint32& polls = ctx_.state.rx.AckPollCount;
+    qint32& polls = blockPolls_;
     polls = 0;
     for (;;) {
         const qint32 missing = qMax(CloneLayout::kBlockSize - waiting, 0);
@@ -325,7 +328,7 @@ qint32 MemoryRead::waitForBlock(qint32 waiting) {
         polls += span;
         waiting = link_.GetInBufferCount();
         checkLink();
-        if (waiting >= CloneLayout::kBlockSize || cancel_.CancelRequested || polls == kBlockPolls)
+        if (waiting >= CloneLayout::kBlockSize || cancel_.requested() || polls == kBlockPolls)
             return waiting;
     }
 }
@@ -356,7 +359,7 @@ bool MemoryRead::checkChecksum() {
     link_.Receive(1);
     checkLink();
     sum_ &= 0xFF;
-    const bool arrived = !ctx_.state.link.RxTimedOut;
+    const bool arrived = !link_.timedOut();
     QString problem;
     ended(arrived ? TransferResult::Outcome::BadChecksum : TransferResult::Outcome::NoChecksum);
     if (!arrived) {
@@ -366,7 +369,7 @@ bool MemoryRead::checkChecksum() {
                   QStringLiteral("the calculated value was ") + QString::number(sum_);
     } else {
         log(QStringLiteral("Read: checksum read 1 byte and had ") + ctx_.timeoutCaption());
-        const quint8 received = byteAt(ctx_.state.rx.RxBuffer, 0);
+        const quint8 received = byteAt(link_.received(), 0);
         if (sum_ == received) {
             ended(TransferResult::Outcome::Done);
             log(QStringLiteral("Read: checksum agrees, value was ") + QString::number(sum_));
@@ -455,7 +458,7 @@ void MemoryRead::closingSequence() {
         front_.setPromptPart(PromptPart::LookingForRadio, false);
         front_.setPromptPart(PromptPart::RadioSending, false);
         front_.setPromptPart(PromptPart::Progress, false);
-        cancel_.IdentityCancelRequested = false;
+        identityCancel_.forget();
         front_.setProgress(0);
         front_.setPromptVisible(false);
         link_.CloseCommPort();

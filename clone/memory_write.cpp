@@ -95,14 +95,14 @@ void MemoryWrite::transfer() {
     line = 10;
     front_.clearTrace();
     line = 20;
-    ctx_.state.rx.HandshakeDelay =
-        ctx_.state.link.PortNumber == kFtdiPort ? kFtdiHandshakeDelay : kComHandshakeDelay;
-    const qint32 delay = ctx_.state.rx.HandshakeDelay;
+    link_.setHandshakeDelay(ctx_.state.link.PortNumber == kFtdiPort ? kFtdiHandshakeDelay
+                                                                    : kComHandshakeDelay);
+    const qint32 delay = link_.handshakeDelay();
     line = 30;
     link_.SetCommPort(ctx_.state.link.PortNumber, ctx_.state.link.PortSettings);
-    if (!ctx_.state.link.LinkOpen) {
+    if (!link_.isOpen()) {
         ended(TransferResult::Outcome::OpenFailed);
-        result_.detail = ctx_.state.link.OpenFailure;
+        result_.detail = link_.openFailure();
         return;  // SetCommPort has told the user
     }
     linkOpened_ = true;
@@ -221,7 +221,7 @@ bool MemoryWrite::getPermission() {
 }
 
 bool MemoryWrite::sendBlocks() {
-    const qint32 delay = ctx_.state.rx.HandshakeDelay;
+    const qint32 delay = link_.handshakeDelay();
     line = 210;
     for (qint32 n = 0; n < CloneLayout::kBlockCount; ++n) {
         const qint32 b = n + 1;

@@ -29,44 +29,49 @@ struct Services {
 // The COM number that selects the FTDI device instead of a COM port.
 constexpr qint16 kFtdiPort = 999;
 
-// The link's state: which link, and whether it is open.
+// The link chosen: which port, with which settings. The link's own state (open, lost,
+// timed out) lives in Link.
 struct LinkState {
     qint16 PortNumber = 1;  // COM port number; 999 selects the FTDI device
     QString PortSettings = QStringLiteral("38400,N,8,1");
     QString FTDIDescription;      // device the link opens when PortNumber is 999
     QString FTDetectDescription;  // device last selected in the FTDI cable detector
     qint16 DemoPort = 0;          // the demo radio's COM number for this run; 0: no demo
-    bool LinkOpen = false;
-    bool RxTimedOut = false;
-    // Set when the link went away under the program (cable pulled, device gone, a send
-    // failed); cleared by every successful open. Transfers stop on it.
-    bool LinkLost = false;
-    // Why the last open failed, in one line naming the device path or FTDI description
-    // ("/dev/ttyUSB0: no such file"); empty after an open that succeeded.
-    QString OpenFailure;
 
     // PortNumber and FTDIDescription as the settings store keeps them. Raises error 6 when
     // the stored number does not fit.
     void loadStoredChoice(const SettingsStore& store);
 };
 
-// The receive engine's and the handshakes' state.
-struct ReceiveState {
-    QByteArray RxBuffer;
-    bool ReceiveBusy = false;
-    qint32 HandshakeDelay = 20;
-    qint32 AckPollCount = 0;  // the read's polls for one block
+// The user's requests to a running transfer: to stop waiting for the radio's identity, or
+// to stop the read. Only the fronts make them; a transfer watches through CancelWatch.
+enum class CancelKind { Identity, Read };
+class CancelRequests {
+public:
+    void request(CancelKind kind) { ++counts_[int(kind)]; }
+    quint64 count(CancelKind kind) const { return counts_[int(kind)]; }
+
+private:
+    quint64 counts_[2] = {};
 };
 
-struct CancelFlags {
-    bool CancelRequested = false;
-    bool IdentityCancelRequested = false;
+// A transfer's own view of one kind of request: requested() once one came after the watch
+// began or was last told to forget, so a request from before a wait never ends it.
+class CancelWatch {
+public:
+    CancelWatch(const CancelRequests& requests, CancelKind kind)
+        : requests_(requests), kind_(kind), seen_(requests.count(kind)) {}
+    void forget() { seen_ = requests_.count(kind_); }
+    bool requested() const { return requests_.count(kind_) != seen_; }
+
+private:
+    const CancelRequests& requests_;
+    CancelKind kind_;
+    quint64 seen_;
 };
 
 struct SharedState {
     LinkState link;
-    ReceiveState rx;
-    CancelFlags cancel;
 };
 
 // What every part below the fronts shares: the state, the services, the waits, the trace
@@ -84,6 +89,7 @@ public:
     D2xx& d2xx() const { return *services_.d2xx; }
 
     SharedState state;
+    CancelRequests cancel;
 
     // The front that shows the transfers (the main window or the terminal); until one is
     // set, trace lines and captions go nowhere.

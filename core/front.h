@@ -14,8 +14,8 @@ enum class PromptPart {
 // the tests each implement it; the transfers and the link know nothing else of them.
 // Message boxes go through the MessageBoxes seam, which every front also supplies.
 //
-// Cancel requests come back through the CancelFlags of the shared state: the front sets
-// CancelRequested / IdentityCancelRequested, the transfers poll them at every wait.
+// Cancel requests come back through the context's CancelRequests: the front makes them,
+// the transfers poll them at every wait.
 class TransferFront {
 public:
     virtual ~TransferFront() = default;

@@ -34,16 +34,15 @@ Link::~Link() = default;
 // ---- Opening and closing ---------------------------------------------------------------
 
 void Link::SetCommPort(const qint16& port, const QString& settings) {
-    LinkState& link = ctx_.state.link;
-    link.OpenFailure.clear();
-    link.RxTimedOut = false;
+    openFailure_.clear();
+    timedOut_ = false;
     transport_.reset();  // the device opened before is closed first
     transport_ = makeTransport(ctx_, port, *MSComm1_);
-    link.LinkOpen = transport_->open(settings);
-    if (link.LinkOpen)
-        link.LinkLost = false;
+    open_ = transport_->open(settings);
+    if (open_)
+        lost_ = false;
     else
-        link.OpenFailure = transport_->failure();
+        openFailure_ = transport_->failure();
 }
 
 void Link::CloseCommPort() {
@@ -64,13 +63,12 @@ QString Link::cableName() const {
 }
 
 bool Link::linkGone() {
-    LinkState& link = ctx_.state.link;
-    if (link.LinkLost)
+    if (lost_)
         return true;
     // The transfers only ask while their link should be open: a device that has closed
     // by itself went away.
     if (transport_->lost() || !transport_->isOpen()) {
-        link.LinkLost = true;
+        lost_ = true;
         return true;
     }
     return false;
@@ -81,17 +79,16 @@ bool Link::send(const QByteArray& bytes) {
         return false;
     if (transport_->write(bytes))
         return true;
-    ctx_.state.link.LinkLost = true;
+    lost_ = true;
     return false;
 }
 
 // ---- Receive engine --------------------------------------------------------------------
 
 void Link::markLinkLost(const QString& prefix) {
-    LinkState& link = ctx_.state.link;
-    if (link.LinkLost)
+    if (lost_)
         return;
-    link.LinkLost = true;
+    lost_ = true;
     ctx_.LogMessage(prefix + QStringLiteral("the connection to the radio was lost"));
 }
 
@@ -106,10 +103,9 @@ qint32 Link::queueCount(const QString& prefix) {
 }
 
 QByteArray Link::readBytes(qint32 count) {
-    LinkState& link = ctx_.state.link;
     const QByteArray bytes = transport_->read(count);
-    link.RxTimedOut = bytes.size() < count;
-    if (!link.RxTimedOut)
+    timedOut_ = bytes.size() < count;
+    if (!timedOut_)
         return bytes;
     if (transport_->lost()) {
         markLinkLost(QStringLiteral("Receive: "));
@@ -124,16 +120,14 @@ QByteArray Link::readBytes(qint32 count) {
 void Link::Receive(const qint32& wanted) {
     if (wanted < 1)
         throw RunError(ErrorNumber::SubscriptOutOfRange);
-    ReceiveState& rx = ctx_.state.rx;
-    LinkState& link = ctx_.state.link;
-    rx.RxBuffer = QByteArray(1, '\0');
+    rxBuffer_ = QByteArray(1, '\0');
     ctx_.LogMessage(QStringLiteral("Receive01: try to receive ") + num(wanted) +
                     QStringLiteral(" bytes"));
 
     // A receive started from a handler that runs inside another receive's pause waits for
     // the outer one, but not for ever.
     qint32 passes = 0;
-    while (rx.ReceiveBusy) {
+    while (receiveBusy_) {
         ctx_.LogMessage(QStringLiteral("Receive02: entered send/receive busy"));
         ctx_.Pause(kPollMs);
         if (++passes >= kBusyPassLimit)
@@ -146,15 +140,15 @@ void Link::Receive(const qint32& wanted) {
         // A device that went away after it was opened is reported, so that a transfer
         // calling again and again stops instead of spinning on a dead link.
         if (transport_->lost()) {
-            link.RxTimedOut = true;
+            timedOut_ = true;
             markLinkLost(QStringLiteral("Receive: "));
         }
         return;
     }
 
-    rx.ReceiveBusy = true;
-    const auto busyReset = qScopeGuard([&rx] { rx.ReceiveBusy = false; });
-    link.RxTimedOut = false;
+    receiveBusy_ = true;
+    const auto busyReset = qScopeGuard([this] { receiveBusy_ = false; });
+    timedOut_ = false;
 
     qint32 lastCount = 0;
     qint32 idlePolls = 0;
@@ -163,7 +157,7 @@ void Link::Receive(const qint32& wanted) {
         ctx_.Pause(kPollMs);
         waiting = transport_->bytesWaiting();
         if (transport_->lost()) {
-            link.RxTimedOut = true;
+            timedOut_ = true;
             markLinkLost(QStringLiteral("Receive: "));
             return;
         }
@@ -171,14 +165,14 @@ void Link::Receive(const qint32& wanted) {
             lastCount = waiting;
             idlePolls = 0;
         } else if (++idlePolls > kIdlePollLimit) {
-            link.RxTimedOut = true;
+            timedOut_ = true;
             break;
         }
         if (waiting >= wanted)
             break;
     }
 
-    if (waiting != wanted && link.RxTimedOut) {
+    if (waiting != wanted && timedOut_) {
         ctx_.setTimeoutCount(ctx_.timeoutCount() + 1);
         ctx_.LogMessage(QStringLiteral("Receive04: ") + ctx_.timeoutCaption() +
                         QStringLiteral(". InBufferCount=") + num(waiting) +
@@ -191,14 +185,14 @@ void Link::Receive(const qint32& wanted) {
     }
     // Everything waiting is taken; the newest bytes are the ones wanted.
     const QByteArray input = readBytes(waiting);
-    if (link.RxTimedOut) {
+    if (timedOut_) {
         if (!input.isEmpty())
-            rx.RxBuffer = input;
+            rxBuffer_ = input;
         return;
     }
     ctx_.LogMessage(QStringLiteral("Receive05: received ") + num(input.size()) +
                     QStringLiteral(" bytes"));
-    rx.RxBuffer = input.right(wanted);
+    rxBuffer_ = input.right(wanted);
 }
 
 void Link::ReceiveFT(QByteArray& bytes, const qint32& wanted) {
@@ -214,8 +208,7 @@ qint32 Link::GetInBufferCount() {
 // ---- Handshakes ------------------------------------------------------------------------
 
 void Link::sendHandshakeByte(char byte) {
-    LinkState& link = ctx_.state.link;
-    if (!link.LinkOpen)
+    if (!open_)
         return;
     const bool ack = byte == kAck;
     // The radio's earlier bytes (and the cable's echo of ours) must not be mistaken for
@@ -227,12 +220,12 @@ void Link::sendHandshakeByte(char byte) {
         if (ack)
             ctx_.LogMessage(QStringLiteral("SendACK: ACK sent"));
     } else {
-        // The device refused the byte or went away; the transfer notices LinkLost and stops.
-        link.LinkLost = true;
+        // The device refused the byte or went away; the transfer notices lost() and stops.
+        lost_ = true;
         ctx_.LogMessage(ack ? QStringLiteral("SendACK: ACK failed")
                             : QStringLiteral("Write Failed sending NAK"));
     }
-    ctx_.Pause(ctx_.state.rx.HandshakeDelay);
+    ctx_.Pause(handshakeDelay_);
 }
 
 void Link::SendACK() {
@@ -246,23 +239,22 @@ void Link::SendNAK() {
 bool Link::ReceiveAck(const qint32& count) {
     if (count < 1)
         throw RunError(ErrorNumber::SubscriptOutOfRange);
-    ReceiveState& rx = ctx_.state.rx;
-    CancelFlags& cancel = ctx_.state.cancel;
+    // A cancel from before this wait is forgotten.
+    const CancelWatch cancel(ctx_.cancel, CancelKind::Read);
     const QString prefix = QStringLiteral("ReceiveAck: ");
 
     qint32 polls = 0;
-    cancel.CancelRequested = false;  // a cancel from before this wait is forgotten
 
     for (;;) {
         ++polls;
         const qint32 waiting = queueCount(prefix);
-        if (ctx_.state.link.LinkLost)
+        if (lost_)
             return false;
         if (waiting >= count)
             break;
-        ctx_.Pause(rx.HandshakeDelay);
-        if (cancel.CancelRequested || polls >= kAckPollLimit) {
-            if (cancel.CancelRequested)
+        ctx_.Pause(handshakeDelay_);
+        if (cancel.requested() || polls >= kAckPollLimit) {
+            if (cancel.requested())
                 ctx_.LogMessage(prefix + QStringLiteral("cancelled by user"));
             else
                 ctx_.LogMessage(prefix + QStringLiteral("timed out. Bytes in buffer=") +
@@ -272,12 +264,12 @@ bool Link::ReceiveAck(const qint32& count) {
         }
     }
 
-    rx.RxBuffer = readBytes(count);
-    if (rx.RxBuffer.isEmpty()) {
+    rxBuffer_ = readBytes(count);
+    if (rxBuffer_.isEmpty()) {
         ctx_.LogMessage(prefix + QStringLiteral("no data received"));
         return false;
     }
-    const quint8 last = static_cast<quint8>(rx.RxBuffer.back());
+    const quint8 last = static_cast<quint8>(rxBuffer_.back());
     if (last == static_cast<quint8>(kAck))
         return true;
     ctx_.LogMessage(prefix + QStringLiteral("ACK not received. Received hex ") +

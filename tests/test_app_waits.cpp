@@ -26,7 +26,7 @@ private slots:
         f.DisableButtons();
         QTimer::singleShot(0, f.cmdCancelRead, &QPushButton::click);
         env.ctx->Pause(5);
-        QVERIFY(env.clock.nowNs() == 5'000'000 && env.ctx->state.cancel.CancelRequested);
+        QVERIFY(env.clock.nowNs() == 5'000'000 && env.ctx->cancel.count(CancelKind::Read) > 0);
         env.ctx->Pause(1000);
         QCOMPARE(env.clock.nowNs(), qint64(1'005'000'000));
     }

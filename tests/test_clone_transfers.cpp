@@ -184,7 +184,7 @@ private slots:
         QVERIFY(rig.radio->lastWriteChecksumOk || sent != 65227);
         const qint64 waited = rig.boxMs.value(rig.boxMs.size() - 1) - rig.boxMs.value(1);
         if (waitMs >= 0)  // within one poll
-            QVERIFY2(qAbs(waited - waitMs) < rig.env.ctx->state.rx.HandshakeDelay,
+            QVERIFY2(qAbs(waited - waitMs) < rig.env.ctx->link().handshakeDelay(),
                      qPrintable(QString::number(waited)));
         QVERIFY(!rig.prompt().isVisible());
         // Every planned way out puts the block counter back; an error report leaves it.

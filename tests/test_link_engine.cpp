@@ -12,7 +12,7 @@ QByteArray counting(int n, int from = 0) {
     std::iota(b.begin(), b.end(), char(from));
     return b;
 }
-const QByteArray kNothing(1, '\0');  // RxBuffer after a receive that got nothing
+const QByteArray kNothing(1, '\0');  // received() after a receive that got nothing
 }  // namespace
 
 class LinkTest : public QObject {
@@ -23,11 +23,9 @@ private slots:
         SimRadio& radio = env.radioOnCom(3);
         // The radio talks while the port settles; those bytes are dropped.
         env.clock.afterMs(100, [&] { radio.pressBand(env.clock.nowNs()); });
-        env.linkState().RxTimedOut = env.linkState().LinkLost = true;
         env.openCom(3);
         QCOMPARE(env.nowMs(), 500);
-        QVERIFY(env.linkState().LinkOpen && !env.linkState().RxTimedOut &&
-                !env.linkState().LinkLost);
+        QVERIFY(env.link().isOpen() && !env.link().timedOut() && !env.link().lost());
         FakeSerialControl& c = env.comm();
         QVERIFY(c.PortOpen() && c.CommPort() == 3 && c.InputMode() == 1);
         QVERIFY(c.Settings() == "38400,N,8,1" && c.DTREnable() && c.RTSEnable());
@@ -36,12 +34,12 @@ private slots:
             0);
         QVERIFY(env.ports->ports[3].written.isEmpty() && env.boxes.shown.isEmpty());
 
-        // Opening again, or another port, closes the first; closing keeps LinkOpen.
+        // Opening again, or another port, closes the first; closing keeps isOpen().
         env.openCom(3);
         env.openCom(5);
         QCOMPARE(env.comm().CommPort(), 5);
         env.link().CloseCommPort();
-        QVERIFY(!env.comm().PortOpen() && env.linkState().LinkOpen && env.boxes.shown.isEmpty());
+        QVERIFY(!env.comm().PortOpen() && env.link().isOpen() && env.boxes.shown.isEmpty());
     }
 
     // A failed FTDI open closes what it opened, tries nothing after the failing step and
@@ -67,7 +65,7 @@ private slots:
         if (!device.isEmpty())
             env.d2xx->devices.append({device, nullptr, {}});
         env.d2xx->fail[failing] = FT_IO_ERROR;  // none when empty
-        env.linkState().LinkOpen = true;
+        env.openCom(3);
         env.linkState().PortNumber = 999;
         env.linkState().FTDIDescription = QString::fromLatin1(description);
         env.link().SetCommPort(env.linkState().PortNumber, env.linkState().PortSettings);
@@ -75,7 +73,7 @@ private slots:
         // FT_OpenEx gets the description zero-padded, or is not asked at all.
         QCOMPARE(env.d2xx->lastOpenDescription,
                  description.size() > 64 ? QByteArray() : description.leftJustified(65, 0));
-        QVERIFY(!env.linkState().LinkOpen);
+        QVERIFY(!env.link().isOpen() && !env.link().openFailure().isEmpty());
         QVERIFY(!env.d2xx->anyOpen() && env.boxes.shown.isEmpty());
         QVERIFY(failing.isEmpty() || (env.d2xx->calls.last() == "FT_Close" &&
                                       env.d2xx->calls.end()[-2].startsWith(failing + '(')));
@@ -101,7 +99,7 @@ private slots:
         LinkEnv env;
         SimRadio& radio = env.radioOn(ftdi);
         const qint64 t0 = env.open(ftdi);
-        env.rx().HandshakeDelay = 50;
+        env.link().setHandshakeDelay(50);
         if (!ftdi)  // the radio's earlier bytes must not be taken for its answer
             env.ports->inject(3, QByteArray("\x01\x02\x03\x04\x05"));
         if (fate == Refused && ftdi)
@@ -110,18 +108,20 @@ private slots:
             env.comm().failOutput = true;  // error 8012: the device has gone
         else if (fate == Pulled)
             radio.pullCable();
-        else if (fate == Closed)
-            env.linkState().LinkOpen = false;
+        else if (fate == Closed) {  // a later open failed
+            env.link().SetCommPort(8, env.linkState().PortSettings);
+            env.form().txtErrors->clearLog();
+        }
         ack ? env.link().SendACK() : env.link().SendNAK();
 
         QCOMPARE(radio.pcBytes, fate == Sent ? QByteArray(1, ack ? 6 : 0x15) : QByteArray());
         const bool lost = fate == Pulled || fate == Refused;
-        QCOMPARE(env.linkState().LinkLost, lost);
+        QCOMPARE(env.link().lost(), lost);
         QCOMPARE(env.log().contains("SendACK: ACK sent"), ack && fate == Sent);
         QCOMPARE(env.log().filter("fail", Qt::CaseInsensitive).size(),
                  fate == Refused || fate == Pulled ? 1 : 0);
         // Input purged first, then the pause, whatever became of the byte.
-        QCOMPARE(env.link().GetInBufferCount(), !ftdi && fate == Closed ? 5 : 0);
+        QCOMPARE(env.link().GetInBufferCount(), 0);
         QCOMPARE(env.nowMs() - t0, fate != Closed ? 50 : 0);
         // After a loss the wait for an answer stops at once; the failed send was the report.
         QVERIFY(!lost || (!env.link().ReceiveAck(1) && env.nowMs() - t0 == 50));
@@ -138,28 +138,28 @@ private slots:
         qint64 t0 = env.openCom(3);
         env.ports->inject(3, QByteArray("\x15\x06\x06\x15\x15"));
         QVERIFY(!env.link().ReceiveAck(1) && env.link().ReceiveAck(1) && !env.link().ReceiveAck(2));
-        QVERIFY(env.rx().RxBuffer == "\x06\x15" && env.link().GetInBufferCount() == 1);
+        QVERIFY(env.link().received() == "\x06\x15" && env.link().GetInBufferCount() == 1);
         QCOMPARE(env.nowMs(), t0);
         QVERIFY_THROWS_EXCEPTION(RunError, env.link().ReceiveAck(0));
         env.ports->inject(3, counting(12));  // after the one byte left
         env.link().Receive(10);
-        QCOMPARE(env.rx().RxBuffer, counting(10, 2));
+        QCOMPARE(env.link().received(), counting(10, 2));
         QCOMPARE(env.nowMs() - t0, 5);
         env.ports->inject(3, counting(6));
         env.link().Receive(10);
         QCOMPARE(env.nowMs() - t0, 5 + 5 + 101 * 5);
-        QVERIFY(env.linkState().RxTimedOut && !env.rx().ReceiveBusy);
+        QVERIFY(env.link().timedOut());
         QCOMPARE(env.timeoutCaption(), " 1 timeouts");
-        QCOMPARE(env.rx().RxBuffer, kNothing);
+        QCOMPARE(env.link().received(), kNothing);
         env.ports->inject(3, counting(4, 6));
         env.link().Receive(10);
-        QCOMPARE(env.rx().RxBuffer, counting(10));
-        QVERIFY(!env.linkState().RxTimedOut);
+        QCOMPARE(env.link().received(), counting(10));
+        QVERIFY(!env.link().timedOut());
         t0 = env.nowMs();
         for (int i = 1; i <= 4; ++i)
             env.clock.afterMs(500 * i, [&env, i] { env.ports->inject(3, counting(1, '@' + i)); });
         env.link().Receive(4);
-        QCOMPARE(env.rx().RxBuffer, QByteArray("ABCD"));
+        QCOMPARE(env.link().received(), QByteArray("ABCD"));
         QCOMPARE(env.nowMs() - t0, 2000);
         QCOMPARE(env.timeoutCaption(), " 1 timeouts");
         QByteArray block;  // a block read takes what waits, without waiting
@@ -169,22 +169,24 @@ private slots:
         env.link().ReceiveFT(block, 64);
         QCOMPARE(block, counting(6, 64));
         QCOMPARE(env.nowMs() - t0, 2000);
-        // A receive started while another is under way waits for it (which here ends after
-        // 15 ms, or never), bounded.
-        for (int busyForMs : {15, -1}) {
-            env.form().txtErrors->clearLog();
+        // A receive started by a handler inside another's pause waits for it, bounded; then
+        // it goes ahead and takes what waits. Busy ends with each receive, even an abandoned
+        // one: the receives after these do not wait.
+        env.form().txtErrors->clearLog();
+        QByteArray inner;
+        env.clock.afterMs(10, [&env, &inner] {
             env.ports->inject(3, counting(2));
-            env.rx().ReceiveBusy = true;
-            if (busyForMs >= 0)
-                env.clock.afterMs(busyForMs, [&env] { env.rx().ReceiveBusy = false; });
             env.link().Receive(2);
-            QCOMPARE(env.log().filter("Receive02: entered send/receive busy").size(),
-                     busyForMs >= 0 ? 3 : 101);
-            QVERIFY(env.rx().RxBuffer == counting(2) && !env.rx().ReceiveBusy);
-        }
+            inner = env.link().received();
+        });
+        env.link().Receive(2);
+        QCOMPARE(inner, counting(2));
+        QCOMPARE(env.log().filter("Receive02: entered send/receive busy").size(), 101);
         env.clock.afterMs(20, [&env] { env.ctx->requestShutdown(); });
         QVERIFY_THROWS_EXCEPTION(ShutdownRequested, env.link().Receive(10));
-        QVERIFY(!env.rx().ReceiveBusy);  // cleared when the receive is abandoned
+        env.form().txtErrors->clearLog();
+        env.link().Receive(10);  // the port closed at the shut-down: no wait
+        QVERIFY(env.log().filter("Receive02").isEmpty());
     }
 
     // A pulled cable ends the wait at the next poll, or is seen by the queue count; it is
@@ -207,14 +209,15 @@ private slots:
             env.link().Receive(10);
             QCOMPARE(env.nowMs() - t0, 100);
         }
-        QVERIFY(env.linkState().LinkLost);
-        env.linkState().RxTimedOut = false;
+        QVERIFY(env.link().lost());
         env.link().Receive(10);
         QByteArray block;
         env.link().ReceiveFT(block, 64);
-        QVERIFY(env.linkState().RxTimedOut && env.rx().RxBuffer == kNothing);
+        QVERIFY(env.link().timedOut() && env.link().received() == kNothing);
         QCOMPARE(env.log().filter("the connection to the radio was lost").size(), 1);
         QCOMPARE(env.timeoutCaption(), "0 timeouts");
+        env.openCom(5);  // a good open forgets the loss
+        QVERIFY(!env.link().lost() && !env.link().timedOut());
     }
 
     // An FTDI block read: a status of 4 counts as complete; nothing for a second gives
@@ -243,12 +246,11 @@ private slots:
         if (event == 4)
             radio.pullCable();
         const bool timedOut = event >= 2;
-        env.linkState().RxTimedOut = !timedOut;
         const qint64 t0 = env.nowMs();
         QByteArray block;
         env.link().ReceiveFT(block, 64);
-        QCOMPARE(env.linkState().RxTimedOut, timedOut);
-        QCOMPARE(env.linkState().LinkLost, event == 4);
+        QCOMPARE(env.link().timedOut(), timedOut);
+        QCOMPARE(env.link().lost(), event == 4);
         QCOMPARE(block, timedOut ? QByteArray() : radio.memory.left(64));
         QCOMPARE(env.log().isEmpty(), !timedOut);
         QCOMPARE(env.timeoutCaption(), event == 2 ? " 1 timeouts" : "0 timeouts");
@@ -261,15 +263,14 @@ private slots:
     void ftdiReceive() {
         LinkEnv env;
         const qint64 t0 = env.openFtdi();
-        env.rx().RxBuffer = "kept";
         QByteArray block("kept");
         QVERIFY_THROWS_EXCEPTION(RunError, env.link().Receive(0));
         QVERIFY_THROWS_EXCEPTION(RunError, env.link().ReceiveFT(block, -5));
-        QCOMPARE(env.rx().RxBuffer + block, QByteArray("keptkept"));
+        QCOMPARE(env.link().received() + block, QByteArray("kept"));
         QCOMPARE(env.nowMs(), t0);
         env.link().Receive(10);
         QCOMPARE(env.nowMs() - t0, 101 * 5);
-        QVERIFY(env.linkState().RxTimedOut && env.timeoutCaption() == " 1 timeouts");
+        QVERIFY(env.link().timedOut() && env.timeoutCaption() == " 1 timeouts");
         env.linkState().FTDetectDescription = "Cable B";
         env.form().txtErrors->clearLog();
         env.d2xx->fail["FT_Purge"] = env.d2xx->fail["FT_Close"] = FT_IO_ERROR;

@@ -29,9 +29,9 @@ private slots:
             l->show();
             l->show();
             QTest::mouseClick(l, Qt::LeftButton);
-            const auto& cancel = env.ctx->state.cancel;
-            QVERIFY(l->isVisible() && cancel.CancelRequested == (name == "lblWaiting"));
-            QCOMPARE(cancel.IdentityCancelRequested, name == labels[0]);
+            const CancelRequests& cancel = env.ctx->cancel;
+            QVERIFY(l->isVisible() && cancel.count(CancelKind::Read) == (name == "lblWaiting"));
+            QCOMPARE(cancel.count(CancelKind::Identity), quint64(name == labels[0]));
             QCOMPARE(announced.count(), name == labels[0] ? 1 : 0);
         }
     }

@@ -14,8 +14,8 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
 }
 
-FrmMessages::FrmMessages(CancelFlags& flags, QWidget* parent)
-    : QWidget(parent, Qt::Tool), flags_(flags) {
+FrmMessages::FrmMessages(CancelRequests& requests, QWidget* parent)
+    : QWidget(parent, Qt::Tool), requests_(requests) {
     setObjectName(QStringLiteral("frmMessages"));
     setWindowTitle(QStringLiteral("Read/write instructions"));
     setFixedSize(320, 230);
@@ -88,9 +88,9 @@ void FrmMessages::keyPressEvent(QKeyEvent* event) {
 }
 
 void FrmMessages::cancelIdentityWait() {
-    flags_.IdentityCancelRequested = true;
+    requests_.request(CancelKind::Identity);
 }
 
 void FrmMessages::cancelRead() {
-    flags_.CancelRequested = true;
+    requests_.request(CancelKind::Read);
 }

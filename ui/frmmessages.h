@@ -5,7 +5,7 @@
 
 class QGroupBox;
 class QProgressBar;
-struct CancelFlags;
+class CancelRequests;
 
 // A label that reports a click with the left mouse button.
 class ClickableLabel : public QLabel {
@@ -25,7 +25,7 @@ protected:
 class FrmMessages : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmMessages(CancelFlags& flags, QWidget* parent = nullptr);
+    explicit FrmMessages(CancelRequests& requests, QWidget* parent = nullptr);
 
     ClickableLabel* lblLookingForRig = nullptr;
     ClickableLabel* lblWaiting = nullptr;
@@ -49,5 +49,5 @@ private:
     void cancelIdentityWait();
     void cancelRead();
 
-    CancelFlags& flags_;
+    CancelRequests& requests_;
 };

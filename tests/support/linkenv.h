@@ -19,7 +19,6 @@ public:
 
     Link& link() { return ctx->link(); }
     LinkState& linkState() { return ctx->state.link; }
-    ReceiveState& rx() { return ctx->state.rx; }
     FakeSerialControl& comm() { return static_cast<FakeSerialControl&>(link().MSComm1()); }
     QString timeoutCaption() { return form().lblTimeoutCount->text(); }
 
