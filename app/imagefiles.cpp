@@ -125,7 +125,7 @@ bool ImageFiles::OpenImage(const QString& path) {
     clone.ReadAt = QDateTime();
     log(QStringLiteral("Open: ") + QDir::toNativeSeparators(clone.ImagePath));
     log(QStringLiteral("Open: model ") + ModelName(loaded.image) + QStringLiteral(", identity ") +
-        IdentityText(loaded.image.left(CloneLayout::kIdentitySize)));
+        IdentityText(loaded.image, CloneLayout::kIdentitySize));
     log(QStringLiteral("Open: checksum agrees"));
     form_.EnableButtons();
     remember(clone.ImagePath);

@@ -46,7 +46,7 @@ namespace {
 
 // The identity by its model code, "AH029…"; in full when the codes agree.
 QString identityName(const QByteArray& image, bool full) {
-    return full ? IdentityText(image.left(CloneLayout::kIdentitySize))
+    return full ? IdentityText(image, CloneLayout::kIdentitySize)
                 : QString::fromLatin1(image.left(CloneLayout::kIdentityCompared)) +
                       QStringLiteral("…");
 }

@@ -408,11 +408,6 @@ std::unique_ptr<World> transferWorld(Invocation& inv, TerminalFront::Transfer tr
     return world;
 }
 
-// As the window's trace line shows it.
-QString identityHex(const QByteArray& fileImage) {
-    return IdentityText(fileImage.left(CloneLayout::kIdentitySize));
-}
-
 QString seconds(qint64 ms) {
     return QString::number(double(ms) / 1000.0, 'f', 1) + QStringLiteral(" s");
 }
@@ -458,7 +453,7 @@ int readCommand(Invocation& inv) {
     }
     if (inv.verbosity != TerminalFront::Verbosity::Quiet) {
         out(QStringLiteral("Read %1 (identity %2), %3 bytes, into %4 in %5.")
-                .arg(ModelName(image), identityHex(image))
+                .arg(ModelName(image), IdentityText(image, CloneLayout::kIdentitySize))
                 .arg(image.size())
                 .arg(path, seconds(timer.elapsed())));
         if (!backup.isEmpty())
@@ -537,7 +532,7 @@ int infoCommand(Invocation& inv) {
                                        {"good", s.good()}});
         const QJsonObject info{{"file", inv.files[0]},
                                {"model", ModelName(image)},
-                               {"identity", QString::fromLatin1(image.left(10).toHex().toUpper())},
+                               {"identity", IdentityText(image, CloneLayout::kIdentitySize)},
                                {"size", image.size()},
                                {"sums", sumList},
                                {"metadata", loaded.metadata}};
@@ -546,7 +541,7 @@ int infoCommand(Invocation& inv) {
     }
     out(QStringLiteral("File:      ") + inv.files[0]);
     out(QStringLiteral("Model:     ") + ModelName(image));
-    out(QStringLiteral("Identity:  ") + identityHex(image));
+    out(QStringLiteral("Identity:  ") + IdentityText(image, CloneLayout::kIdentitySize));
     out(QStringLiteral("Size:      %1 bytes").arg(image.size()));
     for (const ImageSum& s : sums)
         out(QStringLiteral("%1 at 0x%2: %3 %4")

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "clone/cloneimage.h"
+
 namespace {
 
 using namespace ChannelLayout;
@@ -467,7 +469,6 @@ QStringList ChannelComparison(const QByteArray& before, const QByteArray& after)
 }
 
 int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after) {
-    constexpr int kIdentitySize = 10, kBlockSize = 64;
     const Decoded d(before, after);
     // A byte of a channel that decodes the same both times (an empty channel's record,
     // bits no field shows) is other memory too; so is a bank's byte when its members, or
@@ -501,10 +502,10 @@ int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after) {
     // The last byte is the final checksum.
     const qsizetype end = std::min(before.size(), after.size()) - 1;
     QList<qsizetype> blocks;
-    for (qsizetype at = kIdentitySize; at < end; ++at) {
+    for (qsizetype at = CloneLayout::kDataOffset; at < end; ++at) {
         if (before[at] == after[at] || inListed(at))
             continue;
-        const qsizetype block = (at - kIdentitySize) / kBlockSize;
+        const qsizetype block = (at - CloneLayout::kDataOffset) / CloneLayout::kBlockSize;
         if (blocks.isEmpty() || blocks.last() != block)
             blocks << block;
     }

@@ -16,10 +16,6 @@ QString IdentityText(QByteArrayView bytes, qsizetype count) {
     return text;
 }
 
-QString IdentityText(QByteArrayView bytes) {
-    return IdentityText(bytes, bytes.size());
-}
-
 bool IsAcceptedIdentity(const QString& firstFiveHex) {
     return firstFiveHex == kIdentityAH029 || firstFiveHex == kIdentityAH29D;
 }

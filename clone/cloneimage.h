@@ -29,8 +29,6 @@ inline const QString kIdentityAH29D = QStringLiteral("4148323944");
 // The first `count` bytes as two upper-case hexadecimal digits each, no separators.
 // Raises error 9 when `bytes` holds fewer than `count` bytes.
 QString IdentityText(QByteArrayView bytes, qsizetype count);
-// The whole array in that form.
-QString IdentityText(QByteArrayView bytes);
 // True when the identity text of the first five bytes is one of the two accepted ones.
 bool IsAcceptedIdentity(const QString& firstFiveHex);
 

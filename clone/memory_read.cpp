@@ -16,23 +16,17 @@
 namespace {
 
 constexpr qint32 kReadHandshakeDelay = 20;
-constexpr qint32 kSettleMs = 500;  // the radio's cable settles after the open
 constexpr qint32 kBlockPollMs = 5;
 constexpr qint32 kBlockPolls = 50;
 constexpr qint32 kByteUs = 260;  // one byte on the line at 38400 baud, rounded down
 // Silence while waiting for the identity after which the prompt asks whether all is set up.
 constexpr qint64 kNoAnswerNs = 10'000'000'000;
-constexpr int kProgressMax = CloneLayout::kBlockCount + 1;
 const QString kProcedure = QStringLiteral("cmdRead_Click");
 // Reads from the demo radio are backed up apart, so that test images never mix with real ones.
 const QString kDemoBackups = QStringLiteral("demo");
 
-QString joinLines(const QStringList& lines) {
-    return lines.join(QStringLiteral("\r\n"));
-}
-
 QString instructionText() {
-    return joinLines({QStringLiteral("You are about to read the radio."), QString(),
+    return JoinLines({QStringLiteral("You are about to read the radio."), QString(),
                       QStringLiteral("  1. Power Off the Radio and connect the programming lead,"),
                       QStringLiteral("  2. Hold down the [F/W] key and Power On the Radio."),
                       QStringLiteral("      The radio should now show CLONE."),
@@ -53,7 +47,6 @@ public:
         : ctx_(ctx),
           front_(ctx.front()),
           link_(ctx.link()),
-          clone_(ctx.clone),
           cancel_(ctx.cancel, CancelKind::Read),
           identityCancel_(ctx.cancel, CancelKind::Identity) {}
 
@@ -78,13 +71,14 @@ private:
 
     void leave(std::initializer_list<PromptPart> hidden);
     void checkLink();
+    void linkLost();
+    void keep(qsizetype at, const QByteArray& bytes, qsizetype count);
     void log(const QString& text) { ctx_.LogMessage(text); }
     void ended(TransferResult::Outcome outcome) { result_.outcome = outcome; }
 
     AppContext& ctx_;
     TransferFront& front_;
     Link& link_;
-    CloneState& clone_;
     CancelWatch cancel_;
     CancelWatch identityCancel_;
 
@@ -107,15 +101,11 @@ TransferResult MemoryRead::run() {
     try {
         next = transfer();
     } catch (const LinkLostDuringRead&) {
-        log(QStringLiteral("Read: the connection to the radio was lost"));
-        ended(TransferResult::Outcome::LinkLost);
-        ShowConnectionLost(ctx_);
+        linkLost();
     } catch (const RunError& error) {
         // A failing send or read on a vanished port is the lost cable, not a fault here.
         if (linkOpened_ && link_.linkGone()) {
-            log(QStringLiteral("Read: the connection to the radio was lost"));
-            ended(TransferResult::Outcome::LinkLost);
-            ShowConnectionLost(ctx_);
+            linkLost();
         } else {
             ended(TransferResult::Outcome::Error);
             result_.detail = ShowErrorReport(ctx_, error, line, kProcedure);
@@ -145,9 +135,8 @@ MemoryRead::Next MemoryRead::transfer() {
     line = 80;
     cancel_.forget();
     line = 90;
-    front_.setPromptPart(PromptPart::LookingForRadio, false);
-    front_.setPromptPart(PromptPart::RadioReceiving, false);
-    front_.setPromptPart(PromptPart::Progress, false);
+    front_.hidePromptParts(
+        {PromptPart::LookingForRadio, PromptPart::RadioReceiving, PromptPart::Progress});
     line = 100;
     identityCancel_.forget();
     line = 110;
@@ -241,13 +230,9 @@ bool MemoryRead::awaitIdentity() {
     log(QStringLiteral("Read: ") + QString::number(rx.size()) +
         QStringLiteral(" radio identity bytes received - checking..."));
     line = 220;
-    log(QStringLiteral("ID read was ") + IdentityText(rx));
+    log(QStringLiteral("ID read was ") + IdentityText(rx, rx.size()));
     line = 230;
-    for (qsizetype k = 0; k < rx.size(); ++k) {
-        const quint8 b = byteAt(rx, k);
-        byteAt(image_, CloneLayout::kIdentityOffset + k) = static_cast<char>(b);
-        sum_ += b;
-    }
+    keep(CloneLayout::kIdentityOffset, rx, rx.size());
     ImageIndex = 0;
     return true;
 }
@@ -263,7 +248,7 @@ bool MemoryRead::checkIdentity() {
         link_.SendNAK();
         checkLink();
         ctx_.ShowMessage(
-            joinLines({QStringLiteral("The radio identifier expected was X'") + kIdentityAH029 +
+            JoinLines({QStringLiteral("The radio identifier expected was X'") + kIdentityAH029 +
                            QStringLiteral("' or X'") + kIdentityAH29D + QStringLiteral("'"),
                        QStringLiteral("but the identifier actually received was X'") + compared +
                            QStringLiteral("'"),
@@ -299,8 +284,7 @@ MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
             ctx_.ShowMessage(QStringLiteral("Read of memory cancelled by user request"),
                              MsgButtons::Ok, MsgIcon::Information);
             link_.PurgeBuffers();
-            front_.setPromptPart(PromptPart::RadioSending, false);
-            front_.setPromptPart(PromptPart::Progress, false);
+            front_.hidePromptParts({PromptPart::RadioSending, PromptPart::Progress});
             front_.setPromptVisible(false);
             front_.setBusy(false);
             link_.CloseCommPort();
@@ -337,16 +321,12 @@ void MemoryRead::storeBlock() {
     QByteArray block;
     link_.ReceiveFT(block, CloneLayout::kBlockSize);
     checkLink();
-    int i = 0;
-    for (; i < CloneLayout::kBlockSize; ++i) {
-        const quint8 b = byteAt(block, i);
-        byteAt(image_, CloneLayout::kDataOffset + ImageIndex) = static_cast<char>(b);
-        sum_ += b;
-        ++ImageIndex;
-    }
+    keep(CloneLayout::kDataOffset + ImageIndex, block, CloneLayout::kBlockSize);
+    ImageIndex += CloneLayout::kBlockSize;
     ++BlockCount;
-    log(QStringLiteral("Read: bytes read ") + QString::number(i) + QStringLiteral(" block ") +
-        QString::number(BlockCount) + QStringLiteral(" and ") + ctx_.timeoutCaption());
+    log(QStringLiteral("Read: bytes read ") + QString::number(CloneLayout::kBlockSize) +
+        QStringLiteral(" block ") + QString::number(BlockCount) + QStringLiteral(" and ") +
+        ctx_.timeoutCaption());
     ctx_.setTimeoutCount(0);
     front_.setBlockCount(QString::number(BlockCount));
     front_.setProgress(BlockCount);
@@ -430,14 +410,14 @@ MemoryRead::Next MemoryRead::endRead() {
     line = 320;
     if (ImageIndex == CloneLayout::kDataSize) {
         result_.image = CloneImage(image_);
-        clone_.image = result_.image;
-        clone_.ImagePath.clear();
-        clone_.ReadAt = readAt_;
+        ctx_.clone.image = result_.image;
+        ctx_.clone.ImagePath.clear();
+        ctx_.clone.ReadAt = readAt_;
         return Next::Closing;
     }
     line = 330;
     ctx_.ShowMessage(
-        joinLines({QStringLiteral("The radio memory has not been successfully read."), QString(),
+        JoinLines({QStringLiteral("The radio memory has not been successfully read."), QString(),
                    QStringLiteral("We read ") + QString::number(ImageIndex) +
                        QStringLiteral(" bytes out of ") + QString::number(CloneLayout::kDataSize),
                    QStringLiteral("We read ") + QString::number(BlockCount) +
@@ -455,9 +435,8 @@ MemoryRead::Next MemoryRead::endRead() {
 void MemoryRead::closingSequence() {
     try {
         line = 340;
-        front_.setPromptPart(PromptPart::LookingForRadio, false);
-        front_.setPromptPart(PromptPart::RadioSending, false);
-        front_.setPromptPart(PromptPart::Progress, false);
+        front_.hidePromptParts(
+            {PromptPart::LookingForRadio, PromptPart::RadioSending, PromptPart::Progress});
         identityCancel_.forget();
         front_.setProgress(0);
         front_.setPromptVisible(false);
@@ -493,10 +472,25 @@ QString MemoryRead::noAnswerHint() const {
 // hidden, the buttons given back and the link closed.
 void MemoryRead::leave(std::initializer_list<PromptPart> hidden) {
     link_.PurgeBuffers();
-    for (const PromptPart part : hidden)
-        front_.setPromptPart(part, false);
+    front_.hidePromptParts(hidden);
     front_.setBusy(false);
     link_.CloseCommPort();
+}
+
+// Copies `count` received bytes into the image at `at` and adds them to the running sum; too
+// few received is an error 9.
+void MemoryRead::keep(qsizetype at, const QByteArray& bytes, qsizetype count) {
+    for (qsizetype i = 0; i < count; ++i) {
+        const quint8 b = byteAt(bytes, i);
+        byteAt(image_, at + i) = static_cast<char>(b);
+        sum_ += b;
+    }
+}
+
+void MemoryRead::linkLost() {
+    log(QStringLiteral("Read: the connection to the radio was lost"));
+    ended(TransferResult::Outcome::LinkLost);
+    ShowConnectionLost(ctx_);
 }
 
 // Ends the read at once when the link has gone under it (cable pulled, device gone).

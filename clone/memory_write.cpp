@@ -13,16 +13,10 @@ namespace {
 // The radio needs time to store each block: the blocks are paced by time, not by answers.
 constexpr qint32 kComHandshakeDelay = 50;
 constexpr qint32 kFtdiHandshakeDelay = 20;
-constexpr qint32 kSettleMs = 500;
-constexpr int kProgressMax = CloneLayout::kBlockCount + 1;
 const QString kProcedure = QStringLiteral("cmdWriteRig_Click");
 
-QString joinLines(const QStringList& lines) {
-    return lines.join(QStringLiteral("\r\n"));
-}
-
 QString firstInstructionText() {
-    return joinLines({QStringLiteral("You are preparing to write to the radio. "), QString(),
+    return JoinLines({QStringLiteral("You are preparing to write to the radio. "), QString(),
                       QStringLiteral("  1. Power Off the Radio and connect the programming lead,"),
                       QStringLiteral("  2. Hold down the [F/W] key and Power On the Radio."),
                       QStringLiteral("      The radio should now show CLONE."),
@@ -31,7 +25,7 @@ QString firstInstructionText() {
 }
 
 QString secondInstructionText() {
-    return joinLines({QStringLiteral("You are about to write to the radio."), QString(),
+    return JoinLines({QStringLiteral("You are about to write to the radio."), QString(),
                       QStringLiteral("  1. Press and release the MODE key - the radio shows "),
                       QStringLiteral("      --WAIT--."),
                       QStringLiteral("  2. Click OK to start writing to the radio,"), QString(),
@@ -109,9 +103,8 @@ void MemoryWrite::transfer() {
     line = 40;
     front_.setBusy(true);
     line = 50;
-    front_.setPromptPart(PromptPart::LookingForRadio, false);
-    front_.setPromptPart(PromptPart::RadioReceiving, false);
-    front_.setPromptPart(PromptPart::Progress, false);
+    front_.hidePromptParts(
+        {PromptPart::LookingForRadio, PromptPart::RadioReceiving, PromptPart::Progress});
     line = 60;
     ctx_.Pause(kSettleMs);
     link_.PurgeBuffers();
@@ -169,9 +162,7 @@ void MemoryWrite::transfer() {
         return;
     }
     line = 320;
-    front_.setPromptPart(PromptPart::Progress, false);
-    front_.setPromptPart(PromptPart::RadioReceiving, false);
-    front_.setPromptVisible(false);
+    hidePrompt();
     line = 330;
     log(QStringLiteral("Write: transfer complete"));
     ended(TransferResult::Outcome::Done);
@@ -268,8 +259,7 @@ void MemoryWrite::finish() {
 }
 
 void MemoryWrite::hidePrompt() {
-    front_.setPromptPart(PromptPart::Progress, false);
-    front_.setPromptPart(PromptPart::RadioReceiving, false);
+    front_.hidePromptParts({PromptPart::Progress, PromptPart::RadioReceiving});
     front_.setPromptVisible(false);
 }
 

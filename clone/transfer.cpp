@@ -4,6 +4,10 @@
 #include "core/errors.h"
 #include "core/messagebox.h"
 
+QString JoinLines(const QStringList& lines) {
+    return lines.join(QStringLiteral("\r\n"));
+}
+
 void ShowConnectionLost(AppContext& ctx) {
     ctx.ShowMessage(QStringLiteral("The connection to the radio was lost.\r\n"
                                    "Check the programming cable and try again."),

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "clone/cloneimage.h"
 
@@ -38,8 +39,12 @@ struct TransferResult {
     bool done() const { return outcome == Outcome::Done; }
 };
 
-// What the read and the write share: noticing that the link went away under them, the
-// box that says so, and the report of an unexpected error.
+// What the read and the write share: the pause in which the cable settles after the open,
+// the progress bar's length, the line breaks of the boxes, the box that says the link went
+// away under them, and the report of an unexpected error.
+constexpr qint32 kSettleMs = 500;
+constexpr int kProgressMax = CloneLayout::kBlockCount + 1;
+QString JoinLines(const QStringList& lines);
 
 // The stop box that ends a transfer whose link went away.
 void ShowConnectionLost(AppContext& ctx);

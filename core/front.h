@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <initializer_list>
 
 // The parts of the transfer prompt: what the radio should be doing, and the progress.
 enum class PromptPart {
@@ -23,6 +24,10 @@ public:
     // The prompt as a whole, and each of its parts.
     virtual void setPromptVisible(bool visible) = 0;
     virtual void setPromptPart(PromptPart part, bool visible) = 0;
+    void hidePromptParts(std::initializer_list<PromptPart> parts) {
+        for (const PromptPart part : parts)
+            setPromptPart(part, false);
+    }
     // A line under the looking-for-radio message when the radio stays silent (empty: none).
     virtual void setNoAnswerHint(const QString& text) { Q_UNUSED(text); }
     virtual void setProgressMaximum(int maximum) = 0;
