@@ -26,6 +26,7 @@
 #include "core/messagebox.h"
 #include "core/settings.h"
 #include "ui/channeledits.h"
+#include "ui/displaypacer.h"
 #include "ui/fontface.h"
 #include "ui/frmabout.h"
 #include "ui/frmchannels.h"
@@ -80,7 +81,10 @@ QString Form1::operationText() {
         "you can then write back to the radio using the Write Radio button.");
 }
 
-Form1::Form1(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
+Form1::Form1(AppContext& ctx, QWidget* parent)
+    : QMainWindow(parent),
+      ctx_(ctx),
+      progressPacer_(new DisplayPacer([this] { showProgressNow(); }, this)) {
     setObjectName(QStringLiteral("Form1"));
     ctx_.setFront(this);
     // First told of every new image, so that edits made on the one before are dropped
@@ -132,6 +136,9 @@ void Form1::setPromptPart(PromptPart part, bool visible) {
             widget = frm.frmClone;
             break;
     }
+    // A step of the prompt ends with the counters showing where it got to.
+    if (widget->isHidden() == visible)
+        showProgressNow();
     widget->setVisible(visible);
 }
 
@@ -157,17 +164,13 @@ void Form1::setBlockCount(const QString& caption) {
 }
 
 void Form1::showProgressSoon() {
-    if (!busy_) {
+    if (busy_)
+        progressPacer_->changed();
+    else
         showProgressNow();
-    } else if (!progressQueued_) {
-        progressQueued_ = true;
-        QMetaObject::invokeMethod(
-            this, [this] { showProgressNow(); }, Qt::QueuedConnection);
-    }
 }
 
 void Form1::showProgressNow() {
-    progressQueued_ = false;
     if (pendingProgress_ >= 0)
         frmMessages().pbarClone->setValue(std::exchange(pendingProgress_, -1));
     if (std::exchange(countPending_, false))

@@ -11,6 +11,7 @@ class AppContext;
 class ChannelEdits;
 struct TransferResult;
 class CoreContext;
+class DisplayPacer;
 class FrmChannels;
 class ImageFiles;
 class FrmMessages;
@@ -137,12 +138,13 @@ private:
     QString helpFile_;
     bool loadFailed_ = false;
 
-    // While a transfer runs, the block counter and the progress bar follow at the next
-    // event pump, inside the transfer's waits, instead of between its paced steps.
+    // While a transfer runs, the block counter and the progress bar follow at an event
+    // pump, inside the transfer's waits, instead of between its paced steps, and at a
+    // person's pace rather than at every block.
     void showProgressSoon();
     void showProgressNow();
+    DisplayPacer* progressPacer_ = nullptr;
     bool busy_ = false;
-    bool progressQueued_ = false;
     int pendingProgress_ = -1;
     bool countPending_ = false;
     QString pendingCount_;

@@ -4,12 +4,14 @@
 // wall time against the least time the protocol allows, the CPU this process used, and the
 // peak memory.
 //
-//   bench_transfer [path/to/quorlink-radio]
+//   bench_transfer [--only WHICH[,WHICH...]] [--waits] [path/to/quorlink-radio]
 //
-// Without an argument the radio program is looked for next to this program's build
-// directory. The prompt's [BAND] is pressed by the benchmark; every box is answered OK.
-// Then the same read and write through the command line (the quorlink program next to the
-// radio program, run as a child; its CPU is the child's own).
+// WHICH is window-read, window-write, cli-read or cli-write; without --only all four run.
+// A write whose read is left out sends an image of zeros. --waits adds, for the window's
+// transfers, how the waits spent their time. Without a path the radio program is looked
+// for next to this program's build directory. The prompt's [BAND] is pressed by the benchmark;
+// every box is answered OK. Then the same read and write through the command line (the quorlink
+// program next to the radio program, run as a child; its CPU is the child's own).
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -24,15 +26,18 @@
 #include "app/form1.h"
 #include "clone/appcontext.h"
 #include "clone/cloneimage.h"
+#include "clone/imagefile.h"
 #include "core/clock.h"
 #include "core/settings.h"
 #include "link/libftdi_d2xx.h"
 #include "link/link.h"
 #include "link/qtserialcontrol.h"
+#include "sim/simradio.h"
 #include "ui/frmmessages.h"
 #include "ui/messagebox.h"
 
 #include <sys/resource.h>
+#include <time.h>
 
 namespace {
 
@@ -63,9 +68,42 @@ Usage usageNow(int who = RUSAGE_SELF) {
     return u;
 }
 
-QString findRadioProgram(const QStringList& args) {
-    if (args.size() > 1)
-        return args.at(1);
+// The four transfers, in the order they run.
+const QStringList kTransfers = {QStringLiteral("window-read"), QStringLiteral("window-write"),
+                                QStringLiteral("cli-read"), QStringLiteral("cli-write")};
+
+struct Options {
+    QStringList only = kTransfers;
+    bool waits = false;
+    QString radioProgram;
+};
+
+// Empty `error` when the arguments are understood.
+Options parseOptions(const QStringList& args, QString& error) {
+    Options options;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (arg == QLatin1String("--waits")) {
+            options.waits = true;
+        } else if (arg == QLatin1String("--only") && i + 1 < args.size()) {
+            options.only = args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts);
+            for (const QString& name : options.only) {
+                if (!kTransfers.contains(name))
+                    error = QStringLiteral("unknown transfer \"%1\"; use %2")
+                                .arg(name, kTransfers.join(QLatin1Char(',')));
+            }
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            error = QStringLiteral("unknown option ") + arg;
+        } else {
+            options.radioProgram = arg;
+        }
+    }
+    return options;
+}
+
+QString findRadioProgram(const QString& given) {
+    if (!given.isEmpty())
+        return given;
     const QDir here(QCoreApplication::applicationDirPath());
     for (const QString& candidate : {here.filePath(QStringLiteral("../quorlink-radio")),
                                      here.filePath(QStringLiteral("quorlink-radio"))}) {
@@ -74,6 +112,60 @@ QString findRadioProgram(const QStringList& args) {
     }
     return QString();
 }
+
+qint64 threadCpuNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// The system clock, counting how its waits spend their time: the event passes (wall and
+// CPU), and how far each wait's sleeping ends past the time it was given.
+class CountingClock : public SystemClock {
+public:
+    void pumpEvents() override {
+        const qint64 wall0 = nowNs(), cpu0 = threadCpuNs();
+        SystemClock::pumpEvents();
+        pumps_.add(nowNs() - wall0, threadCpuNs() - cpu0);
+    }
+    void waitForEvents(qint64 maxNs) override {
+        const qint64 wall0 = nowNs(), cpu0 = threadCpuNs();
+        SystemClock::waitForEvents(maxNs);
+        const qint64 wall = nowNs() - wall0;
+        waits_.add(wall, threadCpuNs() - cpu0);
+        late_.add(qMax<qint64>(wall - maxNs, 0), 0);
+    }
+    void reset() { pumps_ = waits_ = late_ = {}; }
+    void print() const {
+        pumps_.print("event pumps", true);
+        waits_.print("waits", true);
+        late_.print("  past their time", false);
+    }
+
+private:
+    struct Tally {
+        qint64 count = 0, wallNs = 0, cpuNs = 0, maxNs = 0, maxAt = 0;
+        void add(qint64 wall, qint64 cpu) {
+            ++count;
+            wallNs += wall;
+            cpuNs += cpu;
+            if (wall > maxNs) {
+                maxNs = wall;
+                maxAt = count;
+            }
+        }
+        void print(const char* what, bool cpu) const {
+            std::printf("  %-18s %7lld, %9.3f s wall (mean %7.3f ms, max %7.3f ms at #%lld)", what,
+                        static_cast<long long>(count), double(wallNs) / 1e9,
+                        count ? double(wallNs) / double(count) / 1e6 : 0.0, double(maxNs) / 1e6,
+                        static_cast<long long>(maxAt));
+            if (cpu)
+                std::printf(", %7.3f s CPU", double(cpuNs) / 1e9);
+            std::printf("\n");
+        }
+    };
+    Tally pumps_, waits_, late_;
+};
 
 // Runs `quorlink ARGS` to its end, pressing [BAND] on the radio when it asks; the wall time
 // in seconds, or a negative value when it failed.
@@ -128,7 +220,14 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    const QString radioProgram = findRadioProgram(QCoreApplication::arguments());
+    QString error;
+    const Options options = parseOptions(QCoreApplication::arguments(), error);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "bench_transfer: %s\n", qPrintable(error));
+        return 2;
+    }
+    auto runs = [&options](const char* name) { return options.only.contains(QLatin1String(name)); };
+    const QString radioProgram = findRadioProgram(options.radioProgram);
     if (radioProgram.isEmpty()) {
         std::fprintf(stderr, "bench_transfer: quorlink-radio not found; give its path\n");
         return 2;
@@ -153,7 +252,7 @@ int main(int argc, char* argv[]) {
     // The read's automatic backups stay in the run's own folder.
     settings.set(QStringLiteral("Backups"), QStringLiteral("Folder"),
                  dir.filePath(QStringLiteral("backups")));
-    SystemClock clock;
+    CountingClock clock;
     OkBoxes boxes;
     QtPortFactory ports(&settings);
     std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
@@ -174,83 +273,119 @@ int main(int argc, char* argv[]) {
     std::printf("radio: %s on %s (COM%d)\n\n", qPrintable(radioProgram), qPrintable(first.mid(4)),
                 kCom);
 
-    // The read.
-    Usage before = usageNow();
-    QElapsedTimer timer;
-    timer.start();
-    form.cmdRead->click();
-    double wallS = double(timer.nsecsElapsed()) / 1e9;
-    const double windowReadS = wallS;
-    Usage after = usageNow();
-    if (!ctx.clone.image.isValid()) {
-        std::fprintf(stderr, "bench_transfer: the read failed; see the trace\n");
-        return 1;
-    }
     const int streamBytes = CloneLayout::kIdentitySize + CloneLayout::kDataSize + 1;
     const double readFloorS = streamBytes * kBitsPerByte / kBaud + kOpenPauseS + kSettlePauseS;
-    report("Read (65227 bytes from the radio)", wallS, readFloorS,
-           "65227 bytes x 10 bits / 38400 baud + 0.5 s open pause + 0.5 s settle pause", before,
-           after, 1.03);
-
-    // The write of what was read.
-    before = usageNow();
-    timer.restart();
-    form.cmdWriteRig->click();
-    wallS = double(timer.nsecsElapsed()) / 1e9;
-    after = usageNow();
-    const double delayS = ctx.link().handshakeDelay() / 1000.0;
+    const char* readFormula =
+        "65227 bytes x 10 bits / 38400 baud + 0.5 s open pause + 0.5 s settle pause";
+    // What a write of a COM port waits at the least; the delay is the one a COM port gets.
+    constexpr int kDelayMs = 50;
+    const double delayS = kDelayMs / 1000.0;
     const double writeFloorS = CloneLayout::kBlockCount * delayS + kSettlePauseS + delayS +
                                2 * delayS + delayS + kOpenPauseS;
-    char formula[200];
-    std::snprintf(formula, sizeof formula,
-                  "1019 x %d ms + 500 + %d + 2 x %d + %d ms + 0.5 s open pause",
-                  ctx.link().handshakeDelay(), ctx.link().handshakeDelay(),
-                  ctx.link().handshakeDelay(), ctx.link().handshakeDelay());
-    std::printf("\n");
-    report("Write (65227 bytes to the radio, paced by HandshakeDelay)", wallS, writeFloorS, formula,
-           before, after, 1.02);
+    char writeFormula[200];
+    std::snprintf(writeFormula, sizeof writeFormula,
+                  "1019 x %d ms + 500 + %d + 2 x %d + %d ms + 0.5 s open pause", kDelayMs, kDelayMs,
+                  kDelayMs, kDelayMs);
+    double windowReadS = 0, windowWriteS = 0, cliReadS = 0, cliWriteS = 0;
+
+    if (runs("window-read")) {
+        clock.reset();
+        const Usage before = usageNow();
+        QElapsedTimer timer;
+        timer.start();
+        form.cmdRead->click();
+        windowReadS = double(timer.nsecsElapsed()) / 1e9;
+        const Usage after = usageNow();
+        if (!ctx.clone.image.isValid()) {
+            std::fprintf(stderr, "bench_transfer: the read failed; see the trace\n");
+            return 1;
+        }
+        report("Read (65227 bytes from the radio)", windowReadS, readFloorS, readFormula, before,
+               after, 1.03);
+        if (options.waits)
+            clock.print();
+        std::printf("\n");
+    } else {
+        // An image of zeros with its sums, for the writes.
+        QByteArray file = SimRadio::identityAH029() + QByteArray(CloneLayout::kDataSize + 1, '\0');
+        FixSums(file);
+        ctx.clone.image = CloneImage(file);
+        form.EnableButtons();
+    }
+
+    if (runs("window-write")) {
+        clock.reset();
+        const Usage before = usageNow();
+        QElapsedTimer timer;
+        timer.start();
+        form.cmdWriteRig->click();
+        windowWriteS = double(timer.nsecsElapsed()) / 1e9;
+        const Usage after = usageNow();
+        if (ctx.link().handshakeDelay() != kDelayMs) {
+            std::fprintf(stderr, "bench_transfer: the write paced by %d ms, not %d ms\n",
+                         ctx.link().handshakeDelay(), kDelayMs);
+            return 1;
+        }
+        report("Write (65227 bytes to the radio, paced by HandshakeDelay)", windowWriteS,
+               writeFloorS, writeFormula, before, after, 1.02);
+        if (options.waits)
+            clock.print();
+        std::printf("\n");
+    }
 
     // The same through the command line.
     const QString cliProgram = QFileInfo(radioProgram).dir().filePath(QStringLiteral("quorlink"));
     const QString file = dir.filePath(QStringLiteral("bench.img"));
     const QStringList link = {QStringLiteral("--settings"), dir.filePath(QStringLiteral("cli.ini")),
                               QStringLiteral("--device"), first.mid(4)};
-    const double windowWrite = wallS;
     // The automatic backups go to the temporary folder, not the user's.
     SettingsStore(dir.filePath(QStringLiteral("cli.ini")))
         .set(QStringLiteral("Backups"), QStringLiteral("Folder"),
              dir.filePath(QStringLiteral("backups")));
-    before = usageNow(RUSAGE_CHILDREN);
-    const double cliReadS = runCommandLine(
-        cliProgram, QStringList{QStringLiteral("read")} + link + QStringList{file}, radio);
-    after = usageNow(RUSAGE_CHILDREN);
-    if (cliReadS < 0)
-        return 1;
-    std::printf("\n");
-    report("Command line read (quorlink read, a child process from its start to its exit)",
-           cliReadS, readFloorS, "as the read above", before, after, 1.03, 2.5);
-    before = usageNow(RUSAGE_CHILDREN);
-    const double cliWriteS = runCommandLine(
-        cliProgram,
-        QStringList{QStringLiteral("write")} + link + QStringList{QStringLiteral("--yes"), file},
-        radio);
-    after = usageNow(RUSAGE_CHILDREN);
-    if (cliWriteS < 0)
-        return 1;
-    std::printf("\n");
-    report("Command line write (quorlink write --yes)", cliWriteS, writeFloorS, formula, before,
-           after, 1.02, 2.5);
-    std::printf("\n  read  ratio: window %.4f, command line %.4f (difference %+.2f %%)\n",
-                windowReadS / readFloorS, cliReadS / readFloorS,
-                100.0 * (cliReadS - windowReadS) / windowReadS);
-    std::printf("  write ratio: window %.4f, command line %.4f (difference %+.2f %%)\n",
-                windowWrite / writeFloorS, cliWriteS / writeFloorS,
-                100.0 * (cliWriteS - windowWrite) / windowWrite);
+    if (runs("cli-read")) {
+        const Usage before = usageNow(RUSAGE_CHILDREN);
+        cliReadS = runCommandLine(
+            cliProgram, QStringList{QStringLiteral("read")} + link + QStringList{file}, radio);
+        const Usage after = usageNow(RUSAGE_CHILDREN);
+        if (cliReadS < 0)
+            return 1;
+        report("Command line read (quorlink read, a child process from its start to its exit)",
+               cliReadS, readFloorS, "as the read above", before, after, 1.03, 2.5);
+        std::printf("\n");
+    } else if (runs("cli-write")) {
+        QString saveError;
+        if (!SaveImageFile(file, ctx.clone.image.bytes(), &saveError)) {
+            std::fprintf(stderr, "bench_transfer: %s\n", qPrintable(saveError));
+            return 1;
+        }
+    }
+    if (runs("cli-write")) {
+        const Usage before = usageNow(RUSAGE_CHILDREN);
+        cliWriteS = runCommandLine(cliProgram,
+                                   QStringList{QStringLiteral("write")} + link +
+                                       QStringList{QStringLiteral("--yes"), file},
+                                   radio);
+        const Usage after = usageNow(RUSAGE_CHILDREN);
+        if (cliWriteS < 0)
+            return 1;
+        report("Command line write (quorlink write --yes)", cliWriteS, writeFloorS, writeFormula,
+               before, after, 1.02, 2.5);
+        std::printf("\n");
+    }
+    if (windowReadS > 0 && cliReadS > 0)
+        std::printf("  read  ratio: window %.4f, command line %.4f (difference %+.2f %%)\n",
+                    windowReadS / readFloorS, cliReadS / readFloorS,
+                    100.0 * (cliReadS - windowReadS) / windowReadS);
+    if (windowWriteS > 0 && cliWriteS > 0)
+        std::printf("  write ratio: window %.4f, command line %.4f (difference %+.2f %%)\n",
+                    windowWriteS / writeFloorS, cliWriteS / writeFloorS,
+                    100.0 * (cliWriteS - windowWriteS) / windowWriteS);
 
     radio.closeWriteChannel();
     if (!radio.waitForFinished(3000))
         radio.kill();
     const QString events = QString::fromLocal8Bit(radio.readAllStandardOutput()).trimmed();
     std::printf("\nradio reported: %s\n", qPrintable(events.split(QLatin1Char('\n')).join(", ")));
-    return events.contains(QLatin1String("WRITE OK")) ? 0 : 1;
+    const bool wrote = runs("window-write") || runs("cli-write");
+    return !wrote || events.contains(QLatin1String("WRITE OK")) ? 0 : 1;
 }

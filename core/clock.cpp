@@ -2,11 +2,15 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <chrono>
+#include <thread>
 
 namespace {
 constexpr qint64 kSliceNs = 50'000'000;
-constexpr qint64 kEarlyNs = 1'000'000;
-}
+// A wait longer than one slice keeps at least this much for its last stretch, so that what
+// a pass of events brings (a window's drawing) is done well before the deadline.
+constexpr qint64 kLastStretchNs = kSliceNs / 2;
+}  // namespace
 
 SystemClock::SystemClock() {
     timer_.start();
@@ -24,17 +28,29 @@ void SystemClock::sleep(qint64 ms) {
 
 void SystemClock::pumpEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // What that pass posted (a window's repaint after a label or the trace box changed) is
+    // done now too, rather than in the pass at the end of the wait that follows.
+    QCoreApplication::sendPostedEvents();
 }
 
 void SystemClock::waitForEvents(qint64 maxNs) {
     // Sleeps, then runs everything that arrived meanwhile in one pass. Waking for each
     // event instead would wake for every few bytes a serial port delivers while the radio
     // streams; a slice of at most 50 ms still answers a person without a delay they notice.
-    qint64 sliceNs = qBound<qint64>(1000, maxNs, kSliceNs);
-    // The last slice before a deadline ends a moment early, so that what the events bring
-    // (a window's drawing after a paced step) is done before the deadline, not after it.
-    if (sliceNs == maxNs && maxNs > 2 * kEarlyNs)
-        sliceNs -= kEarlyNs;
-    QThread::usleep(static_cast<unsigned long>(sliceNs / 1000));
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    const bool lastStretch = maxNs <= kSliceNs;
+    const qint64 sliceNs =
+        lastStretch ? qMax<qint64>(maxNs, 1000) : qMin(kSliceNs, maxNs - kLastStretchNs);
+    std::this_thread::sleep_for(std::chrono::nanoseconds(sliceNs));
+    if (!lastStretch) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return;
+    }
+    // At the deadline the caller goes on with its next step (a paced write sends its next
+    // block). Only what arrived on the devices is taken in (a serial port's bytes, which the
+    // caller is about to count); a timer's work (a window's paced drawing) and the user's
+    // input are left for the event pump that starts the next wait, so that they never hold
+    // up the step. (The Unix event dispatchers honour the timer flag; where one does not,
+    // the timers simply run here.)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                    QEventLoop::X11ExcludeTimers);
 }

@@ -15,10 +15,12 @@ public:
     virtual bool readCounter(qint64& value) = 0;
     // Blocks for whole milliseconds without running window events.
     virtual void sleep(qint64 ms) = 0;
-    // Runs the pending window events once and returns.
+    // Runs the pending window events once, and what they posted in turn, and returns.
     virtual void pumpEvents() = 0;
     // Blocks for about maxNs nanoseconds (no more than a person notices), then runs the
-    // events that arrived meanwhile. Never burns a core while nothing happens.
+    // events that arrived meanwhile. When it blocked up to maxNs (the caller's deadline),
+    // only the devices' events run; timers and the user's input wait for the next pump.
+    // Never burns a core while nothing happens.
     virtual void waitForEvents(qint64 maxNs) = 0;
     // Monotonic time in nanoseconds, for the simulated radio and the FTDI read time-out.
     virtual qint64 nowNs() const = 0;

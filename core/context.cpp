@@ -96,9 +96,9 @@ void CoreContext::WaitMilliseconds(qint64 ms) {
     if (ticksPerMs == 0)
         throw RunError(ErrorNumber::DivisionByZero);
     const qint64 wanted = ms * 10000;
+    c.pumpEvents();
+    throwIfShuttingDown();
     for (;;) {
-        c.pumpEvents();
-        throwIfShuttingDown();
         qint64 now = start;
         c.readCounter(now);
         const qint64 elapsed = roundHalfEven(static_cast<double>(now - start) * 10000.0 /
@@ -106,7 +106,7 @@ void CoreContext::WaitMilliseconds(qint64 ms) {
         if (elapsed >= wanted)
             return;
         // Sleep until the deadline or the next window event instead of re-reading the
-        // counter in a tight loop.
+        // counter in a tight loop; the wait runs the events that arrived meanwhile.
         const double remainingTicks =
             static_cast<double>(wanted - elapsed) * static_cast<double>(ticksPerMs) / 10000.0;
         const qint64 remainingNs =

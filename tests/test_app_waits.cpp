@@ -71,6 +71,9 @@ private slots:
         QCOMPARE(f.txtErrors->logLength(), 65006);
         env.ctx->LogMessage("fresh");
         QCOMPARE(f.txtErrors->logText(), "fresh\r\n");
+        // A line reaches the box by itself, without anyone asking for the log.
+        env.ctx->LogMessage("by itself");
+        QTRY_COMPARE(f.txtErrors->document()->toPlainText(), "fresh\nby itself\n");
     }
 
     void closingDuringAWaitEndsTheHandlerAtOnce() {

@@ -2,6 +2,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "core/clock.h"
+#include "core/context.h"
 #include "core/errors.h"
 #include "core/settings.h"
 #include "link/libftdi_d2xx.h"
@@ -184,6 +186,21 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(control->InBufferCount(), 5, 5000);
         control->clearInBuffer();
         QCOMPARE(control->InBufferCount(), 0);
+    }
+
+    // A wait takes in what reaches the port while it sleeps: bytes that arrive after its
+    // first pass of events are counted when it ends, not one wait later.
+    void bytesArrivingDuringAWaitAreCountedAtItsEnd() {
+        RawPty pty;
+        auto control = controlOn(12, pty.path, "38400,N,8,1");
+        control->setPortOpen(true);
+        SystemClock clock;
+        Services services;
+        services.clock = &clock;
+        CoreContext ctx(services);
+        QTimer::singleShot(0, [&] { pty.send("AH029"); });  // in the wait's first pass
+        ctx.Pause(50);
+        QCOMPARE(control->InBufferCount(), 5);
     }
 
     // Without libftdi a D2XX call says the library is missing (error 53), which the FTDI

@@ -4,7 +4,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-TraceBox::TraceBox(QWidget* parent) : QPlainTextEdit(parent) {
+#include "ui/displaypacer.h"
+
+TraceBox::TraceBox(QWidget* parent)
+    : QPlainTextEdit(parent), pacer_(new DisplayPacer([this] { flush(); }, this)) {
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setUndoRedoEnabled(false);
@@ -15,15 +18,10 @@ void TraceBox::appendLine(const QString& text, qsizetype limit) {
         clearLog();
     pending_ += text + QLatin1Char('\n');
     length_ += text.size() + 2;
-    if (!flushQueued_) {
-        flushQueued_ = true;
-        QMetaObject::invokeMethod(
-            this, [this] { flush(); }, Qt::QueuedConnection);
-    }
+    pacer_->changed();
 }
 
 void TraceBox::flush() const {
-    flushQueued_ = false;
     if (pending_.isEmpty())
         return;
     auto* self = const_cast<TraceBox*>(this);

@@ -3,14 +3,17 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 
+class DisplayPacer;
+
 // A trace box: a read-only multi-line text box to which whole lines are appended, each
 // ending in CR LF, scrolled so that the newest line shows. When the text already exceeds
 // the writer's limit before a line is added, the whole log is discarded first.
 //
 // The logical length is kept alongside the widget, so appending a line costs the same
 // with an empty box as with a full one: the box is never re-read or re-laid out whole.
-// Lines reach the widget at the next event pump, together: a transfer's waits pump, so the
-// box's work happens inside its pauses instead of between them and the paced steps.
+// Lines reach the widget at an event pump, together, at most ten times a second: a
+// transfer's waits pump, so the box's work happens inside its pauses instead of between
+// them and the paced steps, and a fast transfer does not redraw the box for every line.
 class TraceBox : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -30,5 +33,5 @@ private:
 
     qsizetype length_ = 0;
     mutable QString pending_;
-    mutable bool flushQueued_ = false;
+    DisplayPacer* pacer_;
 };
