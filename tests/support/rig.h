@@ -35,6 +35,7 @@ struct Rig {
         env.settings->set("Settings", "CommPort", ftdi ? "999" : "3");
         env.settings->set("Settings", "FTDIDevice", "VX-8 cable");
         env.form().txtErrors->clearLog();
+        env.ctx->LogMessage("(a line from before, which the transfer clears)");
         env.boxes.shown.clear();
         atBox(0, [] {});
         QObject::connect(&prompt(), &FrmMessages::lookingForRigShown, [this] {
