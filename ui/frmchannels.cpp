@@ -796,25 +796,41 @@ void FrmChannels::askGoTo() {
         GoTo(number);
 }
 
+namespace {
+
+// A list of the channel's fields from the name on, each item's data its column.
+QComboBox* fieldPicker(QDialog& box) {
+    auto* field = new QComboBox(&box);
+    for (int column = int(ChannelField::Name); column < kChannelFieldCount; ++column)
+        field->addItem(ChannelFieldName(ChannelField(column)), column);
+    return field;
+}
+
+// Lays out a field box's two rows above OK and Cancel, and runs it; true for OK.
+bool runFieldBox(QDialog& box, const QString& firstLabel, QWidget* first,
+                 const QString& secondLabel, QWidget* second) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto* form = new QFormLayout(&box);
+    form->addRow(firstLabel, first);
+    form->addRow(secondLabel, second);
+    form->addRow(buttons);
+    return box.exec() == QDialog::Accepted;
+}
+
+}  // namespace
+
 // A small box: which column, which way; the selected range is rearranged.
 void FrmChannels::askSort() {
     if (selectedNumbers().size() < 2)
         return say(QStringLiteral("Sort: select the range of channels to sort first."));
     QDialog box(this);
     box.setWindowTitle(QStringLiteral("Sort Selected Channels"));
-    auto* field = new QComboBox(&box);
-    for (int column = int(ChannelField::Name); column < kChannelFieldCount; ++column)
-        field->addItem(ChannelFieldName(ChannelField(column)), column);
+    QComboBox* field = fieldPicker(box);
     auto* order = new QComboBox(&box);
     order->addItems({QStringLiteral("Ascending"), QStringLiteral("Descending")});
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
-    connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
-    auto* form = new QFormLayout(&box);
-    form->addRow(QStringLiteral("Sort by:"), field);
-    form->addRow(QStringLiteral("Order:"), order);
-    form->addRow(buttons);
-    if (box.exec() == QDialog::Accepted)
+    if (runFieldBox(box, QStringLiteral("Sort by:"), field, QStringLiteral("Order:"), order))
         SortSelected(ChannelField(field->currentData().toInt()),
                      order->currentIndex() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
@@ -826,9 +842,7 @@ void FrmChannels::askSetForSelected() {
         return say(QStringLiteral("Set: select the channels to change first."));
     QDialog box(this);
     box.setWindowTitle(QStringLiteral("Set for %1").arg(plural(numbers.size(), "channel")));
-    auto* field = new QComboBox(&box);
-    for (int column = int(ChannelField::Name); column < kChannelFieldCount; ++column)
-        field->addItem(ChannelFieldName(ChannelField(column)), column);
+    QComboBox* field = fieldPicker(box);
     auto* value = new QComboBox(&box);
     auto offer = [field, value] {
         const QStringList choices = ChannelFieldChoices(ChannelField(field->currentData().toInt()));
@@ -838,14 +852,7 @@ void FrmChannels::askSetForSelected() {
     };
     offer();
     connect(field, &QComboBox::currentIndexChanged, &box, offer);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
-    connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
-    auto* form = new QFormLayout(&box);
-    form->addRow(QStringLiteral("Field:"), field);
-    form->addRow(QStringLiteral("Value:"), value);
-    form->addRow(buttons);
-    if (box.exec() == QDialog::Accepted)
+    if (runFieldBox(box, QStringLiteral("Field:"), field, QStringLiteral("Value:"), value))
         SetForSelected(ChannelField(field->currentData().toInt()), value->currentText());
 }
 
