@@ -301,18 +301,17 @@ MemoryRead::BlockPhase MemoryRead::receiveBlocks() {
 // a block sooner than its baud rate allows, so the polls that cannot see it complete are
 // waited in one go: the program wakes about once per block, not once per poll.
 qint32 MemoryRead::waitForBlock(qint32 waiting) {
-    qint32& polls = blockPolls_;
-    polls = 0;
+    blockPolls_ = 0;
     for (;;) {
         const qint32 missing = qMax(CloneLayout::kBlockSize - waiting, 0);
         const qint32 span =
             qBound(1, (missing * kByteUs + kBlockPollMs * 1000 - 1) / (kBlockPollMs * 1000),
-                   kBlockPolls - polls);
+                   kBlockPolls - blockPolls_);
         ctx_.WaitMilliseconds(kBlockPollMs * span);
-        polls += span;
+        blockPolls_ += span;
         waiting = link_.GetInBufferCount();
         checkLink();
-        if (waiting >= CloneLayout::kBlockSize || cancel_.requested() || polls == kBlockPolls)
+        if (waiting >= CloneLayout::kBlockSize || cancel_.requested() || blockPolls_ == kBlockPolls)
             return waiting;
     }
 }
