@@ -201,6 +201,10 @@ QString Channel::text(ChannelField field) const {
     return kUnknown;
 }
 
+const char kForeignModeNote[] =
+    "mode code 3: written by another program as narrow FM; this radio sets narrow deviation "
+    "for all channels at once; choose FM, AM or WFM";
+
 QStringList ChannelFieldChoices(ChannelField field) {
     return Choices()[int(field)];
 }

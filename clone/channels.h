@@ -71,6 +71,15 @@ struct Channel {
     QString text(ChannelField field) const;
 };
 
+// Mode code 3: another programmer's "narrow FM". The radio has no such mode per channel
+// (it sets narrow deviation for all channels at once), so such a channel is kept as stored
+// and shown with this note until its owner chooses FM, AM or WFM.
+constexpr int kForeignNarrowMode = 3;
+inline bool HasForeignMode(const Channel& ch) {
+    return !ch.empty && ch.mode == kForeignNarrowMode;
+}
+extern const char kForeignModeNote[];
+
 // The texts of a field's list in index order, as the editors' lists offer them; empty for
 // the number, name, frequency and offset.
 QStringList ChannelFieldChoices(ChannelField field);
