@@ -35,7 +35,6 @@
 #include "sim/demo.h"
 #include "sim/ptyradio.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
@@ -840,21 +839,6 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-// A standard output or error the caller closed ("info x.img >&-") would be the number the
-// next file opened gets, and the program's text would go into that file. Such a stream is
-// given /dev/null opened for reading instead: a write to it fails, and is reported.
-void guardClosedStreams() {
-    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (null >= 0 && null != fd) {
-            ::dup2(null, fd);
-            ::close(null);
-        }
-    }
-}
-
 int runCommandLine(int argc, char** argv) {
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorlink"));
@@ -922,7 +906,6 @@ int runCommandLine(int argc, char** argv) {
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
-    guardClosedStreams();
     std::clearerr(stdout);
     g_outputError.clear();
     const int exit = runCommandLine(argc, argv);
