@@ -55,6 +55,7 @@ private slots:
         row("6.25 kHz, split", "", "^ +6 PMR +446\\.00625 +split +440\\.00625 +DTCS 754 +FM");
         row("banks", "", "^Bank 1 Home \\(3 channels\\): 1 SIMPLEX, 2 RPT, 900$");
         row("full bank", "", "^Bank 2 FULL \\(100 channels\\): 11 RPT1, 12 PMR, ");
+        row("one-channel bank", "", "^Bank 3 \\(1 channel\\): 4 FM$");
         row("pocket title", "--pocket", "^VX-8R pocket card, DATE +page 1 of [1-9]$");
         row("pocket columns", "--pocket", "^ +2 RPT +145\\.230 -0\\.600 +Tone 100\\.0 FM +\\d+ ");
     }
