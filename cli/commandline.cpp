@@ -270,6 +270,11 @@ QString commandHelp(const Command& c) {
     return lines.join(QLatin1Char('\n'));
 }
 
+QString emptyFileName(const QCommandLineOption& o) {
+    return QStringLiteral("--") + o.names().constFirst() +
+           QStringLiteral(" needs a file name, not an empty value");
+}
+
 int usageError(const QString& text, const Command* c) {
     err(text);
     std::fputs(((c ? QStringLiteral("Usage: ") + usageLine(*c) : generalUsage()) + '\n')
@@ -803,6 +808,9 @@ bool IsCommandLine(int argc, char** argv) {
             continue;
         if (!isWindowOption(arg, &takesValue))
             return true;
+        // The windows too take no empty settings file name: the command line refuses it.
+        if (arg == QLatin1String("--settings=") || (takesValue && (i + 1 == argc || !*argv[i + 1])))
+            return true;
         if (takesValue)
             ++i;
     }
@@ -844,6 +852,8 @@ int runCommandLine(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Quorlink"));
     QStringList args = QCoreApplication::arguments().mid(1);
     const QStringList general = takeGeneralOptions(args);
+    if (general.contains(QString()) || general.contains(QStringLiteral("--settings=")))
+        return usageError(emptyFileName(kSettings), nullptr);
     if (args.isEmpty())
         return usageError(QStringLiteral("no sub-command"), nullptr);
     const QString first = args.takeFirst();
@@ -885,9 +895,7 @@ int runCommandLine(int argc, char** argv) {
     // replaced in place of OUT, or the per-user settings used in place of FILE.
     for (const QCommandLineOption& o : {kSettings, kDevice, kPdf, kOutput}) {
         if (given(parser, o) && parser.values(o).contains(QString()))
-            return usageError(QStringLiteral("--") + o.names().constFirst() +
-                                  QStringLiteral(" needs a file name, not an empty value"),
-                              command);
+            return usageError(emptyFileName(o), command);
     }
     for (qsizetype i = 0; i < inv.files.size(); ++i) {
         if (inv.files[i].isEmpty())

@@ -49,6 +49,9 @@ private slots:
                              << "^Location[^\n]*\nquorlink: channel 7 left out: Frequency \\? "
                                 "does not decode\n$";
         QTest::newRow("ports, none stored") << "ports" << 0 << "^  ";
+        QTest::newRow("empty settings, windows")
+            << "--settings=" << 2
+            << "^quorlink: --settings needs a file name, not an empty value\n";
         QTest::newRow("output closed")
             << ">&- info x.img" << 1
             << "^quorlink: cannot write the output: Bad file descriptor\n$";
