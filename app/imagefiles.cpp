@@ -307,17 +307,26 @@ void ImageFiles::mnuExportChannels_Click() {
         MsgButtons::Ok, leftOut.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
-// The printable list: the channels in use and the banks, headed by the image's name and
-// today's date, on the paper of the system's locale.
+// The printable list: the channels in use and the banks, or a pocket card, headed by the
+// model, today's date and the image's name, on the paper of the system's locale.
 void ImageFiles::mnuExportChannelsPdf_Click() {
     const CloneState& clone = ctx_.clone;
-    const QString path = exportPath(QStringLiteral("Export Channels as PDF"), QStringLiteral("pdf"),
-                                    QStringLiteral("PDF files (*.pdf);;All files (*)"));
+    if (!clone.image.isValid() || busy())
+        return;
+    const bool pocket =
+        ctx_.ShowMessage(QStringLiteral("Export the full list of channels and banks?\r\n\r\nNo "
+                                        "exports a pocket card instead: channel, name, frequency, "
+                                        "shift, tone and mode in small print."),
+                         MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::No;
+    const QString path =
+        exportPath(pocket ? QStringLiteral("Export Pocket Card as PDF")
+                          : QStringLiteral("Export Channels as PDF"),
+                   QStringLiteral("pdf"), QStringLiteral("PDF files (*.pdf);;All files (*)"));
     if (path.isEmpty())
         return;
-    const QString failed =
-        WriteChannelsPdf(clone.image.bytes(), path, form_.channelEdits->imageName(),
-                         QDateTime::currentDateTime(), PrintPageSize(QLocale::system()));
+    const QString failed = WriteChannelsPdf(
+        clone.image.bytes(), path, form_.channelEdits->imageName(), QDateTime::currentDateTime(),
+        PrintPageSize(QLocale::system()), pocket ? PrintLayout::PocketCard : PrintLayout::FullList);
     if (!failed.isEmpty()) {
         ctx_.ShowMessage(failed, MsgButtons::Ok, MsgIcon::Stop);
         return;

@@ -25,11 +25,13 @@ namespace {
 
 // A standard descriptor that was closed at start is opened on /dev/null: otherwise the next
 // file or port opened takes its number, so that "Press Enter" waits on a serial port, or a
-// printed line goes to the radio. A closed standard input reads as its end.
+// printed line goes to the radio. A closed standard input reads as its end; a closed
+// standard output is opened for reading only, so that the command line's writes to it fail
+// and are reported instead of vanishing.
 void fillClosedStandardDescriptors() {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) == -1)
-            ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            ::open("/dev/null", fd == STDERR_FILENO ? O_WRONLY : O_RDONLY);
     }
 }
 

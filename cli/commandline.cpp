@@ -11,7 +11,9 @@
 #include <QJsonObject>
 #include <QSerialPortInfo>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -33,6 +35,7 @@
 #include "sim/demo.h"
 #include "sim/ptyradio.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -40,9 +43,16 @@ namespace {
 
 enum Exit { kDone = 0, kFailed = 1, kUsage = 2, kRefused = 3, kInterrupted = 130 };
 
+// Why standard output took less than it was given (a full disk, a closed or broken pipe);
+// empty while every write went through. The run ends with exit 1 when it is set.
+QString g_outputError;
+
 void out(const QString& text) {
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
+    const QByteArray bytes = (text + QLatin1Char('\n')).toLocal8Bit();
+    if ((std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) ||
+         std::fflush(stdout) != 0) &&
+        g_outputError.isEmpty())
+        g_outputError = QString::fromLocal8Bit(std::strerror(errno));
 }
 void err(const QString& text) {
     std::fputs((QStringLiteral("quorlink: ") + text + QLatin1Char('\n')).toLocal8Bit().constData(),
@@ -68,6 +78,8 @@ const QCommandLineOption kFixSums("fix-sums",
                                   "writing (without it such a file is refused).");
 const QCommandLineOption kYes("yes", "Start writing without waiting for Enter.");
 const QCommandLineOption kForce("force", "Replace FILE if it exists.");
+const QCommandLineOption kForceOut("force",
+                                   "Replace OUT if it exists (never a file the command reads).");
 const QCommandLineOption kJson("json", "Print the same as one JSON object.");
 const QCommandLineOption kAll("all", "List the empty channels and the unused banks too.");
 const QCommandLineOption kCsv("csv",
@@ -77,6 +89,9 @@ const QCommandLineOption kPdf("pdf",
                               "Write a printable list (PDF, A4 or Letter by the locale) of the "
                               "channels in use and the banks to OUT instead.",
                               "OUT");
+const QCommandLineOption kPocket("pocket",
+                                 "With --pdf: a pocket card (channel, name, frequency, shift, "
+                                 "tone and mode in small print) instead of the full list.");
 const QCommandLineOption kChannels("channels",
                                    "List the channels added, removed and changed, then how many "
                                    "blocks of other memory differ.");
@@ -155,15 +170,16 @@ const QList<Command>& commands() {
         {"channels",
          {"FILE"},
          "List the memory channels and banks of an image file, or write them as CSV or PDF.",
-         {kAll, kCsv, kPdf},
+         {kAll, kCsv, kPdf, kPocket, kForceOut},
          false,
          {"quorlink channels backup.img", "quorlink channels --csv backup.img > channels.csv",
-          "quorlink channels --pdf channels.pdf backup.img"},
+          "quorlink channels --pdf channels.pdf backup.img",
+          "quorlink channels --pdf card.pdf --pocket --force backup.img"},
          channelsCommand},
         {"import",
          {"IMAGE", "CSV"},
          "Take the channels of a CSV file into an image file (saved as IMAGE unless --output).",
-         {kOutput, kReplace, kSkipBad},
+         {kOutput, kForceOut, kReplace, kSkipBad},
          false,
          {"quorlink import backup.img channels.csv",
           "quorlink import --replace --output new.img backup.img channels.csv"},
@@ -252,6 +268,11 @@ QString commandHelp(const Command& c) {
     for (const QString& e : c.examples)
         lines << QStringLiteral("  ") + e;
     return lines.join(QLatin1Char('\n'));
+}
+
+QString emptyFileName(const QCommandLineOption& o) {
+    return QStringLiteral("--") + o.names().constFirst() +
+           QStringLiteral(" needs a file name, not an empty value");
 }
 
 int usageError(const QString& text, const Command* c) {
@@ -471,6 +492,33 @@ bool loadFile(const QString& path, LoadedImage& loaded) {
     return false;
 }
 
+// Whether two paths name one file (the same device and inode): a symbolic or a hard link
+// to a file is that file.
+bool sameFile(const QString& a, const QString& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// An output file may not be a file the command reads, nor replace one without --force;
+// prints why it is refused.
+bool mayWrite(const Invocation& inv, const QString& path, const QStringList& inputs) {
+    for (const QString& input : inputs) {
+        if (sameFile(path, input)) {
+            err(path + QStringLiteral(" is the same file as ") + input +
+                QStringLiteral("; name another output"));
+            return false;
+        }
+    }
+    if (QFileInfo::exists(path) && !given(inv.parser, kForce)) {
+        err(path + QStringLiteral(" exists; --force replaces it"));
+        return false;
+    }
+    return true;
+}
+
 int writeCommand(Invocation& inv) {
     LoadedImage loaded;
     if (!loadFile(inv.files[0], loaded))
@@ -608,23 +656,32 @@ int channelsCommand(Invocation& inv) {
         return usageError(QStringLiteral("--pdf lists the channels in use: give it without "
                                          "--all and --csv"),
                           &inv.command);
+    if (given(inv.parser, kPocket) && !pdf)
+        return usageError(QStringLiteral("--pocket is a layout of --pdf"), &inv.command);
+    if (pdf && !mayWrite(inv, inv.parser.value(kPdf), inv.files))
+        return kRefused;
     LoadedImage loaded;
     if (!loadFile(inv.files[0], loaded))
         return kRefused;
     if (pdf) {
         const QFileInfo image(inv.files[0]);
         const QString path = inv.parser.value(kPdf);
-        const QString error =
-            WriteChannelsPdf(loaded.image, path, image.fileName(), image.lastModified(),
-                             PrintPageSize(QLocale::system()));
+        const QString error = WriteChannelsPdf(
+            loaded.image, path, image.fileName(), image.lastModified(),
+            PrintPageSize(QLocale::system()),
+            given(inv.parser, kPocket) ? PrintLayout::PocketCard : PrintLayout::FullList);
         if (!error.isEmpty()) {
             err(error);
             return kFailed;
         }
+        const QString used = QString::number(UsedChannelCount(DecodeChannels(loaded.image)));
         if (inv.verbosity != TerminalFront::Verbosity::Quiet)
-            out(QStringLiteral("Wrote the %1 channels in use and the banks to %2.")
-                    .arg(UsedChannelCount(DecodeChannels(loaded.image)))
-                    .arg(path));
+            out((given(inv.parser, kPocket)
+                     ? QStringLiteral("Wrote a pocket card of the ") + used +
+                           QStringLiteral(" channels in use to ")
+                     : QStringLiteral("Wrote the ") + used +
+                           QStringLiteral(" channels in use and the banks to ")) +
+                path + QLatin1Char('.'));
         return kDone;
     }
     QStringList warnings;
@@ -636,6 +693,8 @@ int channelsCommand(Invocation& inv) {
 }
 
 int importCommand(Invocation& inv) {
+    if (given(inv.parser, kOutput) && !mayWrite(inv, inv.parser.value(kOutput), inv.files))
+        return kRefused;
     const ImportRun run = ImportChannels(inv.files[0], inv.files[1], inv.parser.value(kOutput),
                                          given(inv.parser, kReplace), given(inv.parser, kSkipBad));
     // The refused rows and the accepted quirks as they are, one per line.
@@ -749,6 +808,9 @@ bool IsCommandLine(int argc, char** argv) {
             continue;
         if (!isWindowOption(arg, &takesValue))
             return true;
+        // The windows too take no empty settings file name: the command line refuses it.
+        if (arg == QLatin1String("--settings=") || (takesValue && (i + 1 == argc || !*argv[i + 1])))
+            return true;
         if (takesValue)
             ++i;
     }
@@ -785,13 +847,13 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-}  // namespace
-
-int RunCommandLine(int argc, char** argv) {
+int runCommandLine(int argc, char** argv) {
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorlink"));
     QStringList args = QCoreApplication::arguments().mid(1);
     const QStringList general = takeGeneralOptions(args);
+    if (general.contains(QString()) || general.contains(QStringLiteral("--settings=")))
+        return usageError(emptyFileName(kSettings), nullptr);
     if (args.isEmpty())
         return usageError(QStringLiteral("no sub-command"), nullptr);
     const QString first = args.takeFirst();
@@ -829,6 +891,17 @@ int RunCommandLine(int argc, char** argv) {
     if (inv.files.size() > command->files.size())
         return usageError(QStringLiteral("unexpected argument \"%1\"").arg(inv.files.last()),
                           command);
+    // An empty file name (an unset variable in a script) names no file: IMAGE would be
+    // replaced in place of OUT, or the per-user settings used in place of FILE.
+    for (const QCommandLineOption& o : {kSettings, kDevice, kPdf, kOutput}) {
+        if (given(parser, o) && parser.values(o).contains(QString()))
+            return usageError(emptyFileName(o), command);
+    }
+    for (qsizetype i = 0; i < inv.files.size(); ++i) {
+        if (inv.files[i].isEmpty())
+            return usageError(command->files[i] + QStringLiteral(" is empty: give a file name"),
+                              command);
+    }
     if (given(parser, kVerbose) && given(parser, kQuiet))
         return usageError(QStringLiteral("give --verbose or --quiet, not both"), command);
     if (given(parser, kVerbose))
@@ -836,4 +909,18 @@ int RunCommandLine(int argc, char** argv) {
     else if (given(parser, kQuiet))
         inv.verbosity = TerminalFront::Verbosity::Quiet;
     return command->run(inv);
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    std::clearerr(stdout);
+    g_outputError.clear();
+    const int exit = runCommandLine(argc, argv);
+    if (g_outputError.isEmpty() && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+        g_outputError = QString::fromLocal8Bit(std::strerror(errno));
+    if (g_outputError.isEmpty())
+        return exit;
+    err(QStringLiteral("cannot write the output: ") + g_outputError);
+    return exit == kDone ? kFailed : exit;
 }

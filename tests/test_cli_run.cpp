@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "sim/simradio.h"
 #include "support/captured.h"
+#include "support/testenv.h"
 
 // The command line run in this process, without a radio: what each wrong use, refused
 // file or missing device answers in its exit code (0 done, 1 failed or different, 2 wrong
@@ -39,6 +40,21 @@ private slots:
         row("pdf with csv", {"channels", "--csv", "--pdf", dir_.filePath("n"), good}, 2);
         row("pdf into no folder", {"channels", "--pdf", "/nonexistent/n.pdf", good}, 1,
             "quorlink: Cannot save \"/nonexistent/n.pdf\": ");
+        // Outputs: an empty name, an existing file without --force, a file read, never.
+        const QString csv = dir_.filePath("ch.csv"), pdf = dir_.filePath("old.pdf");
+        row("empty output", {"import", "--output", "", good, csv}, 2, "--output needs a file");
+        row("empty pdf", {"channels", "--pdf=", good}, 2);
+        row("empty settings", {"ports", "--settings", ""}, 2);
+        row("empty FILE", {"info", ""}, 2, "FILE is empty");
+        row("pdf exists", {"channels", "--pdf", pdf, good}, 3, "old.pdf exists; --force");
+        row("output exists", {"import", "--output", other, good, csv}, 3);
+        row("pdf is FILE", {"channels", "--force", "--pdf", good, good}, 3, "is the same file");
+        row("pdf links FILE", {"channels", "--force", "--pdf", dir_.filePath("l.bin"), good}, 3);
+        row("pdf hard-links FILE", {"channels", "--force", "--pdf", dir_.filePath("h.bin"), good},
+            3);
+        row("output is CSV", {"import", "--force", "--output", csv, good, csv}, 3);
+        row("pdf --force", {"channels", "--force", "--pocket", "--pdf", pdf, good}, 0,
+            "Wrote a pocket card");
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
         row("com32 missing",
             {"read", "--settings", settings, "--port", "com32", dir_.filePath("n")}, 1,
@@ -50,14 +66,24 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exit);
         QFETCH(QString, said);
+        const QString good = dir_.filePath("good.bin");
         const SimRadio sim;
         QByteArray image =
             sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
-        QVERIFY(SaveImageFile(dir_.filePath("good.bin"), image, nullptr));
+        QVERIFY(SaveImageFile(good, image, nullptr));
         image[0x100] = char(image[0x100] + 1);
         image[65226] = char(image[65226] + 1);
         QVERIFY(SaveImageFile(dir_.filePath("other.bin"), image, nullptr));
         SettingsStore(dir_.filePath("q.ini")).set("Ports", "COM32", "/nonexistent/ttyACM7");
+        for (const char* name : {"h.bin", "l.bin"})
+            QFile::remove(dir_.filePath(name));
+        QVERIFY(QFile::link("good.bin", dir_.filePath("l.bin")));
+        QVERIFY(::link(qPrintable(good), qPrintable(dir_.filePath("h.bin"))) == 0);
+        QVERIFY(writeBytes(dir_.filePath("ch.csv"), "Location,Frequency\n1,145.5\n"));
+        QVERIFY(writeBytes(dir_.filePath("old.pdf"), "old"));
+        QHash<QString, QByteArray> kept;
+        for (const char* name : {"good.bin", "other.bin", "ch.csv"})
+            kept[name] = fileBytes(dir_.filePath(name));
         QList<QByteArray> bytes{"quorlink"};
         for (const QString& a : args)
             bytes << a.toLocal8Bit();
@@ -70,6 +96,8 @@ private slots:
         QCOMPARE(code, exit);
         QVERIFY2(output.contains(said), qPrintable(output));
         QVERIFY(!QFile::exists(dir_.filePath("n")));
+        for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+            QVERIFY2(fileBytes(dir_.filePath(it.key())) == it.value(), qPrintable(it.key()));
     }
 };
 

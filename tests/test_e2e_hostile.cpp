@@ -25,7 +25,8 @@ private slots:
         QVERIFY(QFile::link("nofolder/y.img", dir.filePath("l.img")));
     }
 
-    // A leading "<&-" starts it with standard input closed, "ulimit" with the size limit.
+    // A leading "<&-" starts it with standard input closed, "ulimit" with the size limit,
+    // ">&-" with standard output closed, ">/dev/full" with it on a full disk.
     // `says` is a pattern for all it printed.
     void answers_data() {
         QTest::addColumn<QString>("command");
@@ -48,6 +49,15 @@ private slots:
                              << "^Location[^\n]*\nquorlink: channel 7 left out: Frequency \\? "
                                 "does not decode\n$";
         QTest::newRow("ports, none stored") << "ports" << 0 << "^  ";
+        QTest::newRow("empty settings, windows")
+            << "--settings=" << 2
+            << "^quorlink: --settings needs a file name, not an empty value\n";
+        QTest::newRow("output closed")
+            << ">&- info x.img" << 1
+            << "^quorlink: cannot write the output: Bad file descriptor\n$";
+        QTest::newRow("output on a full disk")
+            << ">/dev/full channels --csv f.bin" << 1
+            << "left out[^\n]*\nquorlink: cannot write the output: No space left on device\n$";
     }
     void answers() {
         QFETCH(QString, command);
@@ -57,6 +67,8 @@ private slots:
         QuorlinkRun r{dir.path(), args.value(0) == "<&-", args.value(0) == "ulimit"};
         if (r.closeStdin || r.limitSize)
             args.removeFirst();
+        if (args.value(0).startsWith('>'))
+            r.stdoutTo = args.takeFirst().mid(1);
         r.run(args);
         QVERIFY2(r.exit == code && (r.out + r.err).contains(QRegularExpression(says)),
                  qPrintable(r.out + r.err));

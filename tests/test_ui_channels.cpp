@@ -528,6 +528,11 @@ private slots:
         QVERIFY(w.env.boxes.texts().last().startsWith("Cannot save"));
         w.env.form().mnuExportChannelsPdf->trigger();
         QVERIFY(fileBytes(w.at("list.pdf")).startsWith("%PDF"));
+        // No to "the full list?" exports the pocket card, so titled.
+        w.env.boxes.answers = {MsgAnswer::No};
+        w.env.files.answers = {w.at("card.pdf")};
+        w.env.form().mnuExportChannelsPdf->trigger();
+        QVERIFY(fileBytes(w.at("card.pdf")).contains(QByteArray("\0c\0a\0r\0d", 8)));
     }
 };
 

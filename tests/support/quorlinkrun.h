@@ -11,12 +11,13 @@
 // The quorlink program (path in $QUORLINK_APP) run as a script or a user at a terminal runs
 // it: no display, the default action for SIGXFSZ, and `folder` as its working directory and
 // home. It may start with standard input closed or with a 32 KiB file
-// size limit, as a shell would; `radio` gets [BAND] pressed when quorlink asks for it, and
-// `during` runs once the transfer shows a block. One that does not end in two minutes is
-// killed and gives exit -1.
+// size limit, and with standard output closed ("&-") or sent to a file, as a shell would; `radio`
+// gets [BAND] pressed when quorlink asks for it, and `during` runs once the transfer shows a block.
+// One that does not end in two minutes is killed and gives exit -1.
 struct QuorlinkRun {
     QString folder;
     bool closeStdin = false, limitSize = false;
+    QString stdoutTo;
     RadioProcess* radio = nullptr;
     std::function<void(QProcess&)> during;
     int exit = -1;
@@ -34,14 +35,19 @@ struct QuorlinkRun {
         env.insert("HOME", folder);
         p.setWorkingDirectory(folder);
         p.setProcessEnvironment(env);
-        p.setChildProcessModifier([closeStdin = closeStdin, limitSize = limitSize] {
-            std::signal(SIGXFSZ, SIG_DFL);
-            const rlimit limit{32768, 32768};
-            if (limitSize)
-                ::setrlimit(RLIMIT_FSIZE, &limit);
-            if (closeStdin)
-                ::close(STDIN_FILENO);
-        });
+        if (!stdoutTo.isEmpty() && stdoutTo != "&-")
+            p.setStandardOutputFile(stdoutTo);
+        p.setChildProcessModifier(
+            [closeStdin = closeStdin, limitSize = limitSize, closeStdout = stdoutTo == "&-"] {
+                std::signal(SIGXFSZ, SIG_DFL);
+                const rlimit limit{32768, 32768};
+                if (limitSize)
+                    ::setrlimit(RLIMIT_FSIZE, &limit);
+                if (closeStdin)
+                    ::close(STDIN_FILENO);
+                if (closeStdout)
+                    ::close(STDOUT_FILENO);
+            });
         p.start(qEnvironmentVariable("QUORLINK_APP"), args);
         const auto take = [&] {
             out += QString::fromLocal8Bit(p.readAllStandardOutput());
