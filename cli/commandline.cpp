@@ -163,7 +163,7 @@ const QList<Command>& commands() {
         {"import",
          {"IMAGE", "CSV"},
          "Take the channels of a CSV file into an image file (saved as IMAGE unless --output).",
-         {kOutput, kReplace, kSkipBad},
+         {kOutput, kReplace, kSkipBad, kFixSums},
          false,
          {"quorlink import backup.img channels.csv",
           "quorlink import --replace --output new.img backup.img channels.csv"},
@@ -637,7 +637,8 @@ int channelsCommand(Invocation& inv) {
 
 int importCommand(Invocation& inv) {
     const ImportRun run = ImportChannels(inv.files[0], inv.files[1], inv.parser.value(kOutput),
-                                         given(inv.parser, kReplace), given(inv.parser, kSkipBad));
+                                         given(inv.parser, kReplace), given(inv.parser, kSkipBad),
+                                         given(inv.parser, kFixSums));
     // The refused rows and the accepted quirks as they are, one per line.
     for (const QString& line : run.listed)
         std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
