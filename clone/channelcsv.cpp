@@ -299,7 +299,8 @@ CsvImport ParseChannelsCsv(const QString& input) {
             continue;
         }
         // Another program's export starts with a channel 0 that this radio does not have.
-        if (cols.at(r, "Location") == QLatin1String("0")) {
+        bool number = false;
+        if (cols.at(r, "Location").toInt(&number) == 0 && number) {
             result.warnings << Line(r.line, QStringLiteral("Location 0 skipped: the radio's "
                                                            "channels are 1–900"));
             continue;

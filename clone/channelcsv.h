@@ -38,7 +38,8 @@ CsvImport ParseChannelsCsv(const QString& text);
 // another program, which refuses such rows; with `all` each is one line holding only its
 // Location, which an import reads as "clear this channel" (the clipboard's copy uses it).
 // A channel that cannot be stored (a field shows "?") is left out, and named in one line of
-// *leftOut: "channel 8 left out: Frequency ? does not decode".
+// *leftOut: "channel 8 left out: Frequency ? does not decode"; those left out only for their
+// mode (code 3) are counted in one last line, ForeignModeSummary's.
 QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftOut = nullptr);
 
 // The channels a CSV leaves out because their mode is another program's (mode code 3), by
