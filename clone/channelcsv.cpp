@@ -221,7 +221,10 @@ QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& 
         !(ch.power == 0 && std::abs(watts - 0.1) < 1e-6))
         warnings << Changed(r.line, "Power", power, ch.text(ChannelField::Power));
     if (!step.isEmpty() && ch.step != givenStep) {
+        // No step reaches a frequency off every raster: the step given must be the radio's.
         ch.step = NearestStep(stepKhz, ch.frequencyHz);
+        if (ch.step < 0)
+            return stepRefusal;
         warnings << Changed(r.line, "TStep", step, ch.text(ChannelField::Step),
                             QStringLiteral(", the nearest step the radio has that reaches %1 MHz")
                                 .arg(ch.text(ChannelField::Frequency)));
