@@ -234,7 +234,7 @@ void ImageFiles::mnuImportChannels_Click() {
         const QString listed = lines.join(QStringLiteral("\r\n"));
         const qsizetype good = import.channels.size() + import.cleared.size();
         if (import.refusedWhole || good == 0) {
-            ctx_.ShowMessage(QStringLiteral("Nothing was imported from %1: %2").arg(shown) +
+            ctx_.ShowMessage(QStringLiteral("Nothing was imported from %1: ").arg(shown) +
                                  (import.refusedWhole
                                       ? listed + QLatin1Char('.')
                                       : QStringLiteral("%1 of its rows %2 refused.\r\n\r\n")
@@ -245,11 +245,12 @@ void ImageFiles::mnuImportChannels_Click() {
             return;
         }
         // The rows the radio can take may go in without the others, as --skip-bad does.
-        const QString question = QStringLiteral("%1 of the rows of %2 %3 refused:\r\n\r\n")
-                                     .arg(import.refusals.size())
-                                     .arg(shown)
-                                     .arg(import.refusals.size() == 1 ? "is" : "are") +
-                                 listed;
+        // One pass of arg(): a file name holding "%3" stays as it is.
+        const QString question =
+            QStringLiteral("%1 of the rows of %2 %3 refused:\r\n\r\n")
+                .arg(QString::number(import.refusals.size()), shown,
+                     QLatin1String(import.refusals.size() == 1 ? "is" : "are")) +
+            listed;
         if (ctx_.ShowMessage(
                 question,
                 QStringLiteral("Import the %1 good row%2").arg(good).arg(good == 1 ? "" : "s"),
@@ -259,10 +260,9 @@ void ImageFiles::mnuImportChannels_Click() {
     const int cleared = form_.channelEdits->importCsv(
         QStringLiteral("Import ") + QFileInfo(path).fileName(), import);
     const QString done = QStringLiteral("Imported %1 channel%2 from %3, cleared %4.")
-                             .arg(import.channels.size())
-                             .arg(import.channels.size() == 1 ? "" : "s")
-                             .arg(shown)
-                             .arg(cleared);
+                             .arg(QString::number(import.channels.size()),
+                                  QLatin1String(import.channels.size() == 1 ? "" : "s"), shown,
+                                  QString::number(cleared));
     log(QStringLiteral("Import: ") + done);
     ctx_.ShowMessage(
         done + (import.warnings.isEmpty()

@@ -512,7 +512,12 @@ private slots:
                            "Location,Frequency,TStep,Tone\n0,146.52,5.00,\n"
                            "3,146.52,125.00,\n4,146.52,,Cross\n"));
         QVERIFY(writeBytes(w.at("good.csv"), "Location,Name,Frequency\n1,CALL,146.55\n2,,\n"));
-        w.env.files.answers = {w.at("bad.csv"), w.at("bad.csv"), w.at("good.csv"), w.at("out")};
+        QVERIFY(writeBytes(w.at("q.csv"), "Location,Frequency\n1,\"146.52\n"));
+        w.env.files.answers = {w.at("q.csv"), w.at("bad.csv"), w.at("bad.csv"), w.at("good.csv"),
+                               w.at("out")};
+        w.env.form().mnuImportChannels->trigger();
+        QCOMPARE(w.env.boxes.texts().last(), "Nothing was imported from " + w.at("q.csv") +
+                                                 ": line 2: a quote opened here is never closed.");
         for (const MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::Ok}) {
             w.env.boxes.answers = {answer};
             w.env.form().mnuImportChannels->trigger();
