@@ -26,8 +26,6 @@ namespace {
 const QString kRecent = QStringLiteral("Recent");
 const QString kFilter = QStringLiteral("Radio images (*.img);;All files (*)");
 const QString kCsvFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
-// A channel list is some 100 kB; a larger file is something else picked by mistake.
-constexpr qint64 kCsvLimit = 4 << 20;
 // Refused rows listed in one box; the rest are counted.
 constexpr int kRefusalsShown = 20;
 
@@ -211,8 +209,9 @@ bool ImageFiles::SaveImageAs() {
     return SaveImage(path);
 }
 
-// The whole file is checked first: a refused row leaves the image as it was, and the box
-// lists the rows by line number. An import is one undo step.
+// The whole file is checked first: a box lists the refused rows by line number and offers
+// to import the others, or says why the file cannot be imported at all. An import is one
+// undo step.
 void ImageFiles::mnuImportChannels_Click() {
     if (!ctx_.clone.image.isValid() || busy())
         return;
@@ -221,37 +220,49 @@ void ImageFiles::mnuImportChannels_Click() {
     if (path.isEmpty())
         return;
     const QString shown = QDir::toNativeSeparators(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kCsvLimit) {
-        const QString reason = file.isOpen() ? QStringLiteral(
-                                                   "it is larger than 4 MB, too "
-                                                   "large for a channel list")
-                                             : file.errorString();
+    QString text, reason;
+    if (!ReadCsvFile(path, &text, &reason)) {
         ctx_.ShowMessage(QStringLiteral("%1 cannot be imported: %2.").arg(shown, reason),
                          MsgButtons::Ok, MsgIcon::Stop);
         return;
     }
-    const CsvImport import = ParseChannelsCsv(QString::fromUtf8(file.readAll()));
+    const CsvImport import = ParseChannelsCsv(text);
     if (!import.refusals.isEmpty()) {
         QStringList lines = import.refusals.mid(0, kRefusalsShown);
         if (import.refusals.size() > kRefusalsShown)
             lines << QStringLiteral("... and %1 more").arg(import.refusals.size() - kRefusalsShown);
-        ctx_.ShowMessage(QStringLiteral("Nothing was imported from %1: %2 of its rows %3 "
-                                        "refused.\r\n\r\n")
-                                 .arg(shown)
-                                 .arg(import.refusals.size())
-                                 .arg(import.refusals.size() == 1 ? "is" : "are") +
-                             lines.join(QStringLiteral("\r\n")),
-                         MsgButtons::Ok, MsgIcon::Stop);
-        return;
+        const QString listed = lines.join(QStringLiteral("\r\n"));
+        const qsizetype good = import.channels.size() + import.cleared.size();
+        if (import.refusedWhole || good == 0) {
+            ctx_.ShowMessage(QStringLiteral("Nothing was imported from %1: ").arg(shown) +
+                                 (import.refusedWhole
+                                      ? listed + QLatin1Char('.')
+                                      : QStringLiteral("%1 of its rows %2 refused.\r\n\r\n")
+                                                .arg(import.refusals.size())
+                                                .arg(import.refusals.size() == 1 ? "is" : "are") +
+                                            listed),
+                             MsgButtons::Ok, MsgIcon::Stop);
+            return;
+        }
+        // The rows the radio can take may go in without the others, as --skip-bad does.
+        // One pass of arg(): a file name holding "%3" stays as it is.
+        const QString question =
+            QStringLiteral("%1 of the rows of %2 %3 refused:\r\n\r\n")
+                .arg(QString::number(import.refusals.size()), shown,
+                     QLatin1String(import.refusals.size() == 1 ? "is" : "are")) +
+            listed;
+        if (ctx_.ShowMessage(
+                question,
+                QStringLiteral("Import the %1 good row%2").arg(good).arg(good == 1 ? "" : "s"),
+                MsgIcon::Exclamation) != MsgAnswer::Ok)
+            return;
     }
     const int cleared = form_.channelEdits->importCsv(
         QStringLiteral("Import ") + QFileInfo(path).fileName(), import);
     const QString done = QStringLiteral("Imported %1 channel%2 from %3, cleared %4.")
-                             .arg(import.channels.size())
-                             .arg(import.channels.size() == 1 ? "" : "s")
-                             .arg(shown)
-                             .arg(cleared);
+                             .arg(QString::number(import.channels.size()),
+                                  QLatin1String(import.channels.size() == 1 ? "" : "s"), shown,
+                                  QString::number(cleared));
     log(QStringLiteral("Import: ") + done);
     ctx_.ShowMessage(
         done + (import.warnings.isEmpty()

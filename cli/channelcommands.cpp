@@ -1,6 +1,5 @@
 #include "cli/channelcommands.h"
 
-#include <QFile>
 #include <QStringList>
 #include <algorithm>
 
@@ -77,24 +76,37 @@ QString ChannelComparisonListing(const QByteArray& a, const QByteArray& b) {
 }
 
 ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const QString& output,
-                         bool replace, bool skipBad) {
+                         bool replace, bool skipBad, bool fixSums) {
     constexpr int kRefused = 3, kFailed = 1;
-    constexpr qint64 kMaxCsv = 4 * 1024 * 1024;
     ImportRun run;
     LoadedImage loaded;
     if (!LoadImageFile(imagePath, loaded, &run.error)) {
         run.exit = kRefused;
         return run;
     }
-    QFile file(csvPath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCsv) {
-        run.error = file.isOpen()
-                        ? QStringLiteral("%1 is larger than 4 MiB: no channel list").arg(csvPath)
-                        : QStringLiteral("cannot read %1: %2").arg(csvPath, file.errorString());
+    // A damaged image stays refused as `write` refuses it; the other programmer leaves its
+    // files' sums stale, so with its trailer they are brought up to date, as on opening.
+    const QStringList stale = StaleSums(loaded.image);
+    if (!stale.isEmpty() && !loaded.hadTrailer && !fixSums) {
+        run.listed << stale;
+        run.error =
+            QStringLiteral("refused: the sums are stale; --fix-sums brings them up to date");
         run.exit = kRefused;
         return run;
     }
-    const CsvImport import = ParseChannelsCsv(QString::fromUtf8(file.readAll()));
+    const QStringList fixed = FixSums(loaded.image);
+    QString text;
+    if (!ReadCsvFile(csvPath, &text, &run.error)) {
+        run.error = QStringLiteral("cannot read %1: %2").arg(csvPath, run.error);
+        run.exit = kRefused;
+        return run;
+    }
+    const CsvImport import = ParseChannelsCsv(text);
+    if (import.refusedWhole) {
+        run.error = QStringLiteral("nothing was written: %1").arg(import.refusals.value(0));
+        run.exit = kRefused;
+        return run;
+    }
     // Refusals and quirks in the order of their lines.
     run.listed << import.refusals << import.warnings;
     std::stable_sort(run.listed.begin(), run.listed.end(), [](const QString& a, const QString& b) {
@@ -114,6 +126,7 @@ ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const
         run.exit = kFailed;
         return run;
     }
+    run.listed << fixed;
     run.summary =
         QStringLiteral("imported %1 channels, cleared %2").arg(import.channels.size()).arg(cleared);
     return run;

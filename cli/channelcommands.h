@@ -27,6 +27,8 @@ struct ImportRun {
 // Takes the channels of the CSV file into the image file and saves the result atomically
 // to `output` (IMAGE itself when empty). Channels the CSV does not name are kept, or
 // cleared with `replace`. A refused row writes nothing unless `skipBad`, which imports the
-// rest.
+// rest; a CSV refused whole writes nothing. An image whose sums do not agree is refused
+// unless `fixSums` or it carries the other programmer's trailer (that program leaves its
+// sums stale): then they are brought up to date first and listed.
 ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const QString& output,
-                         bool replace, bool skipBad);
+                         bool replace, bool skipBad, bool fixSums = false);

@@ -179,7 +179,7 @@ const QList<Command>& commands() {
         {"import",
          {"IMAGE", "CSV"},
          "Take the channels of a CSV file into an image file (saved as IMAGE unless --output).",
-         {kOutput, kForceOut, kReplace, kSkipBad},
+         {kOutput, kForceOut, kReplace, kSkipBad, kFixSums},
          false,
          {"quorlink import backup.img channels.csv",
           "quorlink import --replace --output new.img backup.img channels.csv"},
@@ -696,7 +696,8 @@ int importCommand(Invocation& inv) {
     if (given(inv.parser, kOutput) && !mayWrite(inv, inv.parser.value(kOutput), inv.files))
         return kRefused;
     const ImportRun run = ImportChannels(inv.files[0], inv.files[1], inv.parser.value(kOutput),
-                                         given(inv.parser, kReplace), given(inv.parser, kSkipBad));
+                                         given(inv.parser, kReplace), given(inv.parser, kSkipBad),
+                                         given(inv.parser, kFixSums));
     // The refused rows and the accepted quirks as they are, one per line.
     for (const QString& line : run.listed)
         std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);

@@ -20,6 +20,7 @@ constexpr qint64 kSameHz = 10;
 constexpr std::array<qint64, 12> kStepHz = {5000,  6250,  8333,  9000,  10000,  12500,
                                             15000, 20000, 25000, 50000, 100000, 200000};
 constexpr int kStep833 = 2;
+constexpr int kSplit = 3;  // the duplex whose offset is the transmit frequency
 constexpr std::array<double, 4> kPowerWatts = {0.05, 1.0, 2.5, 5.0};
 
 // A field's name in a refusal: the column caption, "Location" for the number.
@@ -29,7 +30,8 @@ QString FieldName(ChannelField field) {
 
 QString Refusal(ChannelField field, const QString& value, const QString& reason) {
     return QStringLiteral("%1 %2 %3")
-        .arg(FieldName(field), value.isEmpty() ? QStringLiteral("(empty)") : value, reason);
+        .arg(FieldName(field), value.isEmpty() ? QStringLiteral("(empty)") : EscapedControls(value),
+             EscapedControls(reason));
 }
 
 // Hz as MHz without trailing zeros: "146.5212", "1200".
@@ -87,19 +89,27 @@ qint64 NearestStored(qint64 hz, qint64 low, qint64 high) {
     return best;
 }
 
+// Whole kHz as the radio keeps a "+" or "-" offset.
+qint64 WholeKilohertz(qint64 hz) {
+    return (hz + 500) / 1000 * 1000;
+}
+
 // Checks a frequency (or offset) in Hz against its range and whether it comes back, within
-// `tolerance`, from the stored form.
-QString CheckHertz(ChannelField field, qint64 hz, qint64 tolerance) {
+// `tolerance`, from the stored form: with the dropped fraction restored (`restored`, a
+// frequency) or as whole kHz (a "+" or "-" offset).
+QString CheckHertz(ChannelField field, qint64 hz, qint64 tolerance, bool restored) {
     const qint64 low = field == ChannelField::Frequency ? kLowestHz : 0;
     const QString range = field == ChannelField::Frequency ? QStringLiteral("0.5–999.9 MHz")
                                                            : QStringLiteral("0–999.9 MHz");
     if (hz < low || hz > kHighestHz)
         return Refusal(field, ShortMegahertz(hz) + QStringLiteral(" MHz"),
                        QStringLiteral("is outside ") + range);
-    if (std::abs(Restored(hz) - hz) > tolerance)
+    const qint64 stored = restored ? Restored(hz) : WholeKilohertz(hz);
+    if (std::abs(stored - hz) > tolerance)
         return Refusal(field, ShortMegahertz(hz) + QStringLiteral(" MHz"),
                        QStringLiteral("cannot be stored; nearest ") +
-                           MegahertzText(NearestStored(hz, low, kHighestHz)));
+                           MegahertzText(restored ? NearestStored(hz, low, kHighestHz)
+                                                  : std::min(stored, kHighestHz)));
     return {};
 }
 
@@ -169,12 +179,8 @@ int ChoiceIndex(ChannelField field, const QString& text) {
         for (int i = 0; i < choices.size(); ++i)
             if (choices[i].section(QLatin1Char(' '), 0, 0).compare(given, Qt::CaseInsensitive) == 0)
                 return i;
-        QString watts = given;
-        static const QRegularExpression kWatts(QStringLiteral("\\s*w$"),
-                                               QRegularExpression::CaseInsensitiveOption);
-        watts.remove(kWatts);
-        const double value = watts.toDouble(&number);
-        if (!number || value < 0 || !std::isfinite(value))
+        const double value = PowerWatts(given);
+        if (value < 0 || value > kPowerWatts.back())
             return -1;
         int nearest = 0;
         for (int i = 1; i < int(kPowerWatts.size()); ++i)
@@ -254,6 +260,59 @@ void EncodeChannel(QByteArray& image, const Channel& ch) {
 
 }  // namespace
 
+QString EscapedControls(const QString& text) {
+    QString shown;
+    for (QChar c : text) {
+        if (c == QLatin1Char('\0'))
+            shown += QStringLiteral("\\0");
+        else if (c == QLatin1Char('\n'))
+            shown += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            shown += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\t'))
+            shown += QStringLiteral("\\t");
+        else if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+double PowerWatts(const QString& text) {
+    static const QRegularExpression kWatts(
+        QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*w?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = kWatts.match(text);
+    return m.hasMatch() ? m.captured(1).toDouble() : -1;
+}
+
+int NearestStep(double khz, qint64 hz) {
+    int best = -1;
+    for (int step = 0; step < int(kStepHz.size()); ++step)
+        if (StepReaches(step, hz) && (best < 0 || std::abs(kStepHz[step] - khz * 1000) <
+                                                      std::abs(kStepHz[best] - khz * 1000)))
+            best = step;
+    return best;
+}
+
+QString TransmitRefusal(const Channel& ch, bool offsetGiven) {
+    if (ch.empty || ch.duplex < 1 || ch.duplex > kSplit || ch.frequencyHz < 0 || ch.offsetHz < 0)
+        return {};
+    if (ch.duplex == kSplit && !offsetGiven)
+        return Refusal(ChannelField::Offset, QString(),
+                       QStringLiteral("gives the split channel no transmit frequency"));
+    const qint64 tx = ch.duplex == kSplit ? ch.offsetHz
+                      : ch.duplex == 1    ? ch.frequencyHz - ch.offsetHz
+                                          : ch.frequencyHz + ch.offsetHz;
+    if (tx >= kLowestHz && tx <= kHighestHz)
+        return {};
+    return Refusal(
+        ChannelField::Offset, ShortMegahertz(ch.offsetHz) + QStringLiteral(" MHz"),
+        QStringLiteral("puts the transmit frequency at %1%2 MHz, outside 0.5–999.9 MHz")
+            .arg(tx < 0 ? QStringLiteral("-") : QString(), ShortMegahertz(std::abs(tx))));
+}
+
 QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
     switch (field) {
         case ChannelField::Number: {
@@ -280,13 +339,20 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
                 hz = 0;
             else if (!ParseHertz(text, &hz))
                 return Refusal(field, text.trimmed(), QStringLiteral("is not a frequency in MHz"));
+            // A "+" or "-" offset is whole kHz: the radio keeps it as it is given.
+            if (field == ChannelField::Offset && ch.duplex != kSplit) {
+                const QString refusal = CheckHertz(field, hz, kSameHz, false);
+                if (refusal.isEmpty())
+                    ch.offsetHz = WholeKilohertz(hz);
+                return refusal;
+            }
             // In the airband a 5 kHz channel name stands for its 8.33 kHz channel: 118.005
             // is 118.000, 118.010 is 118.008333 and 118.015 is 118.016666.
             const qint64 name = hz % 25000;
             if (hz >= 108'000'000 && hz <= 137'000'000 &&
                 (name == 5000 || name == 10000 || name == 15000))
                 hz = Restored(hz);
-            const QString refusal = CheckHertz(field, hz, kSameHz);
+            const QString refusal = CheckHertz(field, hz, kSameHz, true);
             if (!refusal.isEmpty())
                 return refusal;
             hz = Restored(hz);
@@ -308,9 +374,16 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
         }
         default: {
             const int index = ChoiceIndex(field, text);
+            if (index < 0 && field == ChannelField::Power && PowerWatts(text) > kPowerWatts.back())
+                return Refusal(field, text.trimmed(),
+                               QStringLiteral("is more than the radio's 5 W"));
             if (index < 0)
                 return NotInList(field, text.trimmed());
             *ChannelListIndex(ch, field) = index;
+            // The radio keeps a "+" or "-" offset as whole kHz and restores a split channel's
+            // transmit frequency: the offset follows the duplex as the bytes will hold it.
+            if (field == ChannelField::Duplex && ch.offsetHz >= 0)
+                ch.offsetHz = index == kSplit ? Restored(ch.offsetHz) : ch.offsetHz / 1000 * 1000;
             return {};
         }
     }
@@ -328,7 +401,8 @@ QString ValidateChannel(const Channel& ch) {
             return refusal;
         const qint64 hz = field == ChannelField::Frequency ? ch.frequencyHz : ch.offsetHz;
         refusal = hz < 0 ? Refusal(field, ch.text(field), QStringLiteral("does not decode"))
-                         : CheckHertz(field, hz, 0);
+                         : CheckHertz(field, hz, 0,
+                                      field == ChannelField::Frequency || ch.duplex == kSplit);
     }
     if (!refusal.isEmpty())
         return refusal;

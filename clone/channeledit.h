@@ -14,13 +14,31 @@
 // Checks one field's text as a cell editor or a CSV gives it; on success stores the
 // normalised value in `ch` and returns an empty string, else returns the refusal
 // ("Frequency 146.5212 MHz cannot be stored; nearest 146.521000") and leaves `ch` alone.
-// Frequencies are MHz ("146.52"), or carry their unit ("146520 kHz", "146.52 MHz"); the
-// lists take their texts in any case, tones and steps as numbers ("88.5", "12.5"), DCS codes
-// with or without leading zeros, power as a level ("Hi", "L3 2.5 W") or in watts ("2.5W",
-// the nearest level). A frequency that the channel's step cannot reach takes the smallest
-// step that can (8.33 kHz in the airband). Setting the frequency of an empty channel puts
+// A "+" or "-" offset is whole kHz; a split channel's offset is its transmit frequency and
+// takes the frequency's rules. Frequencies are MHz ("146.52"), or carry their unit ("146520 kHz",
+// "146.52 MHz"); the lists take their texts in any case, tones and steps as numbers ("88.5",
+// "12.5"), DCS codes with or without leading zeros, power as a level ("Hi", "L3 2.5 W") or in watts
+// ("2.5W", the nearest level; more than 5 W is refused). Setting the duplex brings the offset to
+// what the bytes will hold for it. A frequency that the channel's step cannot reach takes the
+// smallest step that can (8.33 kHz in the airband). Setting the frequency of an empty channel puts
 // it in use with the defaults of a new channel.
 QString SetChannelField(Channel& ch, ChannelField field, const QString& text);
+
+// A text as a message shows it: NUL, line breaks, tabs and other control characters
+// escaped ("\0", "\n"), so that a refusal stays one whole line.
+QString EscapedControls(const QString& text);
+
+// A power given in watts ("2.5W", "2.5 W", "5"), -1 when the text is no such number.
+double PowerWatts(const QString& text);
+
+// The step (an index into the list) nearest to `khz` among those that reach `hz`; -1 when
+// none does.
+int NearestStep(double khz, qint64 hz);
+
+// The refusal of a channel whose transmit frequency the radio cannot use: a "+" or "-"
+// offset that leaves 0.5–999.9 MHz, or a split channel whose Offset was not given
+// (`offsetGiven` false). Empty when it can transmit where it says.
+QString TransmitRefusal(const Channel& ch, bool offsetGiven = true);
 
 // Checks a whole channel; empty string when it can be stored, else the refusal of the first
 // field that cannot.

@@ -153,7 +153,10 @@ Channel DecodeChannel(const QByteArray& image, int index) {
     ch.power = r[5] >> 6;
     ch.toneMode = r[5] & 0x03;
     ch.name = NameText(r + 8, 0xFF);
-    ch.offsetHz = RestoredHertz(Bcd6(r + 24));
+    // A "+" or "-" offset is whole kHz as stored; a split channel's is its transmit
+    // frequency, whose dropped fraction is put back.
+    const qint64 offsetKhz = Bcd6(r + 24);
+    ch.offsetHz = ch.duplex == 3 || offsetKhz < 0 ? RestoredHertz(offsetKhz) : offsetKhz * 1000;
     ch.tone = r[27] & 0x3F;
     ch.dcs = r[28] & 0x7F;
     return ch;

@@ -137,6 +137,13 @@ MsgAnswer CoreContext::ShowMessage(const QString& text, MsgButtons buttons, MsgI
     return answer;
 }
 
+MsgAnswer CoreContext::ShowMessage(const QString& text, const QString& okCaption, MsgIcon icon) {
+    throwIfShuttingDown();
+    const MsgAnswer answer = services_.boxes->confirm(text, okCaption, icon);
+    throwIfShuttingDown();
+    return answer;
+}
+
 void CoreContext::throwIfShuttingDown() const {
     if (shuttingDown_)
         throw ShutdownRequested{};

@@ -13,4 +13,10 @@ class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     virtual MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) = 0;
+    // A box whose OK button says what it does ("Import the 12 good rows"), beside Cancel:
+    // answers Ok or Cancel. A seam without captions shows OK and Cancel.
+    virtual MsgAnswer confirm(const QString& text, const QString& okCaption, MsgIcon icon) {
+        (void)okCaption;
+        return show(text, MsgButtons::OkCancel, icon);
+    }
 };

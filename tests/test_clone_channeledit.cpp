@@ -47,7 +47,9 @@ private slots:
         row("6.25 kHz: +250 Hz", 3, "00 00", "446006", "000000", freq, "446.006250");
         row("6.25 kHz: +750 Hz", 3, "00 00", "446018", "000000", freq, "446.018750");
         row("off every raster: as stored", 3, "00 00", "146521", "000000", freq, "146.521000");
-        row("offset restored alike", 3, "00 30", "118008", "118016", offset, "118.016666");
+        row("split: transmit frequency restored", 3, "00 30", "118008", "118016", offset,
+            "118.016666");
+        row("plus: offset in whole kHz", 3, "00 20", "146520", "001893", offset, "1.893000");
         row("both skip bits: P", 0x0F, "00 00", "146520", "000000", int(ChannelField::Skip), "P");
     }
     void decoderCorrections() {
@@ -111,6 +113,9 @@ private slots:
         row("8.33 kHz, 5 decimals", f, "118.00833", "118.008333 8.33");
         row("airband name", f, "118.015", "118.016666 8.33");
         row("offset", ChannelField::Offset, "1000", "Offset 1000 MHz is outside 0–999.9 MHz");
+        row("offset: whole kHz", ChannelField::Offset, "1.893", "1.893000");
+        row("watts beyond the radio", ChannelField::Power, "50W",
+            "Power 50W is more than the radio's 5 W");
         row("name table", ChannelField::Name, "CAFÉ",
             "Name \"CAFÉ\" holds É, which is not in the radio's character table");
         row("name length", ChannelField::Name, "ABCDEFGHIJKLMNOPQ",
@@ -216,11 +221,13 @@ private slots:
                 Channel ch;
                 ch.number = number, ch.empty = rng.bounded(3) == 0;
                 ch.frequencyHz = RestoredHertz(rng.bounded(500, 999901));
-                ch.offsetHz = RestoredHertz(rng.bounded(0, 999901));
+                const qint64 offsetKhz = rng.bounded(0, 999901);
                 for (int i = rng.bounded(17); i > 0; --i)
                     ch.name += table[rng.bounded(table.size())];
                 ch.name = ch.name.trimmed();
                 ch.duplex = rng.bounded(4), ch.toneMode = rng.bounded(4), ch.power = rng.bounded(4);
+                // Only a split channel's offset, its transmit frequency, has a fraction put back.
+                ch.offsetHz = ch.duplex == 3 ? RestoredHertz(offsetKhz) : offsetKhz * 1000;
                 ch.tone = rng.bounded(50), ch.dcs = rng.bounded(104), ch.mode = rng.bounded(3);
                 ch.step = rng.bounded(12), ch.skip = rng.bounded(3);
                 QCOMPARE(StoreChannel(img, ch, false), QString());

@@ -20,7 +20,22 @@ private slots:
         QVERIFY(SaveImageFile(dir.filePath("-x.img"), image, nullptr));
         PutChannel(image, 7, 3,
                    "0004 14F520 C00000 1C121619150E21 FFFFFFFFFFFFFFFFFF 000000080000 0000");
+        PutChannel(image, 8, 3,  // mode code 3
+                   "00C0 146520 C00000 1C121619150E21 FFFFFFFFFFFFFFFFFF 000000080000 0000");
+        FixSums(image);
         QVERIFY(SaveImageFile(dir.filePath("f.bin"), image, nullptr));
+        image[0x0650] = 1;  // damaged: a region sum and the checksum disagree
+        QVERIFY(SaveImageFile(dir.filePath("d.bin"), image, nullptr));
+        QVERIFY(SaveImageFile(dir.filePath("t.img"), image, nullptr));  // with the trailer
+        QString u16 = "Location\tFrequency\n1\t146.52\n";
+        const auto write = [&](const char* name, const QByteArray& bytes) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        };
+        write("u16.csv",
+              "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(u16.utf16()), u16.size() * 2));
+        write("h.csv", "Location,Frequency\r\n");
+        write("r.csv", "Location,Frequency\n7,1200\n1,146.52\n");
         QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("p.img")).constData(), 0600) == 0);
         QVERIFY(QFile::link("nofolder/y.img", dir.filePath("l.img")));
     }
@@ -47,7 +62,23 @@ private slots:
                                        "--help for the command line.\n$";
         QTest::newRow("csv") << "channels --csv f.bin" << 0
                              << "^Location[^\n]*\nquorlink: channel 7 left out: Frequency \\? "
-                                "does not decode\n$";
+                                "does not decode\nquorlink: 1 channel left out: mode not one of "
+                                "FM, AM, WFM; set their mode in the editor\n$";
+        QTest::newRow("import: UTF-16")
+            << "import --output o1.img x.img u16.csv" << 0 << "^imported 1 channels, cleared 0\n$";
+        QTest::newRow("import: no rows") << "import --output o2.img x.img h.csv" << 3
+                                         << "^quorlink: nothing was written: no channel rows\n$";
+        QTest::newRow("import: a refused row's channel kept")
+            << "import --replace --skip-bad --output o3.img f.bin r.csv" << 0
+            << "^imported 1 channels, cleared 1\nline 2: Frequency 1200 MHz";
+        QTest::newRow("import: damaged image") << "import --output o4.img d.bin u16.csv" << 3
+                                               << "^The region sum at 0x06C9 is[^$]*refused";
+        QTest::newRow("import: the other programmer's stale sums")
+            << "import --output o5.img t.img u16.csv" << 0
+            << "^imported 1 channels[^$]*Image: region sum at 0x06C9 was ";
+        QTest::newRow("import: a pipe nobody writes to")
+            << "import x.img p.img" << 3 << "^quorlink: cannot read p.img: it is a pipe that";
+        QTest::newRow("import: endless") << "import x.img /dev/zero" << 3 << "larger than 4 MiB";
         QTest::newRow("ports, none stored") << "ports" << 0 << "^  ";
         QTest::newRow("empty settings, windows")
             << "--settings=" << 2

@@ -501,19 +501,34 @@ private slots:
         QCOMPARE(w.radio.lastWriteImage, w.held().mid(10, SimRadio::kDataSize));
     }
 
-    // Import takes a CSV as one step, or nothing when a row is refused; export writes the
-    // channels in use and names what it left out; the PDF export says why it wrote nothing.
+    // Import takes a CSV as one step; with refused rows it lists them and imports the others
+    // only when asked. Export writes the channels in use and names what it left out; the PDF
+    // export says why it wrote nothing.
     void importAndExport() {
         Window w;
         w.hold(FixtureImage());
-        QVERIFY(writeBytes(w.at("bad.csv"), "Location,Frequency\n1,146.52\n2,1200\n"));
+        // Another program's export: a channel 0, a step the radio lacks, a tone mode it lacks.
+        QVERIFY(writeBytes(w.at("bad.csv"),
+                           "Location,Frequency,TStep,Tone\n0,146.52,5.00,\n"
+                           "3,146.52,125.00,\n4,146.52,,Cross\n"));
         QVERIFY(writeBytes(w.at("good.csv"), "Location,Name,Frequency\n1,CALL,146.55\n2,,\n"));
-        w.env.files.answers = {w.at("bad.csv"), w.at("good.csv"), w.at("out")};
+        QVERIFY(writeBytes(w.at("q.csv"), "Location,Frequency\n1,\"146.52\n"));
+        w.env.files.answers = {w.at("q.csv"), w.at("bad.csv"), w.at("bad.csv"), w.at("good.csv"),
+                               w.at("out")};
         w.env.form().mnuImportChannels->trigger();
-        QVERIFY(
-            w.env.boxes.texts().last().endsWith("rows is refused.\r\n\r\nline 3: Frequency "
-                                                "1200 MHz is outside 0.5–999.9 MHz"));
-        QCOMPARE(w.steps().count(), 0);
+        QCOMPARE(w.env.boxes.texts().last(), "Nothing was imported from " + w.at("q.csv") +
+                                                 ": line 2: a quote opened here is never closed.");
+        for (const MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::Ok}) {
+            w.env.boxes.answers = {answer};
+            w.env.form().mnuImportChannels->trigger();
+        }
+        const auto& asked = w.env.boxes.shown[w.env.boxes.shown.size() - 2];
+        QVERIFY(asked.text.endsWith("is refused:\r\n\r\nline 4: Tone mode Cross is not one of "
+                                    "none, Tone, TSQL, DTCS") &&
+                asked.okCaption == "Import the 1 good row");
+        QVERIFY(w.env.boxes.texts().last().contains("line 2: Location 0 skipped"));
+        QVERIFY(w.steps().count() == 1 && w.text(3, ChannelField::Step) == "20.00");
+        w.steps().undo();
         w.env.form().mnuImportChannels->trigger();
         QVERIFY(w.env.boxes.texts().last().startsWith("Imported 1 channel from"));
         QVERIFY(w.text(1, ChannelField::Name) == "CALL" && DecodeChannels(w.held())[1].empty);

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <utility>
 
 MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon icon) {
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
@@ -34,6 +36,8 @@ MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon 
     box.setDefaultButton(buttons == MsgButtons::YesNo               ? QMessageBox::Yes
                          : buttons == MsgButtons::SaveDiscardCancel ? QMessageBox::Save
                                                                     : QMessageBox::Ok);
+    if (!okCaption_.isEmpty())
+        box.button(QMessageBox::Ok)->setText(std::exchange(okCaption_, QString()));
     switch (box.exec()) {
         case QMessageBox::Ok:
             return MsgAnswer::Ok;
@@ -49,4 +53,9 @@ MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon 
             // Escape or the close box: the answer that changes nothing.
             return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
     }
+}
+
+MsgAnswer QtMessageBoxes::confirm(const QString& text, const QString& okCaption, MsgIcon icon) {
+    okCaption_ = okCaption;
+    return show(text, MsgButtons::OkCancel, icon);
 }

@@ -40,16 +40,23 @@ public:
         QString text;
         MsgButtons buttons;
         MsgIcon icon;
+        QString okCaption;
     };
     QVector<Shown> shown;
     std::deque<MsgAnswer> answers;
     std::function<void(const Shown&)> onShow;
 
     MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) override {
-        shown.append({text, buttons, icon});
+        shown.append({text, buttons, icon, {}});
         if (onShow)
             onShow(shown.back());
         return nextAnswer(answers, buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok);
+    }
+    MsgAnswer confirm(const QString& text, const QString& okCaption, MsgIcon icon) override {
+        shown.append({text, MsgButtons::OkCancel, icon, okCaption});
+        if (onShow)
+            onShow(shown.back());
+        return nextAnswer(answers, MsgAnswer::Ok);
     }
     QStringList texts() const {
         QStringList t;
