@@ -114,7 +114,7 @@ class ChannelsWindowTest : public QObject {
     Q_OBJECT
 private slots:
     // Opened before there is an image, the window shows none; it follows each new image,
-    // opens beside the main window with every column in sight, and Escape closes it.
+    // opens beside the main window with every column in sight, and Escape leaves it open.
     void followsTheImageHeld() {
         Window w;
         QCOMPARE(w.window().lblUsed->text(), "No image: read the radio or open a file.");
@@ -129,7 +129,7 @@ private slots:
         QTest::keyClicks(w.window().txtFilter, "RPT");
         QCOMPARE(w.window().lblUsed->text(), "8 of 900 used, 2 shown");
         QTest::keyClick(w.window().grdChannels, Qt::Key_Escape);
-        QVERIFY(!w.window().isVisible());
+        QVERIFY(w.window().isVisible());
         w.clone().image = CloneImage();
         emit w.env.ctx->imageChanged();
         QCOMPARE(w.column(ChannelField::Number), QStringList());
@@ -146,6 +146,12 @@ private slots:
         QTest::newRow("by frequency, in MHz not text")
             << "1" << false << ChannelField::Frequency << QStringList{"4", "3", "2", "5", "1"};
         QTest::newRow("by name") << "RPT" << false << ChannelField::Name << QStringList{"2", "5"};
+        QTest::newRow("by tone, in Hz not text")
+            << "" << false << ChannelField::Tone
+            << QStringList{"6", "1", "3", "4", "7", "2", "5", "8"};
+        QTest::newRow("by step, in kHz not text")
+            << "" << false << ChannelField::Step
+            << QStringList{"2", "7", "6", "3", "1", "5", "4", "8"};
         QTest::newRow("name, any case") << "sim" << false << ch << QStringList{"1"};
         QTest::newRow("no match") << "zz" << true << ch << QStringList{};
         QTest::newRow("empty shown") << "" << true << ch << QStringList{"900"};
@@ -175,9 +181,14 @@ private slots:
         QTest::newRow("name") << ChannelField::Name << "CALL"
                               << "CALL"
                               << "";
-        QTest::newRow("name, not in the table") << ChannelField::Name << "A~B"
-                                                << "SIMPLEX"
-                                                << "Channel 1: Name \"A~B\" holds ~";
+        QTest::newRow("name, typing stops at 16 and at what the radio lacks")
+            << ChannelField::Name << "A~BCDEFGHIJKLMNOPQR"
+            << "ABCDEFGHIJKLMNOP"
+            << "";
+        QTest::newRow("a refusal, then a good edit replaces it")
+            << ChannelField::Frequency << "abc|750"
+            << "750.000000"
+            << "Done: Channel 1: Frequency";
         QTest::newRow("frequency, 6.25 kHz") << ChannelField::Frequency << "146.50625"
                                              << "146.506250"
                                              << "";
@@ -202,11 +213,13 @@ private slots:
         QFETCH(QString, status);
         Window w;
         w.hold(FixtureImage());
-        w.type(1, field, typed);
+        for (const QString& text : typed.split('|'))
+            w.type(1, field, text);
         QCOMPARE(w.text(1, field), shown);
         QCOMPARE(w.window().lblStatus->text().left(status.size()), status);
-        QCOMPARE(w.steps().count(), status.isEmpty() ? 1 : 0);
-        QCOMPARE(w.window().isWindowModified(), status.isEmpty());
+        const bool stored = !status.startsWith("Channel");
+        QCOMPARE(w.steps().count(), int(stored));
+        QCOMPARE(w.window().isWindowModified(), stored);
     }
 
     // A list opened and left with Enter keeps the channel's value.
@@ -227,6 +240,7 @@ private slots:
         const QByteArray edited = w.held();
         w.keys(Qt::CTRL | Qt::Key_Z);
         w.keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(w.window().lblStatus->text(), "Undone: Channel 1: Name");
         QCOMPARE(w.held(), CloneImage(FixtureImage()).bytes());
         QVERIFY(!w.window().isWindowModified() && !w.env.form().isWindowModified());
         w.keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
@@ -241,32 +255,43 @@ private slots:
         QTest::addColumn<QString>("clipboard");  // empty: channels 1-3 copied by Ctrl+C
         QTest::addColumn<int>("at");
         QTest::addColumn<QString>("status");
-        QTest::newRow("three copied rows") << "" << 20 << "Pasted 3 channels at 20-22";
+        QTest::addColumn<QList<int>>("bank1");  // its members after a paste
+        const QList<int> home = {1, 2, 900};
+        QTest::newRow("copied rows keep their banks")
+            << "" << 20 << "Pasted 3 channels at 20-22" << QList<int>{1, 2, 20, 21, 900};
+        QTest::newRow("copied, pasted into another image")
+            << "another image" << 20 << "Pasted 3 channels at 20-22" << home;
         QTest::newRow("from a spreadsheet, tab-separated")
             << "Location\tName\tFrequency\n1\tSIMPLEX\t146.52\n2\tRPT\t145.23\n3\tAIR\t118.010"
-            << 20 << "Pasted 3 channels at 20-22";
+            << 20 << "Pasted 3 channels at 20-22" << home;
         QTest::newRow("past 900") << "" << 899
                                   << "Paste refused: 3 rows from channel 899 on would run past "
-                                     "channel 900";
-        QTest::newRow("a bad row") << "Location,Frequency\n1,146.52\n2,1200\n3,1" << 20
-                                   << "Paste refused: line 3: Frequency 1200 MHz is outside";
+                                     "channel 900"
+                                  << home;
+        QTest::newRow("a bad row")
+            << "Location,Frequency\n1,146.52\n2,1200\n3,1" << 20
+            << "Paste refused: line 3: Frequency 1200 MHz is outside" << home;
     }
     void paste() {
         QFETCH(QString, clipboard);
         QFETCH(int, at);
         QFETCH(QString, status);
+        QFETCH(QList<int>, bank1);
         Window w;
         w.hold(FixtureImage());
         QApplication::clipboard()->setText(clipboard);
-        if (clipboard.isEmpty()) {
+        if (clipboard.isEmpty() || clipboard == "another image") {
             w.select({1, 2, 3});
             w.keys(Qt::CTRL | Qt::Key_C);
         }
+        if (clipboard == "another image")
+            w.hold(BankFixtureImage());
         w.select({at, at + 1});
         w.keys(Qt::CTRL | Qt::Key_V);
         QCOMPARE(w.window().lblStatus->text().left(status.size()), status);
         const bool pasted = status.startsWith("Pasted");
         QCOMPARE(w.steps().count(), pasted ? 1 : 0);
+        QCOMPARE(DecodeBank(w.held(), 1).members, bank1);
         if (pasted)
             for (int n = 0; n < 3; ++n)
                 QCOMPARE(DecodeChannels(w.held())[at - 1 + n].text(ChannelField::Frequency),
@@ -288,38 +313,49 @@ private slots:
         QCOMPARE(w.text(2, ChannelField::Name), "RPT");
     }
 
-    // The banks column: ticking joins or leaves banks as one step; a full bank refuses with
-    // the reason and changes nothing.
+    // The banks column: ticking joins or leaves banks as one step, over several selected
+    // channels only the banks ticked or unticked; a full bank refuses with the reason and
+    // changes nothing.
     void banksColumn_data() {
-        QTest::addColumn<int>("channel");
+        QTest::addColumn<QList<int>>("channels");  // selected; the first one's cell is edited
         QTest::addColumn<QList<int>>("ticked");
-        QTest::addColumn<QString>("banks");
+        QTest::addColumn<QString>("banks");  // of each channel, "|" between them
         QTest::addColumn<QString>("status");
-        QTest::newRow("join bank 3") << 1 << QList<int>{3} << "1 3"
-                                     << "";
-        QTest::newRow("leave bank 1, join 24") << 2 << QList<int>{1, 24} << "24"
-                                               << "";
+        QTest::newRow("join bank 3") << QList<int>{1} << QList<int>{3} << "1 3"
+                                     << "Done: Channel 1: Banks";
+        QTest::newRow("leave bank 1, join 24") << QList<int>{2} << QList<int>{1, 24} << "24"
+                                               << "Done: Channel 2: Banks";
+        QTest::newRow("two channels: only the ticked bank changes")
+            << QList<int>{1, 4} << QList<int>{24} << "1 24|3 24"
+            << "Done: Set Banks on 2 channels";
         QTest::newRow("bank 2 is full")
-            << 5 << QList<int>{2} << ""
+            << QList<int>{5} << QList<int>{2} << ""
             << "Channel 5: Bank 2 FULL is full: a bank holds at most 100 channels";
     }
     void banksColumn() {
-        QFETCH(int, channel);
+        QFETCH(QList<int>, channels);
         QFETCH(QList<int>, ticked);
         QFETCH(QString, banks);
         QFETCH(QString, status);
         Window w;
         w.hold(BankFixtureImage());
-        w.tick(channel, ticked);
-        QCOMPARE(w.text(channel, kBanks), banks);
+        auto shown = [&] {
+            QStringList texts;
+            for (int n : channels)
+                texts << w.text(n, kBanks);
+            return texts.join('|');
+        };
+        w.select(channels);
+        w.tick(channels.first(), ticked);
+        QCOMPARE(shown(), banks);
         QCOMPARE(w.window().lblStatus->text(), status);
-        QCOMPARE(w.steps().count(), status.isEmpty() ? 1 : 0);
-        w.type(channel, ChannelField::Name, "NEW");  // another field keeps the banks
-        QCOMPARE(w.text(channel, kBanks), banks);
+        QCOMPARE(w.steps().count(), status.startsWith("Done") ? 1 : 0);
+        w.type(channels.first(), ChannelField::Name, "NEW");  // another field keeps the banks
+        QCOMPARE(shown(), banks);
     }
 
-    // The banks pane renames under the channel-name rules, and picking a bank shows only its
-    // members in use.
+    // The banks pane renames under the channel-name rules (typing stops at 16 characters and
+    // at what the radio lacks), and picking a bank shows only its members in use.
     void banksPane() {
         Window w;
         w.hold(BankFixtureImage());
@@ -327,13 +363,13 @@ private slots:
         auto rename = [pane](const QString& name) {
             pane->editItem(pane->item(3, 1));
             auto* editor = static_cast<QLineEdit*>(pane->indexWidget(pane->model()->index(3, 1)));
-            editor->setText(name);
+            editor->clear();
+            QTest::keyClicks(editor, name);
             QTest::keyClick(editor, Qt::Key_Return);
             QCoreApplication::processEvents();
         };
-        rename("A~B");
-        QVERIFY(w.window().lblStatus->text().startsWith("Bank 3: Name \"A~B\" holds ~"));
-        QCOMPARE(pane->item(3, 1)->text(), "");
+        rename("A~BCDEFGHIJKLMNOPQR");
+        QCOMPARE(pane->item(3, 1)->text(), "ABCDEFGHIJKLMNOP");
         rename("CLUB");
         QVERIFY(DecodeBank(w.held(), 3).name == "CLUB" && pane->item(3, 1)->text() == "CLUB");
         pane->selectRow(1);
@@ -352,9 +388,17 @@ private slots:
         QTest::newRow("delete, shift up") << QList<int>{2} << "mnuDeleteShift"
                                           << "SIMPLEX,AIR,FM,RPT1,PMR"
                                           << "Deleted 1 channel and shifted the channels below up";
-        QTest::newRow("sort by name") << QList<int>{1, 5} << "sort"
+        QTest::newRow("sort by name") << QList<int>{1, 2, 3, 4, 5} << "sort"
                                       << "AIR,FM,RPT,RPT1,SIMPLEX"
                                       << "Sorted channels 1-5 by Name";
+        QTest::newRow("filtered: select all, sort moves no hidden channel")
+            << QList<int>{} << "filtered sort"
+            << "SIMPLEX,RPT1,AIR,FM,RPT"
+            << "Sorted 2 selected channels of 2-5 by Name";
+        QTest::newRow("filtered: a move passes over hidden channels")
+            << QList<int>{5} << "filtered move"
+            << "SIMPLEX,RPT1,AIR,FM,RPT"
+            << "Moved 1 channel up";
         QTest::newRow("first cannot move up")
             << QList<int>{1, 2} << "mnuMoveUp"
             << "SIMPLEX,RPT,AIR,FM,RPT1"
@@ -373,9 +417,16 @@ private slots:
         QFETCH(QString, status);
         Window w;
         w.hold(FixtureImage());
+        if (command.startsWith("filtered"))
+            w.window().txtFilter->setText("RPT");  // shows 2 and 5
         w.select(selected);
-        if (command == "sort")
-            w.window().SortSelected(ChannelField::Name, Qt::AscendingOrder);
+        if (command == "filtered sort")
+            w.window().grdChannels->selectAll();
+        if (command == "filtered move")
+            w.window().mnuMoveUp->trigger();
+        else if (command.endsWith("sort"))
+            w.window().SortSelected(ChannelField::Name,
+                                    command == "sort" ? Qt::AscendingOrder : Qt::DescendingOrder);
         else if (command.endsWith("set"))
             w.window().SetForSelected(ChannelField::Power, command == "set" ? "L2 1 W" : "lots");
         else
