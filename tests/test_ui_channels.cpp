@@ -3,8 +3,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QTableView>
 #include <QTableWidget>
 #include <QUndoStack>
@@ -100,6 +103,13 @@ struct Window {
             window().grdChannels->selectionModel()->select(
                 cell(n, ChannelField::Number),
                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    // Runs `what` on the modal box that opens next, once its loop runs.
+    void answer(const std::function<void(QDialog*)>& what) {
+        QTimer::singleShot(0, [what] {
+            if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                what(box);
+        });
     }
     void keys(QKeyCombination keys) {  // shortcuts act in the active window
         window().activateWindow();
@@ -439,6 +449,112 @@ private slots:
         w.window().txtFilter->setText("RPT");
         w.window().GoTo(900);
         QCOMPARE(w.window().grdChannels->currentIndex().data().toString(), "900");
+    }
+
+    // Channels another program stored with mode code 3: the Mode cell and the status line
+    // explain the mode, Export names them in its box, and Set for Selected gives them one.
+    void foreignMode_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("said");  // in the tooltip, the box or the status line
+        const QString note = kForeignModeNote;
+        QTest::newRow("the Mode cell's tooltip") << "tooltip" << note;
+        QTest::newRow("the status line, channel 3 current") << "current"
+                                                            << "Channel 3: " + note;
+        QTest::newRow("the export box") << "export"
+                                        << "channels 3, 5 left out: " + note;
+        QTest::newRow("set for selected") << "set"
+                                          << "Set Mode on 2 channels";
+    }
+    void foreignMode() {
+        QFETCH(QString, action);
+        QFETCH(QString, said);
+        QByteArray image = FixtureImage();
+        for (int n : {3, 5})
+            image[ChannelLayout::kChannelsOffset + (n - 1) * ChannelLayout::kChannelSize + 1] |=
+                char(0xC0);
+        Window w;
+        w.hold(image);
+        w.env.files.answers = {w.at("out")};
+        if (action == "export")
+            w.env.form().mnuExportChannels->trigger();
+        w.window().selectNumbers({3, 5});
+        if (action == "set")
+            w.window().SetForSelected(ChannelField::Mode, "FM");
+        const QString shown = action == "tooltip"
+                                  ? w.cell(3, ChannelField::Mode).data(Qt::ToolTipRole).toString()
+                              : action == "export" ? w.env.boxes.texts().value(0)
+                                                   : w.window().lblStatus->text();
+        QVERIFY2(shown.contains(said), qPrintable(shown));
+        QCOMPARE(w.text(5, ChannelField::Mode), action == "set" ? "FM" : "?");
+    }
+
+    // The keyboard: after Go to Channel the table has the focus, so that a paste goes where
+    // it went; Shift+F10 opens the table's menu; the current cell shows in its selected row.
+    void keyboardGoToThenPaste() {
+        Window w;
+        w.hold(FixtureImage());
+        w.select({1, 2});
+        w.keys(Qt::CTRL | Qt::Key_C);
+        w.window().txtFilter->setFocus();
+        w.answer([](QDialog* box) {
+            static_cast<QInputDialog*>(box)->setIntValue(30);
+            box->accept();
+        });
+        w.keys(Qt::CTRL | Qt::Key_G);
+        QVERIFY(QTest::qWaitForWindowActive(&w.window()));
+        QCOMPARE(QApplication::focusWidget(), w.window().grdChannels);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w.window().lblStatus->text(), "Pasted 2 channels at 30-31");
+        QTableView* grid = w.window().grdChannels;
+        const QImage shot = grid->viewport()->grab().toImage();
+        const QRect current = grid->visualRect(grid->currentIndex());
+        const QPoint corner(2, 2);
+        QVERIFY(shot.pixel(current.topLeft() + corner) !=
+                shot.pixel(grid->visualRect(grid->currentIndex().siblingAtColumn(1)).topLeft() +
+                           corner));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(QApplication::activePopupWidget(), w.window().mnuContext);
+        w.window().mnuContext->close();
+    }
+
+    // Many rows: a double-click on one of several selected rows edits the field of them all;
+    // Set for Selected says how many channels it changes and sets banks too; the Sort box
+    // names the channels it sorts.
+    void manyRows() {
+        Window w;
+        w.hold(FixtureImage());
+        w.select({1, 2, 3});
+        QTableView* grid = w.window().grdChannels;
+        const QModelIndex power = w.cell(2, ChannelField::Power);
+        const QPoint at = grid->visualRect(power).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);  // as a window system sends
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+        auto* list = qobject_cast<QComboBox*>(grid->indexWidget(power));
+        QVERIFY(list);
+        list->setCurrentIndex(list->findText("L2 1 W"));
+        QTest::keyClick(list, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(w.column(ChannelField::Power).mid(0, 4),
+                 (QStringList{"L2 1 W", "L2 1 W", "L2 1 W", "L3 2.5 W"}));
+        QString heading;
+        w.answer([&](QDialog* box) {
+            heading = box->findChild<QLabel*>("lblHeading")->text();
+            const auto lists = box->findChildren<QComboBox*>();
+            lists[0]->setCurrentIndex(lists[0]->findText("Banks"));
+            lists[1]->setEditText("24");
+            box->accept();
+        });
+        w.window().mnuSetSelected->trigger();
+        QCOMPARE(heading, "Changes 3 channels.");
+        QCOMPARE(DecodeBank(w.held(), 24).members, (QList<int>{1, 2, 3}));
+        w.select({1, 3});
+        w.answer([&](QDialog* box) {
+            heading = box->findChild<QLabel*>("lblHeading")->text();
+            box->reject();
+        });
+        w.window().mnuSort->trigger();
+        QCOMPARE(heading, "Sorts 2 selected channels of 1-3; the channels between them stay.");
     }
 
     // A move, an insert and a bulk edit, each undone and redone by the keys, then saved and

@@ -936,9 +936,11 @@ void FrmChannels::SetForSelected(ChannelField field, const QString& text) {
     } else {
         refusal = edits_.setFieldOn(numbers, field, text);
     }
-    say(refusal.isEmpty() ? QStringLiteral("Set %1 on %2")
-                                .arg(ChannelFieldName(field), plural(numbers.size(), "channel"))
-                          : refusal);
+    say(refusal.isEmpty()
+            ? QStringLiteral("Set %1 on %2")
+                  .arg(model_->headerData(int(field), Qt::Horizontal, Qt::DisplayRole).toString(),
+                       plural(numbers.size(), "channel"))
+            : refusal);
 }
 
 void FrmChannels::GoTo(int number) {
@@ -964,6 +966,9 @@ void FrmChannels::askGoTo() {
     const int number = QInputDialog::getInt(this, QStringLiteral("Go to Channel"),
                                             QStringLiteral("Channel (1-900):"), numbers.value(0, 1),
                                             1, ChannelLayout::kChannelCount, 1, &ok);
+    // The box gave the focus back to no one in particular: the table takes it, so that the
+    // keys act on the channel gone to.
+    activateWindow();
     if (ok)
         GoTo(number);
 }
