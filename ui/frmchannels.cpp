@@ -1053,6 +1053,11 @@ void FrmChannels::askSetForSelected() {
         value->clear();
         value->setEditable(choices.isEmpty());
         value->addItems(choices);
+        if (QLineEdit* line = value->lineEdit()) {  // kept from the field before
+            line->setValidator(nullptr);
+            line->setMaxLength(32767);
+            line->setPlaceholderText(QString());
+        }
         if (column == int(ChannelField::Name))
             LimitToName(value->lineEdit());
         if (column == kBanksColumn)
