@@ -345,7 +345,7 @@ public:
                     inUse << n;
             for (int row = 0; row < ticks->count(); ++row) {
                 QListWidgetItem* item = ticks->item(row);
-                const QList<int>& members = model_.banks()[row].members;
+                const QList<int> members = model_.banks().value(row).members;
                 const auto held = std::count_if(inUse.begin(), inUse.end(),
                                                 [&](int n) { return members.contains(n); });
                 item->setCheckState(held == 0              ? Qt::Unchecked
@@ -567,14 +567,14 @@ void FrmChannels::buildMenus() {
     mnuClear = entry(mnuEdit, QStringLiteral("C&lear"), "mnuClear", {QKeySequence::Delete},
                      [this] { ClearSelected(); });
     mnuEdit->addSeparator();
-    mnuMoveUp = entry(mnuEdit, QStringLiteral("Move &Up"), "mnuMoveUp",
+    mnuMoveUp = entry(mnuEdit, QStringLiteral("Mo&ve Up"), "mnuMoveUp",
                       {QKeySequence(QStringLiteral("Ctrl+Up"))}, [this] { MoveSelected(-1); });
     mnuMoveDown = entry(mnuEdit, QStringLiteral("Move &Down"), "mnuMoveDown",
                         {QKeySequence(QStringLiteral("Ctrl+Down"))}, [this] { MoveSelected(1); });
     mnuInsert = entry(mnuEdit, QStringLiteral("&Insert Empty Channel"), "mnuInsert",
                       {QKeySequence(Qt::Key_Insert)}, [this] { InsertAtSelection(); });
     mnuDeleteShift =
-        entry(mnuEdit, QStringLiteral("De&lete and Shift Up"), "mnuDeleteShift",
+        entry(mnuEdit, QStringLiteral("Delete and S&hift Up"), "mnuDeleteShift",
               {QKeySequence(QStringLiteral("Ctrl+Delete"))}, [this] { DeleteShiftUp(); });
     mnuSort = entry(mnuEdit, QStringLiteral("&Sort Selected Channels..."), "mnuSort", {},
                     [this] { askSort(); });
