@@ -23,16 +23,17 @@ class ChannelsFilter;
 // The channel editor: the memory channels of the image held in a sortable table, with a
 // filter on name or frequency and empty channels hidden unless asked for, and beside it the
 // 24 banks with their names and member counts (picking one shows only its members). Cells
-// are edited in place (names and frequencies typed, the other fields picked from their
-// lists, the banks ticked); with several rows selected an edit sets the field on all of
-// them. Delete clears the selected channels, Ctrl+C copies them as CSV, Ctrl+V pastes CSV or
-// tab-separated rows from the first selected channel on (with their banks when they were
-// copied from the image held); the Edit menu also moves, inserts, deletes (shifting up) and
-// sorts channels, each carrying its banks. Only the channels selected, which are always
-// shown ones, take part in a sort, a move or a bulk edit. Every change can be undone, and
-// every change, undo and redo replaces what the status line says; a refused change says
-// why there and changes nothing. The window is modeless, so that it never holds up a
-// transfer's waits, and follows every new image.
+// are edited in place (names and frequencies typed, a name only as far as the radio can
+// hold it, the other fields picked from their lists, the banks ticked); with several rows
+// selected an edit, begun by F2, typing or a double-click, sets the field on all of them
+// (ticking a bank changes that bank only). Delete clears the selected channels, Ctrl+C
+// copies them as CSV, Ctrl+V pastes CSV or tab-separated rows from the first selected
+// channel on (with their banks when they were copied from the image held); the Edit menu
+// also moves, inserts, deletes (shifting up) and sorts channels, each carrying its banks.
+// Only the channels selected, which are always shown ones, take part in a sort, a move or a
+// bulk edit. Every change can be undone, and every change, undo and redo replaces what the
+// status line says; a refused change says why there and changes nothing. The window is
+// modeless, so that it never holds up a transfer's waits, and follows every new image.
 class FrmChannels : public QWidget {
     Q_OBJECT
 public:
