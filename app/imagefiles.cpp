@@ -295,8 +295,12 @@ void ImageFiles::mnuExportChannels_Click() {
     if (path.isEmpty())
         return;
     const QString shown = QDir::toNativeSeparators(path);
+    // The channels in another program's mode are named in one line, not one line each.
+    QList<Channel> channels = DecodeChannels(clone.image.bytes());
     QStringList leftOut;
-    const QString csv = ChannelsCsv(DecodeChannels(clone.image.bytes()), false, &leftOut);
+    if (const QString foreign = TakeForeignMode(channels); !foreign.isEmpty())
+        leftOut << foreign;
+    const QString csv = ChannelsCsv(channels, false, &leftOut);
     QSaveFile file(path);
     const QByteArray bytes = csv.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {

@@ -1,5 +1,6 @@
 #include "clone/channelorder.h"
 
+#include <QSet>
 #include <algorithm>
 
 #include "clone/bankedit.h"
@@ -23,6 +24,13 @@ QString CheckChannel(const QByteArray& image, int number) {
 
 bool InUse(const QByteArray& image, int number) {
     return (image[kFlagsOffset + number - 1] & 0x03) == 0x03;
+}
+
+// The channel numbers, ascending, each once.
+QList<int> Sorted(QList<int> numbers) {
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
 }
 
 // The identity order: slot n holds channel n.
@@ -80,10 +88,9 @@ int CompareBy(const Channel& a, const Channel& b, ChannelField field) {
 
 }  // namespace
 
-QString MoveChannels(QByteArray& image, const QList<int>& numbers, int delta) {
-    QList<int> selected = numbers;
-    std::sort(selected.begin(), selected.end());
-    selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
+QString MoveChannels(QByteArray& image, const QList<int>& numbers, int delta,
+                     const QList<int>& kept, QList<int>* movedTo) {
+    const QList<int> selected = Sorted(numbers);
     for (int number : selected) {
         const QString refusal = CheckChannel(image, number);
         if (!refusal.isEmpty())
@@ -93,24 +100,41 @@ QString MoveChannels(QByteArray& image, const QList<int>& numbers, int delta) {
         return QStringLiteral("Channels move one place up or down, not %1").arg(delta);
     if (selected.isEmpty())
         return {};
-    const int edge = delta < 0 ? 1 : kChannelCount;
-    if (selected.contains(edge))
-        return QStringLiteral("Channel %1 is the %2 channel: the selection cannot move %3")
+    // The places the selection moves among, and where in them each selected channel is.
+    const QSet<int> fixed(kept.begin(), kept.end());
+    QList<int> places;
+    QList<qsizetype> at;
+    for (int n = 1; n <= kChannelCount; ++n) {
+        const bool chosen = std::binary_search(selected.begin(), selected.end(), n);
+        if (chosen)
+            at << places.size();
+        if (chosen || !fixed.contains(n))
+            places << n;
+    }
+    if (delta < 0 ? at.first() == 0 : at.last() == places.size() - 1) {
+        const int edge = delta < 0 ? selected.first() : selected.last();
+        return QStringLiteral("Channel %1 is the %2 channel%3: the selection cannot move %4")
             .arg(edge)
             .arg(delta < 0 ? QStringLiteral("first") : QStringLiteral("last"))
+            .arg(edge == 1 || edge == kChannelCount ? QString() : QStringLiteral(" shown"))
             .arg(delta < 0 ? QStringLiteral("up") : QStringLiteral("down"));
+    }
     // Each run of selected channels moves one place; the channel it passes over takes the
     // place at the run's other end.
     QList<int> order = Unmoved();
-    for (qsizetype i = 0; i < selected.size();) {
+    if (movedTo)
+        movedTo->clear();
+    for (qsizetype i = 0; i < at.size();) {
         qsizetype j = i;
-        while (j + 1 < selected.size() && selected[j + 1] == selected[j] + 1)
+        while (j + 1 < at.size() && at[j + 1] == at[j] + 1)
             ++j;
-        const int first = selected[i], last = selected[j];
-        for (int n = first; n <= last; ++n)
-            order[n + delta - 1] = n;
-        const int passed = delta < 0 ? first - 1 : last + 1;
-        order[(delta < 0 ? last : first) - 1] = passed;
+        for (qsizetype k = i; k <= j; ++k) {
+            order[places[at[k] + delta] - 1] = places[at[k]];
+            if (movedTo)
+                *movedTo << places[at[k] + delta];
+        }
+        const int passed = places[delta < 0 ? at[i] - 1 : at[j] + 1];
+        order[places[delta < 0 ? at[j] : at[i]] - 1] = passed;
         i = j + 1;
     }
     Rearrange(image, order);
@@ -155,20 +179,17 @@ QString DeleteChannel(QByteArray& image, int number) {
     return {};
 }
 
-QString SortChannels(QByteArray& image, int first, int last, ChannelField field,
+QString SortChannels(QByteArray& image, const QList<int>& numbers, ChannelField field,
                      Qt::SortOrder sortOrder) {
-    for (int number : {first, last}) {
+    const QList<int> places = Sorted(numbers);
+    for (int number : places) {
         const QString refusal = CheckChannel(image, number);
         if (!refusal.isEmpty())
             return refusal;
     }
-    if (first > last)
-        std::swap(first, last);
     const QList<Channel> channels = DecodeChannels(image);
-    QList<int> range;
-    for (int n = first; n <= last; ++n)
-        range << n;
-    std::stable_sort(range.begin(), range.end(), [&](int a, int b) {
+    QList<int> sorted = places;
+    std::stable_sort(sorted.begin(), sorted.end(), [&](int a, int b) {
         const Channel& x = channels[a - 1];
         const Channel& y = channels[b - 1];
         if (x.empty || y.empty)
@@ -177,7 +198,8 @@ QString SortChannels(QByteArray& image, int first, int last, ChannelField field,
         return sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
     });
     QList<int> order = Unmoved();
-    std::copy(range.begin(), range.end(), order.begin() + (first - 1));
+    for (qsizetype i = 0; i < places.size(); ++i)
+        order[places[i] - 1] = sorted[i];
     if (order != Unmoved())
         Rearrange(image, order);
     return {};

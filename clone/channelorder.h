@@ -14,9 +14,12 @@
 // recomputed; the region sums and the VFO records are never touched.
 
 // Moves the channels `numbers` one place up (`delta` -1) or down (+1); each channel passed
-// over takes the place after (or before) the selected ones next to it. Refused when the
-// selection holds channel 1 (up) or 900 (down).
-QString MoveChannels(QByteArray& image, const QList<int>& numbers, int delta);
+// over takes the place after (or before) the selected ones next to it. The channels in
+// `kept` (those a filter hides) keep their places: the selection moves past the nearest
+// channel not kept. Refused when no such channel is left above (or below) the selection.
+// `movedTo`, when given, receives the new numbers of the channels moved, in order.
+QString MoveChannels(QByteArray& image, const QList<int>& numbers, int delta,
+                     const QList<int>& kept = {}, QList<int>* movedTo = nullptr);
 
 // Makes channel `number` empty by shifting it and the channels below it down one place, as
 // far as the first empty channel, which takes its place. Refused when no channel from
@@ -27,10 +30,11 @@ QString InsertChannel(QByteArray& image, int number);
 // one place, as far as the next empty channel (or 900); the empty slot ends there.
 QString DeleteChannel(QByteArray& image, int number);
 
-// Rearranges channels `first` to `last` in the order of `field` (stable: equal channels keep
-// their order); the empty channels of the range go to its end. Names sort without regard to
-// case, frequencies by value, the fields with a list in the list's order.
-QString SortChannels(QByteArray& image, int first, int last, ChannelField field,
+// Rearranges the channels `numbers` among their own places in the order of `field`
+// (stable: equal channels keep their order); every other channel stays where it is, and
+// the empty channels among them go to the last of their places. Names sort without regard
+// to case, frequencies by value, the fields with a list in the list's order.
+QString SortChannels(QByteArray& image, const QList<int>& numbers, ChannelField field,
                      Qt::SortOrder order = Qt::AscendingOrder);
 
 // Sets one field to `text` on every channel in `numbers`, each through SetChannelField and

@@ -26,9 +26,10 @@ class BanksTest : public QObject {
         QList<int> n;
         for (const QString& part : w.mid(1, 3))
             n << part.section(',', 0, 0).toInt();
-        QList<int> listed;
+        QList<int> listed;  // "1,3" or "1-10"
         for (const QString& part : w.value(1).split(','))
-            listed << part.toInt();
+            for (int c = part.section('-', 0, 0).toInt(); c <= part.section('-', -1).toInt(); ++c)
+                listed << c;
         const QString verb = w[0];
         if (verb == "add")
             return AddToBank(img, n[0], n[1]);
@@ -49,7 +50,7 @@ class BanksTest : public QObject {
         if (verb == "delete")
             return DeleteChannel(img, n[0]);
         if (verb == "sort")
-            return SortChannels(img, n[0], n[1], field(w[3]));
+            return SortChannels(img, listed, field(w[2]));
         return SetFieldOnChannels(img, listed, field(w[2]), w[3]);
     }
 
@@ -88,7 +89,7 @@ private slots:
         row("a delete shifts up to the next empty slot", "delete 1",
             {"slot 1 2", "slot 7 8", "ch 8 Frequency ", "bank 1 0006 0000 0383",
              "bank 3 0006 0002"});
-        row("a sort carries memberships", "sort 1 10 Frequency",
+        row("a sort carries memberships", "sort 1-10 Frequency",
             {"slot 1 8", "slot 2 4", "slot 6 1", "bank 1 0006 0003 0005 0383", "bank 3 0006 0001"});
         row("a bulk edit leaves the banks' bytes", "set 1,2 Tone 100.0",
             {"ch 1 Tone 100.0", "ch 2 Tone 100.0", "bank 1 0000 0000 0001 FFFF 0384 0383"});

@@ -3,8 +3,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QTableView>
 #include <QTableWidget>
 #include <QUndoStack>
@@ -101,6 +104,11 @@ struct Window {
                 cell(n, ChannelField::Number),
                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
+    // Runs `what` on the modal box that opens next, once its loop runs.
+    void answer(const std::function<void(QDialog*)>& what) {
+        QTimer::singleShot(
+            0, [what] { what(static_cast<QDialog*>(QApplication::activeModalWidget())); });
+    }
     void keys(QKeyCombination keys) {  // shortcuts act in the active window
         window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window()));
@@ -114,7 +122,7 @@ class ChannelsWindowTest : public QObject {
     Q_OBJECT
 private slots:
     // Opened before there is an image, the window shows none; it follows each new image,
-    // opens beside the main window with every column in sight, and Escape closes it.
+    // opens beside the main window with every column in sight, and Escape leaves it open.
     void followsTheImageHeld() {
         Window w;
         QCOMPARE(w.window().lblUsed->text(), "No image: read the radio or open a file.");
@@ -129,7 +137,7 @@ private slots:
         QTest::keyClicks(w.window().txtFilter, "RPT");
         QCOMPARE(w.window().lblUsed->text(), "8 of 900 used, 2 shown");
         QTest::keyClick(w.window().grdChannels, Qt::Key_Escape);
-        QVERIFY(!w.window().isVisible());
+        QVERIFY(w.window().isVisible());
         w.clone().image = CloneImage();
         emit w.env.ctx->imageChanged();
         QCOMPARE(w.column(ChannelField::Number), QStringList());
@@ -146,6 +154,9 @@ private slots:
         QTest::newRow("by frequency, in MHz not text")
             << "1" << false << ChannelField::Frequency << QStringList{"4", "3", "2", "5", "1"};
         QTest::newRow("by name") << "RPT" << false << ChannelField::Name << QStringList{"2", "5"};
+        QTest::newRow("by tone, in its list's order, not text")
+            << "" << false << ChannelField::Tone
+            << QStringList{"6", "1", "3", "4", "7", "2", "5", "8"};
         QTest::newRow("name, any case") << "sim" << false << ch << QStringList{"1"};
         QTest::newRow("no match") << "zz" << true << ch << QStringList{};
         QTest::newRow("empty shown") << "" << true << ch << QStringList{"900"};
@@ -175,9 +186,14 @@ private slots:
         QTest::newRow("name") << ChannelField::Name << "CALL"
                               << "CALL"
                               << "";
-        QTest::newRow("name, not in the table") << ChannelField::Name << "A~B"
-                                                << "SIMPLEX"
-                                                << "Channel 1: Name \"A~B\" holds ~";
+        QTest::newRow("name, typing stops at 16 and at what the radio lacks")
+            << ChannelField::Name << "A~BCDEFGHIJKLMNOPQR"
+            << "ABCDEFGHIJKLMNOP"
+            << "";
+        QTest::newRow("a refusal, then a good edit replaces it")
+            << ChannelField::Frequency << "abc|750"
+            << "750.000000"
+            << "Done: Channel 1: Frequency";
         QTest::newRow("frequency, 6.25 kHz") << ChannelField::Frequency << "146.50625"
                                              << "146.506250"
                                              << "";
@@ -202,11 +218,12 @@ private slots:
         QFETCH(QString, status);
         Window w;
         w.hold(FixtureImage());
-        w.type(1, field, typed);
+        for (const QString& text : typed.split('|'))
+            w.type(1, field, text);
         QCOMPARE(w.text(1, field), shown);
         QCOMPARE(w.window().lblStatus->text().left(status.size()), status);
-        QCOMPARE(w.steps().count(), status.isEmpty() ? 1 : 0);
-        QCOMPARE(w.window().isWindowModified(), status.isEmpty());
+        QCOMPARE(w.steps().count(), status.startsWith("Channel") ? 0 : 1);
+        QCOMPARE(w.window().isWindowModified(), !status.startsWith("Channel"));
     }
 
     // A list opened and left with Enter keeps the channel's value.
@@ -227,6 +244,7 @@ private slots:
         const QByteArray edited = w.held();
         w.keys(Qt::CTRL | Qt::Key_Z);
         w.keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(w.window().lblStatus->text(), "Undone: Channel 1: Name");
         QCOMPARE(w.held(), CloneImage(FixtureImage()).bytes());
         QVERIFY(!w.window().isWindowModified() && !w.env.form().isWindowModified());
         w.keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
@@ -241,7 +259,9 @@ private slots:
         QTest::addColumn<QString>("clipboard");  // empty: channels 1-3 copied by Ctrl+C
         QTest::addColumn<int>("at");
         QTest::addColumn<QString>("status");
-        QTest::newRow("three copied rows") << "" << 20 << "Pasted 3 channels at 20-22";
+        QTest::newRow("copied rows keep their banks") << "" << 20 << "Pasted 3 channels at 20-22";
+        QTest::newRow("copied, pasted into another image")
+            << "another image" << 20 << "Pasted 3 channels at 20-22";
         QTest::newRow("from a spreadsheet, tab-separated")
             << "Location\tName\tFrequency\n1\tSIMPLEX\t146.52\n2\tRPT\t145.23\n3\tAIR\t118.010"
             << 20 << "Pasted 3 channels at 20-22";
@@ -258,15 +278,19 @@ private slots:
         Window w;
         w.hold(FixtureImage());
         QApplication::clipboard()->setText(clipboard);
-        if (clipboard.isEmpty()) {
+        if (clipboard.isEmpty() || clipboard == "another image") {
             w.select({1, 2, 3});
             w.keys(Qt::CTRL | Qt::Key_C);
         }
+        if (clipboard == "another image")
+            w.hold(BankFixtureImage());
         w.select({at, at + 1});
         w.keys(Qt::CTRL | Qt::Key_V);
         QCOMPARE(w.window().lblStatus->text().left(status.size()), status);
         const bool pasted = status.startsWith("Pasted");
         QCOMPARE(w.steps().count(), pasted ? 1 : 0);
+        // Only rows copied from the image held bring their banks (bank 1 holds 1 and 2).
+        QCOMPARE(DecodeBank(w.held(), 1).members.contains(at), pasted && clipboard.isEmpty());
         if (pasted)
             for (int n = 0; n < 3; ++n)
                 QCOMPARE(DecodeChannels(w.held())[at - 1 + n].text(ChannelField::Frequency),
@@ -288,38 +312,43 @@ private slots:
         QCOMPARE(w.text(2, ChannelField::Name), "RPT");
     }
 
-    // The banks column: ticking joins or leaves banks as one step; a full bank refuses with
-    // the reason and changes nothing.
+    // The banks column: ticking joins or leaves banks as one step, over several selected
+    // channels only the banks ticked or unticked; a full bank refuses with the reason and
+    // changes nothing.
     void banksColumn_data() {
-        QTest::addColumn<int>("channel");
+        QTest::addColumn<QList<int>>("channels");  // selected; the first one's cell is edited
         QTest::addColumn<QList<int>>("ticked");
-        QTest::addColumn<QString>("banks");
+        QTest::addColumn<QString>("banks");  // of the last channel
         QTest::addColumn<QString>("status");
-        QTest::newRow("join bank 3") << 1 << QList<int>{3} << "1 3"
-                                     << "";
-        QTest::newRow("leave bank 1, join 24") << 2 << QList<int>{1, 24} << "24"
-                                               << "";
+        QTest::newRow("join bank 3") << QList<int>{1} << QList<int>{3} << "1 3"
+                                     << "Done: Channel 1: Banks";
+        QTest::newRow("leave bank 1, join 24") << QList<int>{2} << QList<int>{1, 24} << "24"
+                                               << "Done: Channel 2: Banks";
+        QTest::newRow("two channels: only the ticked bank changes")
+            << QList<int>{1, 4} << QList<int>{24} << "3 24"
+            << "Done: Set Banks on 2 channels";
         QTest::newRow("bank 2 is full")
-            << 5 << QList<int>{2} << ""
+            << QList<int>{5} << QList<int>{2} << ""
             << "Channel 5: Bank 2 FULL is full: a bank holds at most 100 channels";
     }
     void banksColumn() {
-        QFETCH(int, channel);
+        QFETCH(QList<int>, channels);
         QFETCH(QList<int>, ticked);
         QFETCH(QString, banks);
         QFETCH(QString, status);
         Window w;
         w.hold(BankFixtureImage());
-        w.tick(channel, ticked);
-        QCOMPARE(w.text(channel, kBanks), banks);
+        w.select(channels);
+        w.tick(channels.first(), ticked);
+        QCOMPARE(w.text(channels.last(), kBanks), banks);
         QCOMPARE(w.window().lblStatus->text(), status);
-        QCOMPARE(w.steps().count(), status.isEmpty() ? 1 : 0);
-        w.type(channel, ChannelField::Name, "NEW");  // another field keeps the banks
-        QCOMPARE(w.text(channel, kBanks), banks);
+        QCOMPARE(w.steps().count(), status.startsWith("Done") ? 1 : 0);
+        w.type(channels.first(), ChannelField::Name, "NEW");  // another field keeps the banks
+        QCOMPARE(w.text(channels.last(), kBanks), banks);
     }
 
-    // The banks pane renames under the channel-name rules, and picking a bank shows only its
-    // members in use.
+    // The banks pane renames under the channel-name rules (typing stops at 16 characters and
+    // at what the radio lacks), and picking a bank shows only its members in use.
     void banksPane() {
         Window w;
         w.hold(BankFixtureImage());
@@ -327,13 +356,13 @@ private slots:
         auto rename = [pane](const QString& name) {
             pane->editItem(pane->item(3, 1));
             auto* editor = static_cast<QLineEdit*>(pane->indexWidget(pane->model()->index(3, 1)));
-            editor->setText(name);
+            editor->clear();
+            QTest::keyClicks(editor, name);
             QTest::keyClick(editor, Qt::Key_Return);
             QCoreApplication::processEvents();
         };
-        rename("A~B");
-        QVERIFY(w.window().lblStatus->text().startsWith("Bank 3: Name \"A~B\" holds ~"));
-        QCOMPARE(pane->item(3, 1)->text(), "");
+        rename("A~BCDEFGHIJKLMNOPQR");
+        QCOMPARE(pane->item(3, 1)->text(), "ABCDEFGHIJKLMNOP");
         rename("CLUB");
         QVERIFY(DecodeBank(w.held(), 3).name == "CLUB" && pane->item(3, 1)->text() == "CLUB");
         pane->selectRow(1);
@@ -352,9 +381,17 @@ private slots:
         QTest::newRow("delete, shift up") << QList<int>{2} << "mnuDeleteShift"
                                           << "SIMPLEX,AIR,FM,RPT1,PMR"
                                           << "Deleted 1 channel and shifted the channels below up";
-        QTest::newRow("sort by name") << QList<int>{1, 5} << "sort"
+        QTest::newRow("sort by name") << QList<int>{1, 2, 3, 4, 5} << "sort"
                                       << "AIR,FM,RPT,RPT1,SIMPLEX"
                                       << "Sorted channels 1-5 by Name";
+        QTest::newRow("filtered: a sort of all shown moves no hidden channel")
+            << QList<int>{2, 5} << "filtered sort"
+            << "SIMPLEX,RPT1,AIR,FM,RPT"
+            << "Sorted 2 selected channels of 2-5 by Name";
+        QTest::newRow("filtered: a move passes over hidden channels")
+            << QList<int>{5} << "filtered mnuMoveUp"
+            << "SIMPLEX,RPT1,AIR,FM,RPT"
+            << "Moved 1 channel up";
         QTest::newRow("first cannot move up")
             << QList<int>{1, 2} << "mnuMoveUp"
             << "SIMPLEX,RPT,AIR,FM,RPT1"
@@ -373,13 +410,16 @@ private slots:
         QFETCH(QString, status);
         Window w;
         w.hold(FixtureImage());
+        if (command.startsWith("filtered"))
+            w.window().txtFilter->setText("RPT");  // shows 2 and 5
         w.select(selected);
-        if (command == "sort")
-            w.window().SortSelected(ChannelField::Name, Qt::AscendingOrder);
+        if (command.endsWith("sort"))
+            w.window().SortSelected(ChannelField::Name,
+                                    command == "sort" ? Qt::AscendingOrder : Qt::DescendingOrder);
         else if (command.endsWith("set"))
             w.window().SetForSelected(ChannelField::Power, command == "set" ? "L2 1 W" : "lots");
         else
-            w.window().findChild<QAction*>(command)->trigger();
+            w.window().findChild<QAction*>(command.section(' ', -1))->trigger();
         QCOMPARE(w.names(1, 5), names);
         QCOMPARE(w.window().lblStatus->text().left(status.size()), status);
         QCOMPARE(w.steps().count(), status.startsWith("Channel") ? 0 : 1);
@@ -388,6 +428,78 @@ private slots:
         w.window().txtFilter->setText("RPT");
         w.window().GoTo(900);
         QCOMPARE(w.window().grdChannels->currentIndex().data().toString(), "900");
+    }
+
+    // Channels another program stored with mode code 3: the Mode cell and the status line
+    // explain the mode, and Export names them in its box.
+    void foreignMode_data() {
+        QTest::addColumn<QString>("said");  // in the tooltip, the box or the status line
+        const QString note = kForeignModeNote;
+        QTest::newRow("tooltip") << note;
+        QTest::newRow("status line, channel 3 current") << "Channel 3: " + note;
+        QTest::newRow("export") << "channels 3, 5 left out: " + note;
+    }
+    void foreignMode() {
+        QFETCH(QString, said);
+        const QString action = QTest::currentDataTag();
+        QByteArray image = FixtureImage();
+        for (int n : {3, 5})  // mode code 3
+            image[ChannelLayout::kChannelsOffset + 32 * (n - 1) + 1] |= char(0xC0);
+        Window w;
+        w.hold(image);
+        w.env.files.answers = {w.at("out")};
+        if (action == "export")
+            w.env.form().mnuExportChannels->trigger();
+        w.window().selectNumbers({3, 5});
+        const QString shown = action == "tooltip"
+                                  ? w.cell(3, ChannelField::Mode).data(Qt::ToolTipRole).toString()
+                              : action == "export" ? w.env.boxes.texts().value(0)
+                                                   : w.window().lblStatus->text();
+        QVERIFY2(shown.contains(said), qPrintable(shown));
+    }
+
+    // The keyboard and many rows: after Go to Channel the table has the focus, so that a
+    // paste goes where it went; the current cell shows in its selected row; Shift+F10 opens
+    // the table's menu. A double-click on one of several selected rows edits the field of
+    // them all; Set for Selected says how many channels it changes and sets banks too.
+    void keyboardAndManyRows() {
+        Window w;
+        w.hold(FixtureImage());
+        w.select({1, 2});
+        w.keys(Qt::CTRL | Qt::Key_C);
+        w.answer([](QDialog* box) {
+            static_cast<QInputDialog*>(box)->setIntValue(30);
+            box->accept();
+        });
+        w.keys(Qt::CTRL | Qt::Key_G);
+        QVERIFY(QTest::qWaitForWindowActive(&w.window()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w.window().lblStatus->text(), "Pasted 2 channels at 30-31");
+        QTableView* grid = w.window().grdChannels;
+        const QImage shot = grid->viewport()->grab().toImage();
+        const QPoint current = grid->visualRect(grid->currentIndex()).topLeft() + QPoint(2, 2);
+        QVERIFY(shot.pixel(current) != shot.pixel(current + QPoint(grid->columnWidth(0), 0)));
+        QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(QApplication::activePopupWidget(), w.window().mnuContext);
+        w.window().mnuContext->close();
+        w.select({1, 2, 3});
+        const QPoint at = grid->visualRect(w.cell(2, ChannelField::Power)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);  // as a window system sends
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+        w.type(2, ChannelField::Power, "L2 1 W");  // in the list the double-click opened
+        QCOMPARE(w.text(1, ChannelField::Power) + w.text(3, ChannelField::Power), "L2 1 WL2 1 W");
+        QString heading;
+        w.answer([&](QDialog* box) {
+            heading = box->findChild<QLabel*>("lblHeading")->text();
+            const auto lists = box->findChildren<QComboBox*>();
+            lists[0]->setCurrentIndex(lists[0]->findText("Banks"));
+            lists[1]->setEditText("24");
+            box->accept();
+        });
+        w.window().mnuSetSelected->trigger();
+        QCOMPARE(heading, "Changes 3 channels.");
+        QCOMPARE(DecodeBank(w.held(), 24).members, (QList<int>{1, 2, 3}));
     }
 
     // A move, an insert and a bulk edit, each undone and redone by the keys, then saved and

@@ -156,10 +156,45 @@ QString ChannelEdits::setBanks(const QList<int>& numbers, const QList<int>& bank
     });
 }
 
-QString ChannelEdits::store(const QString& caption, const QList<Channel>& channels) {
-    return apply(caption, [&channels](QByteArray& image) {
-        for (const Channel& ch : channels) {
-            if (const QString refusal = StoreChannel(image, ch, false); !refusal.isEmpty())
+QString ChannelEdits::changeBanks(const QList<int>& numbers, const QList<int>& join,
+                                  const QList<int>& leave) {
+    const QString caption = numbers.size() == 1
+                                ? QStringLiteral("Channel %1: Banks").arg(numbers.first())
+                                : QStringLiteral("Set Banks on %1 channels").arg(numbers.size());
+    return apply(caption, [&](QByteArray& image) {
+        QList<int> inUse;
+        for (int n : numbers)
+            if (!DecodeChannelAt(image, n).empty)
+                inUse << n;
+        // One write per bank: each bank gains or loses the channels at once.
+        for (int b = 1; b <= kBankCount; ++b) {
+            if (!join.contains(b) && !leave.contains(b))
+                continue;
+            Bank bank = DecodeBank(image, b);
+            for (int n : inUse) {
+                bank.members.removeAll(n);
+                if (join.contains(b))
+                    bank.members << n;
+            }
+            if (const QString refusal = StoreBank(image, bank, false); !refusal.isEmpty())
+                return numbers.size() == 1
+                           ? QStringLiteral("Channel %1: %2").arg(numbers.first()).arg(refusal)
+                           : refusal;
+        }
+        UpdateFinalChecksum(image);
+        return QString();
+    });
+}
+
+QString ChannelEdits::store(const QString& caption, const QList<Channel>& channels,
+                            const QList<QList<int>>& banks) {
+    return apply(caption, [&](QByteArray& image) {
+        for (qsizetype i = 0; i < channels.size(); ++i) {
+            const Channel& ch = channels[i];
+            QString refusal = StoreChannel(image, ch, false);
+            if (refusal.isEmpty() && i < banks.size() && !ch.empty)
+                refusal = SetChannelBanks(image, ch.number, banks[i]);
+            if (!refusal.isEmpty())
                 return QStringLiteral("Channel %1: %2").arg(ch.number).arg(refusal);
         }
         UpdateFinalChecksum(image);
@@ -238,7 +273,43 @@ void ChannelEdits::imageReplaced() {
     if (clone_.image == known_ && clone_.ImagePath == knownPath_ && clone_.ReadAt == knownReadAt_)
         return;
     stack_->clear();
+    ++generation_;
     remember();
+}
+
+QString TakeForeignMode(QList<Channel>& channels) {
+    // Runs of consecutive numbers as "12-40".
+    QStringList runs;
+    int first = 0, last = 0;
+    auto endRun = [&] {
+        if (first > 0)
+            runs << (first == last ? QString::number(first)
+                                   : QStringLiteral("%1-%2").arg(first).arg(last));
+    };
+    auto onlyTheMode = [](Channel ch) {
+        ch.mode = 0;
+        return ValidateChannel(ch).isEmpty();
+    };
+    QList<Channel> kept;
+    for (const Channel& ch : channels) {
+        if (!HasForeignMode(ch) || !onlyTheMode(ch)) {
+            kept << ch;
+            continue;
+        }
+        if (first == 0 || ch.number != last + 1) {
+            endRun();
+            first = ch.number;
+        }
+        last = ch.number;
+    }
+    endRun();
+    channels = kept;
+    if (runs.isEmpty())
+        return {};
+    const bool one = runs.size() == 1 && !runs.first().contains(QLatin1Char('-'));
+    return QStringLiteral("%1 %2 left out: %3")
+        .arg(one ? QStringLiteral("channel") : QStringLiteral("channels"),
+             runs.join(QStringLiteral(", ")), QLatin1String(kForeignModeNote));
 }
 
 void ChannelEdits::remember() {

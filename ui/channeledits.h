@@ -47,9 +47,15 @@ public:
     // Puts the channels `numbers` in exactly the banks `banks` (1-24) as one step; among
     // several channels the empty ones are passed over. A full bank refuses the whole step.
     QString setBanks(const QList<int>& numbers, const QList<int>& banks);
+    // Puts the channels `numbers` into the banks `join` and out of the banks `leave` as one
+    // step; their other memberships stay. Empty channels are passed over. A full bank
+    // refuses the whole step.
+    QString changeBanks(const QList<int>& numbers, const QList<int>& join, const QList<int>& leave);
     // Stores the channels (an empty one clears its number) as one step called `caption`. A
     // channel that cannot be stored refuses the whole step, with its reason; nothing changes.
-    QString store(const QString& caption, const QList<Channel>& channels);
+    // With `banks` (one list per channel), each channel in use is put in exactly those banks.
+    QString store(const QString& caption, const QList<Channel>& channels,
+                  const QList<QList<int>>& banks = {});
     // Takes an import into the image held as one step; the caller has checked that it
     // refuses no row. Returns how many channels in use it cleared.
     int importCsv(const QString& caption, const CsvImport& import);
@@ -70,6 +76,10 @@ public:
     // Redoes (`forward`) or undoes a step's change on the image held, then tells the
     // windows which channels, and whether the banks, changed.
     void put(const ImageChange& change, bool forward, const QList<int>& numbers, bool banks);
+
+    // A number that changes with every new image (not with its edits): what was copied from
+    // one image is known for that image only.
+    int generation() const { return generation_; }
 
     // Called after every new image (a read, an opened file): steps made on another image
     // are dropped. The same image held as before (a read that failed) keeps them.
@@ -96,4 +106,10 @@ private:
     CloneImage known_;
     QString knownPath_;
     QDateTime knownReadAt_;
+    int generation_ = 0;
 };
+
+// Takes out of `channels` those in use that only their mode (another program's, mode code
+// 3) keeps out of a CSV, and names them in one line for the box that reports an export:
+// "channels 3, 5, 12-40 left out: mode code 3: ..."; empty when there are none.
+QString TakeForeignMode(QList<Channel>& channels);

@@ -12,12 +12,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -29,6 +30,7 @@
 #include <QTableWidget>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 
 #include "clone/bankedit.h"
@@ -38,8 +40,11 @@
 #include "ui/channeledits.h"
 
 namespace {
-// Sorting uses numbers for the numbered columns, the text elsewhere.
+// Sorting uses numbers for the numbered columns, the list's order for the fields picked from
+// a list, the text elsewhere.
 constexpr int kSortRole = Qt::UserRole;
+// The banks ticked (first list) and unticked (second) in the banks' list of a cell.
+constexpr int kBankTicksRole = Qt::UserRole + 1;
 // Room around a cell's text, and for the arrow of a list's editor.
 constexpr int kCellPadding = 10;
 constexpr int kListArrow = 12;
@@ -93,6 +98,12 @@ public:
     void setSelection(std::function<QList<int>()> selected) { selected_ = std::move(selected); }
     const QList<Channel>& channels() const { return channels_; }
     const QList<Bank>& banks() const { return banks_; }
+    // The channels an edit of channel `number` changes: the selected ones when it is among
+    // them.
+    QList<int> editedWith(int number) const {
+        const QList<int> selected = selected_ ? selected_() : QList<int>();
+        return selected.contains(number) ? selected : QList<int>{number};
+    }
     QString text(const Channel& ch, int column) const {
         return column == kBanksColumn ? ChannelBanksText(banks_, ch.number)
                                       : ch.text(ChannelField(column));
@@ -133,6 +144,10 @@ public:
                 return ch.text(field);
             case Qt::TextAlignmentRole:
                 return numeric ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+            case Qt::ToolTipRole:
+                return field == ChannelField::Mode && HasForeignMode(ch)
+                           ? QVariant(QString::fromUtf8(kForeignModeNote))
+                           : QVariant();
             case kSortRole:
                 if (field == ChannelField::Number)
                     return ch.number;
@@ -140,29 +155,28 @@ public:
                     return ch.frequencyHz;
                 if (field == ChannelField::Offset)
                     return ch.offsetHz;
+                if (const int* at = ChannelListIndex(ch, field))
+                    return ch.empty ? -1 : *at;
                 return ch.text(field);
             default:
                 return {};
         }
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
-        if (!index.isValid() || role != Qt::EditRole || index.row() >= channels_.size())
+        if (!index.isValid() || (role != Qt::EditRole && role != kBankTicksRole) ||
+            index.row() >= channels_.size())
             return false;
         const Channel& ch = channels_[index.row()];
         const QString text = value.toString();
-        QList<int> numbers = selected_ ? selected_() : QList<int>();
-        if (!numbers.contains(ch.number))
-            numbers = {ch.number};
-        if (numbers.size() == 1 && text == this->text(ch, index.column()))
+        const QList<int> numbers = editedWith(ch.number);
+        if ((role == Qt::EditRole && index.column() == kBanksColumn) ||
+            (role == Qt::EditRole && numbers.size() == 1 && text == this->text(ch, index.column())))
             return false;
+        emit editing();
         QString refusal;
-        if (index.column() == kBanksColumn) {
-            bool ok = false;
-            const QList<int> banks = BankNumbers(text, &ok);
-            refusal = ok ? edits_.setBanks(numbers, banks)
-                         : QStringLiteral("Banks \"%1\" are not bank numbers 1–%2")
-                               .arg(text)
-                               .arg(ChannelLayout::kBankCount);
+        if (role == kBankTicksRole) {
+            const auto ticks = value.value<QList<QList<int>>>();
+            refusal = edits_.changeBanks(numbers, ticks.value(0), ticks.value(1));
         } else {
             refusal = edits_.setFieldOn(numbers, ChannelField(index.column()), text);
         }
@@ -180,6 +194,8 @@ public:
     }
 
 signals:
+    // An edit is about to be made: what the status line said before no longer holds.
+    void editing();
     void refused(const QString& reason);
 
 private:
@@ -226,9 +242,44 @@ private:
 
 namespace {
 
+// Takes, while typing, only what a name can hold: characters of the radio's table.
+class NameValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& text, int&) const override {
+        if (text.size() > ChannelLayout::kNameSize)
+            return Invalid;
+        for (const QChar c : text)
+            if (!QLatin1StringView(ChannelLayout::kNameTable).contains(c))
+                return Invalid;
+        return Acceptable;
+    }
+};
+
+// A line editor for a name stops at 16 characters and at characters the radio lacks.
+void LimitToName(QLineEdit* editor) {
+    if (!editor)
+        return;
+    editor->setMaxLength(ChannelLayout::kNameSize);
+    editor->setValidator(new NameValidator(editor));
+}
+
+// The banks pane's names are edited under the same limits.
+class BankNameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        LimitToName(qobject_cast<QLineEdit*>(editor));
+        return editor;
+    }
+};
+
 // Line editors for the name, the frequency and the offset (the model refuses what
 // validation refuses); lists for every field that has one, taking effect when picked; for
 // the banks a list of the 24 by name to tick, taking effect with Enter or a click elsewhere.
+// In a selected row the current cell is framed, so that it shows where typing goes.
 class ChannelDelegate : public QStyledItemDelegate {
 public:
     ChannelDelegate(const ChannelsModel& model, QObject* parent)
@@ -252,8 +303,12 @@ public:
             return ticks;
         }
         const QStringList choices = ChannelFieldChoices(ChannelField(index.column()));
-        if (choices.isEmpty())
-            return QStyledItemDelegate::createEditor(parent, option, index);
+        if (choices.isEmpty()) {
+            QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+            if (ChannelField(index.column()) == ChannelField::Name)
+                LimitToName(qobject_cast<QLineEdit*>(editor));
+            return editor;
+        }
         auto* list = new QComboBox(parent);
         list->addItems(choices);
         list->setMaxVisibleItems(16);
@@ -281,12 +336,21 @@ public:
     }
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
         if (auto* ticks = qobject_cast<QListWidget*>(editor)) {
-            bool ok = false;
-            const QList<int> banks = BankNumbers(index.data(Qt::EditRole).toString(), &ok);
+            // Over several channels a bank that holds some of them shows half ticked; left
+            // so, their memberships of it stay as they are.
+            const int number = index.siblingAtColumn(0).data(kSortRole).toInt();
+            QList<int> inUse;
+            for (int n : model_.editedWith(number))
+                if (!model_.channel(n - 1).empty || n == number)
+                    inUse << n;
             for (int row = 0; row < ticks->count(); ++row) {
                 QListWidgetItem* item = ticks->item(row);
-                item->setCheckState(
-                    banks.contains(item->data(Qt::UserRole).toInt()) ? Qt::Checked : Qt::Unchecked);
+                const QList<int> members = model_.banks().value(row).members;
+                const auto held = std::count_if(inUse.begin(), inUse.end(),
+                                                [&](int n) { return members.contains(n); });
+                item->setCheckState(held == 0              ? Qt::Unchecked
+                                    : held == inUse.size() ? Qt::Checked
+                                                           : Qt::PartiallyChecked);
             }
         } else if (auto* list = qobject_cast<QComboBox*>(editor)) {
             list->setCurrentIndex(list->findText(index.data(Qt::EditRole).toString()));
@@ -297,11 +361,16 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
         if (auto* ticks = qobject_cast<QListWidget*>(editor)) {
-            QStringList banks;
-            for (int row = 0; row < ticks->count(); ++row)
+            QList<int> join, leave;
+            for (int row = 0; row < ticks->count(); ++row) {
+                const int bank = ticks->item(row)->data(Qt::UserRole).toInt();
                 if (ticks->item(row)->checkState() == Qt::Checked)
-                    banks << ticks->item(row)->data(Qt::UserRole).toString();
-            model->setData(index, banks.join(QLatin1Char(' ')), Qt::EditRole);
+                    join << bank;
+                else if (ticks->item(row)->checkState() == Qt::Unchecked)
+                    leave << bank;
+            }
+            model->setData(index, QVariant::fromValue(QList<QList<int>>{join, leave}),
+                           kBankTicksRole);
         } else if (auto* list = qobject_cast<QComboBox*>(editor)) {
             model->setData(index, list->currentText(), Qt::EditRole);
         } else {
@@ -309,8 +378,42 @@ public:
         }
     }
 
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        if (view && (option.state & QStyle::State_Selected) && view->currentIndex() == index) {
+            painter->save();
+            painter->setPen(QPen(option.palette.color(QPalette::HighlightedText), 2));
+            painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
+            painter->restore();
+        }
+    }
+
 private:
     const ChannelsModel& model_;
+};
+
+// A double-click on a row of a multi-row selection edits the cell for all of them, as F2
+// does: the selection that the double-click's first press collapsed comes back.
+class ChannelsView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        before_ = selectionModel() ? selectionModel()->selection() : QItemSelection();
+        QTableView::mousePressEvent(event);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (event->modifiers() == Qt::NoModifier &&
+            before_.contains(indexAt(event->position().toPoint())))
+            selectionModel()->select(before_, QItemSelectionModel::ClearAndSelect);
+        QTableView::mouseDoubleClickEvent(event);
+    }
+
+private:
+    QItemSelection before_;
 };
 
 QString plural(qsizetype count, const char* one) {
@@ -330,7 +433,7 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
     txtFilter->setPlaceholderText(QStringLiteral("Filter by name or frequency"));
     txtFilter->setClearButtonEnabled(true);
-    chkShowEmpty = new QCheckBox(QStringLiteral("Show &empty"), this);
+    chkShowEmpty = new QCheckBox(QStringLiteral("Show e&mpty"), this);
     chkShowEmpty->setObjectName(QStringLiteral("chkShowEmpty"));
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
@@ -342,7 +445,8 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     filter_ = new ChannelsFilter(this);
     filter_->setSourceModel(model_);
     filter_->setSortRole(kSortRole);
-    grdChannels = new QTableView(this);
+    filter_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    grdChannels = new ChannelsView(this);
     grdChannels->setObjectName(QStringLiteral("grdChannels"));
     grdChannels->setModel(filter_);
     grdChannels->setItemDelegate(new ChannelDelegate(*model_, grdChannels));
@@ -371,6 +475,7 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     grdBanks->horizontalHeader()->setStretchLastSection(true);
     grdBanks->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grdBanks->setWordWrap(false);
+    grdBanks->setItemDelegateForColumn(1, new BankNameDelegate(grdBanks));
 
     buildMenus();
     auto* top = new QHBoxLayout;
@@ -401,6 +506,9 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     connect(txtFilter, &QLineEdit::textChanged, this, refilter);
     connect(chkShowEmpty, &QCheckBox::toggled, this, refilter);
     connect(model_, &ChannelsModel::refused, this, &FrmChannels::say);
+    connect(model_, &ChannelsModel::editing, lblStatus, &QLabel::clear);
+    connect(grdChannels->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &FrmChannels::currentMoved);
     connect(&edits_, &ChannelEdits::channelsChanged, this, &FrmChannels::channelsChanged);
     connect(&edits_, &ChannelEdits::banksChanged, this, &FrmChannels::fillBanks);
     connect(grdBanks, &QTableWidget::itemSelectionChanged, this, &FrmChannels::bankPicked);
@@ -412,6 +520,8 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     connect(&stack, &QUndoStack::canRedoChanged, this, &FrmChannels::updateActions);
     connect(&stack, &QUndoStack::undoTextChanged, this, &FrmChannels::updateActions);
     connect(&stack, &QUndoStack::redoTextChanged, this, &FrmChannels::updateActions);
+    shownStep_ = stack.index();
+    connect(&stack, &QUndoStack::indexChanged, this, &FrmChannels::stepped);
     Reload();
 }
 
@@ -443,8 +553,11 @@ void FrmChannels::buildMenus() {
         mnuEdit, QStringLiteral("&Redo"), "mnuRedo",
         {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))},
         [this, &stack] {
-            if (edits_.editable())
+            if (edits_.editable()) {
+                redoing_ = true;
                 stack.redo();
+                redoing_ = false;
+            }
         });
     mnuEdit->addSeparator();
     mnuCopy = entry(mnuEdit, QStringLiteral("&Copy"), "mnuCopy", {QKeySequence::Copy},
@@ -454,14 +567,14 @@ void FrmChannels::buildMenus() {
     mnuClear = entry(mnuEdit, QStringLiteral("C&lear"), "mnuClear", {QKeySequence::Delete},
                      [this] { ClearSelected(); });
     mnuEdit->addSeparator();
-    mnuMoveUp = entry(mnuEdit, QStringLiteral("Move &Up"), "mnuMoveUp",
+    mnuMoveUp = entry(mnuEdit, QStringLiteral("Mo&ve Up"), "mnuMoveUp",
                       {QKeySequence(QStringLiteral("Ctrl+Up"))}, [this] { MoveSelected(-1); });
     mnuMoveDown = entry(mnuEdit, QStringLiteral("Move &Down"), "mnuMoveDown",
                         {QKeySequence(QStringLiteral("Ctrl+Down"))}, [this] { MoveSelected(1); });
     mnuInsert = entry(mnuEdit, QStringLiteral("&Insert Empty Channel"), "mnuInsert",
                       {QKeySequence(Qt::Key_Insert)}, [this] { InsertAtSelection(); });
     mnuDeleteShift =
-        entry(mnuEdit, QStringLiteral("De&lete and Shift Up"), "mnuDeleteShift",
+        entry(mnuEdit, QStringLiteral("Delete and S&hift Up"), "mnuDeleteShift",
               {QKeySequence(QStringLiteral("Ctrl+Delete"))}, [this] { DeleteShiftUp(); });
     mnuSort = entry(mnuEdit, QStringLiteral("&Sort Selected Channels..."), "mnuSort", {},
                     [this] { askSort(); });
@@ -471,16 +584,27 @@ void FrmChannels::buildMenus() {
     mnuGoTo = entry(mnuEdit, QStringLiteral("&Go to Channel..."), "mnuGoTo",
                     {QKeySequence(QStringLiteral("Ctrl+G"))}, [this] { askGoTo(); });
 
-    // The table's context menu: the entries that act on the selected channels.
-    grdChannels->setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto separator = [this] {
-        auto* line = new QAction(this);
-        line->setSeparator(true);
-        return line;
-    };
-    grdChannels->addActions({mnuCopy, mnuPaste, mnuClear, separator(), mnuMoveUp, mnuMoveDown,
-                             mnuInsert, mnuDeleteShift, mnuSort, separator(), mnuSetSelected,
-                             mnuGoTo});
+    // The table's context menu: the entries that act on the selected channels. The menu key
+    // and Shift+F10 open it at the current cell.
+    mnuContext = new QMenu(this);
+    mnuContext->setObjectName(QStringLiteral("mnuContext"));
+    mnuContext->addActions({mnuCopy, mnuPaste, mnuClear});
+    mnuContext->addSeparator();
+    mnuContext->addActions({mnuMoveUp, mnuMoveDown, mnuInsert, mnuDeleteShift, mnuSort});
+    mnuContext->addSeparator();
+    mnuContext->addActions({mnuSetSelected, mnuGoTo});
+    grdChannels->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grdChannels, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        mnuContext->popup(grdChannels->viewport()->mapToGlobal(at));
+    });
+    auto* menuKey = new QAction(grdChannels);
+    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    menuKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    grdChannels->addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this, [this] {
+        const QRect cell = grdChannels->visualRect(grdChannels->currentIndex());
+        emit grdChannels->customContextMenuRequested(cell.isValid() ? cell.center() : QPoint());
+    });
 }
 
 // Every column wide enough for the widest text it can show, without measuring 900 rows:
@@ -531,6 +655,36 @@ void FrmChannels::Reload() {
     showCount();
     showTitle();
     updateActions();
+}
+
+// Every step done, undone or redone replaces what the status line said.
+void FrmChannels::stepped(int index) {
+    const QUndoStack& stack = edits_.stack();
+    if (stack.count() > 0 && index < shownStep_)
+        say(QStringLiteral("Undone: ") + stack.text(index));
+    else if (stack.count() > 0 && index > shownStep_)
+        say((redoing_ ? QStringLiteral("Redone: ") : QStringLiteral("Done: ")) +
+            stack.text(index - 1));
+    shownStep_ = index;
+}
+
+// A channel in another program's mode says, when current, what its mode is.
+void FrmChannels::currentMoved(const QModelIndex& current) {
+    const QString note = QString::fromUtf8(kForeignModeNote);
+    const QModelIndex at = filter_->mapToSource(current);
+    if (at.isValid() && HasForeignMode(model_->channel(at.row())))
+        say(QStringLiteral("Channel %1: %2").arg(at.row() + 1).arg(note));
+    else if (lblStatus->text().endsWith(note))
+        lblStatus->clear();
+}
+
+// The channels in use that the filters hide: a move passes over them.
+QList<int> FrmChannels::hiddenInUse() const {
+    QList<int> hidden;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (!model_->channel(row).empty && !filter_->mapFromSource(model_->index(row, 0)).isValid())
+            hidden << row + 1;
+    return hidden;
 }
 
 void FrmChannels::channelsChanged(const QList<int>& numbers) {
@@ -621,7 +775,15 @@ void FrmChannels::CopySelected() {
     if (channels.isEmpty())
         return say(QStringLiteral("Nothing to copy: select channels first."));
     QStringList leftOut;
-    QApplication::clipboard()->setText(ChannelsCsv(channels, true, &leftOut));
+    copiedText_ = ChannelsCsv(channels, true, &leftOut);
+    QApplication::clipboard()->setText(copiedText_);
+    // Pasted back into this image, the rows keep their banks.
+    copiedFrom_ = edits_.generation();
+    copiedBanks_.clear();
+    for (const Channel& ch : channels)
+        for (const Bank& bank : model_->banks())
+            if (bank.members.contains(ch.number))
+                copiedBanks_[ch.number] << bank.number;
     say(QStringLiteral("Copied ") + plural(channels.size() - leftOut.size(), "channel") +
         (leftOut.isEmpty() ? QString()
                            : QStringLiteral("; ") + leftOut.join(QStringLiteral("; "))));
@@ -633,7 +795,8 @@ void FrmChannels::Paste() {
     const QList<int> selected = selectedNumbers();
     if (selected.isEmpty())
         return say(QStringLiteral("Paste: select the channel to paste at first."));
-    const CsvImport rows = ParseChannelsCsv(QApplication::clipboard()->text());
+    const QString text = QApplication::clipboard()->text();
+    const CsvImport rows = ParseChannelsCsv(text);
     if (!rows.refusals.isEmpty())
         return say(QStringLiteral("Paste refused: ") + rows.refusals.join(QStringLiteral("; ")));
     QList<Channel> channels = rows.channels;
@@ -653,10 +816,15 @@ void FrmChannels::Paste() {
                        .arg(plural(channels.size(), "row"))
                        .arg(first)
                        .arg(ChannelLayout::kChannelCount));
-    for (qsizetype i = 0; i < channels.size(); ++i)
+    const bool copiedHere = text == copiedText_ && copiedFrom_ == edits_.generation();
+    QList<QList<int>> banks;
+    for (qsizetype i = 0; i < channels.size(); ++i) {
+        if (copiedHere)
+            banks << copiedBanks_.value(channels[i].number);
         channels[i].number = first + int(i);
+    }
     const QString caption = QStringLiteral("Paste ") + plural(channels.size(), "channel");
-    const QString refusal = edits_.store(caption, channels);
+    const QString refusal = edits_.store(caption, channels, banks);
     if (!refusal.isEmpty())
         return say(QStringLiteral("Paste refused: ") + refusal);
     say(QStringLiteral("Pasted %1 at %2-%3")
@@ -699,14 +867,13 @@ void FrmChannels::MoveSelected(int delta) {
         return say(QStringLiteral("Move: select the channels to move first."));
     const QString way = delta < 0 ? QStringLiteral("up") : QStringLiteral("down");
     const QString what = QStringLiteral("Move %1 %2").arg(plural(numbers.size(), "channel"), way);
-    if (!change(
-            what, [&](QByteArray& image) { return MoveChannels(image, numbers, delta); },
-            QStringLiteral("Moved %1 %2").arg(plural(numbers.size(), "channel"), way)))
-        return;
+    const QList<int> hidden = hiddenInUse();
     QList<int> moved;
-    for (int n : numbers)
-        moved << n + delta;
-    selectNumbers(moved);
+    if (change(
+            what,
+            [&](QByteArray& image) { return MoveChannels(image, numbers, delta, hidden, &moved); },
+            QStringLiteral("Moved %1 %2").arg(plural(numbers.size(), "channel"), way)))
+        selectNumbers(moved);
 }
 
 void FrmChannels::InsertAtSelection() {
@@ -746,27 +913,34 @@ void FrmChannels::SortSelected(ChannelField field, Qt::SortOrder order) {
     const QList<int> numbers = selectedNumbers();
     if (numbers.size() < 2)
         return say(QStringLiteral("Sort: select the range of channels to sort first."));
-    const int first = numbers.first(), last = numbers.last();
-    const QString range =
-        QStringLiteral("channels %1-%2 by %3").arg(first).arg(last).arg(ChannelFieldName(field));
-    QList<int> all;
-    for (int n = first; n <= last; ++n)
-        all << n;
+    const QString range = rangeText(numbers) + QStringLiteral(" by ") + ChannelFieldName(field);
     if (change(
             QStringLiteral("Sort ") + range,
-            [&](QByteArray& image) { return SortChannels(image, first, last, field, order); },
+            [&](QByteArray& image) { return SortChannels(image, numbers, field, order); },
             QStringLiteral("Sorted ") + range))
-        selectNumbers(all);
+        selectNumbers(numbers);
 }
 
 void FrmChannels::SetForSelected(ChannelField field, const QString& text) {
     const QList<int> numbers = selectedNumbers();
     if (numbers.isEmpty())
         return say(QStringLiteral("Set: select the channels to change first."));
-    const QString refusal = edits_.setFieldOn(numbers, field, text);
-    say(refusal.isEmpty() ? QStringLiteral("Set %1 on %2")
-                                .arg(ChannelFieldName(field), plural(numbers.size(), "channel"))
-                          : refusal);
+    QString refusal;
+    if (int(field) == kBanksColumn) {
+        bool ok = false;
+        const QList<int> banks = BankNumbers(text, &ok);
+        refusal = ok ? edits_.setBanks(numbers, banks)
+                     : QStringLiteral("Banks \"%1\" are not bank numbers 1–%2")
+                           .arg(text)
+                           .arg(ChannelLayout::kBankCount);
+    } else {
+        refusal = edits_.setFieldOn(numbers, field, text);
+    }
+    say(refusal.isEmpty()
+            ? QStringLiteral("Set %1 on %2")
+                  .arg(model_->headerData(int(field), Qt::Horizontal, Qt::DisplayRole).toString(),
+                       plural(numbers.size(), "channel"))
+            : refusal);
 }
 
 void FrmChannels::GoTo(int number) {
@@ -792,27 +966,35 @@ void FrmChannels::askGoTo() {
     const int number = QInputDialog::getInt(this, QStringLiteral("Go to Channel"),
                                             QStringLiteral("Channel (1-900):"), numbers.value(0, 1),
                                             1, ChannelLayout::kChannelCount, 1, &ok);
+    // The box gave the focus back to no one in particular: the table takes it, so that the
+    // keys act on the channel gone to.
+    activateWindow();
     if (ok)
         GoTo(number);
 }
 
 namespace {
 
-// A list of the channel's fields from the name on, each item's data its column.
-QComboBox* fieldPicker(QDialog& box) {
+// A list of the channel's fields from the name on, each item's data its column; the banks
+// last when they are offered.
+QComboBox* fieldPicker(QDialog& box, bool banks) {
     auto* field = new QComboBox(&box);
     for (int column = int(ChannelField::Name); column < kChannelFieldCount; ++column)
         field->addItem(ChannelFieldName(ChannelField(column)), column);
+    if (banks)
+        field->addItem(QStringLiteral("Banks"), kBanksColumn);
     return field;
 }
 
-// Lays out a field box's two rows above OK and Cancel, and runs it; true for OK.
-bool runFieldBox(QDialog& box, const QString& firstLabel, QWidget* first,
+// Lays out a field box's heading and two rows above OK and Cancel, and runs it; true for OK.
+bool runFieldBox(QDialog& box, QLabel* heading, const QString& firstLabel, QWidget* first,
                  const QString& secondLabel, QWidget* second) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    heading->setObjectName(QStringLiteral("lblHeading"));
     auto* form = new QFormLayout(&box);
+    form->addRow(heading);
     form->addRow(firstLabel, first);
     form->addRow(secondLabel, second);
     form->addRow(buttons);
@@ -821,38 +1003,77 @@ bool runFieldBox(QDialog& box, const QString& firstLabel, QWidget* first,
 
 }  // namespace
 
-// A small box: which column, which way; the selected range is rearranged.
+// "channels 3-14" for a range, "11 selected channels of 3-840" for channels apart.
+QString FrmChannels::rangeText(const QList<int>& numbers) {
+    const int first = numbers.value(0), last = numbers.value(numbers.size() - 1);
+    if (last - first + 1 == numbers.size())
+        return QStringLiteral("channels %1-%2").arg(first).arg(last);
+    return QStringLiteral("%1 selected channels of %2-%3").arg(numbers.size()).arg(first).arg(last);
+}
+
+// A small box: which column, which way; only the selected channels change places, among
+// their own.
 void FrmChannels::askSort() {
-    if (selectedNumbers().size() < 2)
+    const QList<int> numbers = selectedNumbers();
+    if (numbers.size() < 2)
         return say(QStringLiteral("Sort: select the range of channels to sort first."));
     QDialog box(this);
     box.setWindowTitle(QStringLiteral("Sort Selected Channels"));
-    QComboBox* field = fieldPicker(box);
+    QComboBox* field = fieldPicker(box, false);
     auto* order = new QComboBox(&box);
     order->addItems({QStringLiteral("Ascending"), QStringLiteral("Descending")});
-    if (runFieldBox(box, QStringLiteral("Sort by:"), field, QStringLiteral("Order:"), order))
+    const QString others = rangeText(numbers).startsWith(QLatin1String("channels"))
+                               ? QString()
+                               : QStringLiteral("; the channels between them stay");
+    auto* heading = new QLabel(QStringLiteral("Sorts %1%2.").arg(rangeText(numbers), others), &box);
+    if (runFieldBox(box, heading, QStringLiteral("Sort by:"), field, QStringLiteral("Order:"),
+                    order))
         SortSelected(ChannelField(field->currentData().toInt()),
                      order->currentIndex() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-// A small box: the field, then its value typed or picked from the field's list.
+// A small box: the field, then its value typed or picked from the field's list; it says how
+// many of the selected channels the field will change.
 void FrmChannels::askSetForSelected() {
     const QList<int> numbers = selectedNumbers();
     if (numbers.isEmpty())
         return say(QStringLiteral("Set: select the channels to change first."));
+    qsizetype inUse = 0;
+    for (int n : numbers)
+        inUse += model_->channel(n - 1).empty ? 0 : 1;
     QDialog box(this);
     box.setWindowTitle(QStringLiteral("Set for %1").arg(plural(numbers.size(), "channel")));
-    QComboBox* field = fieldPicker(box);
+    QComboBox* field = fieldPicker(box, true);
     auto* value = new QComboBox(&box);
-    auto offer = [field, value] {
-        const QStringList choices = ChannelFieldChoices(ChannelField(field->currentData().toInt()));
+    auto* heading = new QLabel(&box);
+    auto offer = [&] {
+        const int column = field->currentData().toInt();
+        const QStringList choices =
+            column == kBanksColumn ? QStringList() : ChannelFieldChoices(ChannelField(column));
         value->clear();
         value->setEditable(choices.isEmpty());
         value->addItems(choices);
+        if (QLineEdit* line = value->lineEdit()) {  // kept from the field before
+            line->setValidator(nullptr);
+            line->setMaxLength(32767);
+            line->setPlaceholderText(QString());
+        }
+        if (column == int(ChannelField::Name))
+            LimitToName(value->lineEdit());
+        if (column == kBanksColumn)
+            value->lineEdit()->setPlaceholderText(QStringLiteral("bank numbers: 1 4"));
+        // Only a frequency puts empty channels in use.
+        const qsizetype changed = column == int(ChannelField::Frequency) ? numbers.size() : inUse;
+        heading->setText(changed == numbers.size()
+                             ? QStringLiteral("Changes %1.").arg(plural(changed, "channel"))
+                             : QStringLiteral("Changes %1 of the %2 selected; the empty ones "
+                                              "stay empty.")
+                                   .arg(plural(changed, "channel"))
+                                   .arg(numbers.size()));
     };
     offer();
     connect(field, &QComboBox::currentIndexChanged, &box, offer);
-    if (runFieldBox(box, QStringLiteral("Field:"), field, QStringLiteral("Value:"), value))
+    if (runFieldBox(box, heading, QStringLiteral("Field:"), field, QStringLiteral("Value:"), value))
         SetForSelected(ChannelField(field->currentData().toInt()), value->currentText());
 }
 
@@ -913,14 +1134,6 @@ void FrmChannels::bankRenamed(int row, int column) {
     say(refusal);
     // A refused name goes back to the one held; an accepted one shows as stored.
     fillBanks();
-}
-
-void FrmChannels::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 #include "frmchannels.moc"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QWidget>
 #include <functional>
@@ -12,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
+class QModelIndex;
 class QTableView;
 class QTableWidget;
 class ChannelEdits;
@@ -21,12 +23,16 @@ class ChannelsFilter;
 // The channel editor: the memory channels of the image held in a sortable table, with a
 // filter on name or frequency and empty channels hidden unless asked for, and beside it the
 // 24 banks with their names and member counts (picking one shows only its members). Cells
-// are edited in place (names and frequencies typed, the other fields picked from their
-// lists, the banks ticked); with several rows selected an edit sets the field on all of
-// them. Delete clears the selected channels, Ctrl+C copies them as CSV, Ctrl+V pastes CSV or
-// tab-separated rows from the first selected channel on; the Edit menu also moves, inserts,
-// deletes (shifting up) and sorts channels, each carrying its banks. Every change can be
-// undone. A refused change says why in the status line and changes nothing. The window is
+// are edited in place (names and frequencies typed, a name only as far as the radio can
+// hold it, the other fields picked from their lists, the banks ticked); with several rows
+// selected an edit, begun by F2, typing or a double-click, sets the field on all of them
+// (ticking a bank changes that bank only). Delete clears the selected channels, Ctrl+C
+// copies them as CSV, Ctrl+V pastes CSV or tab-separated rows from the first selected
+// channel on (with their banks when they were copied from the image held); the Edit menu
+// also moves, inserts, deletes (shifting up) and sorts channels, each carrying its banks.
+// Only the channels selected, which are always shown ones, take part in a sort, a move or a
+// bulk edit. Every change can be undone, and every change, undo and redo replaces what the
+// status line says; a refused change says why there and changes nothing. The window is
 // modeless, so that it never holds up a transfer's waits, and follows every new image.
 class FrmChannels : public QWidget {
     Q_OBJECT
@@ -46,12 +52,15 @@ public:
     // Selects the rows of `numbers` (shown ones), the first one current and in sight.
     void selectNumbers(const QList<int>& numbers);
 
-    // The order of the channels, each one step; the selection follows the channels moved.
+    // The order of the channels, each one step; the selection follows the channels moved. A
+    // move passes over the channels the filters hide; a sort rearranges the selected
+    // channels among their own places.
     void MoveSelected(int delta);
     void InsertAtSelection();
     void DeleteShiftUp();
     void SortSelected(ChannelField field, Qt::SortOrder order);
-    // Sets one field to `text` on every selected channel, as one step.
+    // Sets one field to `text` on every selected channel, as one step; the field after the
+    // last, ChannelField(kChannelFieldCount), sets the banks from their numbers ("1 4").
     void SetForSelected(ChannelField field, const QString& text);
     // Selects channel `number` and brings it into sight, showing empty channels, or
     // dropping the filters, when they hide it.
@@ -73,15 +82,14 @@ public:
     QAction* mnuSort = nullptr;
     QAction* mnuSetSelected = nullptr;
     QAction* mnuGoTo = nullptr;
+    // The table's context menu (its key, Shift+F10 or a right click).
+    QMenu* mnuContext = nullptr;
     QTableWidget* grdBanks = nullptr;
     QLineEdit* txtFilter = nullptr;
     QCheckBox* chkShowEmpty = nullptr;
     QTableView* grdChannels = nullptr;
     QLabel* lblStatus = nullptr;
     QLabel* lblUsed = nullptr;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildMenus();
@@ -99,9 +107,20 @@ private:
     void showTitle();
     void updateActions();
     void channelsChanged(const QList<int>& numbers);
+    void stepped(int index);
+    void currentMoved(const QModelIndex& current);
+    QList<int> hiddenInUse() const;
+    static QString rangeText(const QList<int>& numbers);
     void say(const QString& text);
 
     ChannelEdits& edits_;
     ChannelsModel* model_ = nullptr;
     ChannelsFilter* filter_ = nullptr;
+    // The undo stack's index the status line last spoke of, and whether a redo runs.
+    int shownStep_ = 0;
+    bool redoing_ = false;
+    // What Copy last put on the clipboard, the image it came from and each row's banks.
+    QString copiedText_;
+    int copiedFrom_ = -1;
+    QHash<int, QList<int>> copiedBanks_;
 };
