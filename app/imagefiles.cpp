@@ -295,12 +295,13 @@ void ImageFiles::mnuExportChannels_Click() {
     if (path.isEmpty())
         return;
     const QString shown = QDir::toNativeSeparators(path);
-    // The channels in another program's mode are named in one line, not one line each.
-    QList<Channel> channels = DecodeChannels(clone.image.bytes());
+    // The channels in another program's mode are counted in one line and named in another.
+    const QList<Channel> channels = DecodeChannels(clone.image.bytes());
     QStringList leftOut;
-    if (const QString foreign = TakeForeignMode(channels); !foreign.isEmpty())
-        leftOut << foreign;
     const QString csv = ChannelsCsv(channels, false, &leftOut);
+    if (const QString foreign = ForeignModeListing(ForeignModeChannels(channels));
+        !foreign.isEmpty())
+        leftOut << foreign;
     QSaveFile file(path);
     const QByteArray bytes = csv.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {

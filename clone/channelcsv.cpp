@@ -409,6 +409,24 @@ QString ForeignModeSummary(int count) {
         .arg(count == 1 ? QStringLiteral("channel") : QStringLiteral("channels"));
 }
 
+QString ForeignModeListing(const QList<int>& numbers) {
+    QStringList runs;
+    for (qsizetype i = 0; i < numbers.size();) {
+        qsizetype j = i;
+        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
+            ++j;
+        runs << (i == j ? QString::number(numbers[i])
+                        : QString::number(numbers[i]) + '-' + QString::number(numbers[j]));
+        i = j + 1;
+    }
+    if (runs.isEmpty())
+        return {};
+    const bool one = numbers.size() == 1;
+    return (one ? QStringLiteral("channel ") : QStringLiteral("channels ")) +
+           runs.join(QStringLiteral(", ")) + QStringLiteral(" left out: ") +
+           QLatin1String(kForeignModeNote);
+}
+
 int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace) {
     const QList<Channel> before = DecodeChannels(image);
     const QSet<int> cleared(import.cleared.begin(), import.cleared.end());

@@ -48,6 +48,9 @@ QList<int> ForeignModeChannels(const QList<Channel>& channels);
 // The one line that counts them: "N channels left out: mode not one of FM, AM, WFM; set their
 // mode in the editor". ChannelsCsv adds it to *leftOut instead of a line per channel.
 QString ForeignModeSummary(int count);
+// The window's line that names them, in runs: "channels 3, 5, 12-40 left out: mode code 3:
+// ..."; empty when `numbers` is.
+QString ForeignModeListing(const QList<int>& numbers);
 
 // A CSV file's bytes as text: UTF-8, or UTF-16 (either byte order) as spreadsheets save it.
 QString CsvText(const QByteArray& bytes);

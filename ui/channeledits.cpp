@@ -277,41 +277,6 @@ void ChannelEdits::imageReplaced() {
     remember();
 }
 
-QString TakeForeignMode(QList<Channel>& channels) {
-    // Runs of consecutive numbers as "12-40".
-    QStringList runs;
-    int first = 0, last = 0;
-    auto endRun = [&] {
-        if (first > 0)
-            runs << (first == last ? QString::number(first)
-                                   : QStringLiteral("%1-%2").arg(first).arg(last));
-    };
-    auto onlyTheMode = [](Channel ch) {
-        ch.mode = 0;
-        return ValidateChannel(ch).isEmpty();
-    };
-    QList<Channel> kept;
-    for (const Channel& ch : channels) {
-        if (!HasForeignMode(ch) || !onlyTheMode(ch)) {
-            kept << ch;
-            continue;
-        }
-        if (first == 0 || ch.number != last + 1) {
-            endRun();
-            first = ch.number;
-        }
-        last = ch.number;
-    }
-    endRun();
-    channels = kept;
-    if (runs.isEmpty())
-        return {};
-    const bool one = runs.size() == 1 && !runs.first().contains(QLatin1Char('-'));
-    return QStringLiteral("%1 %2 left out: %3")
-        .arg(one ? QStringLiteral("channel") : QStringLiteral("channels"),
-             runs.join(QStringLiteral(", ")), QLatin1String(kForeignModeNote));
-}
-
 void ChannelEdits::remember() {
     known_ = clone_.image;
     knownPath_ = clone_.ImagePath;

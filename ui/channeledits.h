@@ -109,7 +109,3 @@ private:
     int generation_ = 0;
 };
 
-// Takes out of `channels` those in use that only their mode (another program's, mode code
-// 3) keeps out of a CSV, and names them in one line for the box that reports an export:
-// "channels 3, 5, 12-40 left out: mode code 3: ..."; empty when there are none.
-QString TakeForeignMode(QList<Channel>& channels);

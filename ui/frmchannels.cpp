@@ -784,7 +784,8 @@ void FrmChannels::CopySelected() {
         for (const Bank& bank : model_->banks())
             if (bank.members.contains(ch.number))
                 copiedBanks_[ch.number] << bank.number;
-    say(QStringLiteral("Copied ") + plural(channels.size() - leftOut.size(), "channel") +
+    const int copied = int(copiedText_.count(QLatin1Char('\n'))) - 1;
+    say(QStringLiteral("Copied ") + plural(copied, "channel") +
         (leftOut.isEmpty() ? QString()
                            : QStringLiteral("; ") + leftOut.join(QStringLiteral("; "))));
 }
