@@ -253,7 +253,7 @@ void ImageFiles::mnuImportChannels_Click() {
             listed;
         if (ctx_.ShowMessage(
                 question,
-                QStringLiteral("Import the %1 good row%2").arg(good).arg(good == 1 ? "" : "s"),
+                {QStringLiteral("Import the %1 good row%2").arg(good).arg(good == 1 ? "" : "s")},
                 MsgIcon::Exclamation) != MsgAnswer::Ok)
             return;
     }
@@ -329,11 +329,13 @@ void ImageFiles::mnuExportChannelsPdf_Click() {
     const CloneState& clone = ctx_.clone;
     if (!clone.image.isValid() || busy())
         return;
-    const bool pocket =
-        ctx_.ShowMessage(QStringLiteral("Export the full list of channels and banks?\r\n\r\nNo "
-                                        "exports a pocket card instead: channel, name, frequency, "
-                                        "shift, tone and mode in small print."),
-                         MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::No;
+    const MsgAnswer layout = ctx_.ShowMessage(
+        QStringLiteral("Export the full list of channels and banks, or a pocket card: channel, "
+                       "name, frequency, shift, tone and mode in small print?"),
+        {QStringLiteral("Full list"), QStringLiteral("Pocket card")}, MsgIcon::Question);
+    if (layout == MsgAnswer::Cancel)
+        return;
+    const bool pocket = layout == MsgAnswer::No;
     const QString path =
         exportPath(pocket ? QStringLiteral("Export Pocket Card as PDF")
                           : QStringLiteral("Export Channels as PDF"),

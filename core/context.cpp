@@ -137,9 +137,9 @@ MsgAnswer CoreContext::ShowMessage(const QString& text, MsgButtons buttons, MsgI
     return answer;
 }
 
-MsgAnswer CoreContext::ShowMessage(const QString& text, const QString& okCaption, MsgIcon icon) {
+MsgAnswer CoreContext::ShowMessage(const QString& text, const QStringList& captions, MsgIcon icon) {
     throwIfShuttingDown();
-    const MsgAnswer answer = services_.boxes->confirm(text, okCaption, icon);
+    const MsgAnswer answer = services_.boxes->confirm(text, captions, icon);
     throwIfShuttingDown();
     return answer;
 }

@@ -113,8 +113,8 @@ public:
     QString timeoutCaption() const;
 
     MsgAnswer ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon);
-    // OK captioned `okCaption`, and Cancel.
-    MsgAnswer ShowMessage(const QString& text, const QString& okCaption, MsgIcon icon);
+    // Buttons captioned with what they do, and Cancel (MessageBoxes::confirm).
+    MsgAnswer ShowMessage(const QString& text, const QStringList& captions, MsgIcon icon);
 
     bool shuttingDown() const { return shuttingDown_; }
     void throwIfShuttingDown() const;

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-enum class MsgButtons { Ok, OkCancel, YesNo, SaveDiscardCancel };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, SaveDiscardCancel };
 enum class MsgIcon { None, Question, Exclamation, Stop, Information };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Save, Discard };
 
@@ -13,10 +14,11 @@ class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     virtual MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) = 0;
-    // A box whose OK button says what it does ("Import the 12 good rows"), beside Cancel:
-    // answers Ok or Cancel. A seam without captions shows OK and Cancel.
-    virtual MsgAnswer confirm(const QString& text, const QString& okCaption, MsgIcon icon) {
-        (void)okCaption;
-        return show(text, MsgButtons::OkCancel, icon);
+    // A box whose buttons say what they do, beside Cancel. One caption ("Import the 12 good
+    // rows") answers Ok or Cancel; two ("Full list", "Pocket card") answer Yes for the first,
+    // No for the second, or Cancel. A seam without captions shows OK or Yes and No.
+    virtual MsgAnswer confirm(const QString& text, const QStringList& captions, MsgIcon icon) {
+        return show(text, captions.size() > 1 ? MsgButtons::YesNoCancel : MsgButtons::OkCancel,
+                    icon);
     }
 };

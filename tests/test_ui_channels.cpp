@@ -655,11 +655,13 @@ private slots:
         QVERIFY(w.env.boxes.texts().last().startsWith("Cannot save"));
         w.env.form().mnuExportChannelsPdf->trigger();
         QVERIFY(fileBytes(w.at("list.pdf")).startsWith("%PDF"));
-        // No to "the full list?" exports the pocket card, so titled.
-        w.env.boxes.answers = {MsgAnswer::No};
-        w.env.files.answers = {w.at("card.pdf")};
+        // "Pocket card" exports the card, so titled; Cancel asks for no file.
+        w.env.boxes.answers = {MsgAnswer::No, MsgAnswer::Ok, MsgAnswer::Cancel};
+        w.env.files.answers = {w.at("card.pdf"), w.at("never.pdf")};
         w.env.form().mnuExportChannelsPdf->trigger();
         QVERIFY(fileBytes(w.at("card.pdf")).contains(QByteArray("\0c\0a\0r\0d", 8)));
+        w.env.form().mnuExportChannelsPdf->trigger();
+        QCOMPARE(w.env.files.answers.size(), size_t(1));
     }
 };
 

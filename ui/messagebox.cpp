@@ -29,15 +29,23 @@ MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon 
         qtButtons = QMessageBox::Ok | QMessageBox::Cancel;
     else if (buttons == MsgButtons::YesNo)
         qtButtons = QMessageBox::Yes | QMessageBox::No;
+    else if (buttons == MsgButtons::YesNoCancel)
+        qtButtons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     else if (buttons == MsgButtons::SaveDiscardCancel)
         qtButtons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
     QMessageBox box(qtIcon, QStringLiteral("Quorlink"), text, qtButtons,
                     QApplication::activeWindow());
-    box.setDefaultButton(buttons == MsgButtons::YesNo               ? QMessageBox::Yes
+    box.setDefaultButton(buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel
+                             ? QMessageBox::Yes
                          : buttons == MsgButtons::SaveDiscardCancel ? QMessageBox::Save
                                                                     : QMessageBox::Ok);
-    if (!okCaption_.isEmpty())
-        box.button(QMessageBox::Ok)->setText(std::exchange(okCaption_, QString()));
+    const QStringList captions = std::exchange(captions_, {});
+    if (captions.size() == 1)
+        box.button(QMessageBox::Ok)->setText(captions[0]);
+    if (captions.size() == 2) {
+        box.button(QMessageBox::Yes)->setText(captions[0]);
+        box.button(QMessageBox::No)->setText(captions[1]);
+    }
     switch (box.exec()) {
         case QMessageBox::Ok:
             return MsgAnswer::Ok;
@@ -55,7 +63,7 @@ MsgAnswer QtMessageBoxes::show(const QString& text, MsgButtons buttons, MsgIcon 
     }
 }
 
-MsgAnswer QtMessageBoxes::confirm(const QString& text, const QString& okCaption, MsgIcon icon) {
-    okCaption_ = okCaption;
-    return show(text, MsgButtons::OkCancel, icon);
+MsgAnswer QtMessageBoxes::confirm(const QString& text, const QStringList& captions, MsgIcon icon) {
+    captions_ = captions;
+    return show(text, captions.size() > 1 ? MsgButtons::YesNoCancel : MsgButtons::OkCancel, icon);
 }

@@ -6,8 +6,8 @@
 class QtMessageBoxes : public MessageBoxes {
 public:
     MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) override;
-    MsgAnswer confirm(const QString& text, const QString& okCaption, MsgIcon icon) override;
+    MsgAnswer confirm(const QString& text, const QStringList& captions, MsgIcon icon) override;
 
 private:
-    QString okCaption_;  // the OK button's caption for the box being shown, if any
+    QStringList captions_;  // the captions of the box being shown, if any
 };

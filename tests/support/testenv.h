@@ -52,11 +52,13 @@ public:
             onShow(shown.back());
         return nextAnswer(answers, buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok);
     }
-    MsgAnswer confirm(const QString& text, const QString& okCaption, MsgIcon icon) override {
-        shown.append({text, MsgButtons::OkCancel, icon, okCaption});
+    MsgAnswer confirm(const QString& text, const QStringList& captions, MsgIcon icon) override {
+        const bool two = captions.size() > 1;
+        shown.append(
+            {text, two ? MsgButtons::YesNoCancel : MsgButtons::OkCancel, icon, captions.join('/')});
         if (onShow)
             onShow(shown.back());
-        return nextAnswer(answers, MsgAnswer::Ok);
+        return nextAnswer(answers, two ? MsgAnswer::Yes : MsgAnswer::Ok);
     }
     QStringList texts() const {
         QStringList t;
