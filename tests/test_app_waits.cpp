@@ -1,11 +1,14 @@
 // Waiting, the trace log and shut-down.
 
+#include <qpa/qwindowsysteminterface.h>
 #include <QElapsedTimer>
+#include <QWindow>
 
 #include "core/clock.h"
 #include "core/errors.h"
 #include "core/serialcontrol.h"
 #include "link/link.h"
+#include "support/rig.h"
 #include "support/testenv.h"
 #include "ui/frmmessages.h"
 
@@ -101,6 +104,52 @@ private slots:
             boxShown = true;
         });
         QVERIFY(!boxShown && env.boxes.shown.isEmpty());
+    }
+
+    // Closing the main window 3 s into a transfer ends it and the application at once,
+    // however the close comes: a window manager's close is a window-system message.
+    void closeEndsTheApplication_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("write");
+        QTest::newRow("File > Exit, read") << "exit" << false;
+        QTest::newRow("window manager, read") << "wm" << false;
+        QTest::newRow("window manager, write") << "wm" << true;
+        QTest::newRow("close box, write") << "close" << true;
+    }
+    void closeEndsTheApplication() {
+        QFETCH(QString, way);
+        QFETCH(bool, write);
+        Rig rig;
+        Form1& f = rig.form();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        if (write)
+            rig.holdImage(SimRadio::identityAH029() + QByteArray(65217, '\x33'));
+        qsizetype boxes = -1;
+        rig.env.clock.afterMs(3000, [&] {
+            boxes = rig.env.boxes.shown.size();
+            if (way == "exit")
+                f.mnuExit->trigger();
+            else if (way == "close")
+                f.close();
+            else
+                QWindowSystemInterface::handleCloseEvent(f.windowHandle());
+        });
+        (write ? f.cmdWriteRig : f.cmdRead)->click();
+        QVERIFY(boxes > 0 && rig.env.boxes.shown.size() == boxes);  // no box after the close
+        QVERIFY(rig.env.ctx->shuttingDown() && rig.env.quitRequests == 1);
+        QVERIFY(rig.env.nowMs() < 3100 && rig.linkClosed() && !f.isVisible());
+    }
+
+    // A close that arrives while a wait sleeps is taken in by that wait's last pass.
+    void aCloseIsTakenInAtTheEndOfAWait() {
+        TestEnv env;
+        Form1& f = env.form();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QWindowSystemInterface::handleCloseEvent(f.windowHandle());
+        SystemClock().waitForEvents(1000);
+        QVERIFY(env.ctx->shuttingDown());
     }
 
     void anUnreportedErrorInAHandlerIsShownNotFatal() {
