@@ -2,15 +2,10 @@
 
 #include <qpa/qwindowsysteminterface.h>
 #include <QElapsedTimer>
-#include <QWindow>
 
 #include "core/clock.h"
 #include "core/errors.h"
-#include "core/serialcontrol.h"
-#include "link/link.h"
 #include "support/rig.h"
-#include "support/testenv.h"
-#include "ui/frmmessages.h"
 
 class WaitsTest : public QObject {
     Q_OBJECT
@@ -79,42 +74,17 @@ private slots:
         QTRY_COMPARE(f.txtErrors->document()->toPlainText(), "fresh\nby itself\n");
     }
 
-    void closingDuringAWaitEndsTheHandlerAtOnce() {
-        TestEnv env;
-        env.ports->ports[3] = {};
-        Form1& f = env.form();
-        f.show();
-        SerialControl& port = env.ctx->link().MSComm1();
-        port.setCommPort(3);
-        port.setPortOpen(true);
-        f.frmMessages().show();
-        env.clock.afterMs(100, [&] { f.close(); });
-        bool ranOn = false;
-        AppContext::guardHandler([&] {
-            env.ctx->Pause(1000);
-            ranOn = true;
-        });
-        QVERIFY(!ranOn && env.ctx->shuttingDown() && env.quitRequests == 1);
-        QVERIFY(env.clock.nowNs() < 200'000'000);
-        QVERIFY(!port.PortOpen() && !f.frmMessages().isVisible() && !f.isVisible());
-        // A later box or wait does not block either.
-        bool boxShown = false;
-        AppContext::guardHandler([&] {
-            env.ctx->ShowMessage("x", MsgButtons::Ok, MsgIcon::None);
-            boxShown = true;
-        });
-        QVERIFY(!boxShown && env.boxes.shown.isEmpty());
-    }
-
-    // Closing the main window 3 s into a transfer ends it and the application at once,
-    // however the close comes: a window manager's close is a window-system message.
+    // Closing the main window ends what runs and the application at once, however the close
+    // comes: a window manager's is a window-system message, which even the last pass of a
+    // wait on the system clock takes in.
     void closeEndsTheApplication_data() {
         QTest::addColumn<QString>("way");
         QTest::addColumn<bool>("write");
         QTest::newRow("File > Exit, read") << "exit" << false;
+        QTest::newRow("close box, write") << "close" << true;
         QTest::newRow("window manager, read") << "wm" << false;
         QTest::newRow("window manager, write") << "wm" << true;
-        QTest::newRow("close box, write") << "close" << true;
+        QTest::newRow("window manager, at the end of a wait") << "wait" << false;
     }
     void closeEndsTheApplication() {
         QFETCH(QString, way);
@@ -122,7 +92,12 @@ private slots:
         Rig rig;
         Form1& f = rig.form();
         f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        if (way == "wait") {
+            QWindowSystemInterface::handleCloseEvent(f.windowHandle());
+            SystemClock().waitForEvents(1000);
+            QVERIFY(rig.env.ctx->shuttingDown());
+            return;
+        }
         if (write)
             rig.holdImage(SimRadio::identityAH029() + QByteArray(65217, '\x33'));
         qsizetype boxes = -1;
@@ -136,20 +111,9 @@ private slots:
                 QWindowSystemInterface::handleCloseEvent(f.windowHandle());
         });
         (write ? f.cmdWriteRig : f.cmdRead)->click();
-        QVERIFY(boxes > 0 && rig.env.boxes.shown.size() == boxes);  // no box after the close
+        QVERIFY(boxes > 0 && rig.env.boxes.shown.size() == boxes);  // none after the close
         QVERIFY(rig.env.ctx->shuttingDown() && rig.env.quitRequests == 1);
-        QVERIFY(rig.env.nowMs() < 3100 && rig.linkClosed() && !f.isVisible());
-    }
-
-    // A close that arrives while a wait sleeps is taken in by that wait's last pass.
-    void aCloseIsTakenInAtTheEndOfAWait() {
-        TestEnv env;
-        Form1& f = env.form();
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QWindowSystemInterface::handleCloseEvent(f.windowHandle());
-        SystemClock().waitForEvents(1000);
-        QVERIFY(env.ctx->shuttingDown());
+        QVERIFY(rig.env.nowMs() < 3100 && rig.linkClosed() && !rig.prompt().isVisible());
     }
 
     void anUnreportedErrorInAHandlerIsShownNotFatal() {
