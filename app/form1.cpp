@@ -538,8 +538,12 @@ void Form1::cmdRead_Clicked() {
         return;
     bool go = false;
     AppContext::guardHandler([this, &go] { go = imageFiles_->SaveChangesFirst(); });
-    if (go)
-        runTransfer(cmdRead_Click);
+    if (!go)
+        return;
+    // Edits still unsaved now were given up (Discard): they hold no close up during the read.
+    editsGivenUp_ = channelEdits->unsaved();
+    runTransfer(cmdRead_Click);
+    editsGivenUp_ = false;
 }
 
 void Form1::cmdWriteRig_Clicked() {
@@ -626,7 +630,7 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (!ctx_.shuttingDown() && channelEdits->unsaved()) {
+    if (!ctx_.shuttingDown() && channelEdits->unsaved() && !editsGivenUp_) {
         // A box now would hold up the transfer's waits until answered.
         if (transferRunning_) {
             traceLine(

@@ -169,4 +169,5 @@ private:
     std::function<QString()> startSimulatedRadio_;
     // Asked for in the no-answer hint while a read runs: started once the read has ended.
     bool simulatedRadioWanted_ = false;
+    bool editsGivenUp_ = false;
 };

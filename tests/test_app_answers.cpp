@@ -71,11 +71,10 @@ private slots:
         w.atMs(40001, [&w] { emit w.prompt().lblNoAnswer->linkActivated("simulated"); });
         QCOMPARE(w.read(), "Read cancelled by user request");
         QCOMPARE(shown[0], "");
-        QCOMPARE(shown.mid(1),
-                 QStringList(2,
-                             "No answer yet: is the radio showing CLONE, and is "
-                             "the cable on COM3 (/dev/fake/COM3)?<br><a "
-                             "href=\"simulated\">Use the simulated radio instead</a>"));
+        QCOMPARE(shown.mid(1), QStringList(2,
+                                           "No answer yet: is the radio showing CLONE, and is "
+                                           "the cable on COM3 (/dev/fake/COM3)?<br><a href="
+                                           "\"simulated\">Use the simulated radio instead</a>"));
         QVERIFY(started == 1 && !w.form().mnuSimulatedRadio->isVisible());
     }
 

@@ -148,11 +148,10 @@ private slots:
         w.env.files.answers = {w.at("e.img")};
         QTest::keyClick(editor.grdChannels, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(QFile::exists(w.at("e.img")) && editor.windowTitle().endsWith("e.img[*]"));
-        QVERIFY(QDir().mkdir(w.at("lists")));
-        w.env.files.answers = {w.at("lists/e.csv")};
+        w.env.files.answers = {w.at("backups/e.csv")};
         w.form.mnuExportChannels->trigger();
         w.form.mnuOpenImage->trigger();  // cancelled
-        QCOMPARE(w.env.files.offered.last(), w.at("lists"));
+        QCOMPARE(w.env.files.offered.last(), w.at("backups"));
     }
 
     void failedBackupLeavesAGoodRead() {
