@@ -49,8 +49,8 @@ void SystemClock::waitForEvents(qint64 maxNs) {
     // block). A timer's work (a window's paced drawing) is left for the event pump that
     // starts the next wait, so that it never holds up the step. (The Unix event dispatchers
     // honour the timer flag; where one does not, the timers simply run here.) The user's
-    // input is taken in here too: left aside, an X11 connection keeps it until new input
-    // arrives, so a close of the window by its window manager would wait out the whole
-    // transfer and then meet a modal box, which drops it.
+    // input is taken in here too: left aside, it can stay queued on an X11 connection until
+    // more input arrives, and a close of the window by its window manager then waits out the
+    // whole transfer and meets the closing box, which drops it.
     QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
 }
