@@ -107,8 +107,16 @@ Form1* Form1::of(CoreContext& ctx) {
 }
 
 FrmMessages& Form1::frmMessages() {
-    if (!frmMessages_)
+    if (!frmMessages_) {
         frmMessages_ = new FrmMessages(ctx_.cancel, this);
+        QLabel* hint = frmMessages_->lblNoAnswer;
+        hint->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        connect(hint, &QLabel::linkActivated, this, [this] {
+            // The read waiting on the cable ends first; the link changes once it has.
+            simulatedRadioWanted_ = true;
+            ctx_.cancel.request(CancelKind::Identity);
+        });
+    }
     return *frmMessages_;
 }
 
@@ -142,10 +150,37 @@ void Form1::setPromptPart(PromptPart part, bool visible) {
     widget->setVisible(visible);
 }
 
+// Where the simulated radio can be had, the hint also offers it: a first start without a
+// cable finds a built-in serial port and waits on it.
 void Form1::setNoAnswerHint(const QString& text) {
     QLabel* hint = frmMessages().lblNoAnswer;
-    hint->setText(text);
+    const bool offer = !text.isEmpty() && mnuSimulatedRadio->isVisible();
+    hint->setTextFormat(offer ? Qt::RichText : Qt::PlainText);
+    hint->setText(offer ? text.toHtmlEscaped() +
+                              QStringLiteral("<br><a href=\"simulated\">Use the simulated "
+                                             "radio instead</a>")
+                        : text);
     hint->setVisible(!text.isEmpty());
+}
+
+void Form1::setSimulatedRadioStarter(std::function<QString()> start) {
+    startSimulatedRadio_ = std::move(start);
+    mnuSimulatedRadio->setVisible(bool(startSimulatedRadio_));
+}
+
+void Form1::useSimulatedRadio() {
+    simulatedRadioWanted_ = false;
+    if (!startSimulatedRadio_ || transferRunning_)
+        return;
+    const QString error = startSimulatedRadio_();
+    if (!error.isEmpty()) {
+        ctx_.ShowMessage(QStringLiteral("The simulated radio cannot be used: ") + error,
+                         MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    // One simulated radio per run: it stays the link until the program ends.
+    mnuSimulatedRadio->setVisible(false);
+    traceLine(QStringLiteral("Demo: Read Radio and Write Radio now talk to the simulated radio"));
 }
 
 void Form1::setProgressMaximum(int maximum) {
@@ -271,7 +306,7 @@ void Form1::buildControls() {
     central->installEventFilter(this);
 
     connect(cmdRead, &QPushButton::clicked, this, [this] { cmdRead_Clicked(); });
-    connect(cmdWriteRig, &QPushButton::clicked, this, [this] { runTransfer(cmdWriteRig_Click); });
+    connect(cmdWriteRig, &QPushButton::clicked, this, [this] { cmdWriteRig_Clicked(); });
     connect(cmdCancelRead, &QPushButton::clicked, this, [this] { cmdCancelRead_Click(); });
 }
 
@@ -289,6 +324,17 @@ void Form1::buildMenus() {
     mnuChannels->setObjectName(QStringLiteral("mnuChannels"));
     mnuChannels->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(mnuChannels, &QAction::triggered, this, [this] { mnuChannels_Click(); });
+
+    // The buttons' own clicks: a button that is unavailable (a transfer runs) ignores them.
+    mnuRadio = menuBar()->addMenu(QStringLiteral("&Radio"));
+    mnuRadio->setObjectName(QStringLiteral("mnuRadio"));
+    mnuReadRadio = mnuRadio->addAction(QStringLiteral("&Read Radio"));
+    mnuReadRadio->setObjectName(QStringLiteral("mnuReadRadio"));
+    connect(mnuReadRadio, &QAction::triggered, cmdRead, &QPushButton::click);
+    mnuWriteRadio = mnuRadio->addAction(QStringLiteral("&Write Radio"));
+    mnuWriteRadio->setObjectName(QStringLiteral("mnuWriteRadio"));
+    mnuWriteRadio->setEnabled(false);
+    connect(mnuWriteRadio, &QAction::triggered, cmdWriteRig, &QPushButton::click);
 
     mnuSettingsMenu = menuBar()->addMenu(QStringLiteral("&Settings"));
     mnuSettingsMenu->setObjectName(QStringLiteral("mnuSettingsMenu"));
@@ -321,6 +367,14 @@ void Form1::buildMenus() {
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this,
             [this] { AppContext::guardHandler([this] { mnuAbout_Click(); }); });
+    mnuSimulatedRadio = new QAction(QStringLiteral("Use the &Simulated Radio"), this);
+    mnuSimulatedRadio->setObjectName(QStringLiteral("mnuSimulatedRadio"));
+    mnuSimulatedRadio->setToolTip(
+        QStringLiteral("Talk to a simulated VX-8 instead of a cable, for this run"));
+    mnuSimulatedRadio->setVisible(false);
+    mnuHelpSelection->insertAction(mnuAbout, mnuSimulatedRadio);
+    connect(mnuSimulatedRadio, &QAction::triggered, this,
+            [this] { AppContext::guardHandler([this] { useSimulatedRadio(); }); });
 }
 
 void Form1::Form_Load() {
@@ -434,6 +488,8 @@ void Form1::DisableButtons() {
     cmdWriteRig->setEnabled(false);
     cmdCancelRead->setEnabled(true);
     imageFiles_->updateState();
+    mnuReadRadio->setEnabled(false);
+    mnuWriteRadio->setEnabled(false);
 }
 
 void Form1::EnableButtons() {
@@ -442,6 +498,8 @@ void Form1::EnableButtons() {
     // Write is offered exactly when there is a valid image to write.
     cmdWriteRig->setEnabled(ctx_.clone.image.isValid());
     imageFiles_->updateState();
+    mnuReadRadio->setEnabled(true);
+    mnuWriteRadio->setEnabled(cmdWriteRig->isEnabled());
 }
 
 // One transfer at a time, and the link it opens stays the one chosen: from the click on
@@ -454,16 +512,24 @@ void Form1::runTransfer(TransferResult (*transfer)(AppContext&)) {
     transferRunning_ = true;
     cmdRead->setEnabled(false);
     cmdWriteRig->setEnabled(false);
+    mnuReadRadio->setEnabled(false);
+    mnuWriteRadio->setEnabled(false);
     setLinkChoiceEnabled(false);
     // A write sends the image block by block: nothing may change it meanwhile.
     channelEdits->setEditable(false);
-    AppContext::guardHandler([this, transfer] { transfer(ctx_); });
+    bool read = false;
+    AppContext::guardHandler(
+        [this, transfer, &read] { read = transfer(ctx_).done() && transfer == cmdRead_Click; });
     transferRunning_ = false;
     channelEdits->setEditable(true);
     if (ctx_.shuttingDown())
         return;
     setLinkChoiceEnabled(true);
     EnableButtons();
+    if (read)
+        traceLine(QStringLiteral("Read: the channels can be edited with View ▸ Channels (Ctrl+L)"));
+    if (simulatedRadioWanted_)
+        AppContext::guardHandler([this] { useSimulatedRadio(); });
 }
 
 // A read replaces the image held: unsaved channel edits are saved or given up first.
@@ -472,13 +538,56 @@ void Form1::cmdRead_Clicked() {
         return;
     bool go = false;
     AppContext::guardHandler([this, &go] { go = imageFiles_->SaveChangesFirst(); });
-    if (go)
-        runTransfer(cmdRead_Click);
+    if (!go)
+        return;
+    // Edits still unsaved now were given up (Discard): they hold no close up during the read.
+    editsGivenUp_ = channelEdits->unsaved();
+    runTransfer(cmdRead_Click);
+    editsGivenUp_ = false;
+}
+
+void Form1::cmdWriteRig_Clicked() {
+    if (transferRunning_)
+        return;
+    bool go = false;
+    QStringList fixed;
+    AppContext::guardHandler([this, &go, &fixed] { go = sumsAgreeOrBroughtUpToDate(fixed); });
+    if (!go)
+        return;
+    runTransfer(cmdWriteRig_Click);
+    // After the write's own lines, which it starts by clearing the trace.
+    if (!ctx_.shuttingDown()) {
+        for (const QString& line : fixed)
+            traceLine(QStringLiteral("Write: before sending, ") + line);
+    }
+}
+
+// An image whose sums do not agree with its data (a damaged file kept as it was) is not sent
+// as it is: the radio would take the damage. The user is asked, as opening the file did;
+// Yes brings the sums up to date in the image held (`fixed` says which), No sends nothing.
+bool Form1::sumsAgreeOrBroughtUpToDate(QStringList& fixed) {
+    CloneState& clone = ctx_.clone;
+    if (!clone.image.sumsKeptStale())
+        return true;
+    const QStringList stale = StaleSums(clone.image.bytes());
+    const QString question =
+        QStringLiteral("The sums of the image held do not agree with its data:\r\n\r\n") +
+        stale.join(QStringLiteral("\r\n")) +
+        QStringLiteral("\r\n\r\nBring them up to date and write the image?");
+    if (ctx_.ShowMessage(question, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
+        traceLine(QStringLiteral("Write: not started: ") + stale.join(QStringLiteral("; ")));
+        return false;
+    }
+    QByteArray bytes = clone.image.bytes();
+    fixed = FixSums(bytes);
+    clone.image = CloneImage(bytes);
+    return true;
 }
 
 void Form1::setLinkChoiceEnabled(bool enabled) {
     for (QAction* entry : mnuCOM)
         entry->setEnabled(enabled);
+    mnuSimulatedRadio->setEnabled(enabled);
     mnuComPortIdentifier->setEnabled(enabled);
     mnuFTDI->setEnabled(enabled);
 }
@@ -521,7 +630,7 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (!ctx_.shuttingDown() && channelEdits->unsaved()) {
+    if (!ctx_.shuttingDown() && channelEdits->unsaved() && !editsGivenUp_) {
         // A box now would hold up the transfer's waits until answered.
         if (transferRunning_) {
             traceLine(
@@ -567,13 +676,26 @@ void Form1::placeBeside(QWidget& window) {
 void Form1::mnuChannels_Click() {
     if (!frmChannels) {
         frmChannels = new FrmChannels(*channelEdits, this);
-        frmChannels->mnuFile->insertActions(
-            frmChannels->mnuClose, {mnuImportChannels, mnuExportChannels, mnuExportChannelsPdf});
-        frmChannels->mnuFile->insertSeparator(frmChannels->mnuClose);
+        shareMenusWith(*frmChannels);
         connect(&ctx_, &AppContext::imageChanged, frmChannels, &FrmChannels::Reload);
         placeBeside(*frmChannels);
     }
     frmChannels->show();
     frmChannels->raise();
     frmChannels->activateWindow();
+}
+
+// The channels window gets the File entries and the Radio menu of this window: the same
+// actions (one each, with their shortcuts, which work in whichever of the two is active),
+// so that the image can be saved, read and written from where it is edited.
+void Form1::shareMenusWith(FrmChannels& editor) {
+    QAction* close = editor.mnuClose;
+    editor.mnuFile->insertActions(close,
+                                  {mnuOpenImage, mnuOpenBackup, mnuSaveImage, mnuSaveImageAs});
+    editor.mnuFile->insertMenu(close, mnuRecentImages);
+    editor.mnuFile->insertSeparator(close);
+    editor.mnuFile->insertActions(close,
+                                  {mnuImportChannels, mnuExportChannels, mnuExportChannelsPdf});
+    editor.mnuFile->insertSeparator(close);
+    editor.menuBar->addMenu(mnuRadio);
 }

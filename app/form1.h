@@ -3,7 +3,9 @@
 #include <QDialog>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <array>
+#include <functional>
 
 #include "core/front.h"
 
@@ -101,6 +103,10 @@ public:
     QAction* mnuExit = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuChannels = nullptr;
+    // Read Radio and Write Radio as menu entries, shared with the channels window.
+    QMenu* mnuRadio = nullptr;
+    QAction* mnuReadRadio = nullptr;
+    QAction* mnuWriteRadio = nullptr;
     QMenu* mnuSettingsMenu = nullptr;
     QAction* mnuComPortIdentifier = nullptr;
     QMenu* mnuComPortSelection = nullptr;
@@ -108,6 +114,12 @@ public:
     QAction* mnuFTDI = nullptr;
     QMenu* mnuHelpSelection = nullptr;
     QAction* mnuAbout = nullptr;
+    // Switches the link to the simulated radio for this run; shown once a way to start it
+    // is given.
+    QAction* mnuSimulatedRadio = nullptr;
+
+    // How the simulated radio is started (main() gives it): an error text, empty on success.
+    void setSimulatedRadioStarter(std::function<QString()> start);
 
     // The channels window, once opened; it stays open across reads.
     QPointer<FrmChannels> frmChannels;
@@ -128,6 +140,10 @@ private:
     void mnuAbout_Click();
     void mnuChannels_Click();
     void cmdRead_Clicked();
+    void cmdWriteRig_Clicked();
+    bool sumsAgreeOrBroughtUpToDate(QStringList& fixed);
+    void useSimulatedRadio();
+    void shareMenusWith(FrmChannels& editor);
     void placeBeside(QWidget& window);
     void runTransfer(TransferResult (*transfer)(AppContext&));
     void setLinkChoiceEnabled(bool enabled);
@@ -150,4 +166,8 @@ private:
     QString pendingCount_;
     bool transferRunning_ = false;
     QString startupNotice_;
+    std::function<QString()> startSimulatedRadio_;
+    // Asked for in the no-answer hint while a read runs: started once the read has ended.
+    bool simulatedRadioWanted_ = false;
+    bool editsGivenUp_ = false;
 };

@@ -24,6 +24,8 @@
 
 namespace {
 const QString kRecent = QStringLiteral("Recent");
+const QString kDialogs = QStringLiteral("Dialogs");
+const QString kLastFolder = QStringLiteral("LastFolder");
 const QString kFilter = QStringLiteral("Radio images (*.img);;All files (*)");
 const QString kCsvFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
 // Refused rows listed in one box; the rest are counted.
@@ -85,6 +87,22 @@ FileDialogs& ImageFiles::dialogs() {
     return dialogs_ ? *dialogs_ : standard;
 }
 
+QString ImageFiles::askOpen(const QString& caption, const QString& folder, const QString& filter) {
+    return chosen(dialogs().openFileName(&form_, caption, folder, filter));
+}
+
+QString ImageFiles::askSave(const QString& caption, const QString& suggested,
+                            const QString& filter) {
+    return chosen(dialogs().saveFileName(&form_, caption, suggested, filter));
+}
+
+// The next dialog starts where the user last went, whatever the file was for.
+QString ImageFiles::chosen(const QString& path) {
+    if (!path.isEmpty())
+        ctx_.settings().set(kDialogs, kLastFolder, QFileInfo(path).absolutePath());
+    return path;
+}
+
 bool ImageFiles::busy() const {
     // Read Radio is unavailable exactly while a transfer runs.
     return !form_.cmdRead->isEnabled();
@@ -103,28 +121,37 @@ bool ImageFiles::OpenImage(const QString& path) {
         ctx_.ShowMessage(error, MsgButtons::Ok, MsgIcon::Stop);
         return false;
     }
+    // The other programmer brings the sums up to date only when it uploads: a file it saved
+    // (its trailer) has them stale by habit, not by damage. Any other file is asked about;
+    // No keeps them as they are, and Write asks again before it sends the image.
     const QStringList stale = StaleSums(loaded.image);
-    if (!stale.isEmpty()) {
-        // What another program leaves after editing: the radio would reject a stale sum.
+    bool keepStale = false;
+    if (!stale.isEmpty() && !loaded.hadTrailer) {
         const QString question = QStringLiteral("The sums in \"%1\" do not agree with its data:")
                                      .arg(QDir::toNativeSeparators(path)) +
                                  QStringLiteral("\r\n\r\n") + stale.join(QStringLiteral("\r\n")) +
                                  QStringLiteral("\r\n\r\nBring them up to date?");
-        if (ctx_.ShowMessage(question, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes)
-            return false;
-        for (const QString& line : FixSums(loaded.image))
-            log(line);
+        keepStale =
+            ctx_.ShowMessage(question, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes;
     }
     if (!SaveChangesFirst())
         return false;
+    const QStringList fixed = keepStale ? QStringList() : FixSums(loaded.image);
     CloneState& clone = ctx_.clone;
-    clone.image = CloneImage(loaded.image);
+    clone.image = keepStale ? CloneImage::asStored(loaded.image) : CloneImage(loaded.image);
     clone.ImagePath = QFileInfo(path).absoluteFilePath();
     clone.ReadAt = QDateTime();
     log(QStringLiteral("Open: ") + QDir::toNativeSeparators(clone.ImagePath));
     log(QStringLiteral("Open: model ") + ModelName(loaded.image) + QStringLiteral(", identity ") +
         IdentityText(loaded.image, CloneLayout::kIdentitySize));
-    log(QStringLiteral("Open: checksum agrees"));
+    for (const QString& line : fixed)
+        log(line);
+    if (keepStale)
+        log(
+            QStringLiteral("Open: the sums are kept as they were; Write asks before it sends "
+                           "the image"));
+    else if (stale.isEmpty())
+        log(QStringLiteral("Open: checksum agrees"));
     form_.EnableButtons();
     remember(clone.ImagePath);
     emit ctx_.imageChanged();
@@ -136,7 +163,12 @@ bool ImageFiles::SaveImage(const QString& path) {
     if (!clone.image.isValid() || busy())
         return false;
     QString error;
-    if (!SaveImageFile(path, clone.image.bytes(), &error)) {
+    // Without the other programmer's trailer, which would have the sums of a damaged image
+    // brought up to date without a question when the file is opened again.
+    const bool saved = clone.image.sumsKeptStale()
+                           ? SaveFileAtomically(path, clone.image.bytes(), &error)
+                           : SaveImageFile(path, clone.image.bytes(), &error);
+    if (!saved) {
         ctx_.ShowMessage(error, MsgButtons::Ok, MsgIcon::Stop);
         return false;
     }
@@ -177,8 +209,7 @@ QString ImageFiles::suggestedPath() const {
 void ImageFiles::mnuOpenImage_Click() {
     if (busy())
         return;
-    const QString path =
-        dialogs().openFileName(&form_, QStringLiteral("Open Image"), lastFolder(), kFilter);
+    const QString path = askOpen(QStringLiteral("Open Image"), lastFolder(), kFilter);
     if (!path.isEmpty())
         OpenImage(path);
 }
@@ -187,8 +218,8 @@ void ImageFiles::mnuOpenImage_Click() {
 void ImageFiles::mnuOpenBackup_Click() {
     if (busy())
         return;
-    const QString path = dialogs().openFileName(&form_, QStringLiteral("Open Backup"),
-                                                BackupFolder(ctx_.settings()), kFilter);
+    const QString path =
+        askOpen(QStringLiteral("Open Backup"), BackupFolder(ctx_.settings()), kFilter);
     if (!path.isEmpty())
         OpenImage(path);
 }
@@ -200,8 +231,7 @@ void ImageFiles::mnuSaveImageAs_Click() {
 bool ImageFiles::SaveImageAs() {
     if (!ctx_.clone.image.isValid() || busy())
         return false;
-    QString path =
-        dialogs().saveFileName(&form_, QStringLiteral("Save Image As"), suggestedPath(), kFilter);
+    QString path = askSave(QStringLiteral("Save Image As"), suggestedPath(), kFilter);
     if (path.isEmpty())
         return false;
     if (QFileInfo(path).suffix().isEmpty())
@@ -215,8 +245,7 @@ bool ImageFiles::SaveImageAs() {
 void ImageFiles::mnuImportChannels_Click() {
     if (!ctx_.clone.image.isValid() || busy())
         return;
-    const QString path =
-        dialogs().openFileName(&form_, QStringLiteral("Import Channels"), lastFolder(), kCsvFilter);
+    const QString path = askOpen(QStringLiteral("Import Channels"), lastFolder(), kCsvFilter);
     if (path.isEmpty())
         return;
     const QString shown = QDir::toNativeSeparators(path);
@@ -278,9 +307,8 @@ QString ImageFiles::exportPath(const QString& caption, const QString& suffix,
                                const QString& filter) {
     if (!ctx_.clone.image.isValid() || busy())
         return {};
-    const QFileInfo image(suggestedPath());
-    QString path = dialogs().saveFileName(
-        &form_, caption, image.dir().filePath(image.completeBaseName() + '.' + suffix), filter);
+    const QString name = QFileInfo(suggestedPath()).completeBaseName() + '.' + suffix;
+    QString path = askSave(caption, QDir(lastFolder()).filePath(name), filter);
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
         path += '.' + suffix;
     return path;
@@ -355,8 +383,11 @@ void ImageFiles::mnuExportChannelsPdf_Click() {
     ctx_.ShowMessage(done, MsgButtons::Ok, MsgIcon::Information);
 }
 
+// An image without a file yet (a read) is saved as Save Image As does.
 void ImageFiles::mnuSaveImage_Click() {
-    if (!ctx_.clone.ImagePath.isEmpty())
+    if (ctx_.clone.ImagePath.isEmpty())
+        SaveImageAs();
+    else
         SaveImage(ctx_.clone.ImagePath);
 }
 
@@ -366,7 +397,7 @@ void ImageFiles::updateState() {
     form_.mnuOpenImage->setEnabled(idle);
     form_.mnuOpenBackup->setEnabled(idle);
     form_.mnuSaveImageAs->setEnabled(idle && clone.image.isValid());
-    form_.mnuSaveImage->setEnabled(idle && clone.image.isValid() && !clone.ImagePath.isEmpty());
+    form_.mnuSaveImage->setEnabled(idle && clone.image.isValid());
     form_.mnuImportChannels->setEnabled(idle && clone.image.isValid());
     form_.mnuExportChannels->setEnabled(idle && clone.image.isValid());
     form_.mnuExportChannelsPdf->setEnabled(idle && clone.image.isValid());
@@ -394,7 +425,9 @@ QStringList ImageFiles::recentFiles() const {
 }
 
 QString ImageFiles::lastFolder() const {
-    return ctx_.settings().get(kRecent, QStringLiteral("Folder"), QDir::homePath());
+    SettingsStore& settings = ctx_.settings();
+    return settings.get(kDialogs, kLastFolder,
+                        settings.get(kRecent, QStringLiteral("Folder"), QDir::homePath()));
 }
 
 void ImageFiles::remember(const QString& path) {

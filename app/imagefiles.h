@@ -22,8 +22,10 @@ public:
     // Adds the entries to the window's File menu, above Exit.
     ImageFiles(AppContext& ctx, Form1& form);
 
-    // Opens an image file: a refused file, or No to the question about stale sums, changes
-    // nothing. True when the image was replaced.
+    // Opens an image file; a refused file changes nothing. Sums that do not agree are brought
+    // up to date without asking in a file the other programmer saved (its trailer), and
+    // otherwise after a question: No opens the file with the sums as they are, and Write
+    // asks again. True when the image was replaced.
     bool OpenImage(const QString& path);
     // Saves the image held to `path` (atomically); a failure is shown in a box.
     bool SaveImage(const QString& path);
@@ -59,7 +61,11 @@ protected:
 
 private:
     bool busy() const;
+    // Where file dialogs start: the folder of the last file any of them gave.
     QString lastFolder() const;
+    QString askOpen(const QString& caption, const QString& folder, const QString& filter);
+    QString askSave(const QString& caption, const QString& suggested, const QString& filter);
+    QString chosen(const QString& path);
     void remember(const QString& path);
     void fillRecentMenu();
     void log(const QString& text);

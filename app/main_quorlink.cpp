@@ -110,18 +110,25 @@ int main(int argc, char* argv[]) {
     Form1 window(ctx);
     if (window.loadFailed())
         return 1;
+    bool demo = false;
     if (parser.isSet(demoOption)) {
         const QString error = startWindowDemo(ctx, window, ports);
         if (!error.isEmpty()) {
             std::fprintf(stderr, "quorlink: %s\n", qPrintable(error));
             return 1;
         }
+        demo = true;
     } else if (parser.isSet(demoIfNoCableOption) && configuredCableMissing(ctx, ports)) {
         // Without the demo the program is still useful: say why and go on without it.
         const QString error = startWindowDemo(ctx, window, ports);
         if (!error.isEmpty())
             std::fprintf(stderr, "quorlink: no cable found and %s\n", qPrintable(error));
+        demo = error.isEmpty();
     }
+    // Otherwise the Help menu and the no-answer hint offer it.
+    if (!demo)
+        window.setSimulatedRadioStarter(
+            [&ctx, &window, &ports] { return startWindowDemo(ctx, window, ports); });
     window.show();
     const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) {

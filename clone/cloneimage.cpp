@@ -1,5 +1,7 @@
 #include "clone/cloneimage.h"
 
+#include <utility>
+
 #include "core/errors.h"
 
 QString IdentityText(QByteArrayView bytes, qsizetype count) {
@@ -33,4 +35,26 @@ CloneImage::CloneImage(QByteArray bytes) {
     bytes_ = std::move(bytes);
     bytes_[CloneLayout::kChecksumOffset] =
         static_cast<char>(CalcChecksum(QByteArrayView(bytes_).first(CloneLayout::kChecksumOffset)));
+}
+
+CloneImage CloneImage::asStored(QByteArray bytes) {
+    CloneImage image;
+    if (bytes.size() == CloneLayout::kImageSize) {
+        image.bytes_ = std::move(bytes);
+        image.keptStale_ = true;
+    }
+    return image;
+}
+
+CloneImage CloneImage::edited(QByteArray bytes) const {
+    CloneImage next(std::move(bytes));
+    if (!isValid() || !next.isValid())
+        return next;
+    const auto dataSum = [](const QByteArray& b) {
+        return CalcChecksum(QByteArrayView(b).first(CloneLayout::kChecksumOffset));
+    };
+    const quint8 offBy = static_cast<quint8>(checksum() - dataSum(bytes_));
+    next.bytes_[CloneLayout::kChecksumOffset] = static_cast<char>(next.checksum() + offBy);
+    next.keptStale_ = keptStale_;
+    return next;
 }

@@ -35,14 +35,25 @@ bool IsAcceptedIdentity(const QString& firstFiveHex);
 // The low 8 bits of the sum of every byte.
 quint8 CalcChecksum(QByteArrayView bytes);
 
-// A whole image, or none. Its checksum always agrees with its identity and data: the write
-// sends it as it stands, and a file saved from it carries it.
+// A whole image, or none. Its checksum agrees with its identity and data (the write sends it
+// as it stands, and a file saved from it carries it), except in an image taken as stored
+// from a file whose sums the user chose to keep as they were: that one stays as it came,
+// and the write asks before it sends it.
 class CloneImage {
 public:
     CloneImage() = default;
     // From the bytes of a file or a read in the layout above; any other size gives no image.
     // The checksum byte is made to agree.
     explicit CloneImage(QByteArray bytes);
+    // The bytes as they are, the checksum byte included, known to have sums that do not
+    // agree with the data.
+    static CloneImage asStored(QByteArray bytes);
+    // This image with `bytes` (an edit of it) in its place: the checksum moves with the
+    // data, so one that agreed agrees again and one that did not stays off by as much as it
+    // was, and an image kept stale stays so. An edit never makes a damaged image look sound.
+    CloneImage edited(QByteArray bytes) const;
+    // Taken with sums that do not agree and not brought up to date since.
+    bool sumsKeptStale() const { return keptStale_; }
 
     bool isValid() const { return bytes_.size() == CloneLayout::kImageSize; }
     // The whole image (empty when there is none).
@@ -69,6 +80,7 @@ private:
     }
 
     QByteArray bytes_;
+    bool keptStale_ = false;
 };
 
 // The image the program holds, and where it came from.

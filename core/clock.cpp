@@ -46,11 +46,11 @@ void SystemClock::waitForEvents(qint64 maxNs) {
         return;
     }
     // At the deadline the caller goes on with its next step (a paced write sends its next
-    // block). Only what arrived on the devices is taken in (a serial port's bytes, which the
-    // caller is about to count); a timer's work (a window's paced drawing) and the user's
-    // input are left for the event pump that starts the next wait, so that they never hold
-    // up the step. (The Unix event dispatchers honour the timer flag; where one does not,
-    // the timers simply run here.)
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
-                                    QEventLoop::X11ExcludeTimers);
+    // block). A timer's work (a window's paced drawing) is left for the event pump that
+    // starts the next wait, so that it never holds up the step. (The Unix event dispatchers
+    // honour the timer flag; where one does not, the timers simply run here.) The user's
+    // input is taken in here too: left aside, it can stay queued on an X11 connection until
+    // more input arrives, and a close of the window by its window manager then waits out the
+    // whole transfer and meets the closing box, which drops it.
+    QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
 }

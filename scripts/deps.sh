@@ -2,7 +2,7 @@
 # Installs the Debian packages Quorlink needs to build, test, package and run, when any is
 # missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libftdi1-2 libftdi1-dev
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev qt6-serialport-dev libftdi1-2 libftdi1-dev
           libgl-dev xvfb xauth fonts-dejavu-core desktop-file-utils
           dpkg-dev lintian appstream bash-completion poppler-utils)
 missing=()

@@ -58,19 +58,24 @@ private slots:
         QVERIFY(w.env.ctx->clone.image.data()[100] != 'x' && w.form().cmdWriteRig->isEnabled());
     }
 
-    // A silent radio: after 10 s the prompt names the port, and the read keeps waiting.
+    // A silent radio: after 10 s the prompt names the port and offers the simulated radio,
+    // while the read keeps waiting; taken, it ends the read and is the link from then on.
     void silentRadioGetsAHint() {
         World w;
         w.radio.faults.silent = true;
+        int started = 0;
+        w.form().setSimulatedRadioStarter([&started] { return ++started, QString(); });
         QStringList shown;
         for (int ms : {9000, 12000, 40000})
             w.atMs(ms, [&w, &shown] { shown << w.prompt().lblNoAnswer->text(); });
-        w.atMs(40001, [&w] { w.prompt().lblLookingForRig->clicked(); });
+        w.atMs(40001, [&w] { emit w.prompt().lblNoAnswer->linkActivated("simulated"); });
         QCOMPARE(w.read(), "Read cancelled by user request");
         QCOMPARE(shown[0], "");
         QCOMPARE(shown.mid(1), QStringList(2,
                                            "No answer yet: is the radio showing CLONE, and is "
-                                           "the cable on COM3 (/dev/fake/COM3)?"));
+                                           "the cable on COM3 (/dev/fake/COM3)?<br><a href="
+                                           "\"simulated\">Use the simulated radio instead</a>"));
+        QVERIFY(started == 1 && !w.form().mnuSimulatedRadio->isVisible());
     }
 
     // The success box names the backup, a demo read's in the "demo" subfolder, and Open
@@ -93,8 +98,8 @@ private slots:
     // Every menu entry has an access key of its own.
     void accessKeys() {
         World w;
-        for (QMenu* menu :
-             {w.form().mnuFile, w.form().mnuSettingsMenu, w.form().mnuHelpSelection}) {
+        for (QMenu* menu : {w.form().mnuFile, w.form().mnuRadio, w.form().mnuSettingsMenu,
+                            w.form().mnuHelpSelection}) {
             QSet<QString> keys;
             int named = 0;
             for (const QAction* entry : menu->actions())

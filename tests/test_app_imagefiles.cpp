@@ -1,8 +1,12 @@
 #include <QMimeData>
+#include <QTableView>
 
 #include "app/imagefiles.h"
+#include "clone/channeledit.h"
 #include "clone/imagefile.h"
 #include "support/testenv.h"
+#include "ui/channeledits.h"
+#include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
 
 // The File menu's image entries, dropped files, the title and the automatic backup, with a
@@ -58,7 +62,7 @@ private slots:
         QCOMPARE(QDir(w.at("backups")).entryList(QDir::Files).size(), 2);
         QVERIFY(w.form.windowTitle().contains(
             QRegularExpression(" - read from radio \\d\\d:\\d\\d\\[\\*\\]$")));
-        QVERIFY(w.form.mnuSaveImageAs->isEnabled() && !w.form.mnuSaveImage->isEnabled());
+        QVERIFY(w.form.mnuSaveImageAs->isEnabled() && w.form.mnuSaveImage->isEnabled());
 
         w.saveAs("x");  // no extension: ".img" is added
         QCOMPARE(fileBytes(w.at("x.img")).left(65227), w.clone().image.bytes());
@@ -82,34 +86,72 @@ private slots:
         QVERIFY(entries.size() == 2 && entries[1]->text() == "&2 " + w.at("x.img"));
     }
 
-    // A file refused, or a stale sum answered No, leaves everything as it was; Yes to a
-    // stale sum opens the file, its sums brought up to date.
-    void refusals_data() {
+    // A file refused leaves everything as it was. Sums that do not agree are brought up to
+    // date without a question in the other programmer's file, after one in any other; kept
+    // as they are (No), they stay so through a save and an edit, and Write asks again.
+    void opening_data() {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("yes");
-        QTest::newRow("folder") << QByteArray() << false;
-        QTest::newRow("unknown identity") << QByteArray(65227, 'A') << false;
-        QTest::newRow("stale sum, No") << editedImage() << false;
-        QTest::newRow("stale sum, Yes") << editedImage() << true;
+        QTest::addColumn<int>("answer");  // to the question about the sums; 0: none asked
+        QByteArray flipped = CloneImage(SimRadio::identityAH029() + QByteArray(65217, 0)).bytes();
+        flipped[0x3300] = 1;  // in a channel; no sum brought up to date
+        QTest::newRow("folder") << QByteArray() << 0;
+        QTest::newRow("unknown identity") << QByteArray(65227, 'A') << 0;
+        QTest::newRow("flipped byte, No") << flipped << int(MsgAnswer::No);
+        QTest::newRow("stale sum, Yes") << editedImage() << int(MsgAnswer::Yes);
+        QTest::newRow("the other programmer's file")
+            << editedImage() + ImageFile::kTrailerMark + "e30=" << 0;
     }
-    void refusals() {
+    void opening() {
         QFETCH(QByteArray, content);
-        QFETCH(bool, yes);
+        QFETCH(int, answer);
         Window w;
         w.hold();
         const QString path = w.at("bad.img");
         QVERIFY(content.isNull() ? QDir().mkdir(path) : writeBytes(path, content));
         const auto before = w.snapshot();
         w.env.boxes.shown.clear();
-        w.env.boxes.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
+        w.env.boxes.answers = {MsgAnswer(answer)};
         w.changed.clear();
-        QCOMPARE(w.files().OpenImage(path), yes);
-        QCOMPARE(w.env.boxes.shown.size(), 1);
-        if (yes)
-            QVERIFY(quint8(w.clone().image.bytes()[0x06C9]) == 0x12 &&
-                    w.form.windowTitle().endsWith(" - bad.img[*]"));
-        else
-            QVERIFY(w.snapshot() == before && w.changed.isEmpty());
+        const bool refused = content.isEmpty() || content.startsWith("AA");
+        QCOMPARE(w.files().OpenImage(path), !refused);
+        QCOMPARE(w.env.boxes.shown.size(), refused || answer ? 1 : 0);
+        QVERIFY(!refused || (w.snapshot() == before && w.changed.isEmpty()));
+        const bool kept = answer == int(MsgAnswer::No);  // else one trace line per sum fixed
+        QCOMPARE(w.env.log().filter(QRegularExpression("^Image: .* set to")).size(),
+                 kept || refused ? 0 : 2);
+        if (refused || !kept)
+            return;
+        QCOMPARE(w.clone().image.bytes(), content);
+        w.saveAs("kept.img");
+        QCOMPARE(fileBytes(w.at("kept.img")), content);  // and no trailer to excuse the sums
+        w.form.channelEdits->apply("edit", [](QByteArray& image) {
+            image[0x3301] = 'x';
+            UpdateFinalChecksum(image);
+            return QString();
+        });
+        QVERIFY(!StaleSums(w.clone().image.bytes()).isEmpty());
+        w.env.boxes.answers = {MsgAnswer::No};
+        w.form.cmdWriteRig->click();
+        QVERIFY(w.env.boxes.texts().last().startsWith("The sums of the image held do not agree") &&
+                w.env.ports->ports[3].written.isEmpty());
+    }
+
+    // The channels window reads, saves (Ctrl+S) and exports with the main window's own
+    // entries and follows the image read; every file dialog starts where the last one went.
+    void workingFromTheEditor() {
+        Window w;
+        w.form.show();
+        w.form.mnuChannels->trigger();
+        FrmChannels& editor = *w.form.frmChannels;
+        w.form.mnuReadRadio->trigger();
+        QVERIFY(editor.windowTitle().startsWith("Channels - read from radio"));
+        w.env.files.answers = {w.at("e.img")};
+        QTest::keyClick(editor.grdChannels, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(QFile::exists(w.at("e.img")) && editor.windowTitle().endsWith("e.img[*]"));
+        w.env.files.answers = {w.at("backups/e.csv")};
+        w.form.mnuExportChannels->trigger();
+        w.form.mnuOpenImage->trigger();  // cancelled
+        QCOMPARE(w.env.files.offered.last(), w.at("backups"));
     }
 
     void failedBackupLeavesAGoodRead() {

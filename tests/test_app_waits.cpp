@@ -1,13 +1,13 @@
 // Waiting, the trace log and shut-down.
 
+#include <qpa/qwindowsysteminterface.h>
 #include <QElapsedTimer>
+#include <QUndoStack>
 
 #include "core/clock.h"
 #include "core/errors.h"
-#include "core/serialcontrol.h"
-#include "link/link.h"
-#include "support/testenv.h"
-#include "ui/frmmessages.h"
+#include "support/rig.h"
+#include "ui/channeledits.h"
 
 class WaitsTest : public QObject {
     Q_OBJECT
@@ -76,31 +76,45 @@ private slots:
         QTRY_COMPARE(f.txtErrors->document()->toPlainText(), "fresh\nby itself\n");
     }
 
-    void closingDuringAWaitEndsTheHandlerAtOnce() {
-        TestEnv env;
-        env.ports->ports[3] = {};
-        Form1& f = env.form();
+    // Closing the main window ends what runs and the application at once, however the close
+    // comes: a window manager's is a window-system message, which even the last pass of a
+    // wait on the system clock takes in.
+    void closeEndsTheApplication_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("write");
+        QTest::newRow("File > Exit, read") << "exit" << false;
+        QTest::newRow("window manager, read, edits given up") << "wm" << false;
+        QTest::newRow("window manager, write") << "wm" << true;
+        QTest::newRow("window manager, at the end of a wait") << "wait" << false;
+    }
+    void closeEndsTheApplication() {
+        QFETCH(QString, way);
+        QFETCH(bool, write);
+        Rig rig;
+        Form1& f = rig.form();
         f.show();
-        SerialControl& port = env.ctx->link().MSComm1();
-        port.setCommPort(3);
-        port.setPortOpen(true);
-        f.frmMessages().show();
-        env.clock.afterMs(100, [&] { f.close(); });
-        bool ranOn = false;
-        AppContext::guardHandler([&] {
-            env.ctx->Pause(1000);
-            ranOn = true;
+        if (way == "wait") {
+            QWindowSystemInterface::handleCloseEvent(f.windowHandle());
+            SystemClock().waitForEvents(1000);
+            QVERIFY(rig.env.ctx->shuttingDown());
+            return;
+        }
+        if (way == "wm" && !write) {  // edits given up for the read hold no close up
+            f.channelEdits->stack().push(new QUndoCommand("edit"));
+            rig.env.boxes.answers = {MsgAnswer::Discard};
+        }
+        if (write)
+            rig.holdImage(SimRadio::identityAH029() + QByteArray(65217, '\x33'));
+        rig.env.clock.afterMs(3000, [&] {
+            if (way == "exit")
+                f.mnuExit->trigger();
+            else
+                QWindowSystemInterface::handleCloseEvent(f.windowHandle());
         });
-        QVERIFY(!ranOn && env.ctx->shuttingDown() && env.quitRequests == 1);
-        QVERIFY(env.clock.nowNs() < 200'000'000);
-        QVERIFY(!port.PortOpen() && !f.frmMessages().isVisible() && !f.isVisible());
-        // A later box or wait does not block either.
-        bool boxShown = false;
-        AppContext::guardHandler([&] {
-            env.ctx->ShowMessage("x", MsgButtons::Ok, MsgIcon::None);
-            boxShown = true;
-        });
-        QVERIFY(!boxShown && env.boxes.shown.isEmpty());
+        (write ? f.cmdWriteRig : f.cmdRead)->click();
+        QVERIFY(!rig.boxMs.isEmpty() && rig.boxMs.last() < 3000);  // none after the close
+        QVERIFY(rig.env.ctx->shuttingDown() && rig.env.quitRequests == 1 && rig.linkClosed());
+        QVERIFY(rig.env.nowMs() < 3100 && !rig.prompt().isVisible());
     }
 
     void anUnreportedErrorInAHandlerIsShownNotFatal() {

@@ -242,7 +242,7 @@ void ChannelEdits::put(const ImageChange& change, bool forward, const QList<int>
         change.redo(file);
     else
         change.undo(file);
-    clone_.image = CloneImage(file);  // brings the checksum up to date
+    clone_.image = clone_.image.edited(std::move(file));  // the checksum moves with the data
     remember();
     emit channelsChanged(numbers);
     if (banks)
