@@ -37,6 +37,8 @@ quorlink compare a.img |a.img sub
 quorlink --settings |sub
 quorlink ports |
 quorlink channels --pdf |sub
-quorlink channels --p|--pdf
+quorlink channels --pd|--pdf
+quorlink channels --po|--pocket
+quorlink import --f|--fix-sums --force
 ROWS
 exit $failed
