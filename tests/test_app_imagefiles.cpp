@@ -1,7 +1,7 @@
 #include <QMimeData>
 
 #include "app/imagefiles.h"
-#include "clone/imagefile.h"
+#include "image/imagefile.h"
 #include "support/testenv.h"
 #include "ui/frmmessages.h"
 
