@@ -5,8 +5,6 @@
 #include <QUndoStack>
 #include <algorithm>
 
-#include "core/context.h"
-#include "image/imagefile.h"
 #include "memory/bankedit.h"
 #include "memory/channelcsv.h"
 #include "memory/channeledit.h"
