@@ -60,7 +60,7 @@ private:
     int line = 0;
     bool linkOpened_ = false;
     TransferResult result_{TransferResult::Outcome::Error};
-    // Shown in every "sent block" line; nothing advances it.
+    // The blocks this write has sent, shown in every "sent block" line.
     qint32 counter_ = 0;
 };
 
@@ -231,6 +231,7 @@ bool MemoryWrite::sendBlocks() {
             sendFailed(QStringLiteral("Write Failed at block ") + QString::number(b), b);
             return false;
         }
+        ++counter_;
         line = 270;
         ctx_.Pause(delay);
         line = 280;
