@@ -4,13 +4,13 @@
 #include <QMenu>
 
 #include "app/form1.h"
-#include "clone/appcontext.h"
 #include "core/errors.h"
 #include "core/messagebox.h"
 #include "core/serialcontrol.h"
 #include "core/settings.h"
 #include "diag/comportdiag.h"
 #include "diag/ftdidiag.h"
+#include "transfer/appcontext.h"
 
 namespace {
 
@@ -164,6 +164,7 @@ void mnuFTDI_Click(AppContext& ctx) {
         detector.exec();
     }
     ctx.throwIfShuttingDown();
+    MarkSelectedPort(ctx);
     if (Form1* form = Form1::of(ctx))
         form->repaint();
     FillComPorts(ctx);

@@ -4,8 +4,8 @@
 
 #include "app/comports.h"
 #include "app/form1.h"
-#include "clone/appcontext.h"
 #include "sim/demo.h"
+#include "transfer/appcontext.h"
 #include "ui/frmmessages.h"
 
 QString startWindowDemo(AppContext& ctx, Form1& window, QtPortFactory& ports) {

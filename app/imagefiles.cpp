@@ -12,13 +12,13 @@
 #include <QUrl>
 
 #include "app/form1.h"
-#include "clone/appcontext.h"
-#include "clone/channelcsv.h"
-#include "clone/channelpdf.h"
-#include "clone/cloneimage.h"
-#include "clone/imagefile.h"
 #include "core/settings.h"
-#include "ui/channeledits.h"
+#include "edit/channeledits.h"
+#include "image/cloneimage.h"
+#include "image/imagefile.h"
+#include "memory/channelcsv.h"
+#include "memory/channelpdf.h"
+#include "transfer/appcontext.h"
 #include "ui/filedialogs.h"
 #include "ui/messagebox.h"
 

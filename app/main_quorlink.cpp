@@ -12,12 +12,12 @@
 #include "app/form1.h"
 #include "app/imagefiles.h"
 #include "cli/commandline.h"
-#include "clone/appcontext.h"
 #include "core/clock.h"
 #include "core/settings.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
 #include "sim/demo.h"
+#include "transfer/appcontext.h"
 #include "ui/frmabout.h"
 #include "ui/messagebox.h"
 

@@ -19,11 +19,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "clone/channelcsv.h"
-#include "clone/channels.h"
-#include "clone/imagefile.h"
 #include "core/context.h"
-#include "ui/channeledits.h"
+#include "edit/channeledits.h"
+#include "image/imagefile.h"
+#include "memory/channelcsv.h"
+#include "memory/channels.h"
 #include "ui/frmchannels.h"
 
 extern char** environ;

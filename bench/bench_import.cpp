@@ -14,9 +14,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "clone/channelcsv.h"
-#include "clone/channeledit.h"
-#include "clone/imagefile.h"
+#include "image/imagefile.h"
+#include "memory/channelcsv.h"
+#include "memory/channeledit.h"
 
 extern char** environ;
 

@@ -5,8 +5,8 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "clone/appcontext.h"
 #include "core/clock.h"
+#include "transfer/appcontext.h"
 
 namespace {
 double cpuSeconds() {

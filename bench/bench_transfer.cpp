@@ -24,15 +24,15 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "clone/appcontext.h"
-#include "clone/cloneimage.h"
-#include "clone/imagefile.h"
 #include "core/clock.h"
 #include "core/settings.h"
+#include "image/cloneimage.h"
+#include "image/imagefile.h"
 #include "link/libftdi_d2xx.h"
 #include "link/link.h"
 #include "link/qtserialcontrol.h"
 #include "sim/simradio.h"
+#include "transfer/appcontext.h"
 #include "ui/frmmessages.h"
 #include "ui/messagebox.h"
 

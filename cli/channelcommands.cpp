@@ -3,10 +3,10 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "clone/channelcsv.h"
-#include "clone/channels.h"
-#include "clone/cloneimage.h"
-#include "clone/imagefile.h"
+#include "image/cloneimage.h"
+#include "image/imagefile.h"
+#include "memory/channelcsv.h"
+#include "memory/channels.h"
 
 QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList* warnings) {
     constexpr int kColumns = 80;

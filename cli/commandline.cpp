@@ -19,21 +19,21 @@
 
 #include "cli/channelcommands.h"
 #include "cli/terminalfront.h"
-#include "clone/appcontext.h"
-#include "clone/channelpdf.h"
-#include "clone/channels.h"
-#include "clone/cloneimage.h"
-#include "clone/imagefile.h"
-#include "clone/memory_read.h"
-#include "clone/memory_write.h"
 #include "core/clock.h"
 #include "core/d2xx.h"
 #include "core/errors.h"
 #include "core/settings.h"
+#include "image/cloneimage.h"
+#include "image/imagefile.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
+#include "memory/channelpdf.h"
+#include "memory/channels.h"
 #include "sim/demo.h"
 #include "sim/ptyradio.h"
+#include "transfer/appcontext.h"
+#include "transfer/memory_read.h"
+#include "transfer/memory_write.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -3,9 +3,9 @@
 #include <QRegularExpression>
 #include <cstdio>
 
-#include "clone/cloneimage.h"
-#include "clone/transfer.h"
 #include "core/context.h"
+#include "image/cloneimage.h"
+#include "transfer/transfer.h"
 
 #include <sys/select.h>
 #include <unistd.h>

@@ -5,8 +5,6 @@
 #include <QString>
 #include <functional>
 
-#include "core/d2xx.h"
-
 class Clock;
 class MessageBoxes;
 class SettingsStore;

@@ -8,11 +8,11 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "clone/appcontext.h"
 #include "core/errors.h"
 #include "core/serialcontrol.h"
 #include "core/settings.h"
 #include "link/transport.h"
+#include "transfer/appcontext.h"
 #include "ui/fontface.h"
 #include "ui/tracebox.h"
 

@@ -8,14 +8,13 @@
 #include <functional>
 #include <utility>
 
-#include "app/comports.h"
-#include "clone/appcontext.h"
 #include "core/clock.h"
 #include "core/errors.h"
 #include "core/messagebox.h"
 #include "core/settings.h"
 #include "diag/comportdiag.h"
 #include "link/transport.h"
+#include "transfer/appcontext.h"
 #include "ui/fontface.h"
 #include "ui/tracebox.h"
 
@@ -191,7 +190,6 @@ void FTDIDiag::cmdSetComPort_Click() {
     ctx_.settings().set(SettingKeys::kSection, SettingKeys::kCommPort, QString::number(kFtdiPort));
     ctx_.settings().set(SettingKeys::kSection, SettingKeys::kFtdiDevice, link.FTDetectDescription);
     link.FTDIDescription = link.FTDetectDescription;
-    MarkSelectedPort(ctx_);
     accept();
 }
 

@@ -1,11 +1,11 @@
 #include "sim/demo.h"
 
-#include "clone/appcontext.h"
 #include "core/d2xx.h"
 #include "core/errors.h"
 #include "core/settings.h"
 #include "link/qtserialcontrol.h"
 #include "sim/ptyradio.h"
+#include "transfer/appcontext.h"
 
 namespace {
 

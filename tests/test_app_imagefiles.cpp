@@ -2,10 +2,10 @@
 #include <QTableView>
 
 #include "app/imagefiles.h"
-#include "clone/channeledit.h"
-#include "clone/imagefile.h"
+#include "edit/channeledits.h"
+#include "image/imagefile.h"
+#include "memory/channeledit.h"
 #include "support/testenv.h"
-#include "ui/channeledits.h"
 #include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
 

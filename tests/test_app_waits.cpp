@@ -6,8 +6,8 @@
 
 #include "core/clock.h"
 #include "core/errors.h"
+#include "edit/channeledits.h"
 #include "support/rig.h"
-#include "ui/channeledits.h"
 
 class WaitsTest : public QObject {
     Q_OBJECT

@@ -2,10 +2,10 @@
 #include <functional>
 
 #include "cli/terminalfront.h"
-#include "clone/memory_read.h"
-#include "clone/memory_write.h"
 #include "support/captured.h"
 #include "support/testenv.h"
+#include "transfer/memory_read.h"
+#include "transfer/memory_write.h"
 
 // The terminal front on the real transfers (simulated radio, virtual time): the exit code
 // and the one line the command line gives for each way a transfer ends, and a good read's

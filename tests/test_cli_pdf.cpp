@@ -1,7 +1,7 @@
 #include <QtTest>
 
-#include "clone/channeledit.h"
-#include "clone/channelpdf.h"
+#include "memory/channeledit.h"
+#include "memory/channelpdf.h"
 #include "support/channelfixture.h"
 #include "support/quorlinkrun.h"
 

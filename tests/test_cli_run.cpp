@@ -2,8 +2,8 @@
 #include <QtTest>
 
 #include "cli/commandline.h"
-#include "clone/imagefile.h"
 #include "core/settings.h"
+#include "image/imagefile.h"
 #include "sim/simradio.h"
 #include "support/captured.h"
 #include "support/testenv.h"

@@ -1,6 +1,6 @@
 #include <csignal>
 
-#include "clone/imagefile.h"
+#include "image/imagefile.h"
 #include "support/quorlinkrun.h"
 #include "support/testenv.h"
 

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "app/demowindow.h"
-#include "clone/cloneimage.h"
+#include "image/cloneimage.h"
 #include "sim/demo.h"
 #include "support/radioprocess.h"
 #include "support/realapp.h"

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "clone/imagefile.h"
+#include "image/imagefile.h"
 #include "support/channelfixture.h"
 #include "support/quorlinkrun.h"
 

@@ -1,4 +1,4 @@
-#include "clone/imagefile.h"
+#include "image/imagefile.h"
 #include "support/quorlinkrun.h"
 #include "support/testenv.h"
 

@@ -12,12 +12,12 @@
 #include <QTableWidget>
 #include <QUndoStack>
 
-#include "clone/channeledit.h"
-#include "clone/imagefile.h"
+#include "edit/channeledits.h"
+#include "image/imagefile.h"
+#include "memory/channeledit.h"
 #include "support/channelfixture.h"
 #include "support/testenv.h"
 #include "support/testmain.h"
-#include "ui/channeledits.h"
 #include "ui/frmchannels.h"
 
 Q_DECLARE_METATYPE(ChannelField)

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "clone/appcontext.h"
+#include "transfer/appcontext.h"
 #include "ui/fontface.h"
 #include "ui/frmmessages.h"
 

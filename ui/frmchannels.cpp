@@ -33,11 +33,11 @@
 #include <QValidator>
 #include <algorithm>
 
-#include "clone/bankedit.h"
-#include "clone/channelcsv.h"
-#include "clone/channelorder.h"
-#include "clone/channels.h"
-#include "ui/channeledits.h"
+#include "edit/channeledits.h"
+#include "memory/bankedit.h"
+#include "memory/channelcsv.h"
+#include "memory/channelorder.h"
+#include "memory/channels.h"
 
 namespace {
 // Sorting uses numbers for the numbered columns, the list's order for the fields picked from

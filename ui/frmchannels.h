@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "clone/channels.h"
+#include "memory/channels.h"
 
 class QAction;
 class QCheckBox;

@@ -4,8 +4,8 @@
 #include <QString>
 #include <QtTest>
 
-#include "clone/channels.h"
-#include "clone/imagefile.h"
+#include "image/imagefile.h"
+#include "memory/channels.h"
 
 // The channel fixture: ten channels written byte by byte into an image in file order
 // (identity first), each with what it decodes to, and bank 1 "Home" holding 1, 2 and 900.

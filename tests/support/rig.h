@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "clone/cloneimage.h"
+#include "image/cloneimage.h"
 #include "link/link.h"
 #include "support/testenv.h"
 #include "ui/frmmessages.h"

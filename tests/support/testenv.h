@@ -13,12 +13,12 @@
 
 #include "app/form1.h"
 #include "app/imagefiles.h"
-#include "clone/appcontext.h"
 #include "core/messagebox.h"
 #include "core/settings.h"
 #include "sim/fakeports.h"
 #include "sim/simradio.h"
 #include "sim/virtualclock.h"
+#include "transfer/appcontext.h"
 #include "ui/filedialogs.h"
 #include "ui/tracebox.h"
 

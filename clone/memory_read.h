@@ -1,8 +1,0 @@
-#pragma once
-
-#include "clone/transfer.h"
-
-class AppContext;
-
-// Read Radio: copies the radio's whole clone memory into CloneImage.
-TransferResult cmdRead_Click(AppContext& ctx);

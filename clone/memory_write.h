@@ -1,8 +1,0 @@
-#pragma once
-
-#include "clone/transfer.h"
-
-class AppContext;
-
-// Write Radio: sends CloneImage back to a radio.
-TransferResult cmdWriteRig_Click(AppContext& ctx);

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "image/cloneimage.h"
+#include "memory/channelorder.h"
+#include "memory/channels.h"
+
+struct CsvImport;
+class QUndoStack;
+
+// The changes made to the channels and banks of the image held. Every change (a cell, a
+// paste, a clear, an import, a move, a bank's members or name) is one step on an undo stack
+// that keeps every byte range of the image it altered before and after, so that undo and
+// redo put back the channels and the banks alike; the stack's clean state says whether the
+// image held still agrees with its file. The image bytes stay the one source of truth: the
+// windows decode them again when told which channels and banks changed.
+class ChannelEdits : public QObject {
+    Q_OBJECT
+public:
+    explicit ChannelEdits(CloneState& clone, QObject* parent = nullptr);
+    ~ChannelEdits() override;
+
+    QUndoStack& stack() const { return *stack_; }
+
+    // The image held in file order (identity first, checksum last); empty while there is none.
+    QByteArray image() const;
+    bool hasImage() const;
+    // Channel `number` (1-900) as the image holds it now.
+    Channel channel(int number) const;
+
+    // While a transfer runs nothing may change the image: every change is refused.
+    bool editable() const { return editable_; }
+    void setEditable(bool editable);
+
+    // Sets one field of one channel from the text a cell editor gives; the refusal, or an
+    // empty text when stored (or when nothing changed).
+    QString setField(int number, ChannelField field, const QString& text);
+    // Sets one field on every channel of `numbers` as one step, each validated; refused whole,
+    // naming the channel, when one is refused. One channel goes through setField.
+    QString setFieldOn(const QList<int>& numbers, ChannelField field, const QString& text);
+    // Puts the channels `numbers` in exactly the banks `banks` (1-24) as one step; among
+    // several channels the empty ones are passed over. A full bank refuses the whole step.
+    QString setBanks(const QList<int>& numbers, const QList<int>& banks);
+    // Puts the channels `numbers` into the banks `join` and out of the banks `leave` as one
+    // step; their other memberships stay. Empty channels are passed over. A full bank
+    // refuses the whole step.
+    QString changeBanks(const QList<int>& numbers, const QList<int>& join, const QList<int>& leave);
+    // Stores the channels (an empty one clears its number) as one step called `caption`. A
+    // channel that cannot be stored refuses the whole step, with its reason; nothing changes.
+    // With `banks` (one list per channel), each channel in use is put in exactly those banks.
+    QString store(const QString& caption, const QList<Channel>& channels,
+                  const QList<QList<int>>& banks = {});
+    // Takes an import into the image held as one step; the caller has checked that it
+    // refuses no row. Returns how many channels in use it cleared.
+    int importCsv(const QString& caption, const CsvImport& import);
+    // Runs `change` on a copy of the image held (file order) and keeps what it altered as
+    // one step called `caption`. A change that returns a refusal changes nothing; the
+    // refusal is returned as it is.
+    QString apply(const QString& caption, const std::function<QString(QByteArray&)>& change);
+
+    // What the windows call the image held: its file's name, "read from radio 14:02", or an
+    // empty text while there is no image.
+    QString imageName() const;
+
+    // True when the image held has changes that no file holds.
+    bool unsaved() const;
+    // The image held has just been saved: the current step is the saved one.
+    void markSaved();
+
+    // Redoes (`forward`) or undoes a step's change on the image held, then tells the
+    // windows which channels, and whether the banks, changed.
+    void put(const ImageChange& change, bool forward, const QList<int>& numbers, bool banks);
+
+    // A number that changes with every new image (not with its edits): what was copied from
+    // one image is known for that image only.
+    int generation() const { return generation_; }
+
+    // Called after every new image (a read, an opened file): steps made on another image
+    // are dropped. The same image held as before (a read that failed) keeps them.
+    void imageReplaced();
+
+signals:
+    // Channels changed by a step done, undone or redone.
+    void channelsChanged(const QList<int>& numbers);
+    // A bank's name or members changed by a step done, undone or redone.
+    void banksChanged();
+    void editableChanged(bool editable);
+    void unsavedChanged(bool unsaved);
+
+private:
+    QString refusedNow() const;
+    // One step from `before` (the image held) to `after`, if any byte differs.
+    void pushChanges(const QString& caption, const QByteArray& before, const QByteArray& after);
+    void remember();
+
+    CloneState& clone_;
+    QUndoStack* stack_ = nullptr;
+    bool editable_ = true;
+    // The image held as this object last left it; a different one is a new image.
+    CloneImage known_;
+    QString knownPath_;
+    QDateTime knownReadAt_;
+    int generation_ = 0;
+};
+

@@ -1,0 +1,477 @@
+#include "memory/channeledit.h"
+
+#include <QRegularExpression>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "memory/bankedit.h"
+
+namespace {
+
+using namespace ChannelLayout;
+
+constexpr qint64 kLowestHz = 500'000, kHighestHz = 999'900'000;
+// A written frequency that is this close to one the radio stores is that frequency: other
+// programs write the 8.33 kHz channels as 118.008330 or 118.01666.
+constexpr qint64 kSameHz = 10;
+
+// The steps in Hz, in the order of the list; 8.33 kHz is a third of 25 kHz.
+constexpr std::array<qint64, 12> kStepHz = {5000,  6250,  8333,  9000,  10000,  12500,
+                                            15000, 20000, 25000, 50000, 100000, 200000};
+constexpr int kStep833 = 2;
+constexpr int kSplit = 3;  // the duplex whose offset is the transmit frequency
+constexpr std::array<double, 4> kPowerWatts = {0.05, 1.0, 2.5, 5.0};
+
+// A field's name in a refusal: the column caption, "Location" for the number.
+QString FieldName(ChannelField field) {
+    return field == ChannelField::Number ? QStringLiteral("Location") : ChannelFieldName(field);
+}
+
+QString Refusal(ChannelField field, const QString& value, const QString& reason) {
+    return QStringLiteral("%1 %2 %3")
+        .arg(FieldName(field), value.isEmpty() ? QStringLiteral("(empty)") : EscapedControls(value),
+             EscapedControls(reason));
+}
+
+// Hz as MHz without trailing zeros: "146.5212", "1200".
+QString ShortMegahertz(qint64 hz) {
+    QString text = MegahertzText(hz);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+// The frequency the radio means when it stores `hz` as whole kHz.
+qint64 Restored(qint64 hz) {
+    return RestoredHertz(hz / 1000);
+}
+
+// "146.52", "146.52 MHz", "146520 kHz", "146520000 Hz" as Hz; false when it is no number.
+bool ParseHertz(const QString& text, qint64* hz) {
+    static const QRegularExpression kPattern(
+        QStringLiteral("^\\s*(\\d{1,9})(?:\\.(\\d{0,9}))?\\s*(mhz|khz|hz)?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = kPattern.match(text);
+    if (!m.hasMatch())
+        return false;
+    const QString unit = m.captured(3).toLower();
+    const int digits = unit == QLatin1String("hz") ? 0 : unit == QLatin1String("khz") ? 3 : 6;
+    const QString fraction = m.captured(2);
+    // Integer arithmetic with rounding to the nearest Hz; 9 digits on either side of the
+    // point keep every product below 2^63.
+    qint64 unitScale = 1;
+    for (int i = 0; i < digits; ++i)
+        unitScale *= 10;
+    qint64 part = 0, scale = 1;
+    for (QChar c : fraction) {
+        part = part * 10 + c.digitValue();
+        scale *= 10;
+    }
+    const qint64 value =
+        m.captured(1).toLongLong() * unitScale + (part * unitScale + scale / 2) / scale;
+    *hz = value;
+    return true;
+}
+
+// The frequency nearest to `hz` that the radio stores as it is, within [low, high].
+qint64 NearestStored(qint64 hz, qint64 low, qint64 high) {
+    qint64 best = -1;
+    for (qint64 khz = hz / 1000 - 30; khz <= hz / 1000 + 30; ++khz) {
+        const qint64 candidate = khz < 0 ? -1 : Restored(khz * 1000);
+        if (candidate < low || candidate > high)
+            continue;
+        if (best < 0 || std::abs(candidate - hz) < std::abs(best - hz))
+            best = candidate;
+    }
+    return best;
+}
+
+// Whole kHz as the radio keeps a "+" or "-" offset.
+qint64 WholeKilohertz(qint64 hz) {
+    return (hz + 500) / 1000 * 1000;
+}
+
+// Checks a frequency (or offset) in Hz against its range and whether it comes back, within
+// `tolerance`, from the stored form: with the dropped fraction restored (`restored`, a
+// frequency) or as whole kHz (a "+" or "-" offset).
+QString CheckHertz(ChannelField field, qint64 hz, qint64 tolerance, bool restored) {
+    const qint64 low = field == ChannelField::Frequency ? kLowestHz : 0;
+    const QString range = field == ChannelField::Frequency ? QStringLiteral("0.5–999.9 MHz")
+                                                           : QStringLiteral("0–999.9 MHz");
+    if (hz < low || hz > kHighestHz)
+        return Refusal(field, ShortMegahertz(hz) + QStringLiteral(" MHz"),
+                       QStringLiteral("is outside ") + range);
+    const qint64 stored = restored ? Restored(hz) : WholeKilohertz(hz);
+    if (std::abs(stored - hz) > tolerance)
+        return Refusal(field, ShortMegahertz(hz) + QStringLiteral(" MHz"),
+                       QStringLiteral("cannot be stored; nearest ") +
+                           MegahertzText(restored ? NearestStored(hz, low, kHighestHz)
+                                                  : std::min(stored, kHighestHz)));
+    return {};
+}
+
+bool StepReaches(int step, qint64 hz) {
+    if (step == kStep833)
+        return hz % 25000 == 0 || hz % 25000 == 8333 || hz % 25000 == 16666;
+    return step >= 0 && step < int(kStepHz.size()) && hz % kStepHz[step] == 0;
+}
+
+// A list's texts for a refusal: "none" stands for the empty entry.
+QString ListText(ChannelField field) {
+    QStringList texts = ChannelFieldChoices(field);
+    for (QString& text : texts)
+        if (text.isEmpty())
+            text = QStringLiteral("none");
+    return texts.join(QStringLiteral(", "));
+}
+
+QString NotInList(ChannelField field, const QString& value) {
+    switch (field) {
+        case ChannelField::Tone:
+            return Refusal(field, value, QStringLiteral("is not one of the 50 tones"));
+        case ChannelField::Dcs:
+            return Refusal(field, value, QStringLiteral("is not one of the 104 codes"));
+        case ChannelField::Step:
+            return Refusal(field, value, QStringLiteral("is not one of ") + ListText(field));
+        case ChannelField::Power:
+            return Refusal(field, value,
+                           QStringLiteral("is not one of ") + ListText(field) +
+                               QStringLiteral(" nor a power in watts"));
+        default:
+            return Refusal(field, value, QStringLiteral("is not one of ") + ListText(field));
+    }
+}
+
+// The index of `text` in a field's list, -1 when it is not there: names in any case,
+// numbers by value.
+int ChoiceIndex(ChannelField field, const QString& text) {
+    const QStringList choices = ChannelFieldChoices(field);
+    const QString given = text.trimmed();
+    // "none" names the empty entry, as the refusals write it.
+    const QString wanted =
+        given.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0 ? QString() : given;
+    for (int i = 0; i < choices.size(); ++i)
+        if (choices[i].compare(wanted, Qt::CaseInsensitive) == 0)
+            return i;
+    bool number = false;
+    if (field == ChannelField::Tone || field == ChannelField::Step) {
+        QString digits = given;
+        static const QRegularExpression kKilohertz(QStringLiteral("\\s*khz$"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+        if (field == ChannelField::Step)
+            digits.remove(kKilohertz);
+        const double value = digits.toDouble(&number);
+        for (int i = 0; number && i < choices.size(); ++i)
+            if (std::abs(choices[i].toDouble() - value) < 0.02)
+                return i;
+    }
+    if (field == ChannelField::Dcs) {
+        const int code = given.toInt(&number);
+        for (int i = 0; number && i < choices.size(); ++i)
+            if (choices[i].toInt() == code)
+                return i;
+    }
+    if (field == ChannelField::Power) {
+        // The level's name alone ("Hi", "L3"), or watts: the nearest level.
+        for (int i = 0; i < choices.size(); ++i)
+            if (choices[i].section(QLatin1Char(' '), 0, 0).compare(given, Qt::CaseInsensitive) == 0)
+                return i;
+        const double value = PowerWatts(given);
+        if (value < 0 || value > kPowerWatts.back())
+            return -1;
+        int nearest = 0;
+        for (int i = 1; i < int(kPowerWatts.size()); ++i)
+            if (std::abs(kPowerWatts[i] - value) < std::abs(kPowerWatts[nearest] - value))
+                nearest = i;
+        return nearest;
+    }
+    return -1;
+}
+
+int NameCode(QChar c) {
+    const char* at =
+        c.unicode() < 128 && c.unicode() > 0 ? std::strchr(kNameTable, char(c.unicode())) : nullptr;
+    return at ? int(at - kNameTable) : -1;
+}
+
+QString CheckName(const QString& name) {
+    const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
+    for (QChar c : name)
+        if (NameCode(c) < 0)
+            return Refusal(
+                ChannelField::Name, quoted,
+                QStringLiteral("holds %1, which is not in the radio's character table").arg(c));
+    if (name.size() > kNameSize)
+        return Refusal(ChannelField::Name, quoted,
+                       QStringLiteral("is longer than %1 characters").arg(kNameSize));
+    return {};
+}
+
+uchar* At(QByteArray& image, qsizetype offset) {
+    return reinterpret_cast<uchar*>(image.data()) + offset;
+}
+
+void PutBcd6(uchar* p, qint64 hz) {
+    qint64 khz = hz / 1000;
+    for (int i = 2; i >= 0; --i) {
+        const int pair = int(khz % 100);
+        p[i] = uchar(((pair / 10) << 4) | (pair % 10));
+        khz /= 100;
+    }
+}
+
+bool HoldsChannel(const QByteArray& image, int number) {
+    return number >= 1 && number <= kChannelCount &&
+           image.size() > kChannelsOffset + qsizetype(number) * kChannelSize;
+}
+
+// Writes a validated channel's flag byte and record as the radio writes them; no checksum.
+void EncodeChannel(QByteArray& image, const Channel& ch) {
+    uchar& flags = *At(image, kFlagsOffset + ch.number - 1);
+    uchar* r = At(image, kChannelsOffset + qsizetype(ch.number - 1) * kChannelSize);
+    if (!(flags & 0x01)) {
+        // The radio's own defaults for a slot it stores a channel in.
+        std::fill(r, r + kChannelSize, 0);
+        r[29] = 0x1D;
+        r[31] = 0x18;
+    }
+    const qint64 hz = ch.frequencyHz;
+    const bool noSubVfo =
+        hz < 30'000'000 || (hz >= 88'000'000 && hz < 108'000'000) || hz > 580'000'000;
+    const int skipBits = ch.skip == 1 ? 0x04 : ch.skip == 2 ? 0x0C : 0;
+    flags = uchar((flags & 0x70) | (noSubVfo ? 0x80 : 0) | skipBits | 0x03);
+    // Without the 6.25 kHz mark the radio transmits far off a 6.25 kHz channel while its
+    // display looks right.
+    const bool mark = hz % 6250 == 0 && hz % 5000 != 0;
+    r[0] = uchar((r[0] & 0xC0) | (mark ? 0x05 : 0));
+    r[1] = uchar(ch.mode << 6 | ch.duplex << 4 | ch.step);
+    PutBcd6(r + 2, hz);
+    r[5] = uchar(ch.power << 6 | (r[5] & 0x3C) | ch.toneMode);
+    r[6] = r[7] = 0;
+    const QByteArray name = EncodeName(ch.name);
+    std::copy(name.begin(), name.end(), r + 8);
+    PutBcd6(r + 24, ch.offsetHz);
+    r[27] = uchar((r[27] & 0xC0) | ch.tone);
+    r[28] = uchar((r[28] & 0x80) | ch.dcs);
+}
+
+}  // namespace
+
+QString EscapedControls(const QString& text) {
+    QString shown;
+    for (QChar c : text) {
+        if (c == QLatin1Char('\0'))
+            shown += QStringLiteral("\\0");
+        else if (c == QLatin1Char('\n'))
+            shown += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            shown += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\t'))
+            shown += QStringLiteral("\\t");
+        else if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+double PowerWatts(const QString& text) {
+    static const QRegularExpression kWatts(
+        QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*w?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = kWatts.match(text);
+    return m.hasMatch() ? m.captured(1).toDouble() : -1;
+}
+
+int NearestStep(double khz, qint64 hz) {
+    int best = -1;
+    for (int step = 0; step < int(kStepHz.size()); ++step)
+        if (StepReaches(step, hz) && (best < 0 || std::abs(kStepHz[step] - khz * 1000) <
+                                                      std::abs(kStepHz[best] - khz * 1000)))
+            best = step;
+    return best;
+}
+
+QString TransmitRefusal(const Channel& ch, bool offsetGiven) {
+    if (ch.empty || ch.duplex < 1 || ch.duplex > kSplit || ch.frequencyHz < 0 || ch.offsetHz < 0)
+        return {};
+    if (ch.duplex == kSplit && !offsetGiven)
+        return Refusal(ChannelField::Offset, QString(),
+                       QStringLiteral("gives the split channel no transmit frequency"));
+    const qint64 tx = ch.duplex == kSplit ? ch.offsetHz
+                      : ch.duplex == 1    ? ch.frequencyHz - ch.offsetHz
+                                          : ch.frequencyHz + ch.offsetHz;
+    if (tx >= kLowestHz && tx <= kHighestHz)
+        return {};
+    return Refusal(
+        ChannelField::Offset, ShortMegahertz(ch.offsetHz) + QStringLiteral(" MHz"),
+        QStringLiteral("puts the transmit frequency at %1%2 MHz, outside 0.5–999.9 MHz")
+            .arg(tx < 0 ? QStringLiteral("-") : QString(), ShortMegahertz(std::abs(tx))));
+}
+
+QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
+    switch (field) {
+        case ChannelField::Number: {
+            bool ok = false;
+            const int number = text.trimmed().toInt(&ok);
+            if (!ok || number < 1 || number > kChannelCount)
+                return Refusal(field, text.trimmed(), QStringLiteral("is outside 1–900"));
+            ch.number = number;
+            return {};
+        }
+        case ChannelField::Name: {
+            QString name = text;
+            while (name.endsWith(QLatin1Char(' ')))
+                name.chop(1);
+            const QString refusal = CheckName(name);
+            if (refusal.isEmpty())
+                ch.name = name;
+            return refusal;
+        }
+        case ChannelField::Frequency:
+        case ChannelField::Offset: {
+            qint64 hz = 0;
+            if (field == ChannelField::Offset && text.trimmed().isEmpty())
+                hz = 0;
+            else if (!ParseHertz(text, &hz))
+                return Refusal(field, text.trimmed(), QStringLiteral("is not a frequency in MHz"));
+            // A "+" or "-" offset is whole kHz: the radio keeps it as it is given.
+            if (field == ChannelField::Offset && ch.duplex != kSplit) {
+                const QString refusal = CheckHertz(field, hz, kSameHz, false);
+                if (refusal.isEmpty())
+                    ch.offsetHz = WholeKilohertz(hz);
+                return refusal;
+            }
+            // In the airband a 5 kHz channel name stands for its 8.33 kHz channel: 118.005
+            // is 118.000, 118.010 is 118.008333 and 118.015 is 118.016666.
+            const qint64 name = hz % 25000;
+            if (hz >= 108'000'000 && hz <= 137'000'000 &&
+                (name == 5000 || name == 10000 || name == 15000))
+                hz = Restored(hz);
+            const QString refusal = CheckHertz(field, hz, kSameHz, true);
+            if (!refusal.isEmpty())
+                return refusal;
+            hz = Restored(hz);
+            if (field == ChannelField::Offset) {
+                ch.offsetHz = hz;
+                return {};
+            }
+            ch.frequencyHz = hz;
+            ch.empty = false;
+            if (!StepReaches(ch.step, hz)) {
+                for (int step = 0; step < int(kStepHz.size()); ++step) {
+                    if (StepReaches(step, hz)) {
+                        ch.step = step;
+                        break;
+                    }
+                }
+            }
+            return {};
+        }
+        default: {
+            const int index = ChoiceIndex(field, text);
+            if (index < 0 && field == ChannelField::Power && PowerWatts(text) > kPowerWatts.back())
+                return Refusal(field, text.trimmed(),
+                               QStringLiteral("is more than the radio's 5 W"));
+            if (index < 0)
+                return NotInList(field, text.trimmed());
+            *ChannelListIndex(ch, field) = index;
+            // The radio keeps a "+" or "-" offset as whole kHz and restores a split channel's
+            // transmit frequency: the offset follows the duplex as the bytes will hold it.
+            if (field == ChannelField::Duplex && ch.offsetHz >= 0)
+                ch.offsetHz = index == kSplit ? Restored(ch.offsetHz) : ch.offsetHz / 1000 * 1000;
+            return {};
+        }
+    }
+}
+
+QString ValidateChannel(const Channel& ch) {
+    if (ch.number < 1 || ch.number > kChannelCount)
+        return Refusal(ChannelField::Number, QString::number(ch.number),
+                       QStringLiteral("is outside 1–900"));
+    if (ch.empty)
+        return {};
+    QString refusal = CheckName(ch.name);
+    for (ChannelField field : {ChannelField::Frequency, ChannelField::Offset}) {
+        if (!refusal.isEmpty())
+            return refusal;
+        const qint64 hz = field == ChannelField::Frequency ? ch.frequencyHz : ch.offsetHz;
+        refusal = hz < 0 ? Refusal(field, ch.text(field), QStringLiteral("does not decode"))
+                         : CheckHertz(field, hz, 0,
+                                      field == ChannelField::Frequency || ch.duplex == kSplit);
+    }
+    if (!refusal.isEmpty())
+        return refusal;
+    for (int f = int(ChannelField::Duplex); f < kChannelFieldCount; ++f) {
+        const auto field = ChannelField(f);
+        const int* index = ChannelListIndex(ch, field);
+        if (index && (*index < 0 || *index >= ChannelFieldChoices(field).size()))
+            return NotInList(field, ch.text(field));
+    }
+    return {};
+}
+
+QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) {
+    const QString refusal = ValidateChannel(ch);
+    if (!refusal.isEmpty())
+        return refusal;
+    if (!HoldsChannel(image, ch.number))
+        return QStringLiteral("The image is too short to hold channel %1").arg(ch.number);
+    if (ch.empty) {
+        // A slot that is not in use keeps its flag byte as it is.
+        if ((image[kFlagsOffset + ch.number - 1] & 0x03) == 0x03)
+            ClearChannel(image, ch.number, updateChecksum);
+        return {};
+    }
+    EncodeChannel(image, ch);
+    if (updateChecksum)
+        UpdateFinalChecksum(image);
+    return {};
+}
+
+void ClearChannel(QByteArray& image, int number, bool updateChecksum) {
+    if (!HoldsChannel(image, number))
+        return;
+    *At(image, kFlagsOffset + number - 1) &= uchar(~0x03);
+    RemoveFromBanks(image, number);
+    if (updateChecksum)
+        UpdateFinalChecksum(image);
+}
+
+QByteArray EncodeName(const QString& name) {
+    QByteArray bytes(kNameSize, '\xFF');
+    for (int i = 0; i < kNameSize && i < name.size(); ++i)
+        bytes[i] = char(std::max(NameCode(name[i]), 0));
+    return bytes;
+}
+
+QByteArray ChannelBytes(const QByteArray& image, int number) {
+    if (!HoldsChannel(image, number))
+        return {};
+    return image.mid(kFlagsOffset + number - 1, 1) +
+           image.mid(kChannelsOffset + qsizetype(number - 1) * kChannelSize, kChannelSize);
+}
+
+void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes, bool updateChecksum) {
+    if (!HoldsChannel(image, number) || bytes.size() != 1 + kChannelSize)
+        return;
+    image[kFlagsOffset + number - 1] = bytes[0];
+    image.replace(kChannelsOffset + qsizetype(number - 1) * kChannelSize, kChannelSize,
+                  bytes.mid(1));
+    if (updateChecksum)
+        UpdateFinalChecksum(image);
+}
+
+void UpdateFinalChecksum(QByteArray& image) {
+    if (image.isEmpty())
+        return;
+    quint32 sum = 0;
+    const uchar* p = reinterpret_cast<const uchar*>(image.constData());
+    for (qsizetype i = 0; i + 1 < image.size(); ++i)
+        sum += p[i];
+    image[image.size() - 1] = char(sum & 0xFF);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "memory/channels.h"
+
+// Changing channels: the one place that checks a channel's fields, and the encoder that
+// writes a channel into an image in file order (identity first) as the radio itself writes
+// it. Every refusal names the field, the value and the reason, e.g. "Frequency 1200 MHz is
+// outside 0.5–999.9 MHz"; the cell editors, the CSV import, paste and the command line all
+// show these texts as they are.
+
+// Checks one field's text as a cell editor or a CSV gives it; on success stores the
+// normalised value in `ch` and returns an empty string, else returns the refusal
+// ("Frequency 146.5212 MHz cannot be stored; nearest 146.521000") and leaves `ch` alone.
+// A "+" or "-" offset is whole kHz; a split channel's offset is its transmit frequency and
+// takes the frequency's rules. Frequencies are MHz ("146.52"), or carry their unit ("146520 kHz",
+// "146.52 MHz"); the lists take their texts in any case, tones and steps as numbers ("88.5",
+// "12.5"), DCS codes with or without leading zeros, power as a level ("Hi", "L3 2.5 W") or in watts
+// ("2.5W", the nearest level; more than 5 W is refused). Setting the duplex brings the offset to
+// what the bytes will hold for it. A frequency that the channel's step cannot reach takes the
+// smallest step that can (8.33 kHz in the airband). Setting the frequency of an empty channel puts
+// it in use with the defaults of a new channel.
+QString SetChannelField(Channel& ch, ChannelField field, const QString& text);
+
+// A text as a message shows it: NUL, line breaks, tabs and other control characters
+// escaped ("\0", "\n"), so that a refusal stays one whole line.
+QString EscapedControls(const QString& text);
+
+// A power given in watts ("2.5W", "2.5 W", "5"), -1 when the text is no such number.
+double PowerWatts(const QString& text);
+
+// The step (an index into the list) nearest to `khz` among those that reach `hz`; -1 when
+// none does.
+int NearestStep(double khz, qint64 hz);
+
+// The refusal of a channel whose transmit frequency the radio cannot use: a "+" or "-"
+// offset that leaves 0.5–999.9 MHz, or a split channel whose Offset was not given
+// (`offsetGiven` false). Empty when it can transmit where it says.
+QString TransmitRefusal(const Channel& ch, bool offsetGiven = true);
+
+// Checks a whole channel; empty string when it can be stored, else the refusal of the first
+// field that cannot.
+QString ValidateChannel(const Channel& ch);
+
+// Writes `ch` (in use) into the image in file order, patching in place, and recomputes the
+// final checksum. Returns the refusal, or an empty string; a refused channel changes no
+// byte. An empty `ch` clears its channel when that is in use. Many channels stored at once may
+// leave the checksum to one UpdateFinalChecksum at the end (`updateChecksum` false).
+QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum = true);
+
+// Clears channel `number` (1-900), takes it out of its banks (a bank left empty becomes not
+// in use) and recomputes the checksum; a number outside 1-900 or an image too short for the
+// channel changes nothing.
+void ClearChannel(QByteArray& image, int number, bool updateChecksum = true);
+
+// A name as the radio stores it: 16 codes of its character table, FF after the last. For a
+// name that SetChannelField accepts.
+QByteArray EncodeName(const QString& name);
+
+// The 33 bytes of channel `number` in a file image: its flag byte, then its 32-byte record;
+// empty when the image is too short. For copying a channel's own bytes; an undo step keeps
+// an ImageChange instead, since clearing or moving a channel changes its banks too.
+QByteArray ChannelBytes(const QByteArray& image, int number);
+// Puts back bytes from ChannelBytes and recomputes the final checksum (unless
+// `updateChecksum` is false, for many channels put back at once).
+void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes,
+                     bool updateChecksum = true);
+
+// Sets the final checksum (the last byte of a file image) to the low 8 bits of the sum of
+// every byte before it. The region sums are left as they are.
+void UpdateFinalChecksum(QByteArray& image);

@@ -1,0 +1,520 @@
+#include "memory/channels.h"
+
+#include <algorithm>
+#include <array>
+
+#include "image/cloneimage.h"
+
+namespace {
+
+using namespace ChannelLayout;
+
+const QString kUnknown = QStringLiteral("?");
+
+const std::array<const char*, 3> kModes = {"FM", "AM", "WFM"};
+const std::array<const char*, 4> kDuplexes = {"", "-", "+", "split"};
+const std::array<const char*, 4> kToneModes = {"", "Tone", "TSQL", "DTCS"};
+const std::array<const char*, 4> kPowers = {"L1 0.05 W", "L2 1 W", "L3 2.5 W", "Hi 5 W"};
+const std::array<const char*, 12> kSteps = {"5.00",  "6.25",  "8.33",  "9.00",  "10.00",  "12.50",
+                                            "15.00", "20.00", "25.00", "50.00", "100.00", "200.00"};
+const std::array<const char*, 3> kSkips = {"", "S", "P"};
+const std::array<const char*, 50> kTones = {
+    "67.0",  "69.3",  "71.9",  "74.4",  "77.0",  "79.7",  "82.5",  "85.4",  "88.5",  "91.5",
+    "94.8",  "97.4",  "100.0", "103.5", "107.2", "110.9", "114.8", "118.8", "123.0", "127.3",
+    "131.8", "136.5", "141.3", "146.2", "151.4", "156.7", "159.8", "162.2", "165.5", "167.9",
+    "171.3", "173.8", "177.3", "179.9", "183.5", "186.2", "189.9", "192.8", "196.6", "199.5",
+    "203.5", "206.5", "210.7", "218.1", "225.7", "229.1", "233.6", "241.8", "250.3", "254.1"};
+const std::array<const char*, 104> kDcsCodes = {
+    "023", "025", "026", "031", "032", "036", "043", "047", "051", "053", "054", "065", "071",
+    "072", "073", "074", "114", "115", "116", "122", "125", "131", "132", "134", "143", "145",
+    "152", "155", "156", "162", "165", "172", "174", "205", "212", "223", "225", "226", "243",
+    "244", "245", "246", "251", "252", "255", "261", "263", "265", "266", "271", "274", "306",
+    "311", "315", "325", "331", "332", "343", "346", "351", "356", "364", "365", "371", "411",
+    "412", "413", "423", "431", "432", "445", "446", "452", "454", "455", "462", "464", "465",
+    "466", "503", "506", "516", "523", "526", "532", "546", "565", "606", "612", "624", "627",
+    "631", "632", "654", "662", "664", "703", "712", "723", "731", "732", "734", "743", "754"};
+
+template <size_t N>
+QStringList Texts(const std::array<const char*, N>& table) {
+    QStringList texts;
+    for (const char* text : table)
+        texts << QString::fromLatin1(text);
+    return texts;
+}
+
+// The lists in field order; empty for the fields that have none.
+const std::array<QStringList, kChannelFieldCount>& Choices() {
+    static const std::array<QStringList, kChannelFieldCount> choices = {
+        QStringList(), QStringList(),     QStringList(),  Texts(kDuplexes),
+        QStringList(), Texts(kToneModes), Texts(kTones),  Texts(kDcsCodes),
+        Texts(kModes), Texts(kSteps),     Texts(kPowers), Texts(kSkips)};
+    return choices;
+}
+
+QString Lookup(ChannelField field, int index) {
+    const QStringList& list = Choices()[int(field)];
+    return index >= 0 && index < list.size() ? list[index] : kUnknown;
+}
+
+// The bytes [offset, offset + size) of the image, or nullptr when the image is too short.
+const uchar* Bytes(const QByteArray& image, qsizetype offset, qsizetype size) {
+    if (offset < 0 || offset + size > image.size())
+        return nullptr;
+    return reinterpret_cast<const uchar*>(image.constData()) + offset;
+}
+
+// Six BCD digits, most significant first; -1 when a digit is above 9.
+qint64 Bcd6(const uchar* p) {
+    qint64 value = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int high = p[i] >> 4, low = p[i] & 0x0F;
+        if (high > 9 || low > 9)
+            return -1;
+        value = value * 100 + high * 10 + low;
+    }
+    return value;
+}
+
+// On a 12.5 or 6.25 kHz channel raster.
+bool OnRaster(qint64 hz) {
+    return hz % 6250 == 0;
+}
+
+}  // namespace
+
+// The radio keeps whole kHz and drops the fraction. In the airband (108-137 MHz) the
+// channels are 25 kHz apart or split in three (8.33 kHz): a kHz value stands for the nearest
+// of base, base + 8 333 Hz and base + 16 666 Hz, where base is the multiple of 25 kHz at or
+// below, and the channel names base + 5 and base + 15 kHz stand for base and base + 16 666
+// Hz. Elsewhere the first of 500, 250 and 750 Hz that lands on a 12.5 or 6.25 kHz raster is
+// put back.
+qint64 RestoredHertz(qint64 khz) {
+    if (khz < 0)
+        return -1;
+    const qint64 hz = khz * 1000;
+    if (khz >= 108000 && khz <= 137000) {
+        const qint64 rest = khz % 25;
+        const qint64 base = hz - rest * 1000;
+        if (rest == 0 || rest == 5)
+            return base;
+        if (rest == 15)
+            return base + 16666;
+        qint64 best = base;
+        for (qint64 third : {8333, 16666})
+            if (std::abs(base + third - hz) < std::abs(best - hz))
+                best = base + third;
+        return best;
+    }
+    if (OnRaster(hz))
+        return hz;
+    for (qint64 fraction : {500, 250, 750})
+        if (OnRaster(hz + fraction))
+            return hz + fraction;
+    return hz;
+}
+
+namespace {
+
+// A name ends at the first FF; codes without a character show as '.', and trailing
+// spaces are padding.
+QString NameText(const uchar* p, uchar mask) {
+    QString name;
+    for (int i = 0; i < kNameSize && p[i] != 0xFF; ++i) {
+        const int code = p[i] & mask;
+        name += QLatin1Char(code < kNameCodes ? kNameTable[code] : '.');
+    }
+    while (name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+    return name;
+}
+
+Channel DecodeChannel(const QByteArray& image, int index) {
+    Channel ch;
+    ch.number = index + 1;
+    const uchar* flags = Bytes(image, kFlagsOffset + index, 1);
+    // From the top bit down: nosubvfo, 3 unknown, pskip, skip, used, valid.
+    if (!flags || (*flags & 0x03) != 0x03)
+        return ch;
+    ch.empty = false;
+    ch.skip = (*flags & 0x08) ? 2 : (*flags & 0x04) ? 1 : 0;
+    const uchar* r = Bytes(image, kChannelsOffset + qsizetype(index) * kChannelSize, kChannelSize);
+    if (!r) {
+        ch.name = kUnknown;
+        ch.offsetHz = -1;
+        ch.duplex = ch.toneMode = ch.tone = ch.dcs = ch.mode = ch.step = ch.power = -1;
+        return ch;
+    }
+    // Byte 0 bit 5 (half deviation) is no per-channel setting: narrow deviation is one
+    // setting for the whole radio.
+    ch.mode = r[1] >> 6;
+    ch.duplex = (r[1] >> 4) & 0x03;
+    ch.step = r[1] & 0x0F;
+    ch.frequencyHz = RestoredHertz(Bcd6(r + 2));
+    ch.power = r[5] >> 6;
+    ch.toneMode = r[5] & 0x03;
+    ch.name = NameText(r + 8, 0xFF);
+    // A "+" or "-" offset is whole kHz as stored; a split channel's is its transmit
+    // frequency, whose dropped fraction is put back.
+    const qint64 offsetKhz = Bcd6(r + 24);
+    ch.offsetHz = ch.duplex == 3 || offsetKhz < 0 ? RestoredHertz(offsetKhz) : offsetKhz * 1000;
+    ch.tone = r[27] & 0x3F;
+    ch.dcs = r[28] & 0x7F;
+    return ch;
+}
+
+int Word(const uchar* p) {
+    return (p[0] << 8) | p[1];
+}
+
+constexpr int kUnusedWord = 0xFFFF;
+
+}  // namespace
+
+QString Channel::text(ChannelField field) const {
+    if (field == ChannelField::Number)
+        return QString::number(number);
+    if (empty)
+        return QString();
+    switch (field) {
+        case ChannelField::Number:
+            break;
+        case ChannelField::Name:
+            return name;
+        case ChannelField::Frequency:
+            return MegahertzText(frequencyHz);
+        case ChannelField::Offset:
+            return MegahertzText(offsetHz);
+        case ChannelField::Duplex:
+            return Lookup(field, duplex);
+        case ChannelField::ToneMode:
+            return Lookup(field, toneMode);
+        case ChannelField::Tone:
+            return Lookup(field, tone);
+        case ChannelField::Dcs:
+            return Lookup(field, dcs);
+        case ChannelField::Mode:
+            return Lookup(field, mode);
+        case ChannelField::Step:
+            return Lookup(field, step);
+        case ChannelField::Power:
+            return Lookup(field, power);
+        case ChannelField::Skip:
+            return Lookup(field, skip);
+    }
+    return kUnknown;
+}
+
+const char kForeignModeNote[] =
+    "mode code 3: written by another program as narrow FM; this radio sets narrow deviation "
+    "for all channels at once; choose FM, AM or WFM";
+
+QStringList ChannelFieldChoices(ChannelField field) {
+    return Choices()[int(field)];
+}
+
+int* ChannelListIndex(Channel& ch, ChannelField field) {
+    switch (field) {
+        case ChannelField::Duplex:
+            return &ch.duplex;
+        case ChannelField::ToneMode:
+            return &ch.toneMode;
+        case ChannelField::Tone:
+            return &ch.tone;
+        case ChannelField::Dcs:
+            return &ch.dcs;
+        case ChannelField::Mode:
+            return &ch.mode;
+        case ChannelField::Step:
+            return &ch.step;
+        case ChannelField::Power:
+            return &ch.power;
+        case ChannelField::Skip:
+            return &ch.skip;
+        default:
+            return nullptr;
+    }
+}
+
+const int* ChannelListIndex(const Channel& ch, ChannelField field) {
+    return ChannelListIndex(const_cast<Channel&>(ch), field);
+}
+
+QList<Channel> DecodeChannels(const QByteArray& image) {
+    QList<Channel> channels;
+    channels.reserve(kChannelCount);
+    for (int i = 0; i < kChannelCount; ++i)
+        channels.append(DecodeChannel(image, i));
+    return channels;
+}
+
+Channel DecodeChannelAt(const QByteArray& image, int number) {
+    return DecodeChannel(image, number - 1);
+}
+
+Bank DecodeBank(const QByteArray& image, int number) {
+    Bank bank;
+    bank.number = number;
+    const int b = number - 1;
+    if (b < 0 || b >= kBankCount)
+        return bank;
+    if (const uchar* word = Bytes(image, kBankInUseOffset + 2 * b, 2))
+        bank.inUse = Word(word) != kUnusedWord;
+    // The radio may set the top bit of a bank name's characters.
+    if (const uchar* name = Bytes(image, kBankNamesOffset + kBankNameSize * b + 2, kNameSize))
+        bank.name = NameText(name, 0x7F);
+    const uchar* members =
+        Bytes(image, kBankMembersOffset + kBankMembersSize * b, kBankMembersSize);
+    for (int m = 0; bank.inUse && members && m < kBankMembersSize; m += 2) {
+        const int index = Word(members + m);
+        if (index < kChannelCount && !bank.members.contains(index + 1))
+            bank.members.append(index + 1);
+    }
+    return bank;
+}
+
+QList<Bank> DecodeBanks(const QByteArray& image) {
+    QList<Bank> banks;
+    for (int b = 1; b <= kBankCount; ++b)
+        banks.append(DecodeBank(image, b));
+    return banks;
+}
+
+QString ChannelBanksText(const QList<Bank>& banks, int number) {
+    QStringList numbers;
+    for (const Bank& bank : banks)
+        if (bank.members.contains(number))
+            numbers << QString::number(bank.number);
+    return numbers.join(QLatin1Char(' '));
+}
+
+QString ChannelFieldName(ChannelField field) {
+    static const std::array<const char*, kChannelFieldCount> kNames = {
+        "Ch",   "Name", "Frequency", "Duplex", "Offset", "Tone mode",
+        "Tone", "DCS",  "Mode",      "Step",   "Power",  "Skip"};
+    return QString::fromLatin1(kNames[int(field)]);
+}
+
+QString MegahertzText(qint64 hz) {
+    if (hz < 0)
+        return kUnknown;
+    return QStringLiteral("%1.%2").arg(hz / 1'000'000).arg(hz % 1'000'000, 6, 10, QLatin1Char('0'));
+}
+
+int UsedChannelCount(const QList<Channel>& channels) {
+    int used = 0;
+    for (const Channel& ch : channels)
+        used += ch.empty ? 0 : 1;
+    return used;
+}
+
+QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, bool all) {
+    // Shorter than the window's columns so that the widest row fits 80 columns: the tone
+    // mode with the tone it uses, the step without trailing zeros, the power level alone,
+    // one-letter captions over the power and skip.
+    constexpr int kColumns = 80;
+    enum Column {
+        Ch,
+        Name,
+        Frequency,
+        Duplex,
+        Offset,
+        Tone,
+        Mode,
+        Step,
+        Power,
+        Skip,
+        Banks,
+        Count
+    };
+    constexpr std::array<const char*, Count> kCaptions = {
+        "Ch", "Name", "Frequency", "Dup", "Offset", "Tone", "Mode", "Step", "P", "S", "Banks"};
+    using Row = std::array<QString, Count>;
+    QList<Row> rows;
+    std::array<qsizetype, Count> widths{};
+    auto add = [&](const Row& row) {
+        for (int c = 0; c < Count; ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+        rows.append(row);
+    };
+    Row header;
+    for (int c = 0; c < Count; ++c)
+        header[c] = QString::fromLatin1(kCaptions[c]);
+    add(header);
+    std::array<QStringList, kChannelCount> inBanks;
+    for (const Bank& bank : banks)
+        for (int number : bank.members)
+            if (number >= 1 && number <= kChannelCount)
+                inBanks[number - 1] << QString::number(bank.number);
+    for (const Channel& ch : channels) {
+        if (ch.empty && !all)
+            continue;
+        Row row;
+        row[Ch] = ch.text(ChannelField::Number);
+        row[Name] = ch.text(ChannelField::Name);
+        row[Frequency] = ch.text(ChannelField::Frequency);
+        row[Duplex] = ch.text(ChannelField::Duplex);
+        row[Offset] = ch.text(ChannelField::Offset);
+        const QString toneMode = ch.text(ChannelField::ToneMode);
+        if (!toneMode.isEmpty())
+            row[Tone] =
+                toneMode + ' ' + ch.text(ch.toneMode == 3 ? ChannelField::Dcs : ChannelField::Tone);
+        row[Mode] = ch.text(ChannelField::Mode);
+        row[Step] = ch.text(ChannelField::Step);
+        if (row[Step].contains(QLatin1Char('.'))) {
+            while (row[Step].endsWith(QLatin1Char('0')))
+                row[Step].chop(1);
+            if (row[Step].endsWith(QLatin1Char('.')))
+                row[Step].chop(1);
+        }
+        row[Power] = ch.text(ChannelField::Power).section(QLatin1Char(' '), 0, 0);
+        row[Skip] = ch.text(ChannelField::Skip);
+        if (ch.number >= 1 && ch.number <= kChannelCount)
+            row[Banks] = inBanks[ch.number - 1].join(QLatin1Char(' '));
+        add(row);
+    }
+    // The banks take the room left of the 80 columns; a longer list goes on in lines of its
+    // own, under its column.
+    qsizetype start = 0;
+    for (int c = 0; c < Banks; ++c)
+        start += widths[c] + 1;
+    const qsizetype room = std::max(kColumns - start, qsizetype(header[Banks].size()));
+    QString table;
+    for (const Row& row : rows) {
+        QString line;
+        for (int c = 0; c < Banks; ++c) {
+            // Numbers line up on the right, so that the MHz points stand in one column.
+            const bool numeric = c == Ch || c == Frequency || c == Offset;
+            line += (c ? QStringLiteral(" ") : QString()) +
+                    (numeric ? row[c].rightJustified(widths[c]) : row[c].leftJustified(widths[c]));
+        }
+        QString part;
+        for (const QString& bank : row[Banks].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!part.isEmpty() && part.size() + 1 + bank.size() > room) {
+                table += line + ' ' + part + '\n';
+                line = QString(start - 1, QLatin1Char(' '));
+                part.clear();
+            }
+            part += (part.isEmpty() ? QString() : QStringLiteral(" ")) + bank;
+        }
+        line += ' ' + part;
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        table += line + '\n';
+    }
+    return table;
+}
+
+QStringList ChannelChanges(const Channel& before, const Channel& after) {
+    auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("none") : text; };
+    QStringList changes;
+    for (int f = int(ChannelField::Name); f < kChannelFieldCount; ++f) {
+        const QString was = before.text(ChannelField(f)), now = after.text(ChannelField(f));
+        if (was != now)
+            changes << QStringLiteral("%1 %2 → %3")
+                           .arg(ChannelFieldName(ChannelField(f)), shown(was), shown(now));
+    }
+    return changes;
+}
+
+namespace {
+
+// What the comparison says of channel `i`: "added ...", "removed ..." or its fields that
+// changed, its banks among them; empty when nothing did.
+QString ChannelChangeText(const Channel& was, const Channel& now, const QString& wasBanks,
+                          const QString& nowBanks) {
+    auto summary = [](const Channel& ch) {
+        return QStringList({ch.name, ch.text(ChannelField::Frequency)}).join(' ').trimmed();
+    };
+    auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("none") : text; };
+    QStringList changes;
+    if (was.empty && !now.empty)
+        changes << QStringLiteral("added ") + summary(now);
+    else if (!was.empty && now.empty)
+        changes << QStringLiteral("removed ") + summary(was);
+    else
+        changes = ChannelChanges(was, now);
+    if (wasBanks != nowBanks)
+        changes << QStringLiteral("Banks %1 → %2").arg(shown(wasBanks), shown(nowBanks));
+    return changes.join(QStringLiteral("; "));
+}
+
+// Both images decoded once, for the comparison and the count of other blocks.
+struct Decoded {
+    QList<Channel> was, now;
+    QList<Bank> wasBanks, nowBanks;
+    Decoded(const QByteArray& before, const QByteArray& after)
+        : was(DecodeChannels(before)),
+          now(DecodeChannels(after)),
+          wasBanks(DecodeBanks(before)),
+          nowBanks(DecodeBanks(after)) {}
+    QString change(int i) const {
+        return ChannelChangeText(was[i], now[i], ChannelBanksText(wasBanks, i + 1),
+                                 ChannelBanksText(nowBanks, i + 1));
+    }
+};
+
+}  // namespace
+
+QStringList ChannelComparison(const QByteArray& before, const QByteArray& after) {
+    const Decoded d(before, after);
+    QStringList lines;
+    for (int i = 0; i < kChannelCount; ++i) {
+        const QString change = d.change(i);
+        if (!change.isEmpty())
+            lines << QStringLiteral("ch %1: %2").arg(i + 1).arg(change);
+    }
+    for (int b = 0; b < kBankCount; ++b) {
+        const QString& was = d.wasBanks[b].name;
+        const QString& now = d.nowBanks[b].name;
+        if (was != now)
+            lines << QStringLiteral("bank %1: Name %2 → %3")
+                         .arg(b + 1)
+                         .arg(was.isEmpty() ? QStringLiteral("none") : was,
+                              now.isEmpty() ? QStringLiteral("none") : now);
+    }
+    return lines;
+}
+
+int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after) {
+    const Decoded d(before, after);
+    // A byte of a channel that decodes the same both times (an empty channel's record,
+    // bits no field shows) is other memory too; so is a bank's byte when its members, or
+    // its name, read the same.
+    std::array<bool, kChannelCount> listed{};
+    for (int i = 0; i < kChannelCount; ++i)
+        listed[i] = !d.change(i).isEmpty();
+    auto inListed = [&](qsizetype at) {
+        if (at >= kFlagsOffset && at < kFlagsOffset + kChannelCount)
+            return listed[at - kFlagsOffset];
+        if (at >= kChannelsOffset && at < kChannelsOffset + kChannelCount * kChannelSize)
+            return listed[(at - kChannelsOffset) / kChannelSize];
+        qsizetype b = -1;
+        if (at >= kBankInUseOffset && at < kBankInUseOffset + 2 * kBankCount)
+            b = (at - kBankInUseOffset) / 2;
+        else if (at >= kBankMembersOffset &&
+                 at < kBankMembersOffset + kBankMembersSize * kBankCount)
+            b = (at - kBankMembersOffset) / kBankMembersSize;
+        if (b >= 0) {
+            QList<int> was = d.wasBanks[b].members, now = d.nowBanks[b].members;
+            std::sort(was.begin(), was.end());
+            std::sort(now.begin(), now.end());
+            return was != now;
+        }
+        if (at >= kBankNamesOffset && at < kBankNamesOffset + kBankNameSize * kBankCount &&
+            (at - kBankNamesOffset) % kBankNameSize >= 2)
+            return d.wasBanks[(at - kBankNamesOffset) / kBankNameSize].name !=
+                   d.nowBanks[(at - kBankNamesOffset) / kBankNameSize].name;
+        return false;
+    };
+    // The last byte is the final checksum.
+    const qsizetype end = std::min(before.size(), after.size()) - 1;
+    QList<qsizetype> blocks;
+    for (qsizetype at = CloneLayout::kDataOffset; at < end; ++at) {
+        if (before[at] == after[at] || inListed(at))
+            continue;
+        const qsizetype block = (at - CloneLayout::kDataOffset) / CloneLayout::kBlockSize;
+        if (blocks.isEmpty() || blocks.last() != block)
+            blocks << block;
+    }
+    return int(blocks.size());
+}
