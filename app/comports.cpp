@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/form1.h"
 #include "core/errors.h"
 #include "core/messagebox.h"
 #include "core/serialcontrol.h"
@@ -18,11 +17,11 @@ constexpr int kFtdiEntry = 32;
 
 // The COM port identifier, kept for the run: its serial-port controls are the menu's
 // port probes. A dialog that was closed is loaded afresh, as a newly created one would be.
-ComPortDiag& identifier(AppContext& ctx, Form1& form) {
-    auto* diag = qobject_cast<ComPortDiag*>(form.comPortDiag.data());
+ComPortDiag& identifier(AppContext& ctx, PortMenu& menu) {
+    auto* diag = qobject_cast<ComPortDiag*>(menu.identifier.data());
     if (!diag) {
-        diag = new ComPortDiag(ctx, &form);
-        form.comPortDiag = diag;
+        diag = new ComPortDiag(ctx, &menu.window);
+        menu.identifier = diag;
     } else if (diag->unloaded()) {
         diag->Form_Load();
     }
@@ -52,17 +51,13 @@ QString menuCaption(const QString& text) {
 
 }  // namespace
 
-void FillComPorts(AppContext& ctx) {
-    Form1* form = Form1::of(ctx);
-    if (!form)
-        return;
+void FillComPorts(AppContext& ctx, PortMenu& menu) {
     qint16 count = 0;
     qint16 i = 0;
     try {
-        ComPortDiag& probes = identifier(ctx, *form);
-        form->mnuComPortSelection->setToolTipsVisible(true);
+        ComPortDiag& probes = identifier(ctx, menu);
         for (i = 0; i <= 31; ++i) {
-            QAction* entry = form->mnuCOM[i];
+            QAction* entry = menu.entries[i];
             if (probes.MSComm1[i]->PortPresent(i) == 1) {
                 const QString path = ctx.ports().devicePathFor(i + 1);
                 entry->setText(QStringLiteral("COM") + QString::number(i + 1));
@@ -79,12 +74,12 @@ void FillComPorts(AppContext& ctx) {
         // Before the main window is on the screen a box would stand alone, with nothing to
         // say what it belongs to: the window shows it once it appears. A later look that
         // finds a port (the demo radio's) takes the message back.
-        if (!form->isVisible())
-            form->setStartupNotice(noPorts ? noPortsText() : QString());
+        if (!menu.window.isVisible())
+            menu.noticeOnceShown(noPorts ? noPortsText() : QString());
         else if (noPorts)
             ctx.ShowMessage(noPortsText(), MsgButtons::Ok, MsgIcon::None);
         if (port == kFtdiPort) {
-            QAction* entry = form->mnuCOM[kFtdiEntry];
+            QAction* entry = menu.entries[kFtdiEntry];
             const QString description = ctx.state.link.FTDIDescription;
             entry->setText(menuCaption(description));
             entry->setStatusTip(QStringLiteral("FTDI device ") + description);
@@ -101,13 +96,10 @@ void FillComPorts(AppContext& ctx) {
     }
 }
 
-void SelectSoleUsbAdapter(AppContext& ctx) {
+void SelectSoleUsbAdapter(AppContext& ctx, PortMenu& menu) {
     if (ctx.settings().contains(SettingKeys::kSection, SettingKeys::kCommPort))
         return;
-    Form1* form = Form1::of(ctx);
-    if (!form)
-        return;
-    ComPortDiag& probes = identifier(ctx, *form);
+    ComPortDiag& probes = identifier(ctx, menu);
     qint16 found = 0;
     for (qint16 i = 0; i <= 31; ++i) {
         if (ctx.ports().isUsbSerial(i + 1) && probes.MSComm1[i]->PortPresent(i) == 1) {
@@ -125,47 +117,40 @@ void SelectSoleUsbAdapter(AppContext& ctx) {
                    QStringLiteral("), the only USB serial adapter, is used for this run"));
 }
 
-void MarkSelectedPort(AppContext& ctx) {
-    Form1* form = Form1::of(ctx);
-    if (!form)
-        return;
-    for (QAction* entry : form->mnuCOM)
+void MarkSelectedPort(AppContext& ctx, PortMenu& menu) {
+    for (QAction* entry : menu.entries)
         entry->setChecked(false);
     const qint16 port = ctx.state.link.PortNumber;
     if (port == kFtdiPort)
-        form->mnuCOM[kFtdiEntry]->setChecked(true);
+        menu.entries[kFtdiEntry]->setChecked(true);
     else if (port >= 1 && port <= 32)
-        form->mnuCOM[port - 1]->setChecked(true);
+        menu.entries[port - 1]->setChecked(true);
 }
 
-void mnuCOM_Click(AppContext& ctx, qint16 index) {
+void mnuCOM_Click(AppContext& ctx, PortMenu& menu, qint16 index) {
     if (index < 0 || index > kFtdiEntry)
         return;  // the menu has no such entry
     ctx.state.link.PortNumber = index == kFtdiEntry ? kFtdiPort : static_cast<qint16>(index + 1);
     ctx.settings().set(SettingKeys::kSection, SettingKeys::kCommPort,
                        QString::number(ctx.state.link.PortNumber));
-    MarkSelectedPort(ctx);
+    MarkSelectedPort(ctx, menu);
 }
 
-void mnuComPortIdentifier_Click(AppContext& ctx) {
-    Form1* form = Form1::of(ctx);
-    if (!form)
-        return;  // the menu belongs to the main window
-    identifier(ctx, *form).exec();
+void mnuComPortIdentifier_Click(AppContext& ctx, PortMenu& menu) {
+    identifier(ctx, menu).exec();
     ctx.throwIfShuttingDown();
-    MarkSelectedPort(ctx);
-    form->repaint();
-    FillComPorts(ctx);
+    MarkSelectedPort(ctx, menu);
+    menu.window.repaint();
+    FillComPorts(ctx, menu);
 }
 
-void mnuFTDI_Click(AppContext& ctx) {
+void mnuFTDI_Click(AppContext& ctx, PortMenu& menu) {
     {
-        FTDIDiag detector(ctx, Form1::of(ctx));
+        FTDIDiag detector(ctx, &menu.window);
         detector.exec();
     }
     ctx.throwIfShuttingDown();
-    MarkSelectedPort(ctx);
-    if (Form1* form = Form1::of(ctx))
-        form->repaint();
-    FillComPorts(ctx);
+    MarkSelectedPort(ctx, menu);
+    menu.window.repaint();
+    FillComPorts(ctx, menu);
 }

@@ -13,8 +13,8 @@ QString startWindowDemo(AppContext& ctx, Form1& window, QtPortFactory& ports) {
     const QString error = startDemoRadio(ctx, ports, &demo);
     if (!error.isEmpty())
         return error;
-    FillComPorts(ctx);
-    MarkSelectedPort(ctx);
+    FillComPorts(ctx, window.portMenu());
+    MarkSelectedPort(ctx, window.portMenu());
     QObject::connect(&window.frmMessages(), &FrmMessages::lookingForRigShown, demo,
                      [demo] { demo->pressBandSoon(); });
     QObject::connect(window.cmdRead, &QPushButton::pressed, demo, [demo] { demo->powerCycle(); });

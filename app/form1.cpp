@@ -87,10 +87,8 @@ Form1::Form1(AppContext& ctx, QWidget* parent)
       progressPacer_(new DisplayPacer([this] { showProgressNow(); }, this)) {
     setObjectName(QStringLiteral("Form1"));
     ctx_.setFront(this);
-    // First told of every new image, so that edits made on the one before are dropped
-    // before any window shows the new one.
     channelEdits = new ChannelEdits(ctx_.clone, this);
-    connect(&ctx_, &AppContext::imageChanged, channelEdits, &ChannelEdits::imageReplaced);
+    connect(&ctx_, &AppContext::imageChanged, this, &Form1::imageReplaced);
     buildControls();
     buildMenus();
     Form_Load();
@@ -102,8 +100,13 @@ Form1::~Form1() {
     delete frmChannels.data();  // before the edits it shows
 }
 
-Form1* Form1::of(CoreContext& ctx) {
-    return dynamic_cast<Form1*>(&ctx.front());
+// One notice of a new image, taken in the order it needs: the edits made on the image before
+// are dropped before anything shows the new one.
+void Form1::imageReplaced() {
+    channelEdits->imageReplaced();
+    imageFiles_->updateState();
+    if (frmChannels)
+        frmChannels->Reload();
 }
 
 FrmMessages& Form1::frmMessages() {
@@ -316,7 +319,19 @@ void Form1::buildMenus() {
     mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
-    imageFiles_ = new ImageFiles(ctx_, *this);
+    imageFiles_ = new ImageFiles(
+        ctx_, {*this, *mnuFile, mnuExit, *channelEdits,
+               // Read Radio is unavailable exactly while a transfer runs.
+               [this] { return !cmdRead->isEnabled(); }, [this] { EnableButtons(); }});
+    const ImageFileActions& files = imageFiles_->actions();
+    mnuOpenImage = files.openImage;
+    mnuOpenBackup = files.openBackup;
+    mnuSaveImageAs = files.saveImageAs;
+    mnuSaveImage = files.saveImage;
+    mnuImportChannels = files.importChannels;
+    mnuExportChannels = files.exportChannels;
+    mnuExportChannelsPdf = files.exportChannelsPdf;
+    mnuRecentImages = files.recentImages;
 
     mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -342,6 +357,7 @@ void Form1::buildMenus() {
     mnuComPortIdentifier->setObjectName(QStringLiteral("mnuComPortIdentifier"));
     mnuComPortSelection = mnuSettingsMenu->addMenu(QStringLiteral("&COM Port"));
     mnuComPortSelection->setObjectName(QStringLiteral("mnuComPortSelection"));
+    mnuComPortSelection->setToolTipsVisible(true);
     for (int i = 0; i < 33; ++i) {
         const QString caption =
             i < 32 ? QStringLiteral("COM%1").arg(i + 1) : QStringLiteral("FTDIDevice");
@@ -351,15 +367,17 @@ void Form1::buildMenus() {
         entry->setVisible(i < 32);
         mnuCOM[i] = entry;
         connect(entry, &QAction::triggered, this, [this, i] {
-            AppContext::guardHandler([this, i] { mnuCOM_Click(ctx_, static_cast<qint16>(i)); });
+            AppContext::guardHandler(
+                [this, i] { mnuCOM_Click(ctx_, portMenu_, static_cast<qint16>(i)); });
         });
     }
     mnuFTDI = mnuSettingsMenu->addAction(QStringLiteral("&FTDI cable Detector"));
     mnuFTDI->setObjectName(QStringLiteral("mnuFTDI"));
-    connect(mnuComPortIdentifier, &QAction::triggered, this,
-            [this] { AppContext::guardHandler([this] { mnuComPortIdentifier_Click(ctx_); }); });
+    connect(mnuComPortIdentifier, &QAction::triggered, this, [this] {
+        AppContext::guardHandler([this] { mnuComPortIdentifier_Click(ctx_, portMenu_); });
+    });
     connect(mnuFTDI, &QAction::triggered, this,
-            [this] { AppContext::guardHandler([this] { mnuFTDI_Click(ctx_); }); });
+            [this] { AppContext::guardHandler([this] { mnuFTDI_Click(ctx_, portMenu_); }); });
 
     mnuHelpSelection = menuBar()->addMenu(QStringLiteral("He&lp"));
     mnuHelpSelection->setObjectName(QStringLiteral("mnuHelpSelection"));
@@ -415,9 +433,9 @@ void Form1::InitialiseVariables() {
         SettingsStore& store = ctx_.settings();
         link.loadStoredChoice(store);
         link.PortSettings = QStringLiteral("38400,N,8,1");
-        FillComPorts(ctx_);
-        SelectSoleUsbAdapter(ctx_);
-        MarkSelectedPort(ctx_);
+        FillComPorts(ctx_, portMenu_);
+        SelectSoleUsbAdapter(ctx_, portMenu_);
+        MarkSelectedPort(ctx_, portMenu_);
     } catch (const RunError& e) {
         ctx_.ShowMessage(
             QStringLiteral("Error %1 (%2) in procedure InitialiseVariables of Module General")
@@ -677,7 +695,6 @@ void Form1::mnuChannels_Click() {
     if (!frmChannels) {
         frmChannels = new FrmChannels(*channelEdits, this);
         shareMenusWith(*frmChannels);
-        connect(&ctx_, &AppContext::imageChanged, frmChannels, &FrmChannels::Reload);
         placeBeside(*frmChannels);
     }
     frmChannels->show();

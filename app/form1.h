@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+#include "app/comports.h"
 #include "core/front.h"
 
 class AppContext;
@@ -34,15 +35,14 @@ public:
     explicit Form1(AppContext& ctx, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The main window that is the context's front, if any.
-    static Form1* of(CoreContext& ctx);
-
     // The transfer prompt window, created on first use.
     FrmMessages& frmMessages();
 
     // The COM port identifier, created hidden by the port menu on first use and kept for
     // the run: its 32 serial-port controls are also the menu's port probes.
     QPointer<QDialog> comPortDiag;
+    // The COM Port submenu with what it works on.
+    PortMenu& portMenu() { return portMenu_; }
 
     // The front.
     void setPromptVisible(bool visible) override;
@@ -147,6 +147,7 @@ private:
     void placeBeside(QWidget& window);
     void runTransfer(TransferResult (*transfer)(AppContext&));
     void setLinkChoiceEnabled(bool enabled);
+    void imageReplaced();
 
     AppContext& ctx_;
     ImageFiles* imageFiles_ = nullptr;
@@ -170,4 +171,6 @@ private:
     // Asked for in the no-answer hint while a read runs: started once the read has ended.
     bool simulatedRadioWanted_ = false;
     bool editsGivenUp_ = false;
+    PortMenu portMenu_{*this, mnuCOM, comPortDiag,
+                       [this](const QString& text) { setStartupNotice(text); }};
 };

@@ -11,7 +11,6 @@
 #include <QSaveFile>
 #include <QUrl>
 
-#include "app/form1.h"
 #include "core/settings.h"
 #include "edit/channeledits.h"
 #include "image/cloneimage.h"
@@ -39,45 +38,47 @@ QString droppedFile(const QMimeData* mime) {
 }
 }  // namespace
 
-ImageFiles::ImageFiles(AppContext& ctx, Form1& form) : QObject(&form), ctx_(ctx), form_(form) {
+ImageFiles::ImageFiles(AppContext& ctx, ImageFilesHost host)
+    : QObject(&host.window), ctx_(ctx), host_(std::move(host)) {
+    QWidget& window = host_.window;
+    QMenu& file = host_.fileMenu;
     auto entry = [&](const QString& caption, const QKeySequence& keys, const char* name,
                      void (ImageFiles::*handler)()) {
-        auto* action = new QAction(caption, &form_);
+        auto* action = new QAction(caption, &window);
         action->setObjectName(QLatin1String(name));
         action->setShortcut(keys);
-        form_.mnuFile->insertAction(form_.mnuExit, action);
+        file.insertAction(host_.before, action);
         connect(action, &QAction::triggered, this, [this, handler] {
             AppContext::guardHandler([this, handler] { (this->*handler)(); });
         });
         return action;
     };
-    form_.mnuOpenImage =
+    actions_.openImage =
         entry(QStringLiteral("&Open Image..."), QKeySequence(QStringLiteral("Ctrl+O")),
               "mnuOpenImage", &ImageFiles::mnuOpenImage_Click);
-    form_.mnuOpenBackup = entry(QStringLiteral("Open &Backup..."), QKeySequence(), "mnuOpenBackup",
+    actions_.openBackup = entry(QStringLiteral("Open &Backup..."), QKeySequence(), "mnuOpenBackup",
                                 &ImageFiles::mnuOpenBackup_Click);
-    form_.mnuSaveImageAs =
+    actions_.saveImageAs =
         entry(QStringLiteral("Save Image &As..."), QKeySequence(QStringLiteral("Ctrl+Shift+S")),
               "mnuSaveImageAs", &ImageFiles::mnuSaveImageAs_Click);
-    form_.mnuSaveImage =
+    actions_.saveImage =
         entry(QStringLiteral("&Save Image"), QKeySequence(QStringLiteral("Ctrl+S")), "mnuSaveImage",
               &ImageFiles::mnuSaveImage_Click);
-    form_.mnuImportChannels = entry(QStringLiteral("&Import Channels..."), QKeySequence(),
+    actions_.importChannels = entry(QStringLiteral("&Import Channels..."), QKeySequence(),
                                     "mnuImportChannels", &ImageFiles::mnuImportChannels_Click);
-    form_.mnuExportChannels = entry(QStringLiteral("&Export Channels..."), QKeySequence(),
+    actions_.exportChannels = entry(QStringLiteral("&Export Channels..."), QKeySequence(),
                                     "mnuExportChannels", &ImageFiles::mnuExportChannels_Click);
-    form_.mnuExportChannelsPdf =
+    actions_.exportChannelsPdf =
         entry(QStringLiteral("Export Channels as &PDF..."), QKeySequence(), "mnuExportChannelsPdf",
               &ImageFiles::mnuExportChannelsPdf_Click);
-    form_.mnuRecentImages = new QMenu(QStringLiteral("&Recent Images"), &form_);
-    form_.mnuRecentImages->setObjectName(QStringLiteral("mnuRecentImages"));
-    form_.mnuFile->insertMenu(form_.mnuExit, form_.mnuRecentImages);
-    form_.mnuFile->insertSeparator(form_.mnuExit);
+    actions_.recentImages = new QMenu(QStringLiteral("&Recent Images"), &window);
+    actions_.recentImages->setObjectName(QStringLiteral("mnuRecentImages"));
+    file.insertMenu(host_.before, actions_.recentImages);
+    file.insertSeparator(host_.before);
 
-    form_.setAcceptDrops(true);
-    form_.installEventFilter(this);
-    connect(&ctx_, &AppContext::imageChanged, this, &ImageFiles::updateState);
-    connect(form_.channelEdits, &ChannelEdits::unsavedChanged, this, &ImageFiles::updateState);
+    window.setAcceptDrops(true);
+    window.installEventFilter(this);
+    connect(&host_.edits, &ChannelEdits::unsavedChanged, this, &ImageFiles::updateState);
     fillRecentMenu();
     updateState();
 }
@@ -88,12 +89,12 @@ FileDialogs& ImageFiles::dialogs() {
 }
 
 QString ImageFiles::askOpen(const QString& caption, const QString& folder, const QString& filter) {
-    return chosen(dialogs().openFileName(&form_, caption, folder, filter));
+    return chosen(dialogs().openFileName(&host_.window, caption, folder, filter));
 }
 
 QString ImageFiles::askSave(const QString& caption, const QString& suggested,
                             const QString& filter) {
-    return chosen(dialogs().saveFileName(&form_, caption, suggested, filter));
+    return chosen(dialogs().saveFileName(&host_.window, caption, suggested, filter));
 }
 
 // The next dialog starts where the user last went, whatever the file was for.
@@ -104,8 +105,7 @@ QString ImageFiles::chosen(const QString& path) {
 }
 
 bool ImageFiles::busy() const {
-    // Read Radio is unavailable exactly while a transfer runs.
-    return !form_.cmdRead->isEnabled();
+    return host_.busy();
 }
 
 void ImageFiles::log(const QString& text) {
@@ -152,7 +152,7 @@ bool ImageFiles::OpenImage(const QString& path) {
                            "the image"));
     else if (stale.isEmpty())
         log(QStringLiteral("Open: checksum agrees"));
-    form_.EnableButtons();
+    host_.opened();
     remember(clone.ImagePath);
     emit ctx_.imageChanged();
     return true;
@@ -176,13 +176,13 @@ bool ImageFiles::SaveImage(const QString& path) {
     clone.ReadAt = QDateTime();
     log(QStringLiteral("Save: image saved as ") + QDir::toNativeSeparators(clone.ImagePath));
     remember(clone.ImagePath);
-    form_.channelEdits->markSaved();
+    host_.edits.markSaved();
     updateState();
     return true;
 }
 
 bool ImageFiles::SaveChangesFirst() {
-    if (!form_.channelEdits->unsaved())
+    if (!host_.edits.unsaved())
         return true;
     const QString name = QFileInfo(suggestedPath()).fileName();
     switch (ctx_.ShowMessage(QStringLiteral("Save changes to %1?").arg(name),
@@ -286,8 +286,8 @@ void ImageFiles::mnuImportChannels_Click() {
                 MsgIcon::Exclamation) != MsgAnswer::Ok)
             return;
     }
-    const int cleared = form_.channelEdits->importCsv(
-        QStringLiteral("Import ") + QFileInfo(path).fileName(), import);
+    const int cleared =
+        host_.edits.importCsv(QStringLiteral("Import ") + QFileInfo(path).fileName(), import);
     const QString done = QStringLiteral("Imported %1 channel%2 from %3, cleared %4.")
                              .arg(QString::number(import.channels.size()),
                                   QLatin1String(import.channels.size() == 1 ? "" : "s"), shown,
@@ -371,7 +371,7 @@ void ImageFiles::mnuExportChannelsPdf_Click() {
     if (path.isEmpty())
         return;
     const QString failed = WriteChannelsPdf(
-        clone.image.bytes(), path, form_.channelEdits->imageName(), QDateTime::currentDateTime(),
+        clone.image.bytes(), path, host_.edits.imageName(), QDateTime::currentDateTime(),
         PrintPageSize(QLocale::system()), pocket ? PrintLayout::PocketCard : PrintLayout::FullList);
     if (!failed.isEmpty()) {
         ctx_.ShowMessage(failed, MsgButtons::Ok, MsgIcon::Stop);
@@ -394,14 +394,13 @@ void ImageFiles::mnuSaveImage_Click() {
 void ImageFiles::updateState() {
     const CloneState& clone = ctx_.clone;
     const bool idle = !busy();
-    form_.mnuOpenImage->setEnabled(idle);
-    form_.mnuOpenBackup->setEnabled(idle);
-    form_.mnuSaveImageAs->setEnabled(idle && clone.image.isValid());
-    form_.mnuSaveImage->setEnabled(idle && clone.image.isValid());
-    form_.mnuImportChannels->setEnabled(idle && clone.image.isValid());
-    form_.mnuExportChannels->setEnabled(idle && clone.image.isValid());
-    form_.mnuExportChannelsPdf->setEnabled(idle && clone.image.isValid());
-    form_.mnuRecentImages->setEnabled(idle && !form_.mnuRecentImages->isEmpty());
+    const bool held = idle && clone.image.isValid();
+    actions_.openImage->setEnabled(idle);
+    actions_.openBackup->setEnabled(idle);
+    for (QAction* action : {actions_.saveImageAs, actions_.saveImage, actions_.importChannels,
+                            actions_.exportChannels, actions_.exportChannelsPdf})
+        action->setEnabled(held);
+    actions_.recentImages->setEnabled(idle && !actions_.recentImages->isEmpty());
 
     QString title = AppContext::AppName() + QStringLiteral(" ") + AppContext::VersionText();
     if (clone.image.isValid() && !clone.ImagePath.isEmpty())
@@ -409,8 +408,8 @@ void ImageFiles::updateState() {
     else if (clone.image.isValid() && clone.ReadAt.isValid())
         title +=
             QStringLiteral(" - read from radio ") + clone.ReadAt.toString(QStringLiteral("HH:mm"));
-    form_.setWindowTitle(title + QStringLiteral("[*]"));
-    form_.setWindowModified(form_.channelEdits->unsaved());
+    host_.window.setWindowTitle(title + QStringLiteral("[*]"));
+    host_.window.setWindowModified(host_.edits.unsaved());
 }
 
 QStringList ImageFiles::recentFiles() const {
@@ -442,7 +441,7 @@ void ImageFiles::remember(const QString& path) {
 }
 
 void ImageFiles::fillRecentMenu() {
-    QMenu* menu = form_.mnuRecentImages;
+    QMenu* menu = actions_.recentImages;
     menu->clear();
     const QStringList files = recentFiles();
     for (int i = 0; i < files.size(); ++i) {
@@ -457,7 +456,7 @@ void ImageFiles::fillRecentMenu() {
 
 bool ImageFiles::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if (watched != &form_ ||
+    if (watched != &host_.window ||
         (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop))
         return QObject::eventFilter(watched, event);
     auto* drop = static_cast<QDropEvent*>(event);

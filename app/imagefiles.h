@@ -3,12 +3,41 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class AppContext;
-class Form1;
+class ChannelEdits;
 class QAction;
 class FileDialogs;
 class QMenu;
+class QWidget;
+
+// The File menu entries the image files add and keep up to date.
+struct ImageFileActions {
+    QAction* openImage = nullptr;
+    QAction* openBackup = nullptr;
+    QAction* saveImageAs = nullptr;
+    QAction* saveImage = nullptr;
+    QAction* importChannels = nullptr;
+    QAction* exportChannels = nullptr;
+    QAction* exportChannelsPdf = nullptr;
+    QMenu* recentImages = nullptr;
+};
+
+// What the image files need of the window they belong to.
+struct ImageFilesHost {
+    // The parent of the dialogs, the target of drops, and the title that names the file.
+    QWidget& window;
+    // Its File menu and the entry the image-file entries go above.
+    QMenu& fileMenu;
+    QAction* before = nullptr;
+    // The changes made to the image held.
+    ChannelEdits& edits;
+    // True while a transfer runs.
+    std::function<bool()> busy;
+    // Called once an opened file has replaced the image, before anyone is told.
+    std::function<void()> opened;
+};
 
 // The main window's image files: Open Image, Open Backup, Save Image As, Save Image and the Recent
 // Images submenu in the File menu, files dropped on the window, and the window title that names
@@ -19,8 +48,10 @@ class ImageFiles : public QObject {
 public:
     static constexpr int kRecentCount = 8;
 
-    // Adds the entries to the window's File menu, above Exit.
-    ImageFiles(AppContext& ctx, Form1& form);
+    // Adds the entries to the host's File menu.
+    ImageFiles(AppContext& ctx, ImageFilesHost host);
+
+    const ImageFileActions& actions() const { return actions_; }
 
     // Opens an image file; a refused file changes nothing. Sums that do not agree are brought
     // up to date without asking in a file the other programmer saved (its trailer), and
@@ -74,6 +105,7 @@ private:
     FileDialogs& dialogs();
 
     AppContext& ctx_;
-    Form1& form_;
+    ImageFilesHost host_;
+    ImageFileActions actions_;
     FileDialogs* dialogs_ = nullptr;
 };

@@ -19,18 +19,12 @@ QString minutes(qint64 ms) {
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-// A box's text without the sentences that speak of the windows, its line breaks kept.
-QString windowless(const QString& boxText) {
-    static const QString windowOnly[] = {
-        QStringLiteral("The requested operation cannot continue."),
-        QStringLiteral("The read itself is good: save it with Save Image As.")};
+// A box's text as lines, the empty ones left out.
+QString lined(const QString& boxText) {
     QStringList lines;
-    for (QString line : QString(boxText).replace(QLatin1Char('\r'), QString()).split('\n')) {
-        for (const QString& sentence : windowOnly)
-            line.remove(sentence);
+    for (const QString& line : QString(boxText).replace(QLatin1Char('\r'), QString()).split('\n'))
         if (!line.trimmed().isEmpty())
             lines << line.trimmed();
-    }
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -185,7 +179,7 @@ TransferVerdict VerdictOf(const TransferResult& result) {
 }
 
 QString TerminalFront::plain(const QString& text) const {
-    QString line = windowless(text);
+    QString line = lined(text);
     if (borrowedCom_ > 0)
         line.replace(
             QRegularExpression(QStringLiteral("\\b(COM Port |COM|port )%1\\b").arg(borrowedCom_)),

@@ -43,6 +43,11 @@ public:
 
     // MessageBoxes
     MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) override;
+    // The part for the windows is left out.
+    MsgAnswer showWithWindowPart(const QString& text, const QString&, MsgButtons buttons,
+                                 MsgIcon icon) override {
+        return show(text, buttons, icon);
+    }
 
     // TransferFront
     void setPromptVisible(bool) override {}

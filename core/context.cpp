@@ -137,6 +137,14 @@ MsgAnswer CoreContext::ShowMessage(const QString& text, MsgButtons buttons, MsgI
     return answer;
 }
 
+MsgAnswer CoreContext::ShowMessage(const QString& text, const QString& windowPart,
+                                   MsgButtons buttons, MsgIcon icon) {
+    throwIfShuttingDown();
+    const MsgAnswer answer = services_.boxes->showWithWindowPart(text, windowPart, buttons, icon);
+    throwIfShuttingDown();
+    return answer;
+}
+
 MsgAnswer CoreContext::ShowMessage(const QString& text, const QStringList& captions, MsgIcon icon) {
     throwIfShuttingDown();
     const MsgAnswer answer = services_.boxes->confirm(text, captions, icon);

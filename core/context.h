@@ -111,6 +111,9 @@ public:
     QString timeoutCaption() const;
 
     MsgAnswer ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon);
+    // With a part only the windows show (MessageBoxes::showWithWindowPart).
+    MsgAnswer ShowMessage(const QString& text, const QString& windowPart, MsgButtons buttons,
+                          MsgIcon icon);
     // Buttons captioned with what they do, and Cancel (MessageBoxes::confirm).
     MsgAnswer ShowMessage(const QString& text, const QStringList& captions, MsgIcon icon);
 

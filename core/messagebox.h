@@ -14,6 +14,12 @@ class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     virtual MsgAnswer show(const QString& text, MsgButtons buttons, MsgIcon icon) = 0;
+    // A box with a part that speaks of the windows (what to do in them), its line breaks
+    // included: the windows show it after the text, a seam without windows leaves it out.
+    virtual MsgAnswer showWithWindowPart(const QString& text, const QString& windowPart,
+                                         MsgButtons buttons, MsgIcon icon) {
+        return show(text + windowPart, buttons, icon);
+    }
     // A box whose buttons say what they do, beside Cancel. One caption ("Import the 12 good
     // rows") answers Ok or Cancel; two ("Full list", "Pocket card") answer Yes for the first,
     // No for the second, or Cancel. A seam without captions shows OK or Yes and No.

@@ -56,8 +56,7 @@ QString comOpenBox(const RunError& e, qint16 port, const QString& path) {
     else if (e.number() == ErrorNumber::NotASerialPort)
         why =
             QStringLiteral(" is not available: ") + path + QStringLiteral(" is not a serial port.");
-    return QStringLiteral("COM Port ") + QString::number(port) + why +
-           QStringLiteral("\r\nThe requested operation cannot continue.");
+    return QStringLiteral("COM Port ") + QString::number(port) + why;
 }
 
 class ComTransport : public Transport {
@@ -74,8 +73,9 @@ public:
             failure_ = comOpenFailure(e, comm_.DevicePath());
             ctx_.LogMessage(QStringLiteral("SetCommPort: open failed for port ") +
                             QString::number(port_));
-            ctx_.ShowMessage(comOpenBox(e, port_, comm_.DevicePath()), MsgButtons::Ok,
-                             MsgIcon::Exclamation);
+            ctx_.ShowMessage(comOpenBox(e, port_, comm_.DevicePath()),
+                             QStringLiteral("\r\nThe requested operation cannot continue."),
+                             MsgButtons::Ok, MsgIcon::Exclamation);
             return false;
         }
         failure_.clear();

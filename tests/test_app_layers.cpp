@@ -45,6 +45,22 @@ private slots:
                     violations << rel + " includes " + m.captured(1);
             }
         }
+        // The main window's parts are handed what they need, never the window itself: nothing
+        // it includes from app/ includes it back.
+        const QRegularExpression appInclude("^\\s*#\\s*include\\s*\"app/(\\w+)\\.h\"",
+                                            QRegularExpression::MultilineOption);
+        auto appIncludes = [&](const QString& rel) {
+            QFile file(root.filePath(rel));
+            QStringList names;
+            if (file.open(QIODevice::ReadOnly))
+                for (const auto& m : appInclude.globalMatch(QString::fromUtf8(file.readAll())))
+                    names << m.captured(1);
+            return names;
+        };
+        for (const QString& part : appIncludes("app/form1.h") + appIncludes("app/form1.cpp"))
+            for (const QString& rel : {"app/" + part + ".h", "app/" + part + ".cpp"})
+                if (part != "form1" && appIncludes(rel).contains("form1"))
+                    violations << rel + " includes app/form1.h";
         QVERIFY2(files > 40,
                  qPrintable(QString("only %1 files under %2").arg(files).arg(root.path())));
         QVERIFY2(violations.isEmpty(), qPrintable(violations.join('\n')));

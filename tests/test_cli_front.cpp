@@ -87,6 +87,25 @@ private slots:
         QCOMPARE(verdict.exit, line.isEmpty() ? 0 : 1);
         ctx.dropFront(&front);
     }
+
+    // A box's part for the windows stays off the terminal, whatever its words.
+    void windowPartLeftOut_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("windowPart");
+        QTest::newRow("port") << "COM Port 3 is not available."
+                              << "\r\nThe requested operation cannot continue.";
+        QTest::newRow("reworded") << "No backup saved.\r\n"
+                                  << "\r\nSave it from the File menu instead.";
+    }
+    void windowPartLeftOut() {
+        QFETCH(QString, text);
+        QFETCH(QString, windowPart);
+        TerminalFront front(TerminalFront::Transfer::Read, TerminalFront::Verbosity::Verbose, true);
+        const QString said = captured([&] {
+            front.showWithWindowPart(text, windowPart, MsgButtons::Ok, MsgIcon::Exclamation);
+        });
+        QCOMPARE(said, text.trimmed() + '\n');
+    }
 };
 
 QTEST_MAIN(CliFrontTest)

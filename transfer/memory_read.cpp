@@ -386,8 +386,9 @@ void MemoryRead::takeBackup() {
     } else if (!error.isEmpty()) {
         log(QStringLiteral("Read: no backup saved"));
         result_.warning = error;
-        ctx_.ShowMessage(error + QStringLiteral("\r\n\r\n") +
-                             QStringLiteral("The read itself is good: save it with Save Image As."),
+        ctx_.ShowMessage(error,
+                         QStringLiteral("\r\n\r\nThe read itself is good: save it with Save "
+                                        "Image As."),
                          MsgButtons::Ok, MsgIcon::Exclamation);
     }
 }
