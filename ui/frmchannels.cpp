@@ -1,6 +1,5 @@
 #include "ui/frmchannels.h"
 
-#include <QAbstractTableModel>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -22,8 +21,6 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSet>
-#include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -38,19 +35,12 @@
 #include "memory/channelcsv.h"
 #include "memory/channelorder.h"
 #include "memory/channels.h"
+#include "ui/channelmodel.h"
 
 namespace {
-// Sorting uses numbers for the numbered columns, the list's order for the fields picked from
-// a list, the text elsewhere.
-constexpr int kSortRole = Qt::UserRole;
-// The banks ticked (first list) and unticked (second) in the banks' list of a cell.
-constexpr int kBankTicksRole = Qt::UserRole + 1;
 // Room around a cell's text, and for the arrow of a list's editor.
 constexpr int kCellPadding = 10;
 constexpr int kListArrow = 12;
-// After the channel's own fields, the banks it is in: "1 4".
-constexpr int kBanksColumn = kChannelFieldCount;
-constexpr int kColumnCount = kChannelFieldCount + 1;
 
 // "1 4" as bank numbers; an empty list for a word that is no bank number.
 QList<int> BankNumbers(const QString& text, bool* ok) {
@@ -68,177 +58,6 @@ QList<int> BankNumbers(const QString& text, bool* ok) {
     return banks;
 }
 }  // namespace
-
-// One row per channel, row n - 1 for channel n, whatever the view shows, and its banks in
-// the last column. Edits go to ChannelEdits as steps (to every selected row when the edited
-// one is among several selected); the rows change only when it says which channels changed.
-class ChannelsModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit ChannelsModel(ChannelEdits& edits, QObject* parent)
-        : QAbstractTableModel(parent), edits_(edits) {}
-
-    void setChannels(const QByteArray& image) {
-        beginResetModel();
-        channels_ = DecodeChannels(image);
-        banks_ = DecodeBanks(image);
-        endResetModel();
-    }
-    // Decodes the named channels again: one row told per channel.
-    void updateChannels(const QByteArray& image, const QList<int>& numbers) {
-        banks_ = DecodeBanks(image);
-        for (int n : numbers) {
-            if (n < 1 || n > channels_.size())
-                continue;
-            channels_[n - 1] = DecodeChannelAt(image, n);
-            emit dataChanged(index(n - 1, 0), index(n - 1, kColumnCount - 1));
-        }
-    }
-    // The rows a cell's edit applies to when it is one of them.
-    void setSelection(std::function<QList<int>()> selected) { selected_ = std::move(selected); }
-    const QList<Channel>& channels() const { return channels_; }
-    const QList<Bank>& banks() const { return banks_; }
-    // The channels an edit of channel `number` changes: the selected ones when it is among
-    // them.
-    QList<int> editedWith(int number) const {
-        const QList<int> selected = selected_ ? selected_() : QList<int>();
-        return selected.contains(number) ? selected : QList<int>{number};
-    }
-    QString text(const Channel& ch, int column) const {
-        return column == kBanksColumn ? ChannelBanksText(banks_, ch.number)
-                                      : ch.text(ChannelField(column));
-    }
-    const Channel& channel(int row) const { return channels_[row]; }
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : int(channels_.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : kColumnCount;
-    }
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-        if (!index.isValid() || !edits_.editable())
-            return flags;
-        const auto field = ChannelField(index.column());
-        // An empty channel comes into use with its frequency; its other fields follow.
-        const bool empty = channels_[index.row()].empty;
-        if (field != ChannelField::Number && (!empty || field == ChannelField::Frequency))
-            flags |= Qt::ItemIsEditable;
-        return flags;
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || index.row() >= channels_.size())
-            return {};
-        const Channel& ch = channels_[index.row()];
-        const auto field = ChannelField(index.column());
-        const bool numeric = field == ChannelField::Number || field == ChannelField::Frequency ||
-                             field == ChannelField::Offset;
-        if (index.column() == kBanksColumn)
-            return role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole
-                       ? QVariant(text(ch, kBanksColumn))
-                       : QVariant();
-        switch (role) {
-            case Qt::DisplayRole:
-            case Qt::EditRole:
-                return ch.text(field);
-            case Qt::TextAlignmentRole:
-                return numeric ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
-            case Qt::ToolTipRole:
-                return field == ChannelField::Mode && HasForeignMode(ch)
-                           ? QVariant(QString::fromUtf8(kForeignModeNote))
-                           : QVariant();
-            case kSortRole:
-                if (field == ChannelField::Number)
-                    return ch.number;
-                if (field == ChannelField::Frequency)
-                    return ch.frequencyHz;
-                if (field == ChannelField::Offset)
-                    return ch.offsetHz;
-                if (const int* at = ChannelListIndex(ch, field))
-                    return ch.empty ? -1 : *at;
-                return ch.text(field);
-            default:
-                return {};
-        }
-    }
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
-        if (!index.isValid() || (role != Qt::EditRole && role != kBankTicksRole) ||
-            index.row() >= channels_.size())
-            return false;
-        const Channel& ch = channels_[index.row()];
-        const QString text = value.toString();
-        const QList<int> numbers = editedWith(ch.number);
-        if ((role == Qt::EditRole && index.column() == kBanksColumn) ||
-            (role == Qt::EditRole && numbers.size() == 1 && text == this->text(ch, index.column())))
-            return false;
-        emit editing();
-        QString refusal;
-        if (role == kBankTicksRole) {
-            const auto ticks = value.value<QList<QList<int>>>();
-            refusal = edits_.changeBanks(numbers, ticks.value(0), ticks.value(1));
-        } else {
-            refusal = edits_.setFieldOn(numbers, ChannelField(index.column()), text);
-        }
-        if (!refusal.isEmpty())
-            emit refused(refusal);
-        return refusal.isEmpty();
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == kBanksColumn)
-            return QStringLiteral("Banks");
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
-            section < kChannelFieldCount)
-            return ChannelFieldName(ChannelField(section));
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-
-signals:
-    // An edit is about to be made: what the status line said before no longer holds.
-    void editing();
-    void refused(const QString& reason);
-
-private:
-    ChannelEdits& edits_;
-    QList<Channel> channels_;
-    QList<Bank> banks_;
-    std::function<QList<int>()> selected_;
-};
-
-// Keeps the channels whose name or frequency holds the filter text; empty channels only
-// when asked for; with a bank picked, only its members.
-class ChannelsFilter : public QSortFilterProxyModel {
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-    void setFilter(const QString& text, bool showEmpty) {
-        text_ = text.trimmed();
-        showEmpty_ = showEmpty;
-        invalidateFilter();
-    }
-    // The members of the bank picked, or all channels when `bank` is 0.
-    void setBank(int bank, const QList<int>& members) {
-        bank_ = bank;
-        members_ = QSet<int>(members.begin(), members.end());
-        invalidateFilter();
-    }
-    int bank() const { return bank_; }
-
-protected:
-    bool filterAcceptsRow(int row, const QModelIndex&) const override {
-        const Channel& ch = static_cast<const ChannelsModel*>(sourceModel())->channel(row);
-        if ((ch.empty && !showEmpty_) || (bank_ > 0 && !members_.contains(ch.number)))
-            return false;
-        return text_.isEmpty() || ch.name.contains(text_, Qt::CaseInsensitive) ||
-               ch.text(ChannelField::Frequency).contains(text_);
-    }
-
-private:
-    QString text_;
-    bool showEmpty_ = false;
-    int bank_ = 0;
-    QSet<int> members_;
-};
 
 namespace {
 
@@ -1136,5 +955,3 @@ void FrmChannels::bankRenamed(int row, int column) {
     // A refused name goes back to the one held; an accepted one shows as stored.
     fillBanks();
 }
-
-#include "frmchannels.moc"
