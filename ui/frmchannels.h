@@ -34,6 +34,8 @@ class ChannelsFilter;
 // bulk edit. Every change can be undone, and every change, undo and redo replaces what the
 // status line says; a refused change says why there and changes nothing. The window is
 // modeless, so that it never holds up a transfer's waits, and follows every new image.
+// The table's model and filter are in channelmodel.h, its cell editors in channeldelegate.h,
+// the Edit menu's actions in channelactions.cpp and their boxes in channelboxes.h.
 class FrmChannels : public QWidget {
     Q_OBJECT
 public:
@@ -110,7 +112,6 @@ private:
     void stepped(int index);
     void currentMoved(const QModelIndex& current);
     QList<int> hiddenInUse() const;
-    static QString rangeText(const QList<int>& numbers);
     void say(const QString& text);
 
     ChannelEdits& edits_;

@@ -1,0 +1,130 @@
+#include "ui/channelmodel.h"
+
+#include "edit/channeledits.h"
+
+void ChannelsModel::setChannels(const QByteArray& image) {
+    beginResetModel();
+    channels_ = DecodeChannels(image);
+    banks_ = DecodeBanks(image);
+    endResetModel();
+}
+
+void ChannelsModel::updateChannels(const QByteArray& image, const QList<int>& numbers) {
+    banks_ = DecodeBanks(image);
+    for (int n : numbers) {
+        if (n < 1 || n > channels_.size())
+            continue;
+        channels_[n - 1] = DecodeChannelAt(image, n);
+        emit dataChanged(index(n - 1, 0), index(n - 1, kColumnCount - 1));
+    }
+}
+
+QList<int> ChannelsModel::editedWith(int number) const {
+    const QList<int> selected = selected_ ? selected_() : QList<int>();
+    return selected.contains(number) ? selected : QList<int>{number};
+}
+
+QString ChannelsModel::text(const Channel& ch, int column) const {
+    return column == kBanksColumn ? ChannelBanksText(banks_, ch.number)
+                                  : ch.text(ChannelField(column));
+}
+
+Qt::ItemFlags ChannelsModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (!index.isValid() || !edits_.editable())
+        return flags;
+    const auto field = ChannelField(index.column());
+    // An empty channel comes into use with its frequency; its other fields follow.
+    const bool empty = channels_[index.row()].empty;
+    if (field != ChannelField::Number && (!empty || field == ChannelField::Frequency))
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+QVariant ChannelsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= channels_.size())
+        return {};
+    const Channel& ch = channels_[index.row()];
+    const auto field = ChannelField(index.column());
+    const bool numeric = field == ChannelField::Number || field == ChannelField::Frequency ||
+                         field == ChannelField::Offset;
+    if (index.column() == kBanksColumn)
+        return role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole
+                   ? QVariant(text(ch, kBanksColumn))
+                   : QVariant();
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            return ch.text(field);
+        case Qt::TextAlignmentRole:
+            return numeric ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        case Qt::ToolTipRole:
+            return field == ChannelField::Mode && HasForeignMode(ch)
+                       ? QVariant(QString::fromUtf8(kForeignModeNote))
+                       : QVariant();
+        case kSortRole:
+            if (field == ChannelField::Number)
+                return ch.number;
+            if (field == ChannelField::Frequency)
+                return ch.frequencyHz;
+            if (field == ChannelField::Offset)
+                return ch.offsetHz;
+            if (const int* at = ChannelListIndex(ch, field))
+                return ch.empty ? -1 : *at;
+            return ch.text(field);
+        default:
+            return {};
+    }
+}
+
+bool ChannelsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || (role != Qt::EditRole && role != kBankTicksRole) ||
+        index.row() >= channels_.size())
+        return false;
+    const Channel& ch = channels_[index.row()];
+    const QString text = value.toString();
+    const QList<int> numbers = editedWith(ch.number);
+    if ((role == Qt::EditRole && index.column() == kBanksColumn) ||
+        (role == Qt::EditRole && numbers.size() == 1 && text == this->text(ch, index.column())))
+        return false;
+    emit editing();
+    QString refusal;
+    if (role == kBankTicksRole) {
+        const auto ticks = value.value<QList<QList<int>>>();
+        refusal = edits_.changeBanks(numbers, ticks.value(0), ticks.value(1));
+    } else {
+        refusal = edits_.setFieldOn(numbers, ChannelField(index.column()), text);
+    }
+    if (!refusal.isEmpty())
+        emit refused(refusal);
+    return refusal.isEmpty();
+}
+
+QVariant ChannelsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == kBanksColumn)
+        return QStringLiteral("Banks");
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < kChannelFieldCount)
+        return ChannelFieldName(ChannelField(section));
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void ChannelsFilter::setFilter(const QString& text, bool showEmpty) {
+    text_ = text.trimmed();
+    showEmpty_ = showEmpty;
+    invalidateFilter();
+}
+
+void ChannelsFilter::setBank(int bank, const QList<int>& members) {
+    bank_ = bank;
+    members_ = QSet<int>(members.begin(), members.end());
+    invalidateFilter();
+}
+
+bool ChannelsFilter::filterAcceptsRow(int row, const QModelIndex&) const {
+    const Channel& ch = static_cast<const ChannelsModel*>(sourceModel())->channel(row);
+    if ((ch.empty && !showEmpty_) || (bank_ > 0 && !members_.contains(ch.number)))
+        return false;
+    return text_.isEmpty() || ch.name.contains(text_, Qt::CaseInsensitive) ||
+           ch.text(ChannelField::Frequency).contains(text_);
+}
