@@ -40,7 +40,7 @@ void PutWord(QByteArray& image, qsizetype at, int word) {
 
 bool ChannelInUse(const QByteArray& image, int channel) {
     return image.size() > kFlagsOffset + channel - 1 &&
-           (image[kFlagsOffset + channel - 1] & 0x03) == 0x03;
+           MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + channel - 1]));
 }
 
 // Writes the banks that differ from the image; refused whole when one is refused.
@@ -80,10 +80,11 @@ QString StoreBank(QByteArray& image, const Bank& bank, bool updateChecksum) {
     if (named.name != held.name)
         image.replace(kBankNamesOffset + kBankNameSize * b + 2, kNameSize, EncodeName(named.name));
     if (members != Sorted(held.members) || held.inUse == members.isEmpty()) {
-        PutWord(image, kBankInUseOffset + 2 * b, members.isEmpty() ? 0xFFFF : 0x0006);
+        PutWord(image, kBankInUseOffset + 2 * b,
+                members.isEmpty() ? MemoryMap::Banks::kUnusedWord : MemoryMap::Banks::kInUseWord);
         for (int m = 0; m < kMaxMembers; ++m)
             PutWord(image, kBankMembersOffset + kBankMembersSize * b + 2 * m,
-                    m < members.size() ? members[m] - 1 : 0xFFFF);
+                    m < members.size() ? members[m] - 1 : MemoryMap::Banks::kUnusedWord);
     }
     if (updateChecksum)
         UpdateFinalChecksum(image);
