@@ -7,9 +7,6 @@ namespace MemoryMap {
 
 namespace {
 
-// The radio's character table for names, by code; codes 80 and above have no character.
-constexpr char kTable[] =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
 constexpr char kDtmf[] = "0123456789ABCD*#-";
 constexpr uchar kPad = 0xFF;
 
@@ -179,7 +176,7 @@ QString ReadText(const QByteArray& image, const Field& field, int n) {
     const int at = field.at(n);
     switch (field.codec) {
         case Codec::Table:
-            return tableText(image, at, field.width, kTable, int(sizeof kTable) - 1, 0x7F);
+            return tableText(image, at, field.width, kNameTable, int(sizeof kNameTable) - 1, 0x7F);
         case Codec::AsciiFF:
             return asciiText(image, at, field.width);
         case Codec::Call7: {
@@ -207,7 +204,7 @@ bool WriteText(QByteArray& image, const Field& field, const QString& text, int n
     QByteArray bytes;
     switch (field.codec) {
         case Codec::Table:
-            bytes = tableBytes(text, field.width, kTable);
+            bytes = tableBytes(text, field.width, kNameTable);
             break;
         case Codec::AsciiFF:
             bytes = asciiBytes(text, field.width);

@@ -46,6 +46,11 @@ inline constexpr RecordPair kRecordPairs[] = {{"unknown", 0x05CA, 0x060A, 64},
 // The final checksum: the low 8 bits of the sum of every byte before it.
 inline constexpr int kTotalSumAt = 0xFECA;
 
+// The radio's character table for names, by code; codes 80 and above have no character.
+// Code 36 is the space the radio writes; 79 shows as a space too.
+inline constexpr char kNameTable[] =
+    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
+
 // One field, or an array of `count` fields `stride` bytes apart.
 struct Field {
     int offset;   // the first (or only) element
@@ -127,9 +132,9 @@ inline constexpr Field kInUse{0x054A, 2, 0, Codec::WordBE, kCount, 2};
 inline constexpr int kNameRecordSize = 18;
 inline constexpr Field kName{0x135A + 2, 16, 0, Codec::Table, kCount, kNameRecordSize};
 inline constexpr int kNameRecords = kName.offset - 2;
-// Each bank's members: channel indexes (0-based), 0xFFFF after the last.
-inline constexpr Field kMembers{0x198A, 2 * kMembersPerBank, 0, Codec::WordBE,
-                                kCount, 2 * kMembersPerBank};
+// Each bank's members: channel indexes (0-based), 0xFFFF after the last; member m of bank
+// b is element b * kMembersPerBank + m.
+inline constexpr Field kMembers{0x198A, 2, 0, Codec::WordBE, kCount* kMembersPerBank, 2};
 }  // namespace Banks
 
 // The radio-wide settings.

@@ -22,12 +22,10 @@ constexpr int kBankInUseOffset = MemoryMap::Banks::kInUse.offset;  // FFFF when 
 constexpr int kBankNamesOffset = MemoryMap::Banks::kNameRecords;   // 2 unknown, then the name
 constexpr int kBankNameSize = MemoryMap::Banks::kNameRecordSize;
 constexpr int kBankMembersOffset = MemoryMap::Banks::kMembers.offset;  // channel indexes
-constexpr int kBankMembersSize = MemoryMap::Banks::kMembers.width;
+constexpr int kBankMembersSize = MemoryMap::Banks::kMembersPerBank * 2;
 constexpr int kNameSize = MemoryMap::Channels::kName.width;
-// The radio's character table for names, by code; codes 80 and above have no character.
-// Code 0x24 is the space the radio writes; 0x4F shows as a space too.
-constexpr char kNameTable[] =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
+// The radio's character table for names, as the memory map gives it.
+inline constexpr const auto& kNameTable = MemoryMap::kNameTable;
 constexpr int kNameCodes = sizeof(kNameTable) - 1;
 static_assert(kNameCodes == 80);
 }  // namespace ChannelLayout

@@ -22,8 +22,7 @@ constexpr int kBankMembers = MemoryMap::Banks::kMembers.offset - kIdentity;  // 
 
 // A name in the radio's character table, padded with FF.
 QByteArray radioName(const char* text) {
-    static const QByteArray table =
-        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
+    static const QByteArray table = MemoryMap::kNameTable;
     QByteArray name(16, '\xFF');
     for (int i = 0; text[i] && i < name.size(); ++i)
         name[i] = static_cast<char>(table.indexOf(text[i]));
