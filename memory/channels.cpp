@@ -63,18 +63,6 @@ const uchar* Bytes(const QByteArray& image, qsizetype offset, qsizetype size) {
     return reinterpret_cast<const uchar*>(image.constData()) + offset;
 }
 
-// Six BCD digits, most significant first; -1 when a digit is above 9.
-qint64 Bcd6(const uchar* p) {
-    qint64 value = 0;
-    for (int i = 0; i < 3; ++i) {
-        const int high = p[i] >> 4, low = p[i] & 0x0F;
-        if (high > 9 || low > 9)
-            return -1;
-        value = value * 100 + high * 10 + low;
-    }
-    return value;
-}
-
 // On a 12.5 or 6.25 kHz channel raster.
 bool OnRaster(qint64 hz) {
     return hz % 6250 == 0;
@@ -156,13 +144,13 @@ Channel DecodeChannel(const QByteArray& image, int index) {
     ch.mode = get(M::kMode);
     ch.duplex = get(M::kDuplex);
     ch.step = get(M::kStep);
-    ch.frequencyHz = RestoredHertz(Bcd6(r + M::InRecord(M::kFrequency)));
+    ch.frequencyHz = RestoredHertz(MemoryMap::ReadNumber(image, M::kFrequency, index));
     ch.power = get(M::kPower);
     ch.toneMode = get(M::kToneMode);
     ch.name = NameText(r + M::InRecord(M::kName), 0xFF);
     // A "+" or "-" offset is whole kHz as stored; a split channel's is its transmit
     // frequency, whose dropped fraction is put back.
-    const qint64 offsetKhz = Bcd6(r + M::InRecord(M::kOffset));
+    const qint64 offsetKhz = MemoryMap::ReadNumber(image, M::kOffset, index);
     ch.offsetHz = ch.duplex == 3 || offsetKhz < 0 ? RestoredHertz(offsetKhz) : offsetKhz * 1000;
     ch.tone = get(M::kTone);
     ch.dcs = get(M::kDcs);
