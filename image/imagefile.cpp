@@ -16,27 +16,11 @@
 
 #include "core/settings.h"
 #include "image/cloneimage.h"
+#include "image/memorymap.h"
+
+static_assert(CloneLayout::kChecksumOffset == MemoryMap::kTotalSumAt);
 
 namespace {
-
-// The four region sums the radio keeps: each is the low 8 bits of the sum of a range,
-// stored in the byte after it (offsets in file order, identity included).
-struct RegionSum {
-    int first;
-    int last;
-    int stored;
-};
-constexpr RegionSum kRegionSums[] = {{0x064A, 0x06C8, 0x06C9},
-                                     {0x06CA, 0x0748, 0x0749},
-                                     {0x074A, 0x07C8, 0x07C9},
-                                     {0x07CA, 0x0848, 0x0849}};
-
-quint8 sumOf(const QByteArray& image, int first, int last) {
-    unsigned sum = 0;
-    for (int i = first; i <= last; ++i)
-        sum += static_cast<quint8>(image[i]);
-    return static_cast<quint8>(sum & 0xFF);
-}
 
 // "0x" and upper-case digits: "0x3F", "0x06C9".
 QString hex(int value, int digits) {
@@ -48,6 +32,13 @@ QString hexByte(quint8 value) {
 }
 QString hexOffset(int offset) {
     return hex(offset, 4);
+}
+
+// "region sum at 0x06C9", "final checksum at 65226".
+QString sumName(int at) {
+    return at == CloneLayout::kChecksumOffset
+               ? QStringLiteral("final checksum at ") + QString::number(at)
+               : QStringLiteral("region sum at ") + hexOffset(at);
 }
 
 QString shown(const QString& path) {
@@ -205,21 +196,11 @@ QStringList StaleSums(const QByteArray& image) {
     QStringList stale;
     if (image.size() != CloneLayout::kImageSize)
         return stale;
-    for (const RegionSum& r : kRegionSums) {
-        const quint8 stored = static_cast<quint8>(image[r.stored]);
-        const quint8 actual = sumOf(image, r.first, r.last);
-        if (stored != actual)
-            stale << QStringLiteral("The region sum at ") + hexOffset(r.stored) +
-                         QStringLiteral(" is ") + hexByte(stored) +
-                         QStringLiteral(" but the data adds up to ") + hexByte(actual);
-    }
-    const quint8 stored = static_cast<quint8>(image[CloneLayout::kChecksumOffset]);
-    const quint8 actual = sumOf(image, 0, CloneLayout::kChecksumOffset - 1);
-    if (stored != actual)
-        stale << QStringLiteral("The final checksum at ") +
-                     QString::number(CloneLayout::kChecksumOffset) + QStringLiteral(" is ") +
-                     hexByte(stored) + QStringLiteral(" but the data adds up to ") +
-                     hexByte(actual);
+    for (const ImageSum& s : ImageSums(image))
+        if (!s.good())
+            stale << QStringLiteral("The ") + sumName(s.at) + QStringLiteral(" is ") +
+                         hexByte(s.stored) + QStringLiteral(" but the data adds up to ") +
+                         hexByte(s.actual);
     return stale;
 }
 
@@ -236,11 +217,8 @@ QStringList FixSums(QByteArray& image) {
                      QStringLiteral(", set to ") + hexByte(actual);
     };
     // The region sums lie inside the range of the final checksum: they come first.
-    for (const RegionSum& r : kRegionSums)
-        fix(r.stored, sumOf(image, r.first, r.last),
-            QStringLiteral("region sum at ") + hexOffset(r.stored));
-    fix(CloneLayout::kChecksumOffset, sumOf(image, 0, CloneLayout::kChecksumOffset - 1),
-        QStringLiteral("final checksum at ") + QString::number(CloneLayout::kChecksumOffset));
+    for (const MemoryMap::SumPlace& p : MemoryMap::SumPlaces())
+        fix(p.at, MemoryMap::SumOf(image, p.first, p.last), sumName(p.at));
     return lines;
 }
 
@@ -370,12 +348,8 @@ QList<ImageSum> ImageSums(const QByteArray& image) {
     QList<ImageSum> sums;
     if (image.size() != CloneLayout::kImageSize)
         return sums;
-    for (const RegionSum& r : kRegionSums)
-        sums.append(
-            {QStringLiteral("region ") + hexOffset(r.first) + QLatin1Char('-') + hexOffset(r.last),
-             r.stored, static_cast<quint8>(image[r.stored]), sumOf(image, r.first, r.last)});
-    sums.append({QStringLiteral("final checksum"), CloneLayout::kChecksumOffset,
-                 static_cast<quint8>(image[CloneLayout::kChecksumOffset]),
-                 sumOf(image, 0, CloneLayout::kChecksumOffset - 1)});
+    for (const MemoryMap::SumPlace& p : MemoryMap::SumPlaces())
+        sums.append({p.name, p.at, static_cast<quint8>(image[p.at]),
+                     MemoryMap::SumOf(image, p.first, p.last)});
     return sums;
 }

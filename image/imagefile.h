@@ -34,7 +34,7 @@ bool LoadImageFile(const QString& path, LoadedImage& out, QString* error);
 // to 0x34", then the same for the final checksum at 65 226. Empty when all agree.
 QStringList StaleSums(const QByteArray& image);
 
-// Brings the four region sums, then the final checksum, up to date; one trace line per
+// Brings the eight record sums, then the final checksum, up to date; one trace line per
 // correction (none when all agreed).
 QStringList FixSums(QByteArray& image);
 
@@ -71,7 +71,7 @@ QString BackupFolder(SettingsStore& settings, QString* ignored = nullptr);
 // The folder backups go to when the settings name none.
 QString DefaultBackupFolder();
 
-// One sum the image carries: the four region sums, then the final checksum, each with
+// One sum the image carries: the eight record sums, then the final checksum, each with
 // where it is stored, what is stored and what the data adds up to.
 struct ImageSum {
     QString name;  // "region 0x064A-0x06C8" or "final checksum"

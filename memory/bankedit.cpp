@@ -33,14 +33,9 @@ QList<int> Sorted(QList<int> members) {
     return members;
 }
 
-void PutWord(QByteArray& image, qsizetype at, int word) {
-    image[at] = char(word >> 8);
-    image[at + 1] = char(word & 0xFF);
-}
-
 bool ChannelInUse(const QByteArray& image, int channel) {
     return image.size() > kFlagsOffset + channel - 1 &&
-           (image[kFlagsOffset + channel - 1] & 0x03) == 0x03;
+           MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + channel - 1]));
 }
 
 // Writes the banks that differ from the image; refused whole when one is refused.
@@ -80,10 +75,13 @@ QString StoreBank(QByteArray& image, const Bank& bank, bool updateChecksum) {
     if (named.name != held.name)
         image.replace(kBankNamesOffset + kBankNameSize * b + 2, kNameSize, EncodeName(named.name));
     if (members != Sorted(held.members) || held.inUse == members.isEmpty()) {
-        PutWord(image, kBankInUseOffset + 2 * b, members.isEmpty() ? 0xFFFF : 0x0006);
+        namespace B = MemoryMap::Banks;
+        MemoryMap::WriteNumber(image, B::kInUse, members.isEmpty() ? B::kUnusedWord : B::kInUseWord,
+                               b);
         for (int m = 0; m < kMaxMembers; ++m)
-            PutWord(image, kBankMembersOffset + kBankMembersSize * b + 2 * m,
-                    m < members.size() ? members[m] - 1 : 0xFFFF);
+            MemoryMap::WriteNumber(image, B::kMembers,
+                                   m < members.size() ? members[m] - 1 : B::kUnusedWord,
+                                   b * kMaxMembers + m);
     }
     if (updateChecksum)
         UpdateFinalChecksum(image);

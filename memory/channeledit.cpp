@@ -228,34 +228,49 @@ bool HoldsChannel(const QByteArray& image, int number) {
            image.size() > kChannelsOffset + qsizetype(number) * kChannelSize;
 }
 
+namespace M = MemoryMap::Channels;
+using MemoryMap::Get;
+using MemoryMap::Put;
+// What the radio keeps in byte 0 of a channel on the 6.25 kHz raster.
+constexpr int kSixPointTwoFiveMark = 5;
+
 // Writes a validated channel's flag byte and record as the radio writes them; no checksum.
 void EncodeChannel(QByteArray& image, const Channel& ch) {
     uchar& flags = *At(image, kFlagsOffset + ch.number - 1);
     uchar* r = At(image, kChannelsOffset + qsizetype(ch.number - 1) * kChannelSize);
-    if (!(flags & 0x01)) {
+    if (!Get(flags, M::kValid)) {
         // The radio's own defaults for a slot it stores a channel in.
         std::fill(r, r + kChannelSize, 0);
-        r[29] = 0x1D;
-        r[31] = 0x18;
+        r[M::InRecord(M::kUnknown29)] = 0x1D;
+        r[M::InRecord(M::kUnknown31)] = 0x18;
     }
     const qint64 hz = ch.frequencyHz;
     const bool noSubVfo =
         hz < 30'000'000 || (hz >= 88'000'000 && hz < 108'000'000) || hz > 580'000'000;
-    const int skipBits = ch.skip == 1 ? 0x04 : ch.skip == 2 ? 0x0C : 0;
-    flags = uchar((flags & 0x70) | (noSubVfo ? 0x80 : 0) | skipBits | 0x03);
+    // Preferential sets the skip bit too, as the radio does.
+    const unsigned skipBits = ch.skip == 2 ? 3 : unsigned(ch.skip == 1);
+    flags = Put(Put(Put(Put(flags, M::kNoSubVfo, noSubVfo), M::kSkip, skipBits), M::kValid, 1),
+                M::kUsed, 1);
     // Without the 6.25 kHz mark the radio transmits far off a 6.25 kHz channel while its
     // display looks right.
     const bool mark = hz % 6250 == 0 && hz % 5000 != 0;
-    r[0] = uchar((r[0] & 0xC0) | (mark ? 0x05 : 0));
-    r[1] = uchar(ch.mode << 6 | ch.duplex << 4 | ch.step);
-    PutBcd6(r + 2, hz);
-    r[5] = uchar(ch.power << 6 | (r[5] & 0x3C) | ch.toneMode);
-    r[6] = r[7] = 0;
+    const auto put = [r](const MemoryMap::Field& field, int value) {
+        uchar& byte = r[M::InRecord(field)];
+        byte = Put(byte, field, unsigned(value));
+    };
+    put(M::kMark, mark ? kSixPointTwoFiveMark : 0);
+    put(M::kMode, ch.mode);
+    put(M::kDuplex, ch.duplex);
+    put(M::kStep, ch.step);
+    PutBcd6(r + M::InRecord(M::kFrequency), hz);
+    put(M::kPower, ch.power);
+    put(M::kToneMode, ch.toneMode);
+    r[M::InRecord(M::kZeroed)] = r[M::InRecord(M::kZeroed) + 1] = 0;
     const QByteArray name = EncodeName(ch.name);
-    std::copy(name.begin(), name.end(), r + 8);
-    PutBcd6(r + 24, ch.offsetHz);
-    r[27] = uchar((r[27] & 0xC0) | ch.tone);
-    r[28] = uchar((r[28] & 0x80) | ch.dcs);
+    std::copy(name.begin(), name.end(), r + M::InRecord(M::kName));
+    PutBcd6(r + M::InRecord(M::kOffset), ch.offsetHz);
+    put(M::kTone, ch.tone);
+    put(M::kDcs, ch.dcs);
 }
 
 }  // namespace
@@ -423,7 +438,7 @@ QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) 
         return QStringLiteral("The image is too short to hold channel %1").arg(ch.number);
     if (ch.empty) {
         // A slot that is not in use keeps its flag byte as it is.
-        if ((image[kFlagsOffset + ch.number - 1] & 0x03) == 0x03)
+        if (MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + ch.number - 1])))
             ClearChannel(image, ch.number, updateChecksum);
         return {};
     }
@@ -436,7 +451,9 @@ QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) 
 void ClearChannel(QByteArray& image, int number, bool updateChecksum) {
     if (!HoldsChannel(image, number))
         return;
-    *At(image, kFlagsOffset + number - 1) &= uchar(~0x03);
+    uchar& flags = *At(image, kFlagsOffset + number - 1);
+    flags = MemoryMap::Put(MemoryMap::Put(flags, MemoryMap::Channels::kValid, 0),
+                           MemoryMap::Channels::kUsed, 0);
     RemoveFromBanks(image, number);
     if (updateChecksum)
         UpdateFinalChecksum(image);

@@ -23,7 +23,7 @@ QString CheckChannel(const QByteArray& image, int number) {
 }
 
 bool InUse(const QByteArray& image, int number) {
-    return (image[kFlagsOffset + number - 1] & 0x03) == 0x03;
+    return MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + number - 1]));
 }
 
 // The channel numbers, ascending, each once.

@@ -63,18 +63,6 @@ const uchar* Bytes(const QByteArray& image, qsizetype offset, qsizetype size) {
     return reinterpret_cast<const uchar*>(image.constData()) + offset;
 }
 
-// Six BCD digits, most significant first; -1 when a digit is above 9.
-qint64 Bcd6(const uchar* p) {
-    qint64 value = 0;
-    for (int i = 0; i < 3; ++i) {
-        const int high = p[i] >> 4, low = p[i] & 0x0F;
-        if (high > 9 || low > 9)
-            return -1;
-        value = value * 100 + high * 10 + low;
-    }
-    return value;
-}
-
 // On a 12.5 or 6.25 kHz channel raster.
 bool OnRaster(qint64 hz) {
     return hz % 6250 == 0;
@@ -128,15 +116,19 @@ QString NameText(const uchar* p, uchar mask) {
     return name;
 }
 
+namespace M = MemoryMap::Channels;
+using MemoryMap::Get;
+
 Channel DecodeChannel(const QByteArray& image, int index) {
     Channel ch;
     ch.number = index + 1;
     const uchar* flags = Bytes(image, kFlagsOffset + index, 1);
     // From the top bit down: nosubvfo, 3 unknown, pskip, skip, used, valid.
-    if (!flags || (*flags & 0x03) != 0x03)
+    if (!flags || !MemoryMap::Channels::InUse(*flags))
         return ch;
     ch.empty = false;
-    ch.skip = (*flags & 0x08) ? 2 : (*flags & 0x04) ? 1 : 0;
+    // Skip is bit 2, preferential bit 3; preferential wins when both are set.
+    ch.skip = int(qMin(Get(*flags, M::kSkip), 2u));
     const uchar* r = Bytes(image, kChannelsOffset + qsizetype(index) * kChannelSize, kChannelSize);
     if (!r) {
         ch.name = kUnknown;
@@ -146,19 +138,22 @@ Channel DecodeChannel(const QByteArray& image, int index) {
     }
     // Byte 0 bit 5 (half deviation) is no per-channel setting: narrow deviation is one
     // setting for the whole radio.
-    ch.mode = r[1] >> 6;
-    ch.duplex = (r[1] >> 4) & 0x03;
-    ch.step = r[1] & 0x0F;
-    ch.frequencyHz = RestoredHertz(Bcd6(r + 2));
-    ch.power = r[5] >> 6;
-    ch.toneMode = r[5] & 0x03;
-    ch.name = NameText(r + 8, 0xFF);
+    const auto get = [r](const MemoryMap::Field& field) {
+        return int(Get(r[M::InRecord(field)], field));
+    };
+    ch.mode = get(M::kMode);
+    ch.duplex = get(M::kDuplex);
+    ch.step = get(M::kStep);
+    ch.frequencyHz = RestoredHertz(MemoryMap::ReadNumber(image, M::kFrequency, index));
+    ch.power = get(M::kPower);
+    ch.toneMode = get(M::kToneMode);
+    ch.name = NameText(r + M::InRecord(M::kName), 0xFF);
     // A "+" or "-" offset is whole kHz as stored; a split channel's is its transmit
     // frequency, whose dropped fraction is put back.
-    const qint64 offsetKhz = Bcd6(r + 24);
+    const qint64 offsetKhz = MemoryMap::ReadNumber(image, M::kOffset, index);
     ch.offsetHz = ch.duplex == 3 || offsetKhz < 0 ? RestoredHertz(offsetKhz) : offsetKhz * 1000;
-    ch.tone = r[27] & 0x3F;
-    ch.dcs = r[28] & 0x7F;
+    ch.tone = get(M::kTone);
+    ch.dcs = get(M::kDcs);
     return ch;
 }
 
@@ -166,7 +161,7 @@ int Word(const uchar* p) {
     return (p[0] << 8) | p[1];
 }
 
-constexpr int kUnusedWord = 0xFFFF;
+constexpr int kUnusedWord = MemoryMap::Banks::kUnusedWord;
 
 }  // namespace
 

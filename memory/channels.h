@@ -5,26 +5,27 @@
 #include <QString>
 #include <QStringList>
 
+#include "image/memorymap.h"
+
 // The radio's 900 memory channels and 24 banks, decoded read-only from an image in file
 // order: identity at offset 0, then the 65216 data bytes, then the checksum. Every offset
 // below counts from the image start. Nothing here changes an image or throws: a field that
 // does not decode shows as "?", and an image too short for a channel leaves it empty.
 namespace ChannelLayout {
-constexpr int kChannelCount = 900;
-constexpr int kFlagsOffset = 0x2C4A;     // one byte per channel
-constexpr int kChannelsOffset = 0x328A;  // one 32-byte record per channel
-constexpr int kChannelSize = 32;
-constexpr int kBankCount = 24;
-constexpr int kBankInUseOffset = 0x054A;  // one 16-bit word per bank, FFFF when not in use
-constexpr int kBankNamesOffset = 0x135A;  // 18 bytes per bank: 2 unknown, 16 name
-constexpr int kBankNameSize = 18;
-constexpr int kBankMembersOffset = 0x198A;  // 100 big-endian channel indices per bank
-constexpr int kBankMembersSize = 200;
-constexpr int kNameSize = 16;
-// The radio's character table for names, by code; codes 80 and above have no character.
-// Code 0x24 is the space the radio writes; 0x4F shows as a space too.
-constexpr char kNameTable[] =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
+// Where they lie, as the memory map gives it.
+constexpr int kChannelCount = MemoryMap::Channels::kCount;
+constexpr int kFlagsOffset = MemoryMap::Channels::kFlags.offset;  // one byte per channel
+constexpr int kChannelsOffset = MemoryMap::Channels::kRecords;    // one record per channel
+constexpr int kChannelSize = MemoryMap::Channels::kRecordSize;
+constexpr int kBankCount = MemoryMap::Banks::kCount;
+constexpr int kBankInUseOffset = MemoryMap::Banks::kInUse.offset;  // FFFF when not in use
+constexpr int kBankNamesOffset = MemoryMap::Banks::kNameRecords;   // 2 unknown, then the name
+constexpr int kBankNameSize = MemoryMap::Banks::kNameRecordSize;
+constexpr int kBankMembersOffset = MemoryMap::Banks::kMembers.offset;  // channel indexes
+constexpr int kBankMembersSize = MemoryMap::Banks::kMembersPerBank * 2;
+constexpr int kNameSize = MemoryMap::Channels::kName.width;
+// The radio's character table for names, as the memory map gives it.
+inline constexpr const auto& kNameTable = MemoryMap::kNameTable;
 constexpr int kNameCodes = sizeof(kNameTable) - 1;
 static_assert(kNameCodes == 80);
 }  // namespace ChannelLayout

@@ -3,6 +3,8 @@
 #include <QList>
 #include <iterator>
 
+#include "image/memorymap.h"
+
 namespace {
 constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
@@ -11,17 +13,16 @@ constexpr char kNak = 0x15;
 // included, as the channel decoder counts them).
 constexpr int kIdentity = SimRadio::kIdentitySize;
 constexpr int kChannelCount = 900;
-constexpr int kFlags = 0x2C4A - kIdentity;    // one byte per channel: 03 used, 00 empty
-constexpr int kRecords = 0x328A - kIdentity;  // 32 bytes per channel
-constexpr int kBankCount = 24;
-constexpr int kBankInUse = 0x054A - kIdentity;    // 0006 with members, FFFF without
-constexpr int kBankNames = 0x135A - kIdentity;    // 2 bytes, then a 16-character name
-constexpr int kBankMembers = 0x198A - kIdentity;  // 100 channel indexes, FFFF after the last
+constexpr int kFlags = MemoryMap::Channels::kFlags.offset - kIdentity;  // 03 used, 00 empty
+constexpr int kRecords = MemoryMap::Channels::kRecords - kIdentity;     // 32 bytes per channel
+constexpr int kBankCount = MemoryMap::Banks::kCount;
+constexpr int kBankInUse = MemoryMap::Banks::kInUse.offset - kIdentity;      // 0006 or FFFF
+constexpr int kBankNames = MemoryMap::Banks::kNameRecords - kIdentity;       // 2 bytes, then a name
+constexpr int kBankMembers = MemoryMap::Banks::kMembers.offset - kIdentity;  // FFFF after the last
 
 // A name in the radio's character table, padded with FF.
 QByteArray radioName(const char* text) {
-    static const QByteArray table =
-        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
+    static const QByteArray table = MemoryMap::kNameTable;
     QByteArray name(16, '\xFF');
     for (int i = 0; text[i] && i < name.size(); ++i)
         name[i] = static_cast<char>(table.indexOf(text[i]));
@@ -126,14 +127,25 @@ SimRadio::SimRadio() : memory(kDataSize, '\0'), identity(identityAH029()) {
     // A recognisable pattern: every byte differs from its neighbours and no block repeats.
     for (int i = 0; i < kDataSize; ++i)
         memory[i] = static_cast<char>((i * 7 + i / 64) & 0xFF);
-    // A radio keeps four region sums in its memory, each the low 8 bits of the 127 bytes
-    // before it (data offsets 0x0640-0x06BE -> 0x06BF, and so on): its own read has them right.
-    for (int stored = 0x06BF; stored <= 0x083F; stored += 0x80) {
+    // A radio keeps eight record sums in its memory, each the low 8 bits of the record's
+    // other bytes: its own read has them right. The last data byte makes up for the sums
+    // outside the VFO records, so the checksum of a read stays the one the recorded
+    // transcripts hold.
+    const MemoryMap::RecordPair& vfoA = MemoryMap::kRecordPairs[int(MemoryMap::Pair::VfoA)];
+    const MemoryMap::RecordPair& vfoB = MemoryMap::kRecordPairs[int(MemoryMap::Pair::VfoB)];
+    int drift = 0;
+    for (const MemoryMap::SumPlace& p : MemoryMap::SumPlaces()) {
+        if (p.at == MemoryMap::kTotalSumAt)
+            continue;
         unsigned sum = 0;
-        for (int i = stored - 127; i < stored; ++i)
-            sum += static_cast<quint8>(memory[i]);
-        memory[stored] = static_cast<char>(sum & 0xFF);
+        for (int i = p.first; i <= p.last; ++i)
+            sum += static_cast<quint8>(memory[i - kIdentity]);
+        char& stored = memory[p.at - kIdentity];
+        if (p.first < vfoA.master || p.first > vfoB.backup)
+            drift += static_cast<quint8>(stored) - static_cast<int>(sum & 0xFF);
+        stored = static_cast<char>(sum & 0xFF);
     }
+    memory[kDataSize - 1] = static_cast<char>(memory[kDataSize - 1] + drift);
     // Outside the sums' ranges: a dozen channels and two banks to look at after a read.
     putDemoChannels(memory);
 }

@@ -111,6 +111,9 @@ private slots:
         QTest::newRow("only the final checksum updated")
             << QList<int>{0x0848, 0x01, 65226, 0x25}
             << QStringList{"The region sum at 0x0849 is 0x00 but the data adds up to 0x01"} << 0x26;
+        QTest::newRow("broadcast record stale")
+            << QList<int>{0x0850, 0x01, 65226, 0x25}
+            << QStringList{"The region sum at 0x08C9 is 0x00 but the data adds up to 0x01"} << 0x26;
     }
     void sums() {
         QFETCH(QList<int>, changes);

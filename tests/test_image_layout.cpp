@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "image/cloneimage.h"
+#include "image/memorymap.h"
 
 // The checksum rule, the accepted identities and the views of an image.
 class CloneImageTest : public QObject {
@@ -19,6 +20,71 @@ private slots:
         // An identity shorter than the five compared bytes is an error 9, never a read
         // past the received bytes.
         QVERIFY_THROWS_EXCEPTION(RunError, IdentityText(QByteArray("AH0"), 5));
+    }
+
+    // Settings through the map: a value read, one written, and nothing else changed but
+    // the field's bits and, after the refresh, the sums (and the backup) that cover them.
+    void settings_data() {
+        QTest::addColumn<int>("setting");
+        QTest::addColumn<QByteArray>("stored");  // the field's bytes before
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QString>("write");
+        QTest::addColumn<bool>("ok");
+        const int call = int(MemoryMap::Setting::Callsign),
+                  zone = int(MemoryMap::Setting::TimeZone),
+                  volume = int(MemoryMap::Setting::VfoAVolume);
+        QTest::newRow("callsign") << call << QByteArray("W1AW\xFF\xFF") << "W1AW"
+                                  << "KD7ABC" << true;
+        QTest::newRow("callsign too long") << call << QByteArray("W1AW  ") << "W1AW  "
+                                           << "KD7ABCD" << false;
+        QTest::newRow("time zone") << zone << QByteArray("\xDA") << "26"
+                                   << "18" << true;
+        QTest::newRow("time zone past 6 bits") << zone << QByteArray("\xC0") << "0"
+                                               << "64" << false;
+        QTest::newRow("VFO A volume") << volume << QByteArray("\xEC") << "12"
+                                      << "31" << true;
+        QTest::newRow("volume past 5 bits") << volume << QByteArray("\xEC") << "12"
+                                            << "32" << false;
+    }
+    void settings() {
+        QFETCH(int, setting);
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, read);
+        QFETCH(QString, write);
+        QFETCH(bool, ok);
+        QByteArray image(CloneLayout::kImageSize, '\0');
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = char(i * 7 + i / 64);
+        image.replace(0, 5, "AH29D");
+        const auto field =
+            MemoryMap::SettingField(*MemoryMap::ModelOf(image), MemoryMap::Setting(setting));
+        image.replace(field.offset, stored.size(), stored);
+        QCOMPARE(MemoryMap::ReadText(image, field), read);
+        const QByteArray before = image;
+        QCOMPARE(MemoryMap::WriteText(image, field, write), ok);
+        if (!ok) {
+            QCOMPARE(image, before);
+            return;
+        }
+        QCOMPARE(MemoryMap::ReadText(image, field), write);
+        MemoryMap::RefreshSums(image, {{field.offset, field.bytes()}});
+        const int pair = int(field.pair);
+        const auto record = [&](int first) { return image.mid(first, pair < 0 ? 0 : 128); };
+        const int master = pair < 0 ? -1 : MemoryMap::kRecordPairs[pair].master;
+        const int backup = pair < 0 ? -1 : MemoryMap::kRecordPairs[pair].backup;
+        for (int i = 0; i < image.size(); ++i) {
+            const uchar changed = uchar(image[i] ^ before[i]);
+            const bool inField =
+                i >= field.offset && i < field.offset + field.bytes() &&
+                (field.codec == MemoryMap::Codec::AsciiFF || !(changed & ~field.mask()));
+            const bool summed =
+                i == 65226 || i == master + 127 || (i >= backup && i < backup + 128);
+            QVERIFY2(!changed || inField || summed, qPrintable(QString::number(i, 16)));
+        }
+        QCOMPARE(image[65226], char(CalcChecksum(image.first(65226))));
+        if (pair >= 0)
+            QVERIFY(record(master) == record(backup) &&
+                    CalcChecksum(record(master).first(127)) == quint8(image[master + 127]));
     }
 
     // The views of an image, and its checksum made to agree; any other size is no image.

@@ -1,0 +1,182 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The one map of the radio's memory: every field the program reads or writes, named once,
+// with where it lies, how many bits or bytes it takes and how its value is stored. Offsets
+// count from the image start (the first identity byte). Writing a field patches only its
+// own bits; bits no field names are kept as they are.
+namespace MemoryMap {
+
+enum class Model { VX8R, VX8DR, VX8GE };
+
+// How a field's bits or bytes hold its value.
+enum class Codec {
+    Bits,     // an unsigned number in `width` bits from `bit` up
+    Index,    // as Bits: a 0-based index into the field's value list
+    WordBE,   // a 16-bit big-endian word (`width` is 2 bytes)
+    BcdKhz,   // six BCD digits of whole kHz in 3 bytes
+    Bcd8,     // eight BCD digits of 10 Hz in 4 bytes
+    Table,    // the radio's character table, padded with 0xFF; bit 7 ignored when read
+    AsciiFF,  // printable ASCII padded with 0xFF
+    Call7,    // 6 bytes ASCII-FF callsign, then the SSID 0-15 in one byte
+    Pos,      // sign byte (bit 0: south or west), degrees, minutes, seconds
+    Dtmf,     // one digit a byte: 0-9, A-D as 10-13, * 14, # 15, - 16 (pause); 0xFF pads
+};
+
+// The summed records: each holds its own sum in its last byte (the low 8 bits of the sum
+// of its other bytes) and has a backup that follows it, equal byte for byte.
+enum class Pair { None = -1, Unknown, VfoA, VfoB, Broadcast };
+struct RecordPair {
+    const char* name;
+    int master;  // first byte of the master record
+    int backup;  // first byte of its backup
+    int size;    // bytes of one record, its sum included
+    int masterSum() const { return master + size - 1; }
+    int backupSum() const { return backup + size - 1; }
+};
+inline constexpr RecordPair kRecordPairs[] = {{"unknown", 0x05CA, 0x060A, 64},
+                                              {"VFO A", 0x064A, 0x06CA, 128},
+                                              {"VFO B", 0x074A, 0x07CA, 128},
+                                              {"broadcast", 0x084A, 0x08CA, 128}};
+// The final checksum: the low 8 bits of the sum of every byte before it.
+inline constexpr int kTotalSumAt = 0xFECA;
+
+// The radio's character table for names, by code; codes 80 and above have no character.
+// Code 36 is the space the radio writes; 79 shows as a space too.
+inline constexpr char kNameTable[] =
+    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz.,:;*#_-/&()@!?^ ";
+
+// One field, or an array of `count` fields `stride` bytes apart.
+struct Field {
+    int offset;   // the first (or only) element
+    int width;    // bits for Bits and Index, bytes for the other codecs
+    int bit = 0;  // the lowest bit, for Bits and Index
+    Codec codec = Codec::Bits;
+    int count = 1;
+    int stride = 0;
+    Pair pair = Pair::None;
+    // Where element n begins.
+    constexpr int at(int n = 0) const { return offset + n * stride; }
+    // The bits the field takes in its byte (Bits and Index), shifted into place.
+    constexpr unsigned mask() const { return ((1u << width) - 1u) << bit; }
+    // The bytes the field takes.
+    constexpr int bytes() const {
+        return codec == Codec::Bits || codec == Codec::Index ? 1 : width;
+    }
+};
+
+// A Bits or Index field's value in `byte`, the byte that holds it.
+constexpr unsigned Get(unsigned char byte, const Field& field) {
+    return (byte & field.mask()) >> field.bit;
+}
+// `byte` with the field's bits set to `value` and every other bit kept.
+constexpr unsigned char Put(unsigned char byte, const Field& field, unsigned value) {
+    return static_cast<unsigned char>((byte & ~field.mask()) |
+                                      ((value << field.bit) & field.mask()));
+}
+
+// The channels, their flag bytes and the banks: one layout in every model.
+namespace Channels {
+inline constexpr int kCount = 900;
+inline constexpr int kRecordSize = 32;
+// One flag byte per channel; from the top bit down: no sub-VFO, 3 unknown, preferential,
+// skip, used, valid.
+inline constexpr Field kFlags{0x2C4A, 8, 0, Codec::Bits, kCount, 1};
+inline constexpr Field kValid{0x2C4A, 1, 0, Codec::Bits, kCount, 1};
+inline constexpr Field kUsed{0x2C4A, 1, 1, Codec::Bits, kCount, 1};
+inline constexpr Field kSkip{0x2C4A, 2, 2, Codec::Bits, kCount, 1};
+inline constexpr Field kKeptFlags{0x2C4A, 3, 4, Codec::Bits, kCount, 1};
+inline constexpr Field kNoSubVfo{0x2C4A, 1, 7, Codec::Bits, kCount, 1};
+// A flag byte with both valid and used set: a channel in use.
+constexpr bool InUse(unsigned char flags) {
+    return Get(flags, kValid) && Get(flags, kUsed);
+}
+// One 32-byte record per channel.
+inline constexpr int kRecords = 0x328A;
+inline constexpr Field kMark{kRecords + 0, 6, 0, Codec::Bits, kCount, kRecordSize};
+inline constexpr Field kMode{kRecords + 1, 2, 6, Codec::Index, kCount, kRecordSize};
+inline constexpr Field kDuplex{kRecords + 1, 2, 4, Codec::Index, kCount, kRecordSize};
+inline constexpr Field kStep{kRecords + 1, 4, 0, Codec::Index, kCount, kRecordSize};
+inline constexpr Field kFrequency{kRecords + 2, 3, 0, Codec::BcdKhz, kCount, kRecordSize};
+inline constexpr Field kPower{kRecords + 5, 2, 6, Codec::Index, kCount, kRecordSize};
+inline constexpr Field kToneMode{kRecords + 5, 2, 0, Codec::Index, kCount, kRecordSize};
+inline constexpr Field kName{kRecords + 8, 16, 0, Codec::Table, kCount, kRecordSize};
+inline constexpr Field kOffset{kRecords + 24, 3, 0, Codec::BcdKhz, kCount, kRecordSize};
+inline constexpr Field kTone{kRecords + 27, 6, 0, Codec::Index, kCount, kRecordSize};
+inline constexpr Field kDcs{kRecords + 28, 7, 0, Codec::Index, kCount, kRecordSize};
+// Bytes of unknown use: the radio writes 6 and 7 as zero with every channel, and 29 and 31
+// as 0x1D and 0x18 in a slot it stores a new channel in.
+inline constexpr Field kZeroed{kRecords + 6, 2, 0, Codec::WordBE, kCount, kRecordSize};
+inline constexpr Field kUnknown29{kRecords + 29, 8, 0, Codec::Bits, kCount, kRecordSize};
+inline constexpr Field kUnknown31{kRecords + 31, 8, 0, Codec::Bits, kCount, kRecordSize};
+// Where a field lies in its channel's record.
+constexpr int InRecord(const Field& field) {
+    return field.offset - kRecords;
+}
+}  // namespace Channels
+
+namespace Banks {
+inline constexpr int kCount = 24;
+inline constexpr int kMembersPerBank = 100;
+// 0xFFFF: a bank not in use, or the end of a member list.
+inline constexpr int kUnusedWord = 0xFFFF;
+// The in-use word the radio writes for a bank with members.
+inline constexpr int kInUseWord = 0x0006;
+inline constexpr Field kInUse{0x054A, 2, 0, Codec::WordBE, kCount, 2};
+// 18 bytes per bank: 2 unknown, then the name.
+inline constexpr int kNameRecordSize = 18;
+inline constexpr Field kName{0x135A + 2, 16, 0, Codec::Table, kCount, kNameRecordSize};
+inline constexpr int kNameRecords = kName.offset - 2;
+// Each bank's members: channel indexes (0-based), 0xFFFF after the last; member m of bank
+// b is element b * kMembersPerBank + m.
+inline constexpr Field kMembers{0x198A, 2, 0, Codec::WordBE, kCount* kMembersPerBank, 2};
+}  // namespace Banks
+
+// The radio-wide settings.
+enum class Setting { Callsign, TimeZone, VfoAVolume };
+// The field of a setting in a model.
+Field SettingField(Model model, Setting setting);
+// The start of the second APRS block, which moves with the number of message macros.
+int SecondAprsBlock(Model model);
+
+// The model an image's identity names; none for an identity no table describes.
+std::optional<Model> ModelOf(const QByteArray& image);
+
+// A field element's value as a number (Bits, Index, WordBE, BcdKhz, Bcd8: -1 when a BCD
+// digit is above 9), and its text (Table, AsciiFF, Call7 as "CALL-n", Pos as
+// "40°44'53\"N" with 'N'/'S' given by the sign, Dtmf). Nothing is read outside `image`:
+// a field past its end reads as -1 or empty.
+qint64 ReadNumber(const QByteArray& image, const Field& field, int n = 0);
+QString ReadText(const QByteArray& image, const Field& field, int n = 0);
+// Writes element n; only the field's bits (or bytes) change. False, and nothing written,
+// for a value the field cannot hold or a field past the end of `image`.
+bool WriteNumber(QByteArray& image, const Field& field, qint64 value, int n = 0);
+bool WriteText(QByteArray& image, const Field& field, const QString& text, int n = 0);
+
+// A byte range [first, first + size) a change wrote.
+struct Range {
+    int first;
+    int size;
+};
+// After a change that wrote `touched`: each summed record it touched gets its sum again and
+// its backup is made equal to it (a touched backup alone gets its own sum), then the final
+// checksum. Untouched records keep their sums, right or stale.
+void RefreshSums(QByteArray& image, const QList<Range>& touched);
+
+// One sum the image keeps, for the checks on opening a file.
+struct SumPlace {
+    QString name;  // "region 0x064A-0x06C8" or "final checksum"
+    int first;     // the summed range
+    int last;
+    int at;  // where the sum is stored
+};
+// The eight record sums in image order, then the final checksum.
+QList<SumPlace> SumPlaces();
+quint8 SumOf(const QByteArray& image, int first, int last);
+
+}  // namespace MemoryMap
