@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QByteArray blank(CloneLayout::kImageSize, '\0');
     blank.replace(0, 5, "AH029");
+    FixSums(blank);  // a sound image: import refuses one whose sums disagree
     const QString csv = FullCsv();
 
     constexpr int kRuns = 50;
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
                         const_cast<char*>(list.constData()),
                         const_cast<char*>("--output"),
                         const_cast<char*>(output.constData()),
+                        const_cast<char*>("--force"),  // the run before left OUT
                         nullptr};
         pid_t pid = 0;
         if (posix_spawn(&pid, args[0], &actions, nullptr, args, environ) != 0)
@@ -137,7 +139,8 @@ int main(int argc, char** argv) {
         runs.push_back(cpuMs(u));
     }
     std::printf(
-        "quorlink import IMAGE CSV --output OUT, whole process: median %.1f ms CPU, max %.1f ms "
+        "quorlink import IMAGE CSV --output OUT --force, whole process: median %.1f ms CPU, max "
+        "%.1f ms "
         "(%zu runs)\n",
         median(runs), *std::max_element(runs.begin(), runs.end()), runs.size());
     return 0;
