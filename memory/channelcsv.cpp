@@ -202,11 +202,9 @@ QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& 
     const QString step = cols.at(r, "TStep");
     QString stepRefusal = set(ChannelField::Step, step);
     bool number = false;
-    const double stepKhz =
-        QString(step)
-            .remove(QRegularExpression(QStringLiteral("\\s*khz$"),
-                                       QRegularExpression::CaseInsensitiveOption))
-            .toDouble(&number);
+    static const QRegularExpression kKhzUnit(QStringLiteral("\\s*khz$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const double stepKhz = QString(step).remove(kKhzUnit).toDouble(&number);
     if (!stepRefusal.isEmpty() && (!number || stepKhz <= 0))
         return stepRefusal;
     const int givenStep = stepRefusal.isEmpty() ? ch.step : -1;
