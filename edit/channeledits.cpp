@@ -32,13 +32,19 @@ private:
 };
 
 // Adds to `into` the numbers (from 1) of the `count` elements of `size` bytes from `from`
-// on that `range` covers; returns how many of its bytes they take.
+// on whose bytes `range` changes; returns how many of its bytes the elements take.
 qsizetype Cover(const ImageChange::Range& range, qsizetype from, qsizetype size, int count,
                 QSet<int>& into) {
     const qsizetype first = std::max(range.offset, from);
     const qsizetype end = std::min(range.offset + range.before.size(), from + size * count);
-    for (qsizetype at = first; at < end; at += size - (at - from) % size)
-        into.insert(int((at - from) / size) + 1);
+    for (qsizetype at = first, next = 0; at < end; at = next) {
+        next = std::min(end, at + size - (at - from) % size);
+        const auto part = [&](const QByteArray& b) {
+            return QByteArrayView(b).sliced(at - range.offset, next - at);
+        };
+        if (part(range.before) != part(range.after))
+            into.insert(int((at - from) / size) + 1);
+    }
     return std::max<qsizetype>(end - first, 0);
 }
 
