@@ -19,7 +19,9 @@ struct EditNotice {
     QList<int> channels;    // the channels whose rows show a change, ascending
     QList<int> banks;       // the banks whose name, in-use word or members changed
     bool settings = false;  // bytes outside the channels and banks (and their sums) changed
+    bool operator==(const EditNotice&) const = default;
 };
+Q_DECLARE_METATYPE(EditNotice)
 
 // The changes made to the image held: the one path every change takes. Every change (a
 // cell, a paste, a clear, an import, a move, a bank's members or name, a setting) runs on a
