@@ -4,7 +4,6 @@
 #include "app/imagefiles.h"
 #include "edit/channeledits.h"
 #include "image/imagefile.h"
-#include "memory/channeledit.h"
 #include "support/testenv.h"
 #include "ui/frmchannels.h"
 #include "ui/frmmessages.h"

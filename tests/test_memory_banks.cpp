@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include "image/imagefile.h"
 #include "memory/bankedit.h"
 #include "memory/channeledit.h"
 #include "memory/channelorder.h"
@@ -130,16 +129,9 @@ private slots:
             }
         }
         // The VFO records, with the region sums among them, are never touched, nor the final
-        // checksum: the sums are the commit's. The change can be undone and redone from its
-        // byte ranges.
-        QCOMPARE(img.mid(0x064A, 0x0300).toHex(), before.mid(0x064A, 0x0300).toHex());
-        QCOMPARE(img.back(), before.back());
-        const ImageChange change = ImageChange::between(before, img);
-        QByteArray again = img;
-        change.undo(again);
-        QVERIFY(again == before);
-        change.redo(again);
-        QVERIFY(again == img);
+        // checksum: the sums are the commit's.
+        QVERIFY(img.mid(0x064A, 0x0300) == before.mid(0x064A, 0x0300) &&
+                img.back() == before.back());
     }
 
     // Every field of a channel in two banks edited as the editor stores it, then over two
