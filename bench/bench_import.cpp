@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image/imagefile.h"
+#include "image/memorymap.h"
 #include "memory/channelcsv.h"
 #include "memory/channeledit.h"
 
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
         const double t0 = selfCpuMs();
         const CsvImport import = ParseChannelsCsv(csv);
         ApplyChannelsCsv(image, import, false);
+        MemoryMap::RefreshSumsFor(blank, image);
         inProcess.push_back(selfCpuMs() - t0);
         imported = int(import.channels.size()) + int(import.refusals.size()) * 1000;
     }

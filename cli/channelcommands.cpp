@@ -5,6 +5,7 @@
 
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
+#include "image/memorymap.h"
 #include "memory/channelcsv.h"
 #include "memory/channels.h"
 
@@ -121,7 +122,9 @@ ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const
         run.exit = kRefused;
         return run;
     }
+    const QByteArray before = loaded.image;
     const int cleared = ApplyChannelsCsv(loaded.image, import, replace);
+    MemoryMap::RefreshSumsFor(before, loaded.image);
     if (!SaveImageFile(output.isEmpty() ? imagePath : output, loaded.image, &run.error)) {
         run.exit = kFailed;
         return run;

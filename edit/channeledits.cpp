@@ -5,6 +5,7 @@
 #include <QUndoStack>
 #include <algorithm>
 
+#include "image/memorymap.h"
 #include "memory/bankedit.h"
 #include "memory/channelcsv.h"
 #include "memory/channeledit.h"
@@ -13,69 +14,72 @@ namespace {
 
 using namespace ChannelLayout;
 
-// One step: every byte range of the image it altered, before and after, with the channels
-// whose rows show a change and whether a bank changed.
+// One step: every byte range of the image it altered, before and after, and its notice.
 class ImageStep : public QUndoCommand {
 public:
-    ImageStep(ChannelEdits& edits, const QString& caption, ImageChange change, QList<int> numbers,
-              bool banks)
+    ImageStep(ChannelEdits& edits, const QString& caption, ImageChange change, EditNotice notice)
         : QUndoCommand(caption),
           edits_(edits),
           change_(std::move(change)),
-          numbers_(std::move(numbers)),
-          banks_(banks) {}
-    void redo() override { edits_.put(change_, true, numbers_, banks_); }
-    void undo() override { edits_.put(change_, false, numbers_, banks_); }
+          notice_(std::move(notice)) {}
+    void redo() override { edits_.put(change_, true, notice_); }
+    void undo() override { edits_.put(change_, false, notice_); }
 
 private:
     ChannelEdits& edits_;
     ImageChange change_;
-    QList<int> numbers_;
-    bool banks_;
+    EditNotice notice_;
 };
 
-bool Overlaps(const ImageChange::Range& range, qsizetype from, qsizetype size) {
-    return range.offset < from + size && from < range.offset + range.before.size();
+// Adds to `into` the numbers (from 1) of the `count` elements of `size` bytes from `from`
+// on whose bytes `range` changes; returns how many of its bytes the elements take.
+qsizetype Cover(const ImageChange::Range& range, qsizetype from, qsizetype size, int count,
+                QSet<int>& into) {
+    const qsizetype first = std::max(range.offset, from);
+    const qsizetype end = std::min(range.offset + range.before.size(), from + size * count);
+    for (qsizetype at = first, next = 0; at < end; at = next) {
+        next = std::min(end, at + size - (at - from) % size);
+        const auto part = [&](const QByteArray& b) {
+            return QByteArrayView(b).sliced(at - range.offset, next - at);
+        };
+        if (part(range.before) != part(range.after))
+            into.insert(int((at - from) / size) + 1);
+    }
+    return std::max<qsizetype>(end - first, 0);
 }
 
-// The channels a change shows on: those whose flag byte or record it touched, and those
-// that joined or left a bank. `banks` says whether a bank's bytes changed.
-QList<int> TouchedChannels(const QByteArray& before, const QByteArray& after,
-                           const ImageChange& change, bool* banks) {
-    QSet<int> numbers;
-    *banks = false;
-    for (const ImageChange::Range& range : change.ranges) {
-        const qsizetype end = range.offset + range.before.size();
-        // Channel n's flag byte and record: the numbers whose bytes the range covers.
-        auto cover = [&](qsizetype from, qsizetype size) {
-            const qsizetype first = std::max<qsizetype>(range.offset, from);
-            const qsizetype last = std::min<qsizetype>(end, from + size * kChannelCount) - 1;
-            for (qsizetype at = first; at <= last; at += size)
-                numbers.insert(int((at - from) / size) + 1);
-            if (first <= last)
-                numbers.insert(int((last - from) / size) + 1);
-        };
-        cover(kFlagsOffset, 1);
-        cover(kChannelsOffset, kChannelSize);
-        *banks = *banks || Overlaps(range, kBankInUseOffset, 2 * kBankCount) ||
-                 Overlaps(range, kBankNamesOffset, kBankNameSize * kBankCount) ||
-                 Overlaps(range, kBankMembersOffset, kBankMembersSize * kBankCount);
-    }
-    if (*banks) {
-        for (int b = 1; b <= kBankCount; ++b) {
-            const QList<int> was = DecodeBank(before, b).members;
-            const QList<int> now = DecodeBank(after, b).members;
-            for (int n : was)
-                if (!now.contains(n))
-                    numbers.insert(n);
-            for (int n : now)
-                if (!was.contains(n))
-                    numbers.insert(n);
-        }
-    }
+QList<int> Ascending(const QSet<int>& numbers) {
     QList<int> sorted(numbers.begin(), numbers.end());
     std::sort(sorted.begin(), sorted.end());
     return sorted;
+}
+
+// What a change shows on: the channels whose flag byte or record it touched and those that
+// joined or left a bank, the banks whose bytes it touched, and whether it touched anything
+// else (the final checksum aside, which every change moves).
+EditNotice NoticeOf(const QByteArray& before, const QByteArray& after, const ImageChange& change) {
+    QSet<int> channels, banks, sum;
+    EditNotice notice;
+    for (const ImageChange::Range& range : change.ranges) {
+        const qsizetype known =
+            Cover(range, kFlagsOffset, 1, kChannelCount, channels) +
+            Cover(range, kChannelsOffset, kChannelSize, kChannelCount, channels) +
+            Cover(range, kBankInUseOffset, 2, kBankCount, banks) +
+            Cover(range, kBankNamesOffset, kBankNameSize, kBankCount, banks) +
+            Cover(range, kBankMembersOffset, kBankMembersSize, kBankCount, banks) +
+            Cover(range, MemoryMap::kTotalSumAt, 1, 1, sum);
+        notice.settings = notice.settings || known < range.before.size();
+    }
+    for (int b : banks) {
+        const QList<int> was = DecodeBank(before, b).members;
+        const QList<int> now = DecodeBank(after, b).members;
+        for (int n : was + now)
+            if (was.contains(n) != now.contains(n))
+                channels.insert(n);
+    }
+    notice.channels = Ascending(channels);
+    notice.banks = Ascending(banks);
+    return notice;
 }
 
 }  // namespace
@@ -174,12 +178,11 @@ QString ChannelEdits::changeBanks(const QList<int>& numbers, const QList<int>& j
                 if (join.contains(b))
                     bank.members << n;
             }
-            if (const QString refusal = StoreBank(image, bank, false); !refusal.isEmpty())
+            if (const QString refusal = StoreBank(image, bank); !refusal.isEmpty())
                 return numbers.size() == 1
                            ? QStringLiteral("Channel %1: %2").arg(numbers.first()).arg(refusal)
                            : refusal;
         }
-        UpdateFinalChecksum(image);
         return QString();
     });
 }
@@ -189,13 +192,12 @@ QString ChannelEdits::store(const QString& caption, const QList<Channel>& channe
     return apply(caption, [&](QByteArray& image) {
         for (qsizetype i = 0; i < channels.size(); ++i) {
             const Channel& ch = channels[i];
-            QString refusal = StoreChannel(image, ch, false);
+            QString refusal = StoreChannel(image, ch);
             if (refusal.isEmpty() && i < banks.size() && !ch.empty)
                 refusal = SetChannelBanks(image, ch.number, banks[i]);
             if (!refusal.isEmpty())
                 return QStringLiteral("Channel %1: %2").arg(ch.number).arg(refusal);
         }
-        UpdateFinalChecksum(image);
         return QString();
     });
 }
@@ -217,22 +219,16 @@ QString ChannelEdits::apply(const QString& caption,
     QByteArray after = before;
     if (const QString refusal = change(after); !refusal.isEmpty())
         return refusal;
-    pushChanges(caption, before, after);
+    MemoryMap::RefreshSumsFor(before, after, clone_.image.sumsKeptStale());
+    ImageChange step = ImageChange::between(before, after);
+    if (!step.isEmpty()) {
+        EditNotice notice = NoticeOf(before, after, step);
+        stack_->push(new ImageStep(*this, caption, std::move(step), std::move(notice)));
+    }
     return {};
 }
 
-void ChannelEdits::pushChanges(const QString& caption, const QByteArray& before,
-                               const QByteArray& after) {
-    ImageChange change = ImageChange::between(before, after);
-    if (change.isEmpty())
-        return;
-    bool banks = false;
-    QList<int> numbers = TouchedChannels(before, after, change, &banks);
-    stack_->push(new ImageStep(*this, caption, std::move(change), std::move(numbers), banks));
-}
-
-void ChannelEdits::put(const ImageChange& change, bool forward, const QList<int>& numbers,
-                       bool banks) {
+void ChannelEdits::put(const ImageChange& change, bool forward, const EditNotice& notice) {
     QByteArray file = image();
     if (file.isEmpty())
         return;
@@ -240,11 +236,9 @@ void ChannelEdits::put(const ImageChange& change, bool forward, const QList<int>
         change.redo(file);
     else
         change.undo(file);
-    clone_.image = clone_.image.edited(std::move(file));  // the checksum moves with the data
+    clone_.image = clone_.image.edited(std::move(file));
     remember();
-    emit channelsChanged(numbers);
-    if (banks)
-        emit banksChanged();
+    emit changed(notice);
 }
 
 QString ChannelEdits::imageName() const {

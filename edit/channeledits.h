@@ -14,12 +14,22 @@
 struct CsvImport;
 class QUndoStack;
 
-// The changes made to the channels and banks of the image held. Every change (a cell, a
-// paste, a clear, an import, a move, a bank's members or name) is one step on an undo stack
-// that keeps every byte range of the image it altered before and after, so that undo and
-// redo put back the channels and the banks alike; the stack's clean state says whether the
-// image held still agrees with its file. The image bytes stay the one source of truth: the
-// windows decode them again when told which channels and banks changed.
+// What one step done, undone or redone changed.
+struct EditNotice {
+    QList<int> channels;    // the channels whose rows show a change, ascending
+    QList<int> banks;       // the banks whose name, in-use word or members changed
+    bool settings = false;  // bytes outside the channels and banks (and their sums) changed
+    bool operator==(const EditNotice&) const = default;
+};
+Q_DECLARE_METATYPE(EditNotice)
+
+// The changes made to the image held: the one path every change takes. Every change (a
+// cell, a paste, a clear, an import, a move, a bank's members or name, a setting) runs on a
+// copy of the image; the sums it touched are brought up to date (MemoryMap::RefreshSumsFor)
+// and every byte range it altered, sums included, is kept before and after as one step on
+// an undo stack, so that undo and redo put back the bytes exactly. The stack's clean state
+// says whether the image held still agrees with its file. The image bytes stay the one
+// source of truth: one notice, `changed`, tells the windows what to decode again.
 class ChannelEdits : public QObject {
     Q_OBJECT
 public:
@@ -73,9 +83,8 @@ public:
     // The image held has just been saved: the current step is the saved one.
     void markSaved();
 
-    // Redoes (`forward`) or undoes a step's change on the image held, then tells the
-    // windows which channels, and whether the banks, changed.
-    void put(const ImageChange& change, bool forward, const QList<int>& numbers, bool banks);
+    // Redoes (`forward`) or undoes a step's change on the image held, then sends its notice.
+    void put(const ImageChange& change, bool forward, const EditNotice& notice);
 
     // A number that changes with every new image (not with its edits): what was copied from
     // one image is known for that image only.
@@ -86,17 +95,13 @@ public:
     void imageReplaced();
 
 signals:
-    // Channels changed by a step done, undone or redone.
-    void channelsChanged(const QList<int>& numbers);
-    // A bank's name or members changed by a step done, undone or redone.
-    void banksChanged();
+    // A step was done, undone or redone.
+    void changed(const EditNotice& notice);
     void editableChanged(bool editable);
     void unsavedChanged(bool unsaved);
 
 private:
     QString refusedNow() const;
-    // One step from `before` (the image held) to `after`, if any byte differs.
-    void pushChanges(const QString& caption, const QByteArray& before, const QByteArray& after);
     void remember();
 
     CloneState& clone_;
@@ -108,4 +113,3 @@ private:
     QDateTime knownReadAt_;
     int generation_ = 0;
 };
-

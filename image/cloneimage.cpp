@@ -47,14 +47,7 @@ CloneImage CloneImage::asStored(QByteArray bytes) {
 }
 
 CloneImage CloneImage::edited(QByteArray bytes) const {
-    CloneImage next(std::move(bytes));
-    if (!isValid() || !next.isValid())
-        return next;
-    const auto dataSum = [](const QByteArray& b) {
-        return CalcChecksum(QByteArrayView(b).first(CloneLayout::kChecksumOffset));
-    };
-    const quint8 offBy = static_cast<quint8>(checksum() - dataSum(bytes_));
-    next.bytes_[CloneLayout::kChecksumOffset] = static_cast<char>(next.checksum() + offBy);
-    next.keptStale_ = keptStale_;
+    CloneImage next = asStored(std::move(bytes));
+    next.keptStale_ = keptStale_ && next.isValid();
     return next;
 }

@@ -48,9 +48,10 @@ public:
     // The bytes as they are, the checksum byte included, known to have sums that do not
     // agree with the data.
     static CloneImage asStored(QByteArray bytes);
-    // This image with `bytes` (an edit of it) in its place: the checksum moves with the
-    // data, so one that agreed agrees again and one that did not stays off by as much as it
-    // was, and an image kept stale stays so. An edit never makes a damaged image look sound.
+    // This image with `bytes` (an edit of it) in its place, its sums as the edit left them:
+    // the commit brings them up to date, or, in an image kept stale, moves them with the
+    // data (MemoryMap::RefreshSumsFor), so that an edit never makes a damaged image look
+    // sound. An image kept stale stays so.
     CloneImage edited(QByteArray bytes) const;
     // Taken with sums that do not agree and not brought up to date since.
     bool sumsKeptStale() const { return keptStale_; }

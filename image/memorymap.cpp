@@ -1,6 +1,7 @@
 #include "image/memorymap.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstring>
 
 namespace MemoryMap {
@@ -292,6 +293,34 @@ void RefreshSums(QByteArray& image, const QList<Range>& touched) {
         }
     }
     image[kTotalSumAt] = char(SumOf(image, 0, kTotalSumAt - 1));
+}
+
+QList<Range> Differences(const QByteArray& before, const QByteArray& after) {
+    constexpr int kGap = 8;
+    QList<Range> ranges;
+    const int size = int(std::min(before.size(), after.size()));
+    for (int at = 0; at < size; ++at) {
+        if (before[at] == after[at])
+            continue;
+        int end = at + 1;
+        for (int next = end; next < size && next < end + kGap; ++next)
+            if (before[next] != after[next])
+                end = next + 1;
+        ranges.append({at, end - at});
+        at = end;
+    }
+    return ranges;
+}
+
+void RefreshSumsFor(const QByteArray& before, QByteArray& after, bool keepStale) {
+    if (before.size() != after.size() || after.size() <= kTotalSumAt)
+        return;
+    if (!keepStale)
+        return RefreshSums(after, Differences(before, after));
+    // The records first: the final checksum counts their sums.
+    for (const SumPlace& p : SumPlaces())
+        after[p.at] = char(byteAt(before, p.at) + SumOf(after, p.first, p.last) -
+                           SumOf(before, p.first, p.last));
 }
 
 }  // namespace MemoryMap

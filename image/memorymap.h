@@ -167,6 +167,14 @@ struct Range {
 // its backup is made equal to it (a touched backup alone gets its own sum), then the final
 // checksum. Untouched records keep their sums, right or stale.
 void RefreshSums(QByteArray& image, const QList<Range>& touched);
+// The ranges where `after` differs from `before` (the same size); differences a few bytes
+// apart make one range.
+QList<Range> Differences(const QByteArray& before, const QByteArray& after);
+// The sums after a change from `before` to `after`, the one rule for every change the
+// windows or the command line make: RefreshSums over the ranges that differ. An image whose
+// sums are kept stale on purpose (`keepStale`) is not healed: every sum moves with its data
+// instead, so that each stays off by as much as it was.
+void RefreshSumsFor(const QByteArray& before, QByteArray& after, bool keepStale = false);
 
 // One sum the image keeps, for the checks on opening a file.
 struct SumPlace {

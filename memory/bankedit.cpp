@@ -42,18 +42,17 @@ bool ChannelInUse(const QByteArray& image, int channel) {
 QString StoreBanks(QByteArray& image, const QList<Bank>& banks) {
     QByteArray changed = image;
     for (const Bank& bank : banks) {
-        const QString refusal = StoreBank(changed, bank, false);
+        const QString refusal = StoreBank(changed, bank);
         if (!refusal.isEmpty())
             return refusal;
     }
-    UpdateFinalChecksum(changed);
     image = changed;
     return {};
 }
 
 }  // namespace
 
-QString StoreBank(QByteArray& image, const Bank& bank, bool updateChecksum) {
+QString StoreBank(QByteArray& image, const Bank& bank) {
     if (bank.number < 1 || bank.number > kBankCount)
         return QStringLiteral("Bank %1 is outside 1–%2").arg(bank.number).arg(kBankCount);
     if (!HoldsBanks(image))
@@ -83,8 +82,6 @@ QString StoreBank(QByteArray& image, const Bank& bank, bool updateChecksum) {
                                    m < members.size() ? members[m] - 1 : B::kUnusedWord,
                                    b * kMaxMembers + m);
     }
-    if (updateChecksum)
-        UpdateFinalChecksum(image);
     return {};
 }
 
@@ -151,7 +148,7 @@ void RenumberBankMembers(QByteArray& image, const QList<int>& newNumber) {
         if (Sorted(members) == Sorted(bank.members))
             continue;
         bank.members = members;
-        StoreBank(image, bank, false);
+        StoreBank(image, bank);
     }
 }
 

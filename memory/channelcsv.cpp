@@ -435,10 +435,9 @@ int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace) {
         named.insert(ch.number);
     for (int number = 1; number <= ChannelLayout::kChannelCount; ++number)
         if (cleared.contains(number) || (replace && !named.contains(number)))
-            ClearChannel(image, number, false);
+            ClearChannel(image, number);
     for (const Channel& ch : import.channels)
-        StoreChannel(image, ch, false);
-    UpdateFinalChecksum(image);
+        StoreChannel(image, ch);
     int emptied = 0;
     const QList<Channel> after = DecodeChannels(image);
     for (int i = 0; i < before.size(); ++i)

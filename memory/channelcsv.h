@@ -62,6 +62,6 @@ bool ReadCsvFile(const QString& path, QString* text, QString* error);
 
 // Stores an import's channels into an image in file order and clears its cleared locations
 // and, with `replace`, every channel it does not name (a refused row names its channel too).
-// Returns how many channels in use it cleared. The final checksum is recomputed; the region sums
-// are left alone.
+// Returns how many channels in use it cleared. The sums are the caller's to bring up to date
+// (MemoryMap::RefreshSumsFor).
 int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace);

@@ -430,7 +430,7 @@ QString ValidateChannel(const Channel& ch) {
     return {};
 }
 
-QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) {
+QString StoreChannel(QByteArray& image, const Channel& ch) {
     const QString refusal = ValidateChannel(ch);
     if (!refusal.isEmpty())
         return refusal;
@@ -439,24 +439,20 @@ QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) 
     if (ch.empty) {
         // A slot that is not in use keeps its flag byte as it is.
         if (MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + ch.number - 1])))
-            ClearChannel(image, ch.number, updateChecksum);
+            ClearChannel(image, ch.number);
         return {};
     }
     EncodeChannel(image, ch);
-    if (updateChecksum)
-        UpdateFinalChecksum(image);
     return {};
 }
 
-void ClearChannel(QByteArray& image, int number, bool updateChecksum) {
+void ClearChannel(QByteArray& image, int number) {
     if (!HoldsChannel(image, number))
         return;
     uchar& flags = *At(image, kFlagsOffset + number - 1);
     flags = MemoryMap::Put(MemoryMap::Put(flags, MemoryMap::Channels::kValid, 0),
                            MemoryMap::Channels::kUsed, 0);
     RemoveFromBanks(image, number);
-    if (updateChecksum)
-        UpdateFinalChecksum(image);
 }
 
 QByteArray EncodeName(const QString& name) {
@@ -473,22 +469,10 @@ QByteArray ChannelBytes(const QByteArray& image, int number) {
            image.mid(kChannelsOffset + qsizetype(number - 1) * kChannelSize, kChannelSize);
 }
 
-void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes, bool updateChecksum) {
+void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes) {
     if (!HoldsChannel(image, number) || bytes.size() != 1 + kChannelSize)
         return;
     image[kFlagsOffset + number - 1] = bytes[0];
     image.replace(kChannelsOffset + qsizetype(number - 1) * kChannelSize, kChannelSize,
                   bytes.mid(1));
-    if (updateChecksum)
-        UpdateFinalChecksum(image);
-}
-
-void UpdateFinalChecksum(QByteArray& image) {
-    if (image.isEmpty())
-        return;
-    quint32 sum = 0;
-    const uchar* p = reinterpret_cast<const uchar*>(image.constData());
-    for (qsizetype i = 0; i + 1 < image.size(); ++i)
-        sum += p[i];
-    image[image.size() - 1] = char(sum & 0xFF);
 }

@@ -44,16 +44,15 @@ QString TransmitRefusal(const Channel& ch, bool offsetGiven = true);
 // field that cannot.
 QString ValidateChannel(const Channel& ch);
 
-// Writes `ch` (in use) into the image in file order, patching in place, and recomputes the
-// final checksum. Returns the refusal, or an empty string; a refused channel changes no
-// byte. An empty `ch` clears its channel when that is in use. Many channels stored at once may
-// leave the checksum to one UpdateFinalChecksum at the end (`updateChecksum` false).
-QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum = true);
+// Writes `ch` (in use) into the image in file order, patching in place. Returns the
+// refusal, or an empty string; a refused channel changes no byte. An empty `ch` clears its
+// channel when that is in use. Here and below the sums are left to the commit
+// (MemoryMap::RefreshSumsFor), which brings them up to date once per change.
+QString StoreChannel(QByteArray& image, const Channel& ch);
 
 // Clears channel `number` (1-900), takes it out of its banks (a bank left empty becomes not
-// in use) and recomputes the checksum; a number outside 1-900 or an image too short for the
-// channel changes nothing.
-void ClearChannel(QByteArray& image, int number, bool updateChecksum = true);
+// in use); a number outside 1-900 or an image too short for the channel changes nothing.
+void ClearChannel(QByteArray& image, int number);
 
 // A name as the radio stores it: 16 codes of its character table, FF after the last. For a
 // name that SetChannelField accepts.
@@ -63,11 +62,5 @@ QByteArray EncodeName(const QString& name);
 // empty when the image is too short. For copying a channel's own bytes; an undo step keeps
 // an ImageChange instead, since clearing or moving a channel changes its banks too.
 QByteArray ChannelBytes(const QByteArray& image, int number);
-// Puts back bytes from ChannelBytes and recomputes the final checksum (unless
-// `updateChecksum` is false, for many channels put back at once).
-void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes,
-                     bool updateChecksum = true);
-
-// Sets the final checksum (the last byte of a file image) to the low 8 bits of the sum of
-// every byte before it. The region sums are left as they are.
-void UpdateFinalChecksum(QByteArray& image);
+// Puts back bytes from ChannelBytes.
+void PutChannelBytes(QByteArray& image, int number, const QByteArray& bytes);

@@ -42,7 +42,7 @@ QList<int> Unmoved() {
 }
 
 // Puts channel order[n - 1] of the image as it was into slot n, for every slot whose
-// channel changes, and renumbers the banks' members to follow; then the checksum.
+// channel changes, and renumbers the banks' members to follow.
 void Rearrange(QByteArray& image, const QList<int>& order) {
     const QByteArray was = image;
     QList<int> newNumber(kChannelCount);
@@ -56,7 +56,6 @@ void Rearrange(QByteArray& image, const QList<int>& order) {
                       was.constData() + kChannelsOffset + (from - 1) * kChannelSize, kChannelSize);
     }
     RenumberBankMembers(image, newNumber);
-    UpdateFinalChecksum(image);
 }
 
 // The first empty channel from `from` on, or 0.
@@ -170,7 +169,7 @@ QString DeleteChannel(QByteArray& image, int number) {
         return refusal;
     int end = number < kChannelCount ? NextEmpty(image, number + 1) : 0;
     end = end == 0 ? kChannelCount : end - 1;  // the slot left empty
-    ClearChannel(image, number, false);
+    ClearChannel(image, number);
     QList<int> order = Unmoved();
     for (int n = number; n < end; ++n)
         order[n - 1] = n + 1;
@@ -224,29 +223,18 @@ QString SetFieldOnChannels(QByteArray& image, const QList<int>& numbers, Channel
         changed << ch;
     }
     for (const Channel& ch : changed)
-        StoreChannel(image, ch, false);
-    UpdateFinalChecksum(image);
+        StoreChannel(image, ch);
     return {};
 }
 
 ImageChange ImageChange::between(const QByteArray& before, const QByteArray& after) {
     ImageChange change;
-    if (before.size() != after.size()) {
+    if (before.size() != after.size())
         change.ranges.append({0, before, after});
-        return change;
-    }
-    // Differences a few bytes apart make one range.
-    constexpr qsizetype kGap = 8;
-    for (qsizetype at = 0; at < before.size(); ++at) {
-        if (before[at] == after[at])
-            continue;
-        qsizetype end = at + 1;
-        for (qsizetype next = end; next < before.size() && next < end + kGap; ++next)
-            if (before[next] != after[next])
-                end = next + 1;
-        change.ranges.append({at, before.mid(at, end - at), after.mid(at, end - at)});
-        at = end;
-    }
+    else
+        for (const MemoryMap::Range& r : MemoryMap::Differences(before, after))
+            change.ranges.append(
+                {r.first, before.mid(r.first, r.size), after.mid(r.first, r.size)});
     return change;
 }
 

@@ -10,8 +10,8 @@
 // first). A channel moves as its flag byte and 32-byte record together, and carries its
 // bank memberships with it: the member lists are rewritten with its new number and kept
 // sorted. Each function is one change a user makes: it returns the refusal, or an empty
-// string, and a refused change leaves every byte as it was. The final checksum is
-// recomputed; the region sums and the VFO records are never touched.
+// string, and a refused change leaves every byte as it was. The sums are the commit's
+// (MemoryMap::RefreshSumsFor); the VFO records are never touched.
 
 // Moves the channels `numbers` one place up (`delta` -1) or down (+1); each channel passed
 // over takes the place after (or before) the selected ones next to it. The channels in

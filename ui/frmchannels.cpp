@@ -113,8 +113,7 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     connect(model_, &ChannelsModel::editing, lblStatus, &QLabel::clear);
     connect(grdChannels->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &FrmChannels::currentMoved);
-    connect(&edits_, &ChannelEdits::channelsChanged, this, &FrmChannels::channelsChanged);
-    connect(&edits_, &ChannelEdits::banksChanged, this, &FrmChannels::fillBanks);
+    connect(&edits_, &ChannelEdits::changed, this, &FrmChannels::edited);
     connect(grdBanks, &QTableWidget::itemSelectionChanged, this, &FrmChannels::bankPicked);
     connect(grdBanks, &QTableWidget::cellChanged, this, &FrmChannels::bankRenamed);
     connect(&edits_, &ChannelEdits::unsavedChanged, this, &FrmChannels::showTitle);
@@ -282,8 +281,11 @@ void FrmChannels::currentMoved(const QModelIndex& current) {
         lblStatus->clear();
 }
 
-void FrmChannels::channelsChanged(const QList<int>& numbers) {
-    model_->updateChannels(edits_.image(), numbers);
+// The rows first: the banks' pane reads the banks the model holds.
+void FrmChannels::edited(const EditNotice& notice) {
+    model_->updateChannels(edits_.image(), notice.channels);
+    if (!notice.banks.isEmpty())
+        fillBanks();
     showCount();
 }
 

@@ -17,6 +17,7 @@ class QModelIndex;
 class QTableView;
 class QTableWidget;
 class ChannelEdits;
+struct EditNotice;
 class ChannelsModel;
 class ChannelsFilter;
 
@@ -108,7 +109,7 @@ private:
     void showCount();
     void showTitle();
     void updateActions();
-    void channelsChanged(const QList<int>& numbers);
+    void edited(const EditNotice& notice);
     void stepped(int index);
     void currentMoved(const QModelIndex& current);
     QList<int> hiddenInUse() const;
