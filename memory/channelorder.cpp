@@ -69,21 +69,12 @@ int NextEmpty(const QByteArray& image, int from) {
 
 // How `a` compares with `b` by `field`, both in use: below 0, 0 or above 0.
 int CompareBy(const Channel& a, const Channel& b, ChannelField field) {
-    switch (field) {
-        case ChannelField::Number:
-            return 0;
-        case ChannelField::Name:
-            return a.name.compare(b.name, Qt::CaseInsensitive);
-        case ChannelField::Frequency:
-            return a.frequencyHz < b.frequencyHz ? -1 : a.frequencyHz > b.frequencyHz;
-        case ChannelField::Offset:
-            return a.offsetHz < b.offsetHz ? -1 : a.offsetHz > b.offsetHz;
-        default: {  // the list fields, as their lists are ordered
-            const int* x = ChannelListIndex(a, field);
-            const int* y = ChannelListIndex(b, field);
-            return x && y ? *x - *y : 0;
-        }
-    }
+    const ChannelFieldRow& row = ChannelRow(field);
+    if (row.hertz)
+        return a.*row.hertz < b.*row.hertz ? -1 : a.*row.hertz > b.*row.hertz;
+    if (row.index)  // the list fields, as their lists are ordered
+        return a.*row.index - b.*row.index;
+    return row.parse == FieldParse::Name ? a.name.compare(b.name, Qt::CaseInsensitive) : 0;
 }
 
 }  // namespace
