@@ -96,6 +96,10 @@ constexpr bool InUse(unsigned char flags) {
 // One 32-byte record per channel.
 inline constexpr int kRecords = 0x328A;
 inline constexpr Field kMark{kRecords + 0, 6, 0, Codec::Bits, kCount, kRecordSize};
+// What the radio keeps in the mark of a channel on the 6.25 kHz raster.
+inline constexpr int kRasterMark = 5;
+// Narrow deviation, which the radio sets for all channels at once; inside the mark's bits.
+inline constexpr Field kHalfDeviation{kRecords + 0, 1, 5, Codec::Bits, kCount, kRecordSize};
 inline constexpr Field kMode{kRecords + 1, 2, 6, Codec::Index, kCount, kRecordSize};
 inline constexpr Field kDuplex{kRecords + 1, 2, 4, Codec::Index, kCount, kRecordSize};
 inline constexpr Field kStep{kRecords + 1, 4, 0, Codec::Index, kCount, kRecordSize};

@@ -202,8 +202,6 @@ bool HoldsChannel(const QByteArray& image, int number) {
 
 namespace M = MemoryMap::Channels;
 using MemoryMap::WriteNumber;
-// What the radio keeps in byte 0 of a channel on the 6.25 kHz raster.
-constexpr int kSixPointTwoFiveMark = 5;
 
 // Writes a validated channel's flag byte and record as the radio writes them; no checksum.
 void EncodeChannel(QByteArray& image, const Channel& ch) {
@@ -222,7 +220,7 @@ void EncodeChannel(QByteArray& image, const Channel& ch) {
     WriteNumber(image, M::kUsed, 1, n);
     // Without the 6.25 kHz mark the radio transmits far off a 6.25 kHz channel while its
     // display looks right.
-    WriteNumber(image, M::kMark, hz % 6250 == 0 && hz % 5000 != 0 ? kSixPointTwoFiveMark : 0, n);
+    WriteNumber(image, M::kMark, hz % 6250 == 0 && hz % 5000 != 0 ? M::kRasterMark : 0, n);
     for (const ChannelFieldRow& row : ChannelRows())
         if (row.index)
             WriteNumber(image, *row.field, ch.*row.index, n);
@@ -371,22 +369,21 @@ QString ValidateChannel(const Channel& ch) {
     if (ch.number < 1 || ch.number > kChannelCount)
         return Refusal(ChannelField::Number, QString::number(ch.number),
                        QStringLiteral("is outside 1–900"));
-    if (ch.empty)
-        return {};
-    QString refusal = CheckName(ch.name);
-    for (ChannelField field : {ChannelField::Frequency, ChannelField::Offset}) {
+    for (const ChannelFieldRow& row : ChannelRows()) {
+        if (ch.empty)
+            break;
+        const qint64 hz = row.hertz ? ch.*row.hertz : 0;
+        const QString refusal =
+            row.parse == FieldParse::Name ? CheckName(ch.name)
+            : hz < 0    ? Refusal(row.id, ch.text(row.id), QStringLiteral("does not decode"))
+            : row.hertz ? CheckHertz(row.id, hz, 0,
+                                     row.id == ChannelField::Frequency || ch.duplex == kSplit)
+            : row.index && (ch.*row.index < 0 || ch.*row.index >= row.choices().size())
+                ? NotInList(row.id, ch.text(row.id))
+                : QString();
         if (!refusal.isEmpty())
             return refusal;
-        const qint64 hz = field == ChannelField::Frequency ? ch.frequencyHz : ch.offsetHz;
-        refusal = hz < 0 ? Refusal(field, ch.text(field), QStringLiteral("does not decode"))
-                         : CheckHertz(field, hz, 0,
-                                      field == ChannelField::Frequency || ch.duplex == kSplit);
     }
-    if (!refusal.isEmpty())
-        return refusal;
-    for (const ChannelFieldRow& row : ChannelRows())
-        if (row.index && (ch.*row.index < 0 || ch.*row.index >= row.choices().size()))
-            return NotInList(row.id, ch.text(row.id));
     return {};
 }
 
