@@ -242,22 +242,12 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
     // mode with the tone it uses, the step without trailing zeros, the power level alone,
     // one-letter captions over the power and skip.
     constexpr int kColumns = 80;
-    enum Column {
-        Ch,
-        Name,
-        Frequency,
-        Duplex,
-        Offset,
-        Tone,
-        Mode,
-        Step,
-        Power,
-        Skip,
-        Banks,
-        Count
-    };
-    constexpr std::array<const char*, Count> kCaptions = {
-        "Ch", "Name", "Frequency", "Dup", "Offset", "Tone", "Mode", "Step", "P", "S", "Banks"};
+    constexpr std::pair<const char*, ChannelField> kShown[] = {
+        {"Ch", F::Number},  {"Name", F::Name},     {"Frequency", F::Frequency},
+        {"Dup", F::Duplex}, {"Offset", F::Offset}, {"Tone", F::ToneMode},
+        {"Mode", F::Mode},  {"Step", F::Step},     {"P", F::Power},
+        {"S", F::Skip}};
+    constexpr int Banks = int(std::size(kShown)), Count = Banks + 1;
     using Row = std::array<QString, Count>;
     QList<Row> rows;
     std::array<qsizetype, Count> widths{};
@@ -267,8 +257,9 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
         rows.append(row);
     };
     Row header;
-    for (int c = 0; c < Count; ++c)
-        header[c] = QString::fromLatin1(kCaptions[c]);
+    for (int c = 0; c < Banks; ++c)
+        header[c] = QString::fromLatin1(kShown[c].first);
+    header[Banks] = QStringLiteral("Banks");
     add(header);
     std::array<QStringList, kChannelCount> inBanks;
     for (const Bank& bank : banks)
@@ -279,25 +270,20 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
         if (ch.empty && !all)
             continue;
         Row row;
-        row[Ch] = ch.text(ChannelField::Number);
-        row[Name] = ch.text(ChannelField::Name);
-        row[Frequency] = ch.text(ChannelField::Frequency);
-        row[Duplex] = ch.text(ChannelField::Duplex);
-        row[Offset] = ch.text(ChannelField::Offset);
-        const QString toneMode = ch.text(ChannelField::ToneMode);
-        if (!toneMode.isEmpty())
-            row[Tone] =
-                toneMode + ' ' + ch.text(ch.toneMode == 3 ? ChannelField::Dcs : ChannelField::Tone);
-        row[Mode] = ch.text(ChannelField::Mode);
-        row[Step] = ch.text(ChannelField::Step);
-        if (row[Step].contains(QLatin1Char('.'))) {
-            while (row[Step].endsWith(QLatin1Char('0')))
-                row[Step].chop(1);
-            if (row[Step].endsWith(QLatin1Char('.')))
-                row[Step].chop(1);
+        for (int c = 0; c < Banks; ++c) {
+            const ChannelField field = kShown[c].second;
+            QString& text = row[c] = ch.text(field);
+            if (field == F::ToneMode && !text.isEmpty())
+                text += ' ' + ch.text(ch.toneMode == 3 ? F::Dcs : F::Tone);
+            if (field == F::Step && text.contains(QLatin1Char('.'))) {
+                while (text.endsWith(QLatin1Char('0')))
+                    text.chop(1);
+                if (text.endsWith(QLatin1Char('.')))
+                    text.chop(1);
+            }
+            if (field == F::Power)
+                text = text.section(QLatin1Char(' '), 0, 0);
         }
-        row[Power] = ch.text(ChannelField::Power).section(QLatin1Char(' '), 0, 0);
-        row[Skip] = ch.text(ChannelField::Skip);
         if (ch.number >= 1 && ch.number <= kChannelCount)
             row[Banks] = inBanks[ch.number - 1].join(QLatin1Char(' '));
         add(row);
@@ -313,7 +299,7 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
         QString line;
         for (int c = 0; c < Banks; ++c) {
             // Numbers line up on the right, so that the MHz points stand in one column.
-            const bool numeric = c == Ch || c == Frequency || c == Offset;
+            const bool numeric = ChannelRow(kShown[c].second).numeric();
             line += (c ? QStringLiteral(" ") : QString()) +
                     (numeric ? row[c].rightJustified(widths[c]) : row[c].leftJustified(widths[c]));
         }
