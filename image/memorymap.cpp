@@ -166,11 +166,13 @@ bool WriteNumber(QByteArray& image, const Field& field, qint64 value, int n) {
             return true;
         case Codec::BcdKhz:
         case Codec::Bcd8: {
-            const QByteArray digits =
-                QByteArray::number(value).rightJustified(2 * field.width, '0');
-            if (digits.size() > 2 * field.width)
+            qint64 rest = value;
+            for (int i = 0; i < field.width; ++i)
+                rest /= 100;
+            if (rest > 0)
                 return false;
-            image.replace(at, field.width, QByteArray::fromHex(digits));
+            for (int i = field.width - 1; i >= 0; --i, value /= 100)
+                image[at + i] = char((value % 100 / 10) << 4 | value % 10);
             return true;
         }
         default:
