@@ -96,7 +96,7 @@ struct ChannelFieldRow {
     qint64 Channel::*hertz = nullptr;  // where it keeps a frequency
     // The refusal of a text not in the list; %1 is the list.
     const char* notListed = "is not one of %1";
-    unsigned models = 0b111;  // the models that have it, by MemoryMap::Model
+    unsigned models = 0b111;  // the models that have it: bit n for MemoryMap::Model n
 
     // Numbers line up on the right.
     bool numeric() const { return parse == FieldParse::Number || hertz; }
