@@ -369,9 +369,9 @@ QString ValidateChannel(const Channel& ch) {
     if (ch.number < 1 || ch.number > kChannelCount)
         return Refusal(ChannelField::Number, QString::number(ch.number),
                        QStringLiteral("is outside 1–900"));
+    if (ch.empty)
+        return {};
     for (const ChannelFieldRow& row : ChannelRows()) {
-        if (ch.empty)
-            break;
         const qint64 hz = row.hertz ? ch.*row.hertz : 0;
         const QString refusal =
             row.parse == FieldParse::Name ? CheckName(ch.name)

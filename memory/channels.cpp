@@ -37,19 +37,14 @@ constexpr const char* kDcsCodes[] = {
 namespace M = MemoryMap::Channels;
 using F = ChannelField;
 using P = FieldParse;
+constexpr std::span<const char* const> kNone;  // no list
 constexpr ChannelFieldRow kRows[] = {
-    {F::Number, "number", "Ch", nullptr, {}, P::Number},
-    {F::Name, "name", "Name", &M::kName, {}, P::Name},
-    {F::Frequency,
-     "frequency",
-     "Frequency",
-     &M::kFrequency,
-     {},
-     P::Hertz,
-     nullptr,
+    {F::Number, "number", "Ch", nullptr, kNone, P::Number},
+    {F::Name, "name", "Name", &M::kName, kNone, P::Name},
+    {F::Frequency, "frequency", "Frequency", &M::kFrequency, kNone, P::Hertz, nullptr,
      &Channel::frequencyHz},
     {F::Duplex, "duplex", "Duplex", &M::kDuplex, kDuplexes, P::List, &Channel::duplex},
-    {F::Offset, "offset", "Offset", &M::kOffset, {}, P::Hertz, nullptr, &Channel::offsetHz},
+    {F::Offset, "offset", "Offset", &M::kOffset, kNone, P::Hertz, nullptr, &Channel::offsetHz},
     {F::ToneMode, "tone mode", "Tone mode", &M::kToneMode, kToneModes, P::List, &Channel::toneMode},
     {F::Tone, "tone", "Tone", &M::kTone, kTones, P::Decimal, &Channel::tone, nullptr,
      "is not one of the 50 tones"},
