@@ -33,11 +33,6 @@ QList<int> Sorted(QList<int> members) {
     return members;
 }
 
-bool ChannelInUse(const QByteArray& image, int channel) {
-    return image.size() > kFlagsOffset + channel - 1 &&
-           MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + channel - 1]));
-}
-
 // Writes the banks that differ from the image; refused whole when one is refused.
 QString StoreBanks(QByteArray& image, const QList<Bank>& banks) {
     QByteArray changed = image;

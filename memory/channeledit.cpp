@@ -395,7 +395,7 @@ QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) 
         return QStringLiteral("The image is too short to hold channel %1").arg(ch.number);
     if (ch.empty) {
         // A slot that is not in use keeps its flag byte as it is.
-        if (MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + ch.number - 1])))
+        if (ChannelInUse(image, ch.number))
             ClearChannel(image, ch.number, updateChecksum);
         return {};
     }

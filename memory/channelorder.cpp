@@ -22,10 +22,6 @@ QString CheckChannel(const QByteArray& image, int number) {
     return {};
 }
 
-bool InUse(const QByteArray& image, int number) {
-    return MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + number - 1]));
-}
-
 // The channel numbers, ascending, each once.
 QList<int> Sorted(QList<int> numbers) {
     std::sort(numbers.begin(), numbers.end());
@@ -62,7 +58,7 @@ void Rearrange(QByteArray& image, const QList<int>& order) {
 // The first empty channel from `from` on, or 0.
 int NextEmpty(const QByteArray& image, int from) {
     for (int n = from; n <= kChannelCount; ++n)
-        if (!InUse(image, n))
+        if (!ChannelInUse(image, n))
             return n;
     return 0;
 }

@@ -103,8 +103,7 @@ using MemoryMap::ReadNumber;
 Channel DecodeChannel(const QByteArray& image, int index) {
     Channel ch;
     ch.number = index + 1;
-    const qint64 flags = ReadNumber(image, M::kFlags, index);
-    if (flags < 0 || !M::InUse(uchar(flags)))
+    if (!ChannelInUse(image, ch.number))
         return ch;
     ch.empty = false;
     // A record cut short leaves every field of it unknown; skip is in the flag byte.
@@ -120,8 +119,7 @@ Channel DecodeChannel(const QByteArray& image, int index) {
         ch.offsetHz = -1;
         return ch;
     }
-    // Byte 0 bit 5 (half deviation) is no per-channel setting: narrow deviation is one
-    // setting for the whole radio.
+    // Half deviation is not read: narrow deviation is one setting for the whole radio.
     ch.frequencyHz = RestoredHertz(ReadNumber(image, M::kFrequency, index));
     ch.name = MemoryMap::ReadText(image, M::kName, index);
     // A "+" or "-" offset is whole kHz as stored; a split channel's is its transmit
@@ -132,6 +130,11 @@ Channel DecodeChannel(const QByteArray& image, int index) {
 }
 
 }  // namespace
+
+bool ChannelInUse(const QByteArray& image, int number) {
+    const qint64 flags = ReadNumber(image, M::kFlags, number - 1);
+    return flags >= 0 && M::InUse(uchar(flags));
+}
 
 const ChannelFieldRow& ChannelRow(ChannelField field) {
     return kRows[int(field)];

@@ -133,6 +133,9 @@ struct Bank {
     QList<int> members;
 };
 
+// Whether channel `number` (1-900) is in use: its flags say valid and used. False for a
+// channel past the end of the image.
+bool ChannelInUse(const QByteArray& image, int number);
 // All 900 channels, numbered 1-900.
 QList<Channel> DecodeChannels(const QByteArray& image);
 // Channel `number` (1-900) alone, as DecodeChannels gives it.
