@@ -85,12 +85,20 @@ QByteArray tableBytes(const QString& text, int size, const char* table) {
 }
 
 QString tableText(const QByteArray& image, int at, int size, const char* table, int codes,
-                  uchar keep) {
+                  uchar keep, char none) {
     QString text;
     for (int i = 0; i < size && byteAt(image, at + i) != kPad; ++i) {
         const int code = byteAt(image, at + i) & keep;
-        text += code < codes ? QLatin1Char(table[code]) : QLatin1Char('?');
+        text += QLatin1Char(code < codes ? table[code] : none);
     }
+    return text;
+}
+
+// A name's text: trailing spaces are padding.
+QString nameText(const QByteArray& image, int at, int size, uchar keep) {
+    QString text = tableText(image, at, size, kNameTable, int(sizeof kNameTable) - 1, keep, '.');
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
     return text;
 }
 
@@ -159,11 +167,13 @@ bool WriteNumber(QByteArray& image, const Field& field, qint64 value, int n) {
             return true;
         case Codec::BcdKhz:
         case Codec::Bcd8: {
-            const QByteArray digits =
-                QByteArray::number(value).rightJustified(2 * field.width, '0');
-            if (digits.size() > 2 * field.width)
+            qint64 rest = value;
+            for (int i = 0; i < field.width; ++i)
+                rest /= 100;
+            if (rest > 0)
                 return false;
-            image.replace(at, field.width, QByteArray::fromHex(digits));
+            for (int i = field.width - 1; i >= 0; --i, value /= 100)
+                image[at + i] = char((value % 100 / 10) << 4 | value % 10);
             return true;
         }
         default:
@@ -177,7 +187,9 @@ QString ReadText(const QByteArray& image, const Field& field, int n) {
     const int at = field.at(n);
     switch (field.codec) {
         case Codec::Table:
-            return tableText(image, at, field.width, kNameTable, int(sizeof kNameTable) - 1, 0x7F);
+            return nameText(image, at, field.width, 0xFF);
+        case Codec::Table7:
+            return nameText(image, at, field.width, 0x7F);
         case Codec::AsciiFF:
             return asciiText(image, at, field.width);
         case Codec::Call7: {
@@ -192,7 +204,7 @@ QString ReadText(const QByteArray& image, const Field& field, int n) {
                 .arg(byteAt(image, at + 2), 2, 10, QLatin1Char('0'))
                 .arg(byteAt(image, at + 3), 2, 10, QLatin1Char('0'));
         case Codec::Dtmf:
-            return tableText(image, at, field.width, kDtmf, int(sizeof kDtmf) - 1, 0xFF);
+            return tableText(image, at, field.width, kDtmf, int(sizeof kDtmf) - 1, 0xFF, '?');
         default:
             return QString::number(ReadNumber(image, field, n));
     }
@@ -205,6 +217,7 @@ bool WriteText(QByteArray& image, const Field& field, const QString& text, int n
     QByteArray bytes;
     switch (field.codec) {
         case Codec::Table:
+        case Codec::Table7:
             bytes = tableBytes(text, field.width, kNameTable);
             break;
         case Codec::AsciiFF:

@@ -21,7 +21,9 @@ enum class Codec {
     WordBE,   // a 16-bit big-endian word (`width` is 2 bytes)
     BcdKhz,   // six BCD digits of whole kHz in 3 bytes
     Bcd8,     // eight BCD digits of 10 Hz in 4 bytes
-    Table,    // the radio's character table, padded with 0xFF; bit 7 ignored when read
+    Table,    // the radio's character table, padded with 0xFF after the last character;
+              // trailing spaces are padding and a code without a character reads as '.'
+    Table7,   // as Table, bit 7 ignored when read (the radio may set it in bank names)
     AsciiFF,  // printable ASCII padded with 0xFF
     Call7,    // 6 bytes ASCII-FF callsign, then the SSID 0-15 in one byte
     Pos,      // sign byte (bit 0: south or west), degrees, minutes, seconds
@@ -74,11 +76,6 @@ struct Field {
 constexpr unsigned Get(unsigned char byte, const Field& field) {
     return (byte & field.mask()) >> field.bit;
 }
-// `byte` with the field's bits set to `value` and every other bit kept.
-constexpr unsigned char Put(unsigned char byte, const Field& field, unsigned value) {
-    return static_cast<unsigned char>((byte & ~field.mask()) |
-                                      ((value << field.bit) & field.mask()));
-}
 
 // The channels, their flag bytes and the banks: one layout in every model.
 namespace Channels {
@@ -99,6 +96,10 @@ constexpr bool InUse(unsigned char flags) {
 // One 32-byte record per channel.
 inline constexpr int kRecords = 0x328A;
 inline constexpr Field kMark{kRecords + 0, 6, 0, Codec::Bits, kCount, kRecordSize};
+// What the radio keeps in the mark of a channel on the 6.25 kHz raster.
+inline constexpr int kRasterMark = 5;
+// Narrow deviation, which the radio sets for all channels at once; inside the mark's bits.
+inline constexpr Field kHalfDeviation{kRecords + 0, 1, 5, Codec::Bits, kCount, kRecordSize};
 inline constexpr Field kMode{kRecords + 1, 2, 6, Codec::Index, kCount, kRecordSize};
 inline constexpr Field kDuplex{kRecords + 1, 2, 4, Codec::Index, kCount, kRecordSize};
 inline constexpr Field kStep{kRecords + 1, 4, 0, Codec::Index, kCount, kRecordSize};
@@ -114,10 +115,6 @@ inline constexpr Field kDcs{kRecords + 28, 7, 0, Codec::Index, kCount, kRecordSi
 inline constexpr Field kZeroed{kRecords + 6, 2, 0, Codec::WordBE, kCount, kRecordSize};
 inline constexpr Field kUnknown29{kRecords + 29, 8, 0, Codec::Bits, kCount, kRecordSize};
 inline constexpr Field kUnknown31{kRecords + 31, 8, 0, Codec::Bits, kCount, kRecordSize};
-// Where a field lies in its channel's record.
-constexpr int InRecord(const Field& field) {
-    return field.offset - kRecords;
-}
 }  // namespace Channels
 
 namespace Banks {
@@ -130,7 +127,7 @@ inline constexpr int kInUseWord = 0x0006;
 inline constexpr Field kInUse{0x054A, 2, 0, Codec::WordBE, kCount, 2};
 // 18 bytes per bank: 2 unknown, then the name.
 inline constexpr int kNameRecordSize = 18;
-inline constexpr Field kName{0x135A + 2, 16, 0, Codec::Table, kCount, kNameRecordSize};
+inline constexpr Field kName{0x135A + 2, 16, 0, Codec::Table7, kCount, kNameRecordSize};
 inline constexpr int kNameRecords = kName.offset - 2;
 // Each bank's members: channel indexes (0-based), 0xFFFF after the last; member m of bank
 // b is element b * kMembersPerBank + m.

@@ -33,11 +33,6 @@ QList<int> Sorted(QList<int> members) {
     return members;
 }
 
-bool ChannelInUse(const QByteArray& image, int channel) {
-    return image.size() > kFlagsOffset + channel - 1 &&
-           MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + channel - 1]));
-}
-
 // Writes the banks that differ from the image; refused whole when one is refused.
 QString StoreBanks(QByteArray& image, const QList<Bank>& banks) {
     QByteArray changed = image;
@@ -71,10 +66,10 @@ QString StoreBank(QByteArray& image, const Bank& bank) {
         return QStringLiteral("Bank %1: %2").arg(bank.number).arg(refusal);
     const Bank held = DecodeBank(image, bank.number);
     const int b = bank.number - 1;
+    namespace B = MemoryMap::Banks;
     if (named.name != held.name)
-        image.replace(kBankNamesOffset + kBankNameSize * b + 2, kNameSize, EncodeName(named.name));
+        MemoryMap::WriteText(image, B::kName, named.name, b);
     if (members != Sorted(held.members) || held.inUse == members.isEmpty()) {
-        namespace B = MemoryMap::Banks;
         MemoryMap::WriteNumber(image, B::kInUse, members.isEmpty() ? B::kUnusedWord : B::kInUseWord,
                                b);
         for (int m = 0; m < kMaxMembers; ++m)
@@ -157,10 +152,9 @@ void RemoveFromBanks(QByteArray& image, int channel) {
     // the index in the lists before it decodes any bank.
     if (!HoldsBanks(image))
         return;
-    const auto* lists = reinterpret_cast<const uchar*>(image.constData()) + kBankMembersOffset;
     bool listed = false;
     for (int i = 0; i < kBankCount * kMaxMembers && !listed; ++i)
-        listed = ((lists[2 * i] << 8) | lists[2 * i + 1]) == channel - 1;
+        listed = MemoryMap::ReadNumber(image, MemoryMap::Banks::kMembers, i) == channel - 1;
     if (!listed)
         return;
     QList<int> newNumber(kChannelCount);

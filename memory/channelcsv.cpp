@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringBuilder>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -363,29 +364,14 @@ QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftO
             continue;
         }
         // The radio keeps one tone and one code for both directions.
-        const QString tone = ch.text(ChannelField::Tone), dcs = ch.text(ChannelField::Dcs);
-        const QStringList fields = {ch.text(ChannelField::Number),
-                                    CsvField(ch.name),
-                                    ch.text(ChannelField::Frequency),
-                                    ch.text(ChannelField::Duplex),
-                                    ch.text(ChannelField::Offset),
-                                    ch.text(ChannelField::ToneMode),
-                                    tone,
-                                    tone,
-                                    dcs,
-                                    QStringLiteral("NN"),
-                                    dcs,
-                                    QStringLiteral("Tone->Tone"),
-                                    ch.text(ChannelField::Mode),
-                                    ch.text(ChannelField::Step),
-                                    ch.text(ChannelField::Skip),
-                                    QString::fromLatin1(kPowerWatts[ch.power]),
-                                    {},
-                                    {},
-                                    {},
-                                    {},
-                                    {}};
-        csv += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+        using F = ChannelField;
+        const QString tone = ch.text(F::Tone), dcs = ch.text(F::Dcs);
+        csv += ch.text(F::Number) % ',' % CsvField(ch.name) % ',' % ch.text(F::Frequency) % ',' %
+               ch.text(F::Duplex) % ',' % ch.text(F::Offset) % ',' % ch.text(F::ToneMode) % ',' %
+               tone % ',' % tone % ',' % dcs % QStringLiteral(",NN,") % dcs %
+               QStringLiteral(",Tone->Tone,") % ch.text(F::Mode) % ',' % ch.text(F::Step) % ',' %
+               ch.text(F::Skip) % ',' % QLatin1String(kPowerWatts[ch.power]) %
+               QLatin1String(",,,,,\n");  // Comment and the digital voice columns stay empty
     }
     if (leftOut && foreign > 0)
         *leftOut << ForeignModeSummary(foreign);

@@ -120,35 +120,21 @@ bool StepReaches(int step, qint64 hz) {
 }
 
 // A list's texts for a refusal: "none" stands for the empty entry.
-QString ListText(ChannelField field) {
-    QStringList texts = ChannelFieldChoices(field);
+QString NotInList(ChannelField field, const QString& value) {
+    const ChannelFieldRow& row = ChannelRow(field);
+    QStringList texts = row.choices();
     for (QString& text : texts)
         if (text.isEmpty())
             text = QStringLiteral("none");
-    return texts.join(QStringLiteral(", "));
-}
-
-QString NotInList(ChannelField field, const QString& value) {
-    switch (field) {
-        case ChannelField::Tone:
-            return Refusal(field, value, QStringLiteral("is not one of the 50 tones"));
-        case ChannelField::Dcs:
-            return Refusal(field, value, QStringLiteral("is not one of the 104 codes"));
-        case ChannelField::Step:
-            return Refusal(field, value, QStringLiteral("is not one of ") + ListText(field));
-        case ChannelField::Power:
-            return Refusal(field, value,
-                           QStringLiteral("is not one of ") + ListText(field) +
-                               QStringLiteral(" nor a power in watts"));
-        default:
-            return Refusal(field, value, QStringLiteral("is not one of ") + ListText(field));
-    }
+    return Refusal(field, value,
+                   QString::fromLatin1(row.notListed)
+                       .replace(QStringLiteral("%1"), texts.join(QStringLiteral(", "))));
 }
 
 // The index of `text` in a field's list, -1 when it is not there: names in any case,
 // numbers by value.
-int ChoiceIndex(ChannelField field, const QString& text) {
-    const QStringList choices = ChannelFieldChoices(field);
+int ChoiceIndex(const ChannelFieldRow& row, const QString& text) {
+    const QStringList& choices = row.choices();
     const QString given = text.trimmed();
     // "none" names the empty entry, as the refusals write it.
     const QString wanted =
@@ -157,24 +143,23 @@ int ChoiceIndex(ChannelField field, const QString& text) {
         if (choices[i].compare(wanted, Qt::CaseInsensitive) == 0)
             return i;
     bool number = false;
-    if (field == ChannelField::Tone || field == ChannelField::Step) {
-        QString digits = given;
+    if (row.parse == FieldParse::Decimal || row.parse == FieldParse::Kilohertz) {
         static const QRegularExpression kKilohertz(QStringLiteral("\\s*khz$"),
                                                    QRegularExpression::CaseInsensitiveOption);
-        if (field == ChannelField::Step)
-            digits.remove(kKilohertz);
-        const double value = digits.toDouble(&number);
+        const double value =
+            (row.parse == FieldParse::Kilohertz ? QString(given).remove(kKilohertz) : given)
+                .toDouble(&number);
         for (int i = 0; number && i < choices.size(); ++i)
             if (std::abs(choices[i].toDouble() - value) < 0.02)
                 return i;
     }
-    if (field == ChannelField::Dcs) {
+    if (row.parse == FieldParse::Code) {
         const int code = given.toInt(&number);
         for (int i = 0; number && i < choices.size(); ++i)
             if (choices[i].toInt() == code)
                 return i;
     }
-    if (field == ChannelField::Power) {
+    if (row.parse == FieldParse::Power) {
         // The level's name alone ("Hi", "L3"), or watts: the nearest level.
         for (int i = 0; i < choices.size(); ++i)
             if (choices[i].section(QLatin1Char(' '), 0, 0).compare(given, Qt::CaseInsensitive) == 0)
@@ -210,67 +195,42 @@ QString CheckName(const QString& name) {
     return {};
 }
 
-uchar* At(QByteArray& image, qsizetype offset) {
-    return reinterpret_cast<uchar*>(image.data()) + offset;
-}
-
-void PutBcd6(uchar* p, qint64 hz) {
-    qint64 khz = hz / 1000;
-    for (int i = 2; i >= 0; --i) {
-        const int pair = int(khz % 100);
-        p[i] = uchar(((pair / 10) << 4) | (pair % 10));
-        khz /= 100;
-    }
-}
-
 bool HoldsChannel(const QByteArray& image, int number) {
     return number >= 1 && number <= kChannelCount &&
            image.size() > kChannelsOffset + qsizetype(number) * kChannelSize;
 }
 
 namespace M = MemoryMap::Channels;
-using MemoryMap::Get;
-using MemoryMap::Put;
-// What the radio keeps in byte 0 of a channel on the 6.25 kHz raster.
-constexpr int kSixPointTwoFiveMark = 5;
+using MemoryMap::WriteNumber;
 
 // Writes a validated channel's flag byte and record as the radio writes them; no checksum.
 void EncodeChannel(QByteArray& image, const Channel& ch) {
-    uchar& flags = *At(image, kFlagsOffset + ch.number - 1);
-    uchar* r = At(image, kChannelsOffset + qsizetype(ch.number - 1) * kChannelSize);
-    if (!Get(flags, M::kValid)) {
+    const int n = ch.number - 1;
+    if (!MemoryMap::ReadNumber(image, M::kValid, n)) {
         // The radio's own defaults for a slot it stores a channel in.
-        std::fill(r, r + kChannelSize, 0);
-        r[M::InRecord(M::kUnknown29)] = 0x1D;
-        r[M::InRecord(M::kUnknown31)] = 0x18;
+        image.replace(M::kMark.at(n), kChannelSize, QByteArray(kChannelSize, '\0'));
+        WriteNumber(image, M::kUnknown29, 0x1D, n);
+        WriteNumber(image, M::kUnknown31, 0x18, n);
     }
     const qint64 hz = ch.frequencyHz;
     const bool noSubVfo =
         hz < 30'000'000 || (hz >= 88'000'000 && hz < 108'000'000) || hz > 580'000'000;
-    // Preferential sets the skip bit too, as the radio does.
-    const unsigned skipBits = ch.skip == 2 ? 3 : unsigned(ch.skip == 1);
-    flags = Put(Put(Put(Put(flags, M::kNoSubVfo, noSubVfo), M::kSkip, skipBits), M::kValid, 1),
-                M::kUsed, 1);
+    WriteNumber(image, M::kNoSubVfo, noSubVfo, n);
+    WriteNumber(image, M::kValid, 1, n);
+    WriteNumber(image, M::kUsed, 1, n);
     // Without the 6.25 kHz mark the radio transmits far off a 6.25 kHz channel while its
     // display looks right.
-    const bool mark = hz % 6250 == 0 && hz % 5000 != 0;
-    const auto put = [r](const MemoryMap::Field& field, int value) {
-        uchar& byte = r[M::InRecord(field)];
-        byte = Put(byte, field, unsigned(value));
-    };
-    put(M::kMark, mark ? kSixPointTwoFiveMark : 0);
-    put(M::kMode, ch.mode);
-    put(M::kDuplex, ch.duplex);
-    put(M::kStep, ch.step);
-    PutBcd6(r + M::InRecord(M::kFrequency), hz);
-    put(M::kPower, ch.power);
-    put(M::kToneMode, ch.toneMode);
-    r[M::InRecord(M::kZeroed)] = r[M::InRecord(M::kZeroed) + 1] = 0;
-    const QByteArray name = EncodeName(ch.name);
-    std::copy(name.begin(), name.end(), r + M::InRecord(M::kName));
-    PutBcd6(r + M::InRecord(M::kOffset), ch.offsetHz);
-    put(M::kTone, ch.tone);
-    put(M::kDcs, ch.dcs);
+    WriteNumber(image, M::kMark, hz % 6250 == 0 && hz % 5000 != 0 ? M::kRasterMark : 0, n);
+    for (const ChannelFieldRow& row : ChannelRows())
+        if (row.index)
+            WriteNumber(image, *row.field, ch.*row.index, n);
+    // Preferential sets the skip bit too, as the radio does.
+    if (ch.skip == 2)
+        WriteNumber(image, M::kSkip, 3, n);
+    WriteNumber(image, M::kFrequency, hz / 1000, n);
+    WriteNumber(image, M::kOffset, ch.offsetHz / 1000, n);
+    WriteNumber(image, M::kZeroed, 0, n);
+    MemoryMap::WriteText(image, M::kName, ch.name, n);
 }
 
 }  // namespace
@@ -329,8 +289,9 @@ QString TransmitRefusal(const Channel& ch, bool offsetGiven) {
 }
 
 QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
-    switch (field) {
-        case ChannelField::Number: {
+    const ChannelFieldRow& row = ChannelRow(field);
+    switch (row.parse) {
+        case FieldParse::Number: {
             bool ok = false;
             const int number = text.trimmed().toInt(&ok);
             if (!ok || number < 1 || number > kChannelCount)
@@ -338,7 +299,7 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
             ch.number = number;
             return {};
         }
-        case ChannelField::Name: {
+        case FieldParse::Name: {
             QString name = text;
             while (name.endsWith(QLatin1Char(' ')))
                 name.chop(1);
@@ -347,8 +308,7 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
                 ch.name = name;
             return refusal;
         }
-        case ChannelField::Frequency:
-        case ChannelField::Offset: {
+        case FieldParse::Hertz: {
             qint64 hz = 0;
             if (field == ChannelField::Offset && text.trimmed().isEmpty())
                 hz = 0;
@@ -388,13 +348,14 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
             return {};
         }
         default: {
-            const int index = ChoiceIndex(field, text);
-            if (index < 0 && field == ChannelField::Power && PowerWatts(text) > kPowerWatts.back())
+            const int index = ChoiceIndex(row, text);
+            if (index < 0 && row.parse == FieldParse::Power &&
+                PowerWatts(text) > kPowerWatts.back())
                 return Refusal(field, text.trimmed(),
                                QStringLiteral("is more than the radio's 5 W"));
             if (index < 0)
                 return NotInList(field, text.trimmed());
-            *ChannelListIndex(ch, field) = index;
+            ch.*row.index = index;
             // The radio keeps a "+" or "-" offset as whole kHz and restores a split channel's
             // transmit frequency: the offset follows the duplex as the bytes will hold it.
             if (field == ChannelField::Duplex && ch.offsetHz >= 0)
@@ -410,22 +371,18 @@ QString ValidateChannel(const Channel& ch) {
                        QStringLiteral("is outside 1–900"));
     if (ch.empty)
         return {};
-    QString refusal = CheckName(ch.name);
-    for (ChannelField field : {ChannelField::Frequency, ChannelField::Offset}) {
+    for (const ChannelFieldRow& row : ChannelRows()) {
+        const qint64 hz = row.hertz ? ch.*row.hertz : 0;
+        const QString refusal =
+            row.parse == FieldParse::Name ? CheckName(ch.name)
+            : hz < 0    ? Refusal(row.id, ch.text(row.id), QStringLiteral("does not decode"))
+            : row.hertz ? CheckHertz(row.id, hz, 0,
+                                     row.id == ChannelField::Frequency || ch.duplex == kSplit)
+            : row.index && (ch.*row.index < 0 || ch.*row.index >= row.choices().size())
+                ? NotInList(row.id, ch.text(row.id))
+                : QString();
         if (!refusal.isEmpty())
             return refusal;
-        const qint64 hz = field == ChannelField::Frequency ? ch.frequencyHz : ch.offsetHz;
-        refusal = hz < 0 ? Refusal(field, ch.text(field), QStringLiteral("does not decode"))
-                         : CheckHertz(field, hz, 0,
-                                      field == ChannelField::Frequency || ch.duplex == kSplit);
-    }
-    if (!refusal.isEmpty())
-        return refusal;
-    for (int f = int(ChannelField::Duplex); f < kChannelFieldCount; ++f) {
-        const auto field = ChannelField(f);
-        const int* index = ChannelListIndex(ch, field);
-        if (index && (*index < 0 || *index >= ChannelFieldChoices(field).size()))
-            return NotInList(field, ch.text(field));
     }
     return {};
 }
@@ -438,7 +395,7 @@ QString StoreChannel(QByteArray& image, const Channel& ch) {
         return QStringLiteral("The image is too short to hold channel %1").arg(ch.number);
     if (ch.empty) {
         // A slot that is not in use keeps its flag byte as it is.
-        if (MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + ch.number - 1])))
+        if (ChannelInUse(image, ch.number))
             ClearChannel(image, ch.number);
         return {};
     }
@@ -449,17 +406,9 @@ QString StoreChannel(QByteArray& image, const Channel& ch) {
 void ClearChannel(QByteArray& image, int number) {
     if (!HoldsChannel(image, number))
         return;
-    uchar& flags = *At(image, kFlagsOffset + number - 1);
-    flags = MemoryMap::Put(MemoryMap::Put(flags, MemoryMap::Channels::kValid, 0),
-                           MemoryMap::Channels::kUsed, 0);
+    WriteNumber(image, M::kValid, 0, number - 1);
+    WriteNumber(image, M::kUsed, 0, number - 1);
     RemoveFromBanks(image, number);
-}
-
-QByteArray EncodeName(const QString& name) {
-    QByteArray bytes(kNameSize, '\xFF');
-    for (int i = 0; i < kNameSize && i < name.size(); ++i)
-        bytes[i] = char(std::max(NameCode(name[i]), 0));
-    return bytes;
 }
 
 QByteArray ChannelBytes(const QByteArray& image, int number) {

@@ -54,10 +54,6 @@ QString StoreChannel(QByteArray& image, const Channel& ch);
 // in use); a number outside 1-900 or an image too short for the channel changes nothing.
 void ClearChannel(QByteArray& image, int number);
 
-// A name as the radio stores it: 16 codes of its character table, FF after the last. For a
-// name that SetChannelField accepts.
-QByteArray EncodeName(const QString& name);
-
 // The 33 bytes of channel `number` in a file image: its flag byte, then its 32-byte record;
 // empty when the image is too short. For copying a channel's own bytes; an undo step keeps
 // an ImageChange instead, since clearing or moving a channel changes its banks too.

@@ -22,10 +22,6 @@ QString CheckChannel(const QByteArray& image, int number) {
     return {};
 }
 
-bool InUse(const QByteArray& image, int number) {
-    return MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + number - 1]));
-}
-
 // The channel numbers, ascending, each once.
 QList<int> Sorted(QList<int> numbers) {
     std::sort(numbers.begin(), numbers.end());
@@ -61,28 +57,19 @@ void Rearrange(QByteArray& image, const QList<int>& order) {
 // The first empty channel from `from` on, or 0.
 int NextEmpty(const QByteArray& image, int from) {
     for (int n = from; n <= kChannelCount; ++n)
-        if (!InUse(image, n))
+        if (!ChannelInUse(image, n))
             return n;
     return 0;
 }
 
 // How `a` compares with `b` by `field`, both in use: below 0, 0 or above 0.
 int CompareBy(const Channel& a, const Channel& b, ChannelField field) {
-    switch (field) {
-        case ChannelField::Number:
-            return 0;
-        case ChannelField::Name:
-            return a.name.compare(b.name, Qt::CaseInsensitive);
-        case ChannelField::Frequency:
-            return a.frequencyHz < b.frequencyHz ? -1 : a.frequencyHz > b.frequencyHz;
-        case ChannelField::Offset:
-            return a.offsetHz < b.offsetHz ? -1 : a.offsetHz > b.offsetHz;
-        default: {  // the list fields, as their lists are ordered
-            const int* x = ChannelListIndex(a, field);
-            const int* y = ChannelListIndex(b, field);
-            return x && y ? *x - *y : 0;
-        }
-    }
+    const ChannelFieldRow& row = ChannelRow(field);
+    if (row.hertz)
+        return a.*row.hertz < b.*row.hertz ? -1 : a.*row.hertz > b.*row.hertz;
+    if (row.index)  // the list fields, as their lists are ordered
+        return a.*row.index - b.*row.index;
+    return row.parse == FieldParse::Name ? a.name.compare(b.name, Qt::CaseInsensitive) : 0;
 }
 
 }  // namespace

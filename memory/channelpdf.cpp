@@ -35,42 +35,46 @@ struct Table {
 };
 
 Table channelTable(const QList<Channel>& channels, const QList<Bank>& banks, PrintLayout layout) {
+    using F = ChannelField;
     const bool pocket = layout == PrintLayout::PocketCard;
+    // The duplex prints as "Shift" (on the pocket card with the offset in it), the tone mode
+    // as "Tone" with the tone or code it uses.
+    const QList<F> fields =
+        pocket ? QList<F>{F::Number, F::Name, F::Frequency, F::Duplex, F::ToneMode, F::Mode}
+               : QList<F>{F::Number,   F::Name, F::Frequency, F::Duplex, F::Offset,
+                          F::ToneMode, F::Mode, F::Step,      F::Power,  F::Skip};
     Table table;
-    table.columns = {{ChannelFieldName(ChannelField::Number), true},
-                     {ChannelFieldName(ChannelField::Name)},
-                     {ChannelFieldName(ChannelField::Frequency), true},
-                     {QStringLiteral("Shift")}};
+    for (F field : fields)
+        table.columns << Column{field == F::Duplex     ? QStringLiteral("Shift")
+                                : field == F::ToneMode ? QStringLiteral("Tone")
+                                                       : ChannelFieldName(field),
+                                ChannelRow(field).numeric() || field == F::Step};
     if (!pocket)
-        table.columns << Column{ChannelFieldName(ChannelField::Offset), true};
-    table.columns << Column{QStringLiteral("Tone")} << Column{ChannelFieldName(ChannelField::Mode)};
-    if (!pocket)
-        table.columns << Column{ChannelFieldName(ChannelField::Step), true}
-                      << Column{ChannelFieldName(ChannelField::Power)}
-                      << Column{ChannelFieldName(ChannelField::Skip)} << Column{"Banks"};
+        table.columns << Column{"Banks"};
     for (const Channel& ch : channels) {
         if (ch.empty)
             continue;
         // A simplex channel has no offset to print; a split one transmits on its own
         // frequency.
-        const QString duplex = ch.text(ChannelField::Duplex);
-        const QString offset =
-            ch.duplex == 0 ? QString() : printedMegahertz(ch.text(ChannelField::Offset));
-        const ChannelField tone = ch.toneMode == 3 ? ChannelField::Dcs : ChannelField::Tone;
-        QStringList row = {ch.text(ChannelField::Number), ch.name,
-                           printedMegahertz(ch.text(ChannelField::Frequency))};
-        if (pocket)
-            row << (ch.duplex == 3     ? duplex + QLatin1Char(' ') + offset
-                    : duplex.isEmpty() ? QString()
-                                       : duplex + offset);
-        else
-            row << duplex << offset;
-        row << (ch.toneMode > 0 ? ch.text(ChannelField::ToneMode) + QLatin1Char(' ') + ch.text(tone)
-                                : QString())
-            << ch.text(ChannelField::Mode);
+        const QString duplex = ch.text(F::Duplex);
+        const QString offset = ch.duplex == 0 ? QString() : printedMegahertz(ch.text(F::Offset));
+        QStringList row;
+        for (F field : fields) {
+            QString text = field == F::Offset ? offset : ch.text(field);
+            if (field == F::Frequency)
+                text = printedMegahertz(text);
+            if (field == F::Duplex && pocket)
+                text = ch.duplex == 3     ? duplex + QLatin1Char(' ') + offset
+                       : duplex.isEmpty() ? QString()
+                                          : duplex + offset;
+            if (field == F::ToneMode)
+                text = ch.toneMode > 0
+                           ? text + QLatin1Char(' ') + ch.text(ch.toneMode == 3 ? F::Dcs : F::Tone)
+                           : QString();
+            row << text;
+        }
         if (!pocket)
-            row << ch.text(ChannelField::Step) << ch.text(ChannelField::Power)
-                << ch.text(ChannelField::Skip) << ChannelBanksText(banks, ch.number);
+            row << ChannelBanksText(banks, ch.number);
         table.rows << row;
     }
     return table;

@@ -11,20 +11,20 @@ using namespace ChannelLayout;
 
 const QString kUnknown = QStringLiteral("?");
 
-const std::array<const char*, 3> kModes = {"FM", "AM", "WFM"};
-const std::array<const char*, 4> kDuplexes = {"", "-", "+", "split"};
-const std::array<const char*, 4> kToneModes = {"", "Tone", "TSQL", "DTCS"};
-const std::array<const char*, 4> kPowers = {"L1 0.05 W", "L2 1 W", "L3 2.5 W", "Hi 5 W"};
-const std::array<const char*, 12> kSteps = {"5.00",  "6.25",  "8.33",  "9.00",  "10.00",  "12.50",
-                                            "15.00", "20.00", "25.00", "50.00", "100.00", "200.00"};
-const std::array<const char*, 3> kSkips = {"", "S", "P"};
-const std::array<const char*, 50> kTones = {
+constexpr const char* kModes[] = {"FM", "AM", "WFM"};
+constexpr const char* kDuplexes[] = {"", "-", "+", "split"};
+constexpr const char* kToneModes[] = {"", "Tone", "TSQL", "DTCS"};
+constexpr const char* kPowers[] = {"L1 0.05 W", "L2 1 W", "L3 2.5 W", "Hi 5 W"};
+constexpr const char* kSteps[] = {"5.00",  "6.25",  "8.33",  "9.00",  "10.00",  "12.50",
+                                  "15.00", "20.00", "25.00", "50.00", "100.00", "200.00"};
+constexpr const char* kSkips[] = {"", "S", "P"};
+constexpr const char* kTones[] = {
     "67.0",  "69.3",  "71.9",  "74.4",  "77.0",  "79.7",  "82.5",  "85.4",  "88.5",  "91.5",
     "94.8",  "97.4",  "100.0", "103.5", "107.2", "110.9", "114.8", "118.8", "123.0", "127.3",
     "131.8", "136.5", "141.3", "146.2", "151.4", "156.7", "159.8", "162.2", "165.5", "167.9",
     "171.3", "173.8", "177.3", "179.9", "183.5", "186.2", "189.9", "192.8", "196.6", "199.5",
     "203.5", "206.5", "210.7", "218.1", "225.7", "229.1", "233.6", "241.8", "250.3", "254.1"};
-const std::array<const char*, 104> kDcsCodes = {
+constexpr const char* kDcsCodes[] = {
     "023", "025", "026", "031", "032", "036", "043", "047", "051", "053", "054", "065", "071",
     "072", "073", "074", "114", "115", "116", "122", "125", "131", "132", "134", "143", "145",
     "152", "155", "156", "162", "165", "172", "174", "205", "212", "223", "225", "226", "243",
@@ -34,34 +34,29 @@ const std::array<const char*, 104> kDcsCodes = {
     "466", "503", "506", "516", "523", "526", "532", "546", "565", "606", "612", "624", "627",
     "631", "632", "654", "662", "664", "703", "712", "723", "731", "732", "734", "743", "754"};
 
-template <size_t N>
-QStringList Texts(const std::array<const char*, N>& table) {
-    QStringList texts;
-    for (const char* text : table)
-        texts << QString::fromLatin1(text);
-    return texts;
-}
-
-// The lists in field order; empty for the fields that have none.
-const std::array<QStringList, kChannelFieldCount>& Choices() {
-    static const std::array<QStringList, kChannelFieldCount> choices = {
-        QStringList(), QStringList(),     QStringList(),  Texts(kDuplexes),
-        QStringList(), Texts(kToneModes), Texts(kTones),  Texts(kDcsCodes),
-        Texts(kModes), Texts(kSteps),     Texts(kPowers), Texts(kSkips)};
-    return choices;
-}
-
-QString Lookup(ChannelField field, int index) {
-    const QStringList& list = Choices()[int(field)];
-    return index >= 0 && index < list.size() ? list[index] : kUnknown;
-}
-
-// The bytes [offset, offset + size) of the image, or nullptr when the image is too short.
-const uchar* Bytes(const QByteArray& image, qsizetype offset, qsizetype size) {
-    if (offset < 0 || offset + size > image.size())
-        return nullptr;
-    return reinterpret_cast<const uchar*>(image.constData()) + offset;
-}
+namespace M = MemoryMap::Channels;
+using F = ChannelField;
+using P = FieldParse;
+constexpr std::span<const char* const> kNone;  // no list
+constexpr ChannelFieldRow kRows[] = {
+    {F::Number, "number", "Ch", nullptr, kNone, P::Number},
+    {F::Name, "name", "Name", &M::kName, kNone, P::Name},
+    {F::Frequency, "frequency", "Frequency", &M::kFrequency, kNone, P::Hertz, nullptr,
+     &Channel::frequencyHz},
+    {F::Duplex, "duplex", "Duplex", &M::kDuplex, kDuplexes, P::List, &Channel::duplex},
+    {F::Offset, "offset", "Offset", &M::kOffset, kNone, P::Hertz, nullptr, &Channel::offsetHz},
+    {F::ToneMode, "tone mode", "Tone mode", &M::kToneMode, kToneModes, P::List, &Channel::toneMode},
+    {F::Tone, "tone", "Tone", &M::kTone, kTones, P::Decimal, &Channel::tone, nullptr,
+     "is not one of the 50 tones"},
+    {F::Dcs, "dcs", "DCS", &M::kDcs, kDcsCodes, P::Code, &Channel::dcs, nullptr,
+     "is not one of the 104 codes"},
+    {F::Mode, "mode", "Mode", &M::kMode, kModes, P::List, &Channel::mode},
+    {F::Step, "step", "Step", &M::kStep, kSteps, P::Kilohertz, &Channel::step},
+    {F::Power, "power", "Power", &M::kPower, kPowers, P::Power, &Channel::power, nullptr,
+     "is not one of %1 nor a power in watts"},
+    {F::Skip, "skip", "Skip", &M::kSkip, kSkips, P::List, &Channel::skip},
+};
+static_assert(std::size(kRows) == kChannelFieldCount);
 
 // On a 12.5 or 6.25 kHz channel raster.
 bool OnRaster(qint64 hz) {
@@ -103,136 +98,81 @@ qint64 RestoredHertz(qint64 khz) {
 
 namespace {
 
-// A name ends at the first FF; codes without a character show as '.', and trailing
-// spaces are padding.
-QString NameText(const uchar* p, uchar mask) {
-    QString name;
-    for (int i = 0; i < kNameSize && p[i] != 0xFF; ++i) {
-        const int code = p[i] & mask;
-        name += QLatin1Char(code < kNameCodes ? kNameTable[code] : '.');
-    }
-    while (name.endsWith(QLatin1Char(' ')))
-        name.chop(1);
-    return name;
-}
-
-namespace M = MemoryMap::Channels;
-using MemoryMap::Get;
+using MemoryMap::ReadNumber;
 
 Channel DecodeChannel(const QByteArray& image, int index) {
     Channel ch;
     ch.number = index + 1;
-    const uchar* flags = Bytes(image, kFlagsOffset + index, 1);
-    // From the top bit down: nosubvfo, 3 unknown, pskip, skip, used, valid.
-    if (!flags || !MemoryMap::Channels::InUse(*flags))
+    if (!ChannelInUse(image, ch.number))
         return ch;
     ch.empty = false;
+    // A record cut short leaves every field of it unknown; skip is in the flag byte.
+    const bool whole = M::kMark.at(index) + M::kRecordSize <= image.size();
+    for (const ChannelFieldRow& row : kRows)
+        if (row.index)
+            ch.*row.index =
+                whole || row.id == F::Skip ? int(ReadNumber(image, *row.field, index)) : -1;
     // Skip is bit 2, preferential bit 3; preferential wins when both are set.
-    ch.skip = int(qMin(Get(*flags, M::kSkip), 2u));
-    const uchar* r = Bytes(image, kChannelsOffset + qsizetype(index) * kChannelSize, kChannelSize);
-    if (!r) {
+    ch.skip = qMin(ch.skip, 2);
+    if (!whole) {
         ch.name = kUnknown;
         ch.offsetHz = -1;
-        ch.duplex = ch.toneMode = ch.tone = ch.dcs = ch.mode = ch.step = ch.power = -1;
         return ch;
     }
-    // Byte 0 bit 5 (half deviation) is no per-channel setting: narrow deviation is one
-    // setting for the whole radio.
-    const auto get = [r](const MemoryMap::Field& field) {
-        return int(Get(r[M::InRecord(field)], field));
-    };
-    ch.mode = get(M::kMode);
-    ch.duplex = get(M::kDuplex);
-    ch.step = get(M::kStep);
-    ch.frequencyHz = RestoredHertz(MemoryMap::ReadNumber(image, M::kFrequency, index));
-    ch.power = get(M::kPower);
-    ch.toneMode = get(M::kToneMode);
-    ch.name = NameText(r + M::InRecord(M::kName), 0xFF);
+    // Half deviation is not read: narrow deviation is one setting for the whole radio.
+    ch.frequencyHz = RestoredHertz(ReadNumber(image, M::kFrequency, index));
+    ch.name = MemoryMap::ReadText(image, M::kName, index);
     // A "+" or "-" offset is whole kHz as stored; a split channel's is its transmit
     // frequency, whose dropped fraction is put back.
-    const qint64 offsetKhz = MemoryMap::ReadNumber(image, M::kOffset, index);
+    const qint64 offsetKhz = ReadNumber(image, M::kOffset, index);
     ch.offsetHz = ch.duplex == 3 || offsetKhz < 0 ? RestoredHertz(offsetKhz) : offsetKhz * 1000;
-    ch.tone = get(M::kTone);
-    ch.dcs = get(M::kDcs);
     return ch;
 }
 
-int Word(const uchar* p) {
-    return (p[0] << 8) | p[1];
-}
-
-constexpr int kUnusedWord = MemoryMap::Banks::kUnusedWord;
-
 }  // namespace
 
+bool ChannelInUse(const QByteArray& image, int number) {
+    const qint64 flags = ReadNumber(image, M::kFlags, number - 1);
+    return flags >= 0 && M::InUse(uchar(flags));
+}
+
+const ChannelFieldRow& ChannelRow(ChannelField field) {
+    return kRows[int(field)];
+}
+
+std::span<const ChannelFieldRow> ChannelRows() {
+    return kRows;
+}
+
+const QStringList& ChannelFieldRow::choices() const {
+    static const auto lists = [] {
+        std::array<QStringList, kChannelFieldCount> all;
+        for (const ChannelFieldRow& row : kRows)
+            for (const char* text : row.values)
+                all[int(row.id)] << QString::fromLatin1(text);
+        return all;
+    }();
+    return lists[int(id)];
+}
+
 QString Channel::text(ChannelField field) const {
-    if (field == ChannelField::Number)
+    const ChannelFieldRow& row = kRows[int(field)];
+    if (field == F::Number)
         return QString::number(number);
     if (empty)
         return QString();
-    switch (field) {
-        case ChannelField::Number:
-            break;
-        case ChannelField::Name:
-            return name;
-        case ChannelField::Frequency:
-            return MegahertzText(frequencyHz);
-        case ChannelField::Offset:
-            return MegahertzText(offsetHz);
-        case ChannelField::Duplex:
-            return Lookup(field, duplex);
-        case ChannelField::ToneMode:
-            return Lookup(field, toneMode);
-        case ChannelField::Tone:
-            return Lookup(field, tone);
-        case ChannelField::Dcs:
-            return Lookup(field, dcs);
-        case ChannelField::Mode:
-            return Lookup(field, mode);
-        case ChannelField::Step:
-            return Lookup(field, step);
-        case ChannelField::Power:
-            return Lookup(field, power);
-        case ChannelField::Skip:
-            return Lookup(field, skip);
-    }
-    return kUnknown;
+    if (row.hertz)
+        return MegahertzText(this->*row.hertz);
+    if (!row.index)
+        return name;
+    const QStringList& list = row.choices();
+    const int at = this->*row.index;
+    return at >= 0 && at < list.size() ? list[at] : kUnknown;
 }
 
 const char kForeignModeNote[] =
     "mode code 3: written by another program as narrow FM; this radio sets narrow deviation "
     "for all channels at once; choose FM, AM or WFM";
-
-QStringList ChannelFieldChoices(ChannelField field) {
-    return Choices()[int(field)];
-}
-
-int* ChannelListIndex(Channel& ch, ChannelField field) {
-    switch (field) {
-        case ChannelField::Duplex:
-            return &ch.duplex;
-        case ChannelField::ToneMode:
-            return &ch.toneMode;
-        case ChannelField::Tone:
-            return &ch.tone;
-        case ChannelField::Dcs:
-            return &ch.dcs;
-        case ChannelField::Mode:
-            return &ch.mode;
-        case ChannelField::Step:
-            return &ch.step;
-        case ChannelField::Power:
-            return &ch.power;
-        case ChannelField::Skip:
-            return &ch.skip;
-        default:
-            return nullptr;
-    }
-}
-
-const int* ChannelListIndex(const Channel& ch, ChannelField field) {
-    return ChannelListIndex(const_cast<Channel&>(ch), field);
-}
 
 QList<Channel> DecodeChannels(const QByteArray& image) {
     QList<Channel> channels;
@@ -247,20 +187,20 @@ Channel DecodeChannelAt(const QByteArray& image, int number) {
 }
 
 Bank DecodeBank(const QByteArray& image, int number) {
+    namespace B = MemoryMap::Banks;
     Bank bank;
     bank.number = number;
     const int b = number - 1;
     if (b < 0 || b >= kBankCount)
         return bank;
-    if (const uchar* word = Bytes(image, kBankInUseOffset + 2 * b, 2))
-        bank.inUse = Word(word) != kUnusedWord;
-    // The radio may set the top bit of a bank name's characters.
-    if (const uchar* name = Bytes(image, kBankNamesOffset + kBankNameSize * b + 2, kNameSize))
-        bank.name = NameText(name, 0x7F);
-    const uchar* members =
-        Bytes(image, kBankMembersOffset + kBankMembersSize * b, kBankMembersSize);
-    for (int m = 0; bank.inUse && members && m < kBankMembersSize; m += 2) {
-        const int index = Word(members + m);
+    const qint64 inUse = ReadNumber(image, B::kInUse, b);
+    bank.inUse = inUse >= 0 && inUse != B::kUnusedWord;
+    bank.name = MemoryMap::ReadText(image, B::kName, b);
+    // A list cut short is no list.
+    const int first = b * B::kMembersPerBank, end = first + B::kMembersPerBank;
+    const bool listed = bank.inUse && ReadNumber(image, B::kMembers, end - 1) >= 0;
+    for (int m = first; listed && m < end; ++m) {
+        const int index = int(ReadNumber(image, B::kMembers, m));
         if (index < kChannelCount && !bank.members.contains(index + 1))
             bank.members.append(index + 1);
     }
@@ -282,13 +222,6 @@ QString ChannelBanksText(const QList<Bank>& banks, int number) {
     return numbers.join(QLatin1Char(' '));
 }
 
-QString ChannelFieldName(ChannelField field) {
-    static const std::array<const char*, kChannelFieldCount> kNames = {
-        "Ch",   "Name", "Frequency", "Duplex", "Offset", "Tone mode",
-        "Tone", "DCS",  "Mode",      "Step",   "Power",  "Skip"};
-    return QString::fromLatin1(kNames[int(field)]);
-}
-
 QString MegahertzText(qint64 hz) {
     if (hz < 0)
         return kUnknown;
@@ -307,22 +240,12 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
     // mode with the tone it uses, the step without trailing zeros, the power level alone,
     // one-letter captions over the power and skip.
     constexpr int kColumns = 80;
-    enum Column {
-        Ch,
-        Name,
-        Frequency,
-        Duplex,
-        Offset,
-        Tone,
-        Mode,
-        Step,
-        Power,
-        Skip,
-        Banks,
-        Count
-    };
-    constexpr std::array<const char*, Count> kCaptions = {
-        "Ch", "Name", "Frequency", "Dup", "Offset", "Tone", "Mode", "Step", "P", "S", "Banks"};
+    constexpr std::pair<const char*, ChannelField> kShown[] = {
+        {"Ch", F::Number},  {"Name", F::Name},     {"Frequency", F::Frequency},
+        {"Dup", F::Duplex}, {"Offset", F::Offset}, {"Tone", F::ToneMode},
+        {"Mode", F::Mode},  {"Step", F::Step},     {"P", F::Power},
+        {"S", F::Skip}};
+    constexpr int Banks = int(std::size(kShown)), Count = Banks + 1;
     using Row = std::array<QString, Count>;
     QList<Row> rows;
     std::array<qsizetype, Count> widths{};
@@ -332,8 +255,9 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
         rows.append(row);
     };
     Row header;
-    for (int c = 0; c < Count; ++c)
-        header[c] = QString::fromLatin1(kCaptions[c]);
+    for (int c = 0; c < Banks; ++c)
+        header[c] = QString::fromLatin1(kShown[c].first);
+    header[Banks] = QStringLiteral("Banks");
     add(header);
     std::array<QStringList, kChannelCount> inBanks;
     for (const Bank& bank : banks)
@@ -344,25 +268,20 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
         if (ch.empty && !all)
             continue;
         Row row;
-        row[Ch] = ch.text(ChannelField::Number);
-        row[Name] = ch.text(ChannelField::Name);
-        row[Frequency] = ch.text(ChannelField::Frequency);
-        row[Duplex] = ch.text(ChannelField::Duplex);
-        row[Offset] = ch.text(ChannelField::Offset);
-        const QString toneMode = ch.text(ChannelField::ToneMode);
-        if (!toneMode.isEmpty())
-            row[Tone] =
-                toneMode + ' ' + ch.text(ch.toneMode == 3 ? ChannelField::Dcs : ChannelField::Tone);
-        row[Mode] = ch.text(ChannelField::Mode);
-        row[Step] = ch.text(ChannelField::Step);
-        if (row[Step].contains(QLatin1Char('.'))) {
-            while (row[Step].endsWith(QLatin1Char('0')))
-                row[Step].chop(1);
-            if (row[Step].endsWith(QLatin1Char('.')))
-                row[Step].chop(1);
+        for (int c = 0; c < Banks; ++c) {
+            const ChannelField field = kShown[c].second;
+            QString& text = row[c] = ch.text(field);
+            if (field == F::ToneMode && !text.isEmpty())
+                text += ' ' + ch.text(ch.toneMode == 3 ? F::Dcs : F::Tone);
+            if (field == F::Step && text.contains(QLatin1Char('.'))) {
+                while (text.endsWith(QLatin1Char('0')))
+                    text.chop(1);
+                if (text.endsWith(QLatin1Char('.')))
+                    text.chop(1);
+            }
+            if (field == F::Power)
+                text = text.section(QLatin1Char(' '), 0, 0);
         }
-        row[Power] = ch.text(ChannelField::Power).section(QLatin1Char(' '), 0, 0);
-        row[Skip] = ch.text(ChannelField::Skip);
         if (ch.number >= 1 && ch.number <= kChannelCount)
             row[Banks] = inBanks[ch.number - 1].join(QLatin1Char(' '));
         add(row);
@@ -378,7 +297,7 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
         QString line;
         for (int c = 0; c < Banks; ++c) {
             // Numbers line up on the right, so that the MHz points stand in one column.
-            const bool numeric = c == Ch || c == Frequency || c == Offset;
+            const bool numeric = ChannelRow(kShown[c].second).numeric();
             line += (c ? QStringLiteral(" ") : QString()) +
                     (numeric ? row[c].rightJustified(widths[c]) : row[c].leftJustified(widths[c]));
         }
@@ -402,11 +321,11 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
 QStringList ChannelChanges(const Channel& before, const Channel& after) {
     auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("none") : text; };
     QStringList changes;
-    for (int f = int(ChannelField::Name); f < kChannelFieldCount; ++f) {
-        const QString was = before.text(ChannelField(f)), now = after.text(ChannelField(f));
+    for (const ChannelFieldRow& row : ChannelRows().subspan(1)) {
+        const QString was = before.text(row.id), now = after.text(row.id);
         if (was != now)
             changes << QStringLiteral("%1 %2 → %3")
-                           .arg(ChannelFieldName(ChannelField(f)), shown(was), shown(now));
+                           .arg(QLatin1String(row.caption), shown(was), shown(now));
     }
     return changes;
 }

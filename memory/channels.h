@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <span>
 
 #include "image/memorymap.h"
 
@@ -26,8 +27,6 @@ constexpr int kBankMembersSize = MemoryMap::Banks::kMembersPerBank * 2;
 constexpr int kNameSize = MemoryMap::Channels::kName.width;
 // The radio's character table for names, as the memory map gives it.
 inline constexpr const auto& kNameTable = MemoryMap::kNameTable;
-constexpr int kNameCodes = sizeof(kNameTable) - 1;
-static_assert(kNameCodes == 80);
 }  // namespace ChannelLayout
 
 // The fields of a channel, in the order of the table and of the comparison.
@@ -56,7 +55,7 @@ struct Channel {
     qint64 frequencyHz = -1;  // receive frequency; -1 when it does not decode
     qint64 offsetHz = 0;      // the offset, or the transmit frequency when duplex is "split"
     QString name;
-    // Indexes into the field's list (ChannelFieldChoices). An index outside it (a code the
+    // Indexes into the field's list (its row's values). An index outside it (a code the
     // radio does not use) shows as "?" and is kept until changed; -1 when the record is cut.
     int duplex = 0;    // "", "-", "+", "split"
     int toneMode = 0;  // "", "Tone", "TSQL", "DTCS"
@@ -72,6 +71,41 @@ struct Channel {
     QString text(ChannelField field) const;
 };
 
+// How a field's text becomes its value (SetChannelField).
+enum class FieldParse {
+    Number,     // a channel number 1-900
+    Name,       // characters of the radio's table
+    Hertz,      // MHz, or a number with its unit
+    List,       // one of the list's texts, in any case
+    Decimal,    // as List, or a number near one of the list's ("88.5")
+    Kilohertz,  // as Decimal, "kHz" allowed after it
+    Code,       // as List, or the same number without leading zeros ("23")
+    Power,      // as List, a level's name ("Hi") or watts (the nearest level)
+};
+
+// One field of a channel: everything the table, the CSV, paste, the comparison, the
+// command line and the PDF need to show, check and store it. The rows are in field order.
+struct ChannelFieldRow {
+    ChannelField id;
+    const char* key;                      // "frequency", "tone mode"
+    const char* caption;                  // the column caption: "Ch", "Frequency"
+    const MemoryMap::Field* field;        // where the value lies; none for the number
+    std::span<const char* const> values;  // a list field's texts in index order
+    FieldParse parse;
+    int Channel::*index = nullptr;     // where a channel keeps a list field's index
+    qint64 Channel::*hertz = nullptr;  // where it keeps a frequency
+    // The refusal of a text not in the list; %1 is the list.
+    const char* notListed = "is not one of %1";
+    unsigned models = 0b111;  // the models that have it: bit n for MemoryMap::Model n
+
+    // Numbers line up on the right.
+    bool numeric() const { return parse == FieldParse::Number || hertz; }
+    // The list's texts, as the editors offer them; empty for a field without one.
+    const QStringList& choices() const;
+};
+const ChannelFieldRow& ChannelRow(ChannelField field);
+std::span<const ChannelFieldRow> ChannelRows();
+
 // Mode code 3: another programmer's "narrow FM". The radio has no such mode per channel
 // (it sets narrow deviation for all channels at once), so such a channel is kept as stored
 // and shown with this note until its owner chooses FM, AM or WFM.
@@ -83,10 +117,13 @@ extern const char kForeignModeNote[];
 
 // The texts of a field's list in index order, as the editors' lists offer them; empty for
 // the number, name, frequency and offset.
-QStringList ChannelFieldChoices(ChannelField field);
-// Where a channel keeps a list field's index (duplex to skip); nullptr for the other fields.
-int* ChannelListIndex(Channel& ch, ChannelField field);
-const int* ChannelListIndex(const Channel& ch, ChannelField field);
+inline QStringList ChannelFieldChoices(ChannelField field) {
+    return ChannelRow(field).choices();
+}
+// The column caption of a field: "Ch", "Frequency", "Name", ...
+inline QString ChannelFieldName(ChannelField field) {
+    return QString::fromLatin1(ChannelRow(field).caption);
+}
 
 // One bank: its name, whether it is in use, and its members as channel numbers.
 struct Bank {
@@ -96,6 +133,9 @@ struct Bank {
     QList<int> members;
 };
 
+// Whether channel `number` (1-900) is in use: its flags say valid and used. False for a
+// channel past the end of the image.
+bool ChannelInUse(const QByteArray& image, int number);
 // All 900 channels, numbered 1-900.
 QList<Channel> DecodeChannels(const QByteArray& image);
 // Channel `number` (1-900) alone, as DecodeChannels gives it.
@@ -113,8 +153,6 @@ QString ChannelBanksText(const QList<Bank>& banks, int number);
 // back); -1 for a negative value.
 qint64 RestoredHertz(qint64 khz);
 
-// The column caption of a field: "Ch", "Frequency", "Name", ...
-QString ChannelFieldName(ChannelField field);
 // Hz as MHz with six decimals; "?" for -1.
 QString MegahertzText(qint64 hz);
 int UsedChannelCount(const QList<Channel>& channels);

@@ -9,30 +9,7 @@ namespace {
 constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
 
-// Where the channels and banks lie in the memory (offsets from the image start, identity
-// included, as the channel decoder counts them).
 constexpr int kIdentity = SimRadio::kIdentitySize;
-constexpr int kChannelCount = 900;
-constexpr int kFlags = MemoryMap::Channels::kFlags.offset - kIdentity;  // 03 used, 00 empty
-constexpr int kRecords = MemoryMap::Channels::kRecords - kIdentity;     // 32 bytes per channel
-constexpr int kBankCount = MemoryMap::Banks::kCount;
-constexpr int kBankInUse = MemoryMap::Banks::kInUse.offset - kIdentity;      // 0006 or FFFF
-constexpr int kBankNames = MemoryMap::Banks::kNameRecords - kIdentity;       // 2 bytes, then a name
-constexpr int kBankMembers = MemoryMap::Banks::kMembers.offset - kIdentity;  // FFFF after the last
-
-// A name in the radio's character table, padded with FF.
-QByteArray radioName(const char* text) {
-    static const QByteArray table = MemoryMap::kNameTable;
-    QByteArray name(16, '\xFF');
-    for (int i = 0; text[i] && i < name.size(); ++i)
-        name[i] = static_cast<char>(table.indexOf(text[i]));
-    return name;
-}
-
-// Whole kHz as six BCD digits.
-QByteArray bcdKilohertz(int khz) {
-    return QByteArray::fromHex(QByteArray::number(khz).rightJustified(6, '0'));
-}
 
 struct DemoChannel {
     const char* name;
@@ -70,37 +47,39 @@ struct DemoBank {
 };
 const DemoBank kDemoBanks[] = {{"HAM", {1, 2, 3, 4, 5, 6, 7, 12}}, {"LISTEN", {8, 9, 10, 11}}};
 
-QByteArray channelRecord(const DemoChannel& c) {
-    QByteArray r(32, '\0');
-    r[0] = static_cast<char>((c.fraction ? 0x05 : 0) | (c.mode & 4 ? 0x20 : 0));
-    r[1] = static_cast<char>((c.mode & 3) << 6 | c.duplex << 4 | c.step);
-    r.replace(2, 3, bcdKilohertz(c.khz));
-    r[5] = static_cast<char>(c.power << 6 | c.toneMode);
-    r.replace(8, 16, radioName(c.name));
-    r.replace(24, 3, bcdKilohertz(c.offsetKhz));
-    r[27] = static_cast<char>(c.tone);
-    return r;
-}
-
-// The channels and banks above; every other channel is empty and every other bank unused.
-void putDemoChannels(QByteArray& memory) {
-    memory.replace(kFlags, kChannelCount, QByteArray(kChannelCount, '\0'));
-    int number = 1;
+// The channels and banks above, into an image (the map counts from the image start);
+// every other channel is empty and every other bank unused.
+void putDemoChannels(QByteArray& image) {
+    namespace C = MemoryMap::Channels;
+    namespace B = MemoryMap::Banks;
+    using MemoryMap::WriteNumber;
+    image.replace(C::kFlags.at(0), C::kCount, QByteArray(C::kCount, '\0'));
+    int n = 0;
     for (const DemoChannel& c : kDemoChannels) {
-        memory[kFlags + number - 1] = 0x03;
-        memory.replace(kRecords + 32 * (number - 1), 32, channelRecord(c));
-        ++number;
+        image.replace(C::kMark.at(n), C::kRecordSize, QByteArray(C::kRecordSize, '\0'));
+        WriteNumber(image, C::kValid, 1, n);
+        WriteNumber(image, C::kUsed, 1, n);
+        WriteNumber(image, C::kMark, c.fraction ? C::kRasterMark : 0, n);
+        WriteNumber(image, C::kHalfDeviation, c.mode == 4, n);
+        WriteNumber(image, C::kMode, c.mode % 4, n);
+        WriteNumber(image, C::kDuplex, c.duplex, n);
+        WriteNumber(image, C::kStep, c.step, n);
+        WriteNumber(image, C::kFrequency, c.khz, n);
+        WriteNumber(image, C::kPower, c.power, n);
+        WriteNumber(image, C::kToneMode, c.toneMode, n);
+        MemoryMap::WriteText(image, C::kName, QString::fromLatin1(c.name), n);
+        WriteNumber(image, C::kOffset, c.offsetKhz, n);
+        WriteNumber(image, C::kTone, c.tone, n);
+        ++n;
     }
-    for (int b = 0; b < kBankCount; ++b) {
+    for (int b = 0; b < B::kCount; ++b) {
         const DemoBank* bank = b < int(std::size(kDemoBanks)) ? &kDemoBanks[b] : nullptr;
-        memory.replace(kBankInUse + 2 * b, 2, bank ? QByteArray("\x00\x06", 2) : "\xFF\xFF");
-        memory.replace(kBankNames + 18 * b + 2, 16, radioName(bank ? bank->name : ""));
-        QByteArray members(200, '\xFF');
-        for (int m = 0; bank && m < bank->channels.size(); ++m) {
-            members[2 * m] = static_cast<char>((bank->channels[m] - 1) >> 8);
-            members[2 * m + 1] = static_cast<char>(bank->channels[m] - 1);
-        }
-        memory.replace(kBankMembers + 200 * b, 200, members);
+        WriteNumber(image, B::kInUse, bank ? B::kInUseWord : B::kUnusedWord, b);
+        MemoryMap::WriteText(image, B::kName, QString::fromLatin1(bank ? bank->name : ""), b);
+        for (int m = 0; m < B::kMembersPerBank; ++m)
+            WriteNumber(image, B::kMembers,
+                        bank && m < bank->channels.size() ? bank->channels[m] - 1 : B::kUnusedWord,
+                        b * B::kMembersPerBank + m);
     }
 }
 
@@ -123,10 +102,12 @@ quint8 SimRadio::checksumOf(const QByteArray& identity, const QByteArray& data) 
     return static_cast<quint8>(sum & 0xFF);
 }
 
-SimRadio::SimRadio() : memory(kDataSize, '\0'), identity(identityAH029()) {
+SimRadio::SimRadio() : identity(identityAH029()) {
+    // The memory is filled behind a blank identity, where the map's offsets count from.
+    QByteArray image(kIdentity + kDataSize, '\0');
     // A recognisable pattern: every byte differs from its neighbours and no block repeats.
     for (int i = 0; i < kDataSize; ++i)
-        memory[i] = static_cast<char>((i * 7 + i / 64) & 0xFF);
+        image[kIdentity + i] = static_cast<char>(i * 7 + i / 64);
     // A radio keeps eight record sums in its memory, each the low 8 bits of the record's
     // other bytes: its own read has them right. The last data byte makes up for the sums
     // outside the VFO records, so the checksum of a read stays the one the recorded
@@ -137,17 +118,15 @@ SimRadio::SimRadio() : memory(kDataSize, '\0'), identity(identityAH029()) {
     for (const MemoryMap::SumPlace& p : MemoryMap::SumPlaces()) {
         if (p.at == MemoryMap::kTotalSumAt)
             continue;
-        unsigned sum = 0;
-        for (int i = p.first; i <= p.last; ++i)
-            sum += static_cast<quint8>(memory[i - kIdentity]);
-        char& stored = memory[p.at - kIdentity];
+        const quint8 sum = MemoryMap::SumOf(image, p.first, p.last);
         if (p.first < vfoA.master || p.first > vfoB.backup)
-            drift += static_cast<quint8>(stored) - static_cast<int>(sum & 0xFF);
-        stored = static_cast<char>(sum & 0xFF);
+            drift += static_cast<quint8>(image[p.at]) - sum;
+        image[p.at] = static_cast<char>(sum);
     }
-    memory[kDataSize - 1] = static_cast<char>(memory[kDataSize - 1] + drift);
+    image[image.size() - 1] = static_cast<char>(image[image.size() - 1] + drift);
     // Outside the sums' ranges: a dozen channels and two banks to look at after a read.
-    putDemoChannels(memory);
+    putDemoChannels(image);
+    memory = image.mid(kIdentity);
 }
 
 void SimRadio::schedule(const QByteArray& bytes, qint64 startNs) {

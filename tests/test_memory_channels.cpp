@@ -96,6 +96,7 @@ private slots:
                       QByteArray::fromHex("0004"));
         const QList<Bank> banks = DecodeBanks(image);
         QCOMPARE(banks[0].name, "Home");  // the top bits of its characters set
+        QCOMPARE(DecodeChannelAt(image, 8).name, ".");  // a channel name's top bit counts
         QVERIFY(banks[0].inUse && !banks[1].inUse);
         QCOMPARE(banks[0].members, QList<int>({1, 2, 900}));
         QCOMPARE(banks[23].number, 24);

@@ -16,8 +16,8 @@ namespace {
 // last when they are offered.
 QComboBox* fieldPicker(QDialog& box, bool banks) {
     auto* field = new QComboBox(&box);
-    for (int column = int(ChannelField::Name); column < kChannelFieldCount; ++column)
-        field->addItem(ChannelFieldName(ChannelField(column)), column);
+    for (const ChannelFieldRow& row : ChannelRows().subspan(1))
+        field->addItem(QString::fromLatin1(row.caption), int(row.id));
     if (banks)
         field->addItem(QStringLiteral("Banks"), kBanksColumn);
     return field;

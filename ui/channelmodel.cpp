@@ -45,33 +45,29 @@ QVariant ChannelsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= channels_.size())
         return {};
     const Channel& ch = channels_[index.row()];
-    const auto field = ChannelField(index.column());
-    const bool numeric = field == ChannelField::Number || field == ChannelField::Frequency ||
-                         field == ChannelField::Offset;
     if (index.column() == kBanksColumn)
         return role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole
                    ? QVariant(text(ch, kBanksColumn))
                    : QVariant();
+    const ChannelFieldRow& row = ChannelRow(ChannelField(index.column()));
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-            return ch.text(field);
+            return ch.text(row.id);
         case Qt::TextAlignmentRole:
-            return numeric ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+            return row.numeric() ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
         case Qt::ToolTipRole:
-            return field == ChannelField::Mode && HasForeignMode(ch)
+            return row.id == ChannelField::Mode && HasForeignMode(ch)
                        ? QVariant(QString::fromUtf8(kForeignModeNote))
                        : QVariant();
         case kSortRole:
-            if (field == ChannelField::Number)
+            if (row.parse == FieldParse::Number)
                 return ch.number;
-            if (field == ChannelField::Frequency)
-                return ch.frequencyHz;
-            if (field == ChannelField::Offset)
-                return ch.offsetHz;
-            if (const int* at = ChannelListIndex(ch, field))
-                return ch.empty ? -1 : *at;
-            return ch.text(field);
+            if (row.hertz)
+                return ch.*row.hertz;
+            if (row.index)
+                return ch.empty ? -1 : ch.*row.index;
+            return ch.text(row.id);
         default:
             return {};
     }
@@ -105,7 +101,7 @@ QVariant ChannelsModel::headerData(int section, Qt::Orientation orientation, int
         return QStringLiteral("Banks");
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < kChannelFieldCount)
-        return ChannelFieldName(ChannelField(section));
+        return QString::fromLatin1(ChannelRow(ChannelField(section)).caption);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
