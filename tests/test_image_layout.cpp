@@ -15,7 +15,9 @@ private slots:
                  0x64);
         QVERIFY(IsAcceptedIdentity(IdentityText(QByteArray("AH029\x01\x02\x03\x04\x05"), 5)));
         QVERIFY(IsAcceptedIdentity(IdentityText(QByteArray("AH29D\xFF\xFF\0\0\0", 10), 5)));
+        QVERIFY(IsAcceptedIdentity(IdentityText(QByteArray("AH041\0\1\0\0\0", 10), 5)));
         QVERIFY(!IsAcceptedIdentity(IdentityText(QByteArray("AH02A\0\1\0\0\0", 10), 5)));
+        QVERIFY(!IsAcceptedIdentity(IdentityText(QByteArray("AH042\0\1\0\0\0", 10), 5)));
         QVERIFY(!IsAcceptedIdentity(IdentityText(QByteArray("ah029\0\1\0\0\0", 10), 5)));
         // An identity shorter than the five compared bytes is an error 9, never a read
         // past the received bytes.
