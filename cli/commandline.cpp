@@ -250,7 +250,7 @@ QString generalUsage() {
 
 QString generalHelp() {
     QStringList lines = {
-        QStringLiteral("Quorlink reads and writes the clone memory of VX-8 and VX-8D radios."),
+        QStringLiteral("Quorlink reads and writes the clone memory of VX-8, VX-8D and VX-8G radios."),
         QString(),
         QStringLiteral("Usage: quorlink [--settings FILE] [--verbose | --quiet] SUBCOMMAND "
                        "[options] ..."),
