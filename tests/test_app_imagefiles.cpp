@@ -1,4 +1,5 @@
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSpinBox>
 #include <QTableView>
@@ -174,6 +175,7 @@ private slots:
         w.form.mnuChannels->trigger();
         w.form.frmChannels->mnuUndo->trigger();
         QCOMPARE(call->text(), was);
+        QVERIFY(w.form.frmChannels->menuBar->actions().contains(w.form.mnuView->menuAction()));
         auto* symbol = s.findChild<QWidget*>("aprs.user_symbol");
         QVERIFY(!symbol->isEnabled() && symbol->toolTip().contains("its encoding is not known"));
         w.saveAs("s.img");
