@@ -34,6 +34,8 @@ private slots:
         row("COM33", {"read", "--port", "COM33", "n"}, 2);
         row("file refused", {"info", "/nonexistent.img"}, 3);
         row("info", {"info", good}, 0);
+        row("info VX-8GE", {"info", dir_.filePath("ge.bin")}, 0,
+            "Model:     VX-8GR/GE\nIdentity:  4148303431");
         row("same", {"compare", good, good}, 0);
         row("different", {"compare", good, other}, 1);
         row("channels differ", {"compare", "--channels", good, other}, 1);
@@ -83,6 +85,8 @@ private slots:
         QByteArray image =
             sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
         QVERIFY(SaveImageFile(good, image, nullptr));
+        QVERIFY(SaveImageFile(dir_.filePath("ge.bin"), QByteArray(image).replace(0, 5, "AH041"),
+                              nullptr));
         image[0x100] = char(image[0x100] + 1);
         image[65226] = char(image[65226] + 1);
         QVERIFY(SaveImageFile(dir_.filePath("other.bin"), image, nullptr));
