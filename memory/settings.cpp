@@ -527,7 +527,17 @@ QString SetSetting(QByteArray& image, const SettingRow& row, const QString& text
          row.field.at(row.field.count - 1) + row.field.bytes() - row.field.offset}};
     if (row.second)
         touched.append({row.second->offset, row.second->bytes()});
+    // A sum that disagreed with its data (an image whose sums were kept as they came) moves
+    // with the data and disagrees by as much after: an edit never makes it look sound.
+    const QList<MemoryMap::SumPlace> sums = MemoryMap::SumPlaces();  // the total last
+    QList<quint8> offBy;
+    for (const MemoryMap::SumPlace& s : sums)
+        offBy << quint8(s.at < image.size() ? image[s.at] - MemoryMap::SumOf(image, s.first, s.last)
+                                            : 0);
     MemoryMap::RefreshSums(copy, touched);
+    for (qsizetype i = 0; i < sums.size(); ++i)
+        if (offBy[i])
+            copy[sums[i].at] = char(MemoryMap::SumOf(copy, sums[i].first, sums[i].last) + offBy[i]);
     image = copy;
     return {};
 }

@@ -174,6 +174,15 @@ private slots:
             stray = image[i] == before[i] || ok ? -1 : i;
         }
         QCOMPARE(stray, -1);
+        // Sums kept stale stay off by as much.
+        QByteArray stale = before;
+        for (int at : {0x06C9, 0x0849, MemoryMap::kTotalSumAt})
+            stale[at] = char(stale[at] + at % 5);
+        const QList<ImageSum> was = ImageSums(stale);
+        QCOMPARE(SetSetting(stale, *row, value), QString());
+        const QList<ImageSum> now = ImageSums(stale);
+        for (qsizetype i = 0; i < now.size(); ++i)
+            QCOMPARE(quint8(now[i].stored - now[i].actual), quint8(was[i].stored - was[i].actual));
     }
 
     // The lowest and the highest value each setting offers, written and read back; no list
