@@ -575,7 +575,7 @@ QString SettingsFileText(const QByteArray& image) {
         }
         const QString value = quoted(SettingText(image, row));
         const QString locked = SettingLocked(image, row);
-        text += locked.isEmpty() ? QStringLiteral("%1 = %2\n").arg(row.key, value)
+        text += locked.isEmpty() ? (row.key + QStringLiteral(" = ") + value).trimmed() + '\n'
                                  : QStringLiteral("# %1 = %2 (%3)\n").arg(row.key, value, locked);
     }
     return text;

@@ -153,7 +153,12 @@ void FrmSettings::refresh() {
                 combo->addItem(text);
             combo->setCurrentIndex(combo->findText(text));
         } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+            // A stored number outside the range is named in the tip; the box shows the nearest.
             spin->setValue(text.toInt());
+            const bool outside = text.toInt() < row->low || text.toInt() > row->high;
+            spin->setToolTip(row->key + (outside ? QStringLiteral(": the radio holds ") + text +
+                                                       QStringLiteral(", outside its range")
+                                                 : QString()));
         } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
             // Shown whole even where the validator would not take it (bytes that are no text).
             const QValidator* validator = edit->validator();
