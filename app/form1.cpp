@@ -31,6 +31,7 @@
 #include "ui/frmabout.h"
 #include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
+#include "ui/frmsettings.h"
 #include "ui/tracebox.h"
 
 namespace {
@@ -97,7 +98,8 @@ Form1::Form1(AppContext& ctx, QWidget* parent)
 Form1::~Form1() {
     ctx_.dropFront(this);
     delete frmMessages_.data();
-    delete frmChannels.data();  // before the edits it shows
+    delete frmChannels.data();  // before the edits they show
+    delete frmSettings.data();
 }
 
 // One notice of a new image, taken in the order it needs: the edits made on the image before
@@ -107,6 +109,8 @@ void Form1::imageReplaced() {
     imageFiles_->updateState();
     if (frmChannels)
         frmChannels->Reload();
+    if (frmSettings)
+        frmSettings->Reload();
 }
 
 FrmMessages& Form1::frmMessages() {
@@ -339,6 +343,9 @@ void Form1::buildMenus() {
     mnuChannels->setObjectName(QStringLiteral("mnuChannels"));
     mnuChannels->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(mnuChannels, &QAction::triggered, this, [this] { mnuChannels_Click(); });
+    mnuRadioSettings = mnuView->addAction(QStringLiteral("Radio &Settings"));
+    mnuRadioSettings->setObjectName(QStringLiteral("mnuRadioSettings"));
+    connect(mnuRadioSettings, &QAction::triggered, this, [this] { mnuRadioSettings_Click(); });
 
     // The buttons' own clicks: a button that is unavailable (a transfer runs) ignores them.
     mnuRadio = menuBar()->addMenu(QStringLiteral("&Radio"));
@@ -702,6 +709,16 @@ void Form1::mnuChannels_Click() {
     frmChannels->activateWindow();
 }
 
+void Form1::mnuRadioSettings_Click() {
+    if (!frmSettings) {
+        frmSettings = new FrmSettings(*channelEdits, this);
+        placeBeside(*frmSettings);
+    }
+    frmSettings->show();
+    frmSettings->raise();
+    frmSettings->activateWindow();
+}
+
 // The channels window gets the File entries and the Radio menu of this window: the same
 // actions (one each, with their shortcuts, which work in whichever of the two is active),
 // so that the image can be saved, read and written from where it is edited.
@@ -714,5 +731,6 @@ void Form1::shareMenusWith(FrmChannels& editor) {
     editor.mnuFile->insertActions(close,
                                   {mnuImportChannels, mnuExportChannels, mnuExportChannelsPdf});
     editor.mnuFile->insertSeparator(close);
+    editor.menuBar->addMenu(mnuView);
     editor.menuBar->addMenu(mnuRadio);
 }

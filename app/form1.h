@@ -16,6 +16,7 @@ struct TransferResult;
 class CoreContext;
 class DisplayPacer;
 class FrmChannels;
+class FrmSettings;
 class ImageFiles;
 class FrmMessages;
 class QAction;
@@ -103,6 +104,7 @@ public:
     QAction* mnuExit = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuChannels = nullptr;
+    QAction* mnuRadioSettings = nullptr;
     // Read Radio and Write Radio as menu entries, shared with the channels window.
     QMenu* mnuRadio = nullptr;
     QAction* mnuReadRadio = nullptr;
@@ -123,6 +125,8 @@ public:
 
     // The channels window, once opened; it stays open across reads.
     QPointer<FrmChannels> frmChannels;
+    // The radio settings window, once opened.
+    QPointer<FrmSettings> frmSettings;
     // The changes made to the image held, with their undo steps.
     ChannelEdits* channelEdits = nullptr;
 
@@ -139,6 +143,7 @@ private:
     void cmdCancelRead_Click();
     void mnuAbout_Click();
     void mnuChannels_Click();
+    void mnuRadioSettings_Click();
     void cmdRead_Clicked();
     void cmdWriteRig_Clicked();
     bool sumsAgreeOrBroughtUpToDate(QStringList& fixed);

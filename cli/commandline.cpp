@@ -27,8 +27,10 @@
 #include "image/imagefile.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
+#include "memory/channelcsv.h"
 #include "memory/channelpdf.h"
 #include "memory/channels.h"
+#include "memory/settings.h"
 #include "sim/demo.h"
 #include "sim/ptyradio.h"
 #include "transfer/appcontext.h"
@@ -100,6 +102,18 @@ const QCommandLineOption kReplace("replace", "Clear the channels that the CSV do
 const QCommandLineOption kSkipBad("skip-bad",
                                   "Import the other rows when some are refused (without it "
                                   "nothing is written).");
+const QCommandLineOption kSet("set", "Set one setting (repeat for more).", "KEY=VALUE");
+const QCommandLineOption kImportSettings("import",
+                                         "Set what a settings file (as this command prints "
+                                         "it) holds.",
+                                         "FILE");
+const QCommandLineOption kSkipBadSettings("skip-bad",
+                                          "Apply the other settings when some are refused "
+                                          "(without it nothing is written).");
+// `compare --settings`: here the name does not take the settings store's FILE.
+const QCommandLineOption kCompareSettings("settings",
+                                          "List the radio settings that differ, "
+                                          "\"key: A-value → B-value\".");
 
 // Whether an option was given; false for options the sub-command does not take.
 bool given(const QCommandLineParser& p, const QCommandLineOption& o) {
@@ -133,6 +147,7 @@ int compareCommand(Invocation& inv);
 int channelsCommand(Invocation& inv);
 int portsCommand(Invocation& inv);
 int importCommand(Invocation& inv);
+int settingsCommand(Invocation& inv);
 
 const QList<QCommandLineOption> kLinkOptions = {kPort, kDevice, kFtdi, kDemo};
 
@@ -162,10 +177,11 @@ const QList<Command>& commands() {
         {"compare",
          {"A", "B"},
          "List the byte ranges where two image files differ (exit 0 when identical, 1 if not).",
-         {kChannels},
+         {kChannels, kCompareSettings},
          false,
          {"quorlink compare monday.img friday.img",
-          "quorlink compare --channels monday.img friday.img"},
+          "quorlink compare --channels monday.img friday.img",
+          "quorlink compare --settings monday.img friday.img"},
          compareCommand},
         {"channels",
          {"FILE"},
@@ -184,6 +200,15 @@ const QList<Command>& commands() {
          {"quorlink import backup.img channels.csv",
           "quorlink import --replace --output new.img backup.img channels.csv"},
          importCommand},
+        {"settings",
+         {"IMAGE"},
+         "Print the radio settings of an image file, or set them (saved as IMAGE unless "
+         "--output).",
+         {kSet, kImportSettings, kOutput, kForceOut, kSkipBadSettings, kFixSums},
+         false,
+         {"quorlink settings a.img > club.txt", "quorlink settings b.img --import club.txt",
+          "quorlink settings a.img --set aprs.callsign=KK7DS-7 --set scan.squelch_a=2"},
+         settingsCommand},
         {"ports",
          {},
          "List the COM ports and FTDI cables present; * marks the stored choice.",
@@ -225,7 +250,8 @@ QString generalUsage() {
 
 QString generalHelp() {
     QStringList lines = {
-        QStringLiteral("Quorlink reads and writes the clone memory of VX-8 and VX-8D radios."),
+        QStringLiteral(
+            "Quorlink reads and writes the clone memory of VX-8, VX-8D and VX-8G radios."),
         QString(),
         QStringLiteral("Usage: quorlink [--settings FILE] [--verbose | --quiet] SUBCOMMAND "
                        "[options] ..."),
@@ -250,7 +276,8 @@ QString generalHelp() {
           << QStringLiteral("  quorlink write backup.img         restore it")
           << QStringLiteral("  quorlink compare old.img new.img  compare two backups")
           << QStringLiteral("  quorlink channels backup.img      list its memory channels")
-          << QStringLiteral("  quorlink import backup.img ch.csv take channels from a CSV");
+          << QStringLiteral("  quorlink import backup.img ch.csv take channels from a CSV")
+          << QStringLiteral("  quorlink settings backup.img      list its radio settings");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -264,9 +291,21 @@ QString commandHelp(const Command& c) {
                      "  (without --port, --device, --ftdi or --demo the stored setting "
                      "is used)")
               << optionLine(kVerbose) << optionLine(kQuiet);
-    lines << optionLine(kSettings) << optionLine(kHelp) << QString() << QStringLiteral("Examples:");
+    if (c.name != QLatin1String("compare"))
+        lines << optionLine(kSettings);
+    lines << optionLine(kHelp) << QString() << QStringLiteral("Examples:");
     for (const QString& e : c.examples)
         lines << QStringLiteral("  ") + e;
+    if (c.name == QLatin1String("settings")) {
+        lines << QString() << QStringLiteral("Keys (a model has only some of them):");
+        QString line;
+        for (const QString& key : AllSettingKeys()) {
+            if (line.size() + key.size() > 78)
+                lines << std::exchange(line, QString());
+            line += QStringLiteral("  ") + key;
+        }
+        lines << line;
+    }
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -627,6 +666,11 @@ int compareCommand(Invocation& inv) {
         out(ChannelComparisonListing(a.image, b.image).chopped(1));
         return a.image == b.image ? kDone : kFailed;
     }
+    if (given(inv.parser, kCompareSettings)) {
+        const QStringList lines = SettingsComparison(a.image, b.image);
+        out(lines.isEmpty() ? QStringLiteral("no setting differs") : lines.join(QLatin1Char('\n')));
+        return lines.isEmpty() ? kDone : kFailed;
+    }
     int ranges = 0;
     for (int i = 0; i < CloneLayout::kImageSize; ++i) {
         if (a.image[i] == b.image[i])
@@ -706,6 +750,74 @@ int importCommand(Invocation& inv) {
     if (!run.summary.isEmpty() && inv.verbosity != TerminalFront::Verbosity::Quiet)
         out(run.summary);
     return run.exit;
+}
+
+int settingsCommand(Invocation& inv) {
+    const QString image = inv.files[0];
+    const bool changes = given(inv.parser, kSet) || given(inv.parser, kImportSettings);
+    if (!changes && (given(inv.parser, kOutput) || given(inv.parser, kSkipBadSettings)))
+        return usageError(QStringLiteral("--output and --skip-bad go with --set or --import"),
+                          &inv.command);
+    const QString output = inv.parser.value(kOutput);
+    if (given(inv.parser, kOutput) &&
+        !mayWrite(inv, output, QStringList{image} + inv.parser.values(kImportSettings)))
+        return kRefused;
+    LoadedImage loaded;
+    if (!loadFile(image, loaded))
+        return kRefused;
+    if (!changes) {
+        out(SettingsFileText(loaded.image).chopped(1));
+        return kDone;
+    }
+    // Stale sums as `import` takes them: refused, unless the other programmer's file or
+    // --fix-sums.
+    const QStringList stale = StaleSums(loaded.image);
+    if (!stale.isEmpty() && !loaded.hadTrailer && !given(inv.parser, kFixSums)) {
+        for (const QString& s : stale)
+            err(s);
+        err(QStringLiteral("refused: the sums are stale; --fix-sums brings them up to date"));
+        return kRefused;
+    }
+    FixSums(loaded.image);
+    QStringList refused;
+    QList<SettingAssignment> assignments;
+    for (const QString& file : inv.parser.values(kImportSettings)) {
+        QString text, error;
+        if (!ReadCsvFile(file, &text, &error)) {
+            err(QStringLiteral("cannot read %1: %2").arg(file, error));
+            return kRefused;
+        }
+        assignments << ParseSettingsFile(text, &refused);
+    }
+    for (const QString& set : inv.parser.values(kSet)) {
+        const qsizetype equals = set.indexOf(QLatin1Char('='));
+        if (equals < 1)
+            refused << QStringLiteral("--set takes KEY=VALUE, not \"%1\"").arg(set);
+        else
+            assignments.append({0, set.left(equals).trimmed(), set.mid(equals + 1)});
+    }
+    const QByteArray before = loaded.image;
+    const SettingsApplied done = ApplySettings(loaded.image, assignments);
+    MemoryMap::RefreshSumsFor(before, loaded.image);
+    refused << done.refused;
+    for (const QString& line : done.skipped + refused)
+        err(line);
+    if (!refused.isEmpty() && !given(inv.parser, kSkipBadSettings)) {
+        err(QStringLiteral("nothing was written: %1 refused; --skip-bad applies the rest")
+                .arg(refused.size()));
+        return kRefused;
+    }
+    QString error;
+    const QString path = output.isEmpty() ? image : output;
+    if (!SaveImageFile(path, loaded.image, &error)) {
+        err(error);
+        return kFailed;
+    }
+    if (inv.verbosity != TerminalFront::Verbosity::Quiet)
+        out(QStringLiteral("%1 settings changed; saved %2")
+                .arg(SettingsComparison(before, loaded.image).size())
+                .arg(path));
+    return kDone;
 }
 
 int portsCommand(Invocation& inv) {
@@ -877,8 +989,12 @@ int runCommandLine(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.addOptions(command->options);
-    parser.addOptions({kHelp, kSettings, kVerbose, kQuiet});
-    if (!parser.parse(QStringList{first} + general + args))
+    // compare takes --settings as its own: it uses no settings store.
+    const bool ownSettings = command->name == QLatin1String("compare");
+    parser.addOptions({kHelp, kVerbose, kQuiet});
+    if (!ownSettings)
+        parser.addOption(kSettings);
+    if (!parser.parse(QStringList{first} + (ownSettings ? QStringList() : general) + args))
         return usageError(parser.errorText(), command);
     if (given(parser, kHelp)) {
         out(commandHelp(*command));
@@ -894,7 +1010,7 @@ int runCommandLine(int argc, char** argv) {
                           command);
     // An empty file name (an unset variable in a script) names no file: IMAGE would be
     // replaced in place of OUT, or the per-user settings used in place of FILE.
-    for (const QCommandLineOption& o : {kSettings, kDevice, kPdf, kOutput}) {
+    for (const QCommandLineOption& o : {kSettings, kDevice, kPdf, kOutput, kImportSettings}) {
         if (given(parser, o) && parser.values(o).contains(QString()))
             return usageError(emptyFileName(o), command);
     }

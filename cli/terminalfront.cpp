@@ -140,8 +140,8 @@ QString verdictLine(const TransferResult& result) {
             return QStringLiteral("cancelled");
         case Outcome::WrongIdentity:
             return QStringLiteral(
-                       "wrong identity: the radio sent X'%1', expected AH029 or AH29D (a VX-8 or "
-                       "VX-8D)")
+                       "wrong identity: the radio sent X'%1', expected AH029, AH29D or AH041 (a "
+                       "VX-8, VX-8D or VX-8G)")
                 .arg(result.detail);
         case Outcome::Stalled:  // named by the block that did not come
             return block == 0

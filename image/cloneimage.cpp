@@ -19,7 +19,8 @@ QString IdentityText(QByteArrayView bytes, qsizetype count) {
 }
 
 bool IsAcceptedIdentity(const QString& firstFiveHex) {
-    return firstFiveHex == kIdentityAH029 || firstFiveHex == kIdentityAH29D;
+    return firstFiveHex == kIdentityAH029 || firstFiveHex == kIdentityAH29D ||
+           firstFiveHex == kIdentityAH041;
 }
 
 quint8 CalcChecksum(QByteArrayView bytes) {

@@ -21,15 +21,16 @@ constexpr int kImageSize = kChecksumOffset + 1;  // 65227
 constexpr int kIdentityCompared = 5;
 }  // namespace CloneLayout
 
-// The first five identity bytes, as hexadecimal text, of the two radios accepted:
-// "AH029" (VX-8R/E) and "AH29D" (VX-8DR/DE).
+// The first five identity bytes, as hexadecimal text, of the three radios accepted:
+// "AH029" (VX-8R/E), "AH29D" (VX-8DR/DE) and "AH041" (VX-8GR/GE).
 inline const QString kIdentityAH029 = QStringLiteral("4148303239");
 inline const QString kIdentityAH29D = QStringLiteral("4148323944");
+inline const QString kIdentityAH041 = QStringLiteral("4148303431");
 
 // The first `count` bytes as two upper-case hexadecimal digits each, no separators.
 // Raises error 9 when `bytes` holds fewer than `count` bytes.
 QString IdentityText(QByteArrayView bytes, qsizetype count);
-// True when the identity text of the first five bytes is one of the two accepted ones.
+// True when the identity text of the first five bytes is one of the three accepted ones.
 bool IsAcceptedIdentity(const QString& firstFiveHex);
 
 // The low 8 bits of the sum of every byte.

@@ -49,11 +49,30 @@ bool isCompleteImage(const QByteArray& image) {
     return image.size() == CloneLayout::kImageSize && !ModelName(image).isEmpty();
 }
 
+// Each model's identity, its names, and the class the other programmer names it by.
+struct ModelNames {
+    const QString& identity;
+    const char* name;
+    const char* shortName;
+    const char* radioClass;
+};
+const ModelNames* namesOf(const QByteArray& image) {
+    static const ModelNames models[] = {{kIdentityAH029, "VX-8R/E", "VX-8R", "VX8Radio"},
+                                        {kIdentityAH29D, "VX-8DR/DE", "VX-8DR", "VX8DRadio"},
+                                        {kIdentityAH041, "VX-8GR/GE", "VX-8GE", "VX8GERadio"}};
+    if (image.size() < CloneLayout::kIdentityCompared)
+        return nullptr;
+    const QString identity = IdentityText(image, CloneLayout::kIdentityCompared);
+    for (const ModelNames& m : models)
+        if (m.identity == identity)
+            return &m;
+    return nullptr;
+}
+
 // What the other programmer reads to know which radio a file belongs to.
 QByteArray trailerFor(const QByteArray& image) {
-    const bool dr = ShortModelName(image) == QLatin1String("VX-8DR");
     const QJsonObject metadata{
-        {QStringLiteral("rclass"), dr ? QStringLiteral("VX8DRadio") : QStringLiteral("VX8Radio")},
+        {QStringLiteral("rclass"), QString::fromLatin1(namesOf(image)->radioClass)},
         {QStringLiteral("vendor"), QStringLiteral("Yaesu")},
         {QStringLiteral("model"), ShortModelName(image)},
         {QStringLiteral("variant"), QString()}};
@@ -172,8 +191,9 @@ bool LoadImageFile(const QString& path, LoadedImage& out, QString* error) {
     if (!IsAcceptedIdentity(identity))
         return refuse(QStringLiteral("its radio identity is X'") + identity +
                       QStringLiteral("', not X'") + kIdentityAH029 +
-                      QStringLiteral("' (AH029) or X'") + kIdentityAH29D +
-                      QStringLiteral("' (AH29D), so it is no VX-8 image."));
+                      QStringLiteral("' (AH029), X'") + kIdentityAH29D +
+                      QStringLiteral("' (AH29D) or X'") + kIdentityAH041 +
+                      QStringLiteral("' (AH041), so it is no VX-8 image."));
 
     out.image = image;
     out.hadTrailer = trailer;
@@ -258,18 +278,13 @@ bool CheckSaveTarget(const QString& path, QString* error) {
 }
 
 QString ModelName(const QByteArray& image) {
-    if (image.size() < CloneLayout::kIdentityCompared)
-        return QString();
-    const QString identity = IdentityText(image, CloneLayout::kIdentityCompared);
-    if (identity == kIdentityAH029)
-        return QStringLiteral("VX-8R/E");
-    if (identity == kIdentityAH29D)
-        return QStringLiteral("VX-8DR/DE");
-    return QString();
+    const ModelNames* names = namesOf(image);
+    return names ? QString::fromLatin1(names->name) : QString();
 }
 
 QString ShortModelName(const QByteArray& image) {
-    return ModelName(image).section(QLatin1Char('/'), 0, 0);
+    const ModelNames* names = namesOf(image);
+    return names ? QString::fromLatin1(names->shortName) : QString();
 }
 
 QString DefaultBackupFolder() {

@@ -51,9 +51,10 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
 // a missing folder, a folder or file that may not be written. false, *error as it gives.
 bool CheckSaveTarget(const QString& path, QString* error);
 
-// "VX-8R/E" for AH029, "VX-8DR/DE" for AH29D, empty for anything else.
+// "VX-8R/E" for AH029, "VX-8DR/DE" for AH29D, "VX-8GR/GE" for AH041, empty for anything else.
 QString ModelName(const QByteArray& image);
-// The model as file names and the trailer give it: "VX-8R" or "VX-8DR"; empty otherwise.
+// The model as file names and the trailer give it: "VX-8R", "VX-8DR" or "VX-8GE"; empty
+// otherwise.
 QString ShortModelName(const QByteArray& image);
 
 // Automatic backup per settings section "Backups" (Enabled, Folder), in `subfolder` of the

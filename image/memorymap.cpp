@@ -15,17 +15,110 @@ struct ModelTable {
     Model model;
     const char* identity;  // the first five identity bytes
     int secondAprsBlock;
+    const char* name;
 };
-constexpr ModelTable kModels[] = {{Model::VX8R, "AH029", 0xC178},
-                                  {Model::VX8DR, "AH29D", 0xC198},
-                                  {Model::VX8GE, "AH041", 0xC198}};
+// In the order of Model.
+constexpr ModelTable kModels[] = {{Model::VX8R, "AH029", 0xC178, "VX-8R"},
+                                  {Model::VX8DR, "AH29D", 0xC198, "VX-8DR"},
+                                  {Model::VX8GE, "AH041", 0xC198, "VX-8GE"}};
 
-// The settings' fields, the same in every model so far.
-constexpr Field kCallsign{0xC0CE, 6, 0, Codec::AsciiFF};
-constexpr Field kTimeZone{0xC0DB, 6, 0, Codec::Index};
+// Which models have a setting.
+enum : unsigned { kR = 1, kDR = 2, kGE = 4, kAll = kR | kDR | kGE, kD = kDR | kGE };
+
+// A setting's field; `inB2` when its offset counts from the second APRS block.
+struct SettingPlace {
+    Setting setting;
+    Field field;
+    unsigned models = kAll;
+    bool inB2 = false;
+};
 constexpr int kVolumeInVfo = 0x6B;
-constexpr Field kVfoAVolume{
-    kRecordPairs[int(Pair::VfoA)].master + kVolumeInVfo, 5, 0, Codec::Bits, 1, 0, Pair::VfoA};
+constexpr int kVfoA = kRecordPairs[int(Pair::VfoA)].master;
+constexpr int kVfoB = kRecordPairs[int(Pair::VfoB)].master;
+constexpr int kMacros = 0xC128;
+// Settings the VX-8R holds in fewer or different places are listed again for it below.
+constexpr SettingPlace kSettings[] = {
+    {Setting::Callsign, {0xC0CE, 6, 0, Codec::AsciiFF}},
+    {Setting::Ssid, {0xC0D4, 8}},
+    {Setting::PositionComment, {0xC0D5, 4, 0, Codec::Index}},
+    {Setting::Latitude, {0xC0DE, 4, 0, Codec::Pos}},
+    {Setting::Longitude, {0xC0E2, 4, 0, Codec::Pos}},
+    {Setting::TimeSource, {0xC0D7, 1, 7, Codec::Index}},
+    {Setting::TimeZone, {0xC0DB, 6, 0, Codec::Index}},
+    {Setting::SpeedUnit, {0xC0D9, 2, 0, Codec::Index}},
+    {Setting::GpsSpeedUnit, {0xC0E9, 2, 0, Codec::Index}},
+    {Setting::AltitudeUnit, {0xC0D8, 1, 3, Codec::Index}},
+    {Setting::GpsAltitudeUnit, {0xC0E8, 1, 1, Codec::Index}},
+    {Setting::DistanceUnit, {0xC0D8, 1, 1, Codec::Index}},
+    {Setting::PositionFormat, {0xC0D8, 1, 0, Codec::Index}},
+    {Setting::GpsPositionFormat, {0xC0E8, 1, 0, Codec::Index}},
+    {Setting::WindUnit, {0xC0D8, 1, 6, Codec::Index}},
+    {Setting::RainUnit, {0xC0D8, 1, 5, Codec::Index}},
+    {Setting::TemperatureUnit, {0xC0D8, 1, 4, Codec::Index}},
+    {Setting::Symbol, {0xA0, 2, 0, Codec::Index}, kAll, true},
+    {Setting::UserSymbol, {0xC0CC, 8}},
+    {Setting::PositionSource, {0xC0E6, 4, 0, Codec::Index}},
+    {Setting::Modem, {0xC0CA, 2, 0, Codec::Index}},
+    {Setting::Mute, {0xC0D7, 1, 3}},
+    {Setting::AfDual, {0xC0D7, 1, 0}, kR | kDR},
+    {Setting::RingMessage, {0xC0D7, 1, 4}},
+    {Setting::RingBeacon, {0xC0D7, 1, 5}},
+    {Setting::ReceiveMicE, {0xC0DA, 1, 0}},
+    {Setting::ReceivePosition, {0xC0DA, 1, 1}},
+    {Setting::ReceiveWeather, {0xC0DA, 1, 2}},
+    {Setting::ReceiveObject, {0xC0DA, 1, 3}},
+    {Setting::ReceiveItem, {0xC0DA, 1, 4}},
+    {Setting::ReceiveStatus, {0xC0DA, 1, 5}},
+    {Setting::ReceiveOther, {0xC0DA, 1, 6}},
+    {Setting::FlashMessage, {0x64, 6, 0, Codec::Index}, kAll, true},
+    {Setting::FlashGroup, {0x65, 6, 0, Codec::Index}, kAll, true},
+    {Setting::FlashBulletin, {0x66, 6, 0, Codec::Index}, kAll, true},
+    {Setting::VibrateMessage, {0xA4, 6, 0, Codec::Index}, kGE, true},
+    {Setting::VibrateGroup, {0xA5, 6, 0, Codec::Index}, kGE, true},
+    {Setting::VibrateBulletin, {0xA6, 6, 0, Codec::Index}, kGE, true},
+    {Setting::MessageGroup, {0x02, 9, 0, Codec::AsciiFF, 8, 9}, kAll, true},
+    {Setting::SelectedMessageGroup, {0x00, 3, 0, Codec::Index}, kAll, true},
+    {Setting::BeaconByInterval, {0xC0D7, 1, 6}},
+    {Setting::BeaconSmart, {0xC0D7, 1, 1}},
+    {Setting::TxDelay, {0xC0CB, 4, 0, Codec::Index}},
+    {Setting::BeaconInterval, {0xC0DC, 4, 0, Codec::Index}},
+    {Setting::StatusText, {0xF92A, 60, 0, Codec::AsciiFF, 5, 60}},
+    {Setting::SelectedStatusText, {0xC0E7, 3, 0, Codec::Index}},
+    {Setting::Macro, {kMacros, 16, 0, Codec::AsciiFF, 5, 16}, kR},
+    {Setting::Macro, {kMacros, 16, 0, Codec::AsciiFF, 7, 16}, kD},
+    {Setting::DigiPath8, {0xC0EE, 7, 0, Codec::Call7, 8, 7}},
+    {Setting::DigiPaths4To7, {0x68, 7, 0, Codec::Call7, 8, 7}, kD, true},
+    {Setting::SelectedDigiPath, {0x67, 8, 0, Codec::Index}, kAll, true},
+    {Setting::SmartProfile, {0x4E, 8, 0, Codec::Index}, kD, true},
+    {Setting::SmartLowSpeed, {0x4F, 8, 0, Codec::Bits, 3, 7}, kD, true},
+    {Setting::SmartHighSpeed, {0x50, 8, 0, Codec::Bits, 3, 7}, kD, true},
+    {Setting::SmartSlowRate, {0x51, 8, 0, Codec::Bits, 3, 7}, kD, true},
+    {Setting::SmartFastRate, {0x52, 8, 0, Codec::Bits, 3, 7}, kD, true},
+    {Setting::SmartTurnAngle, {0x53, 8, 0, Codec::Bits, 3, 7}, kD, true},
+    {Setting::SmartTurnSlope, {0x54, 8, 0, Codec::Bits, 3, 7}, kD, true},
+    {Setting::SmartTurnTime, {0x55, 8, 0, Codec::Bits, 3, 7}, kD, true},
+    {Setting::DtmfMode, {0x04E7, 1, 0, Codec::Index}},
+    {Setting::AutodialSpeed, {0x04E7, 1, 2, Codec::Index}},
+    {Setting::AutodialDelay, {0x04CD, 8, 0, Codec::Index}},
+    {Setting::DtmfMemory, {0x094A, 16, 0, Codec::Dtmf, 10, 16}},
+    {Setting::LcdDimmer, {0x04CC, 8, 0, Codec::Index}},
+    // Bits 7-4 are unknown; the radio writes them as 1.
+    {Setting::LcdContrast, {0x04D1, 4, 0}},
+    {Setting::Lamp, {0x04D2, 8, 0, Codec::Index}},
+    {Setting::Beep, {0x04BF, 8, 0, Codec::Index}},
+    {Setting::OpeningMode, {0x047F, 8, 0, Codec::Index}},
+    {Setting::OpeningMessage, {0x0482, 16, 0, Codec::Table}},
+    {Setting::VolumeMode, {0x04EB, 1, 7, Codec::Index}},
+    {Setting::VolumeA, {kVfoA + kVolumeInVfo, 5, 0, Codec::Bits, 1, 0, Pair::VfoA}},
+    {Setting::VolumeB, {kVfoB + kVolumeInVfo, 5, 0, Codec::Bits, 1, 0, Pair::VfoB}},
+    {Setting::SquelchA, {0x049A, 8}},
+    {Setting::SquelchB, {0x049B, 8}},
+    {Setting::ScanRestart, {0x04DA, 8, 0, Codec::Index}},
+    {Setting::ScanResume, {0x04DC, 8, 0, Codec::Index}},
+    {Setting::BusyLed, {0x04E8, 1, 7}},
+    {Setting::ScanLamp, {0x04E7, 1, 5}},
+    {Setting::TxTimeout, {0x04E3, 8, 0, Codec::Index}},
+};
 
 bool fits(const QByteArray& image, const Field& field, int n) {
     return n >= 0 && n < field.count && field.at(n) >= 0 &&
@@ -104,16 +197,21 @@ QString nameText(const QByteArray& image, int at, int size, uchar keep) {
 
 }  // namespace
 
-Field SettingField(Model, Setting setting) {
-    switch (setting) {
-        case Setting::Callsign:
-            return kCallsign;
-        case Setting::TimeZone:
-            return kTimeZone;
-        case Setting::VfoAVolume:
-            break;
+std::optional<Field> SettingField(Model model, Setting setting) {
+    const unsigned bit = 1u << int(model);
+    for (const SettingPlace& p : kSettings) {
+        if (p.setting != setting || !(p.models & bit))
+            continue;
+        Field field = p.field;
+        if (p.inB2)
+            field.offset += SecondAprsBlock(model);
+        return field;
     }
-    return kVfoAVolume;
+    return std::nullopt;
+}
+
+QString ModelName(Model model) {
+    return QString::fromLatin1(kModels[int(model)].name);
 }
 
 int SecondAprsBlock(Model model) {

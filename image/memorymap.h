@@ -134,12 +134,99 @@ inline constexpr int kNameRecords = kName.offset - 2;
 inline constexpr Field kMembers{0x198A, 2, 0, Codec::WordBE, kCount* kMembersPerBank, 2};
 }  // namespace Banks
 
-// The radio-wide settings.
-enum class Setting { Callsign, TimeZone, VfoAVolume };
-// The field of a setting in a model.
-Field SettingField(Model model, Setting setting);
+// The radio-wide settings: one entry per field, an array (message groups, texts, the hops
+// of a digipeater path, a SmartBeaconing value of each profile) as one entry with its count.
+enum class Setting {
+    // APRS
+    Callsign,
+    Ssid,
+    PositionComment,
+    Latitude,
+    Longitude,
+    TimeSource,
+    TimeZone,
+    SpeedUnit,
+    GpsSpeedUnit,
+    AltitudeUnit,
+    GpsAltitudeUnit,
+    DistanceUnit,
+    PositionFormat,
+    GpsPositionFormat,
+    WindUnit,
+    RainUnit,
+    TemperatureUnit,
+    Symbol,
+    UserSymbol,
+    PositionSource,
+    // APRS receive
+    Modem,
+    Mute,
+    AfDual,
+    RingMessage,
+    RingBeacon,
+    ReceiveMicE,
+    ReceivePosition,
+    ReceiveWeather,
+    ReceiveObject,
+    ReceiveItem,
+    ReceiveStatus,
+    ReceiveOther,
+    FlashMessage,
+    FlashGroup,
+    FlashBulletin,
+    VibrateMessage,
+    VibrateGroup,
+    VibrateBulletin,
+    MessageGroup,
+    SelectedMessageGroup,
+    // APRS transmit: the beacon mode is two bits, by interval and SmartBeaconing
+    BeaconByInterval,
+    BeaconSmart,
+    TxDelay,
+    BeaconInterval,
+    StatusText,
+    SelectedStatusText,
+    Macro,
+    DigiPath8,
+    DigiPaths4To7,
+    SelectedDigiPath,
+    // SmartBeaconing: each value once per profile
+    SmartProfile,
+    SmartLowSpeed,
+    SmartHighSpeed,
+    SmartSlowRate,
+    SmartFastRate,
+    SmartTurnAngle,
+    SmartTurnSlope,
+    SmartTurnTime,
+    // DTMF, display, scan
+    DtmfMode,
+    AutodialSpeed,
+    AutodialDelay,
+    DtmfMemory,
+    LcdDimmer,
+    LcdContrast,
+    Lamp,
+    Beep,
+    OpeningMode,
+    OpeningMessage,
+    VolumeMode,
+    VolumeA,
+    VolumeB,
+    SquelchA,
+    SquelchB,
+    ScanRestart,
+    ScanResume,
+    BusyLed,
+    ScanLamp,
+    TxTimeout,
+};
+// The field of a setting in a model; none for a setting the model does not have.
+std::optional<Field> SettingField(Model model, Setting setting);
 // The start of the second APRS block, which moves with the number of message macros.
 int SecondAprsBlock(Model model);
+// "VX-8R", "VX-8DR", "VX-8GE".
+QString ModelName(Model model);
 
 // The model an image's identity names; none for an identity no table describes.
 std::optional<Model> ModelOf(const QByteArray& image);

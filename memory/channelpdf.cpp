@@ -8,6 +8,7 @@
 
 #include "image/imagefile.h"
 #include "memory/channels.h"
+#include "memory/settings.h"
 
 namespace {
 
@@ -256,6 +257,33 @@ void layOutFullList(Sheet& sheet, const Table& table, const QStringList& banks) 
     }
 }
 
+// The last pages of the full list: the radio settings by group, each with its value.
+void layOutSettings(Sheet& sheet, const QByteArray& image) {
+    const std::optional<MemoryMap::Model> model = MemoryMap::ModelOf(image);
+    if (!model)
+        return;
+    const qreal line = sheet.lineHeight();
+    sheet.newPage();
+    sheet.draw(QRectF(0, sheet.y, sheet.width(), line), Qt::AlignLeft,
+               QStringLiteral("Radio settings"), sheet.bold());
+    QString group;
+    for (const SettingRow& row : SettingRows(*model)) {
+        if (row.group != group) {
+            group = row.group;
+            sheet.y += line * 1.5;
+            sheet.ensureRoom(line * 2);
+            sheet.draw(QRectF(0, sheet.y, sheet.width(), line), Qt::AlignLeft,
+                       SettingGroupCaption(group), sheet.bold());
+        }
+        sheet.y += line;
+        sheet.ensureRoom(line);
+        sheet.draw(QRectF(0, sheet.y, sheet.width() * 0.35, line), Qt::AlignLeft, row.caption,
+                   sheet.font());
+        sheet.draw(QRectF(sheet.width() * 0.35, sheet.y, sheet.width() * 0.65, line),
+                   Qt::AlignLeft | Qt::TextSingleLine, SettingText(image, row), sheet.font());
+    }
+}
+
 // The pocket card: the table in narrow columns side by side, each headed, filled top down.
 void layOutPocketCard(Sheet& sheet, const Table& table) {
     const qreal gap = sheet.textWidth(QStringLiteral("  "), sheet.font());
@@ -299,8 +327,10 @@ int layOut(Sheet& sheet, const QByteArray& image, PrintLayout layout) {
     const Table table = channelTable(channels, banks, layout);
     if (layout == PrintLayout::PocketCard)
         layOutPocketCard(sheet, table);
-    else
+    else {
         layOutFullList(sheet, table, bankParagraphs(channels, banks));
+        layOutSettings(sheet, image);
+    }
     return sheet.page();
 }
 

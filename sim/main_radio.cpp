@@ -38,10 +38,13 @@ QByteArray identityFrom(const QString& text) {
         return SimRadio::identityAH029();
     if (text.compare(QLatin1String("AH29D"), Qt::CaseInsensitive) == 0)
         return SimRadio::identityAH29D();
+    if (text.compare(QLatin1String("AH041"), Qt::CaseInsensitive) == 0)
+        return SimRadio::identityAH29D().replace(0, 5, "AH041");
     static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{20}$"));
     if (!hex.match(text).hasMatch())
         usageError(
-            QStringLiteral("--identity takes AH029, AH29D or 20 hex digits, not \"%1\"").arg(text));
+            QStringLiteral("--identity takes AH029, AH29D, AH041 or 20 hex digits, not \"%1\"")
+                .arg(text));
     return QByteArray::fromHex(text.toLatin1());
 }
 
@@ -108,7 +111,7 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption identity(
         QStringLiteral("identity"),
         QStringLiteral("The identity the radio sends: AH029 (VX-8, the default), AH29D "
-                       "(VX-8D) or any 10 bytes as 20 hex digits."),
+                       "(VX-8D), AH041 (VX-8G) or any 10 bytes as 20 hex digits."),
         QStringLiteral("id"));
     const QCommandLineOption fault(
         QStringLiteral("fault"),

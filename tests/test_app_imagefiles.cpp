@@ -1,4 +1,7 @@
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QSpinBox>
 #include <QTableView>
 
 #include "app/imagefiles.h"
@@ -7,6 +10,7 @@
 #include "support/testenv.h"
 #include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
+#include "ui/frmsettings.h"
 
 // The File menu's image entries, dropped files, the title and the automatic backup, with a
 // simulated radio on COM3 whose user presses [BAND] when asked.
@@ -150,6 +154,31 @@ private slots:
         w.form.mnuExportChannels->trigger();
         w.form.mnuOpenImage->trigger();  // cancelled
         QCOMPARE(w.env.files.offered.last(), w.at("backups"));
+    }
+
+    // Radio Settings: a change undone from the channel editor, one saved and found again in
+    // the file opened; an unproven setting is shown, disabled, with its reason.
+    void radioSettings() {
+        Window w;
+        w.hold();
+        w.form.mnuRadioSettings->trigger();
+        FrmSettings& s = *w.form.frmSettings;
+        auto* call = s.findChild<QLineEdit*>("aprs.callsign");
+        const QString was = call->text();
+        s.findChild<QSpinBox*>("scan.squelch_a")->setValue(9);
+        call->selectAll();
+        QTest::keyClicks(call, "kk7ds-7");
+        QTest::keyClick(call, Qt::Key_Return);
+        QVERIFY(call->text() == "KK7DS" && s.isWindowModified());
+        w.form.mnuChannels->trigger();
+        w.form.frmChannels->mnuUndo->trigger();
+        QCOMPARE(call->text(), was);
+        QVERIFY(w.form.frmChannels->menuBar->actions().contains(w.form.mnuView->menuAction()));
+        auto* symbol = s.findChild<QWidget*>("aprs.user_symbol");
+        QVERIFY(!symbol->isEnabled() && symbol->toolTip().contains("its encoding is not known"));
+        w.saveAs("s.img");
+        QVERIFY(w.files().OpenImage(w.at("s.img")));
+        QCOMPARE(s.findChild<QSpinBox*>("scan.squelch_a")->value(), 9);
     }
 
     void failedBackupLeavesAGoodRead() {

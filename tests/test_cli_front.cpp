@@ -39,8 +39,8 @@ private slots:
         row("read", false, none, "");
         row("write", true, none, "");
         row("wrong identity", false, Fault([](SimRadio& r) { r.identity[4] = '0'; }),
-            "wrong identity: the radio sent X'4148303230', expected AH029 or AH29D (a VX-8 or "
-            "VX-8D)");
+            "wrong identity: the radio sent X'4148303230', expected AH029, AH29D or AH041 (a "
+            "VX-8, VX-8D or VX-8G)");
         row("stall", false, Fault([](SimRadio& r) { r.faults.stallAfterBlocks = 10; }),
             "stall at block 11 of 1019: the radio stopped sending");
         row("bad checksum", false, Fault([](SimRadio& r) { r.faults.wrongChecksum = true; }),

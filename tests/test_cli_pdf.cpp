@@ -56,6 +56,8 @@ private slots:
         row("banks", "", "^Bank 1 Home \\(3 channels\\): 1 SIMPLEX, 2 RPT, 900$");
         row("full bank", "", "^Bank 2 FULL \\(100 channels\\): 11 RPT1, 12 PMR, ");
         row("one-channel bank", "", "^Bank 3 \\(1 channel\\): 4 FM$");
+        row("settings, last page", "", "^Radio settings\n+APRS\n+Callsign ");
+        row("a setting", "", "^Receive Mic-E +o(n|ff)$");
         row("pocket title", "--pocket", "^VX-8R pocket card, DATE +page 1 of [1-9]$");
         row("pocket columns", "--pocket", "^ +2 RPT +145\\.230 -0\\.600 +Tone 100\\.0 FM +\\d+ ");
     }

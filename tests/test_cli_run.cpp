@@ -34,6 +34,8 @@ private slots:
         row("COM33", {"read", "--port", "COM33", "n"}, 2);
         row("file refused", {"info", "/nonexistent.img"}, 3);
         row("info", {"info", good}, 0);
+        row("info VX-8GE", {"info", dir_.filePath("ge.bin")}, 0,
+            "Model:     VX-8GR/GE\nIdentity:  4148303431");
         row("same", {"compare", good, good}, 0);
         row("different", {"compare", good, other}, 1);
         row("channels differ", {"compare", "--channels", good, other}, 1);
@@ -53,6 +55,18 @@ private slots:
         row("pdf hard-links FILE", {"channels", "--force", "--pdf", dir_.filePath("h.bin"), good},
             3);
         row("output is CSV", {"import", "--force", "--output", csv, good, csv}, 3);
+        // Settings: printed, set, imported, compared; a refusal writes nothing.
+        const QString club = dir_.filePath("club.txt"), out = dir_.filePath("set.img");
+        row("settings", {"settings", good}, 0, "# Quorlink settings of a VX-8R\n\n# APRS\n");
+        row("set unproven", {"settings", good, "--set", "aprs.user_symbol=1", "--set", "x"}, 3,
+            "aprs.user_symbol: its encoding is not known; not changed");
+        row("set bad value", {"settings", "--output", "n", good, "--set", "scan.squelch_a=16"}, 3,
+            "scan.squelch_a: \"16\" is not a number from 0 to 15; not changed");
+        row("import skips a key", {"settings", good, "--import", club, "--output", out}, 0,
+            "line 2: smartbeacon.profile: a VX-8R has no such setting; skipped");
+        row("import bad line", {"settings", good, "--import", other, "--force", "--output", out}, 3,
+            "line 1:");
+        row("compare settings", {"compare", "--settings", good, other}, 0, "no setting differs");
         row("pdf --force", {"channels", "--force", "--pocket", "--pdf", pdf, good}, 0,
             "Wrote a pocket card");
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
@@ -71,6 +85,8 @@ private slots:
         QByteArray image =
             sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
         QVERIFY(SaveImageFile(good, image, nullptr));
+        QVERIFY(SaveImageFile(dir_.filePath("ge.bin"), QByteArray(image).replace(0, 5, "AH041"),
+                              nullptr));
         image[0x100] = char(image[0x100] + 1);
         image[65226] = char(image[65226] + 1);
         QVERIFY(SaveImageFile(dir_.filePath("other.bin"), image, nullptr));
@@ -81,6 +97,7 @@ private slots:
         QVERIFY(::link(qPrintable(good), qPrintable(dir_.filePath("h.bin"))) == 0);
         QVERIFY(writeBytes(dir_.filePath("ch.csv"), "Location,Frequency\n1,145.5\n"));
         QVERIFY(writeBytes(dir_.filePath("old.pdf"), "old"));
+        QVERIFY(writeBytes(dir_.filePath("club.txt"), "\nsmartbeacon.profile = off\n"));
         QHash<QString, QByteArray> kept;
         for (const char* name : {"good.bin", "other.bin", "ch.csv"})
             kept[name] = fileBytes(dir_.filePath(name));

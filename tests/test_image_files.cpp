@@ -69,6 +69,9 @@ private slots:
         QTest::newRow("with metadata")
             << QByteArray("AH29D")
             << trailerOf(R"({"rclass":"VX8DRadio","vendor":"Yaesu","model":"VX-8DR"})") << "VX-8DR";
+        QTest::newRow("VX-8GE") << QByteArray("AH041")
+                                << trailerOf(R"({"rclass":"VX8GERadio","model":"VX-8GE"})")
+                                << "VX-8GE";
         QTest::newRow("undecodable metadata")
             << QByteArray("AH029") << trailerOf("").append("*!*") << "";
     }
@@ -88,13 +91,13 @@ private slots:
         QCOMPARE(fileBytes(at("out.bin")), in.image);
         const QByteArray saved = fileBytes(at("out.img"));
         QCOMPARE(saved.left(CloneLayout::kImageSize + 13), zeroImage(identity) + trailerOf(""));
-        const bool dr = identity == "AH29D";
+        const int m = QByteArray("AH029AH29DAH041").indexOf(identity) / 5;
         QCOMPARE(
             QJsonDocument::fromJson(QByteArray::fromBase64(saved.mid(CloneLayout::kImageSize + 13)))
                 .object(),
-            QJsonObject({{"rclass", dr ? "VX8DRadio" : "VX8Radio"},
+            QJsonObject({{"rclass", QStringList{"VX8Radio", "VX8DRadio", "VX8GERadio"}[m]},
                          {"vendor", "Yaesu"},
-                         {"model", dr ? "VX-8DR" : "VX-8R"},
+                         {"model", QStringList{"VX-8R", "VX-8DR", "VX-8GE"}[m]},
                          {"variant", ""}}));
     }
 

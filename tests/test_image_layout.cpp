@@ -15,66 +15,13 @@ private slots:
                  0x64);
         QVERIFY(IsAcceptedIdentity(IdentityText(QByteArray("AH029\x01\x02\x03\x04\x05"), 5)));
         QVERIFY(IsAcceptedIdentity(IdentityText(QByteArray("AH29D\xFF\xFF\0\0\0", 10), 5)));
+        QVERIFY(IsAcceptedIdentity(IdentityText(QByteArray("AH041\0\1\0\0\0", 10), 5)));
         QVERIFY(!IsAcceptedIdentity(IdentityText(QByteArray("AH02A\0\1\0\0\0", 10), 5)));
+        QVERIFY(!IsAcceptedIdentity(IdentityText(QByteArray("AH042\0\1\0\0\0", 10), 5)));
         QVERIFY(!IsAcceptedIdentity(IdentityText(QByteArray("ah029\0\1\0\0\0", 10), 5)));
         // An identity shorter than the five compared bytes is an error 9, never a read
         // past the received bytes.
         QVERIFY_THROWS_EXCEPTION(RunError, IdentityText(QByteArray("AH0"), 5));
-    }
-
-    // Settings through the map: a value read, one written, and nothing else changed but
-    // the field's bits.
-    void settings_data() {
-        QTest::addColumn<int>("setting");
-        QTest::addColumn<QByteArray>("stored");  // the field's bytes before
-        QTest::addColumn<QString>("read");
-        QTest::addColumn<QString>("write");
-        QTest::addColumn<bool>("ok");
-        const int call = int(MemoryMap::Setting::Callsign),
-                  zone = int(MemoryMap::Setting::TimeZone),
-                  volume = int(MemoryMap::Setting::VfoAVolume);
-        QTest::newRow("callsign") << call << QByteArray("W1AW\xFF\xFF") << "W1AW"
-                                  << "KD7ABC" << true;
-        QTest::newRow("callsign too long") << call << QByteArray("W1AW  ") << "W1AW  "
-                                           << "KD7ABCD" << false;
-        QTest::newRow("time zone") << zone << QByteArray("\xDA") << "26"
-                                   << "18" << true;
-        QTest::newRow("time zone past 6 bits") << zone << QByteArray("\xC0") << "0"
-                                               << "64" << false;
-        QTest::newRow("VFO A volume") << volume << QByteArray("\xEC") << "12"
-                                      << "31" << true;
-        QTest::newRow("volume past 5 bits") << volume << QByteArray("\xEC") << "12"
-                                            << "32" << false;
-    }
-    void settings() {
-        QFETCH(int, setting);
-        QFETCH(QByteArray, stored);
-        QFETCH(QString, read);
-        QFETCH(QString, write);
-        QFETCH(bool, ok);
-        QByteArray image(CloneLayout::kImageSize, '\0');
-        for (int i = 0; i < image.size(); ++i)
-            image[i] = char(i * 7 + i / 64);
-        image.replace(0, 5, "AH29D");
-        const auto field =
-            MemoryMap::SettingField(*MemoryMap::ModelOf(image), MemoryMap::Setting(setting));
-        image.replace(field.offset, stored.size(), stored);
-        QCOMPARE(MemoryMap::ReadText(image, field), read);
-        const QByteArray before = image;
-        QCOMPARE(MemoryMap::WriteText(image, field, write), ok);
-        if (!ok) {
-            QCOMPARE(image, before);
-            return;
-        }
-        QCOMPARE(MemoryMap::ReadText(image, field), write);
-        // Only the field's bits; the sums are the commit's (test_edit_commit).
-        for (int i = 0; i < image.size(); ++i) {
-            const uchar changed = uchar(image[i] ^ before[i]);
-            const bool inField =
-                i >= field.offset && i < field.offset + field.bytes() &&
-                (field.codec == MemoryMap::Codec::AsciiFF || !(changed & ~field.mask()));
-            QVERIFY2(!changed || inField, qPrintable(QString::number(i, 16)));
-        }
     }
 
     // The views of an image, and its checksum made to agree; any other size is no image.

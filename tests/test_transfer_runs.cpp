@@ -259,6 +259,9 @@ void TransfersTest::read_data() {
     row("FTDI, good read of a VX-8D", true,
         [](Rig& r) { r.radio->identity = SimRadio::identityAH29D(); })
         << ack << int(Hidden) << -1;
+    row("good read of a VX-8G", false,
+        [](Rig& r) { r.radio->identity = SimRadio::identityAH29D().replace(0, 5, "AH041"); })
+        << ack << int(Hidden) << -1;
     row("identity AH02A refused", false,
         [](Rig& r) { r.radio->identity = QByteArray("AH02A\0\1\0\0\0", 10); })
         << nak << int(Shown) << -1;

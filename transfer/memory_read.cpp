@@ -249,7 +249,8 @@ bool MemoryRead::checkIdentity() {
         checkLink();
         ctx_.ShowMessage(
             JoinLines({QStringLiteral("The radio identifier expected was X'") + kIdentityAH029 +
-                           QStringLiteral("' or X'") + kIdentityAH29D + QStringLiteral("'"),
+                           QStringLiteral("', X'") + kIdentityAH29D + QStringLiteral("' or X'") +
+                           kIdentityAH041 + QStringLiteral("'"),
                        QStringLiteral("but the identifier actually received was X'") + compared +
                            QStringLiteral("'"),
                        QStringLiteral("We cannot continue with the read process.")}),

@@ -40,5 +40,7 @@ quorlink channels --pdf |sub
 quorlink channels --pd|--pdf
 quorlink channels --po|--pocket
 quorlink import --f|--fix-sums --force
+quorlink settings a.img --set aprs.call|aprs.callsign=
+quorlink compare --settings |a.img sub
 ROWS
 exit $failed
