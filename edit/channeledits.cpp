@@ -49,7 +49,7 @@ QList<int> TouchedChannels(const QByteArray& before, const QByteArray& after,
         // Channel n's flag byte and record: the numbers whose bytes the range covers.
         auto cover = [&](qsizetype from, qsizetype size) {
             const qsizetype first = std::max<qsizetype>(range.offset, from);
-            const qsizetype last = std::min<qsizetype>(end, from + size * kChannelCount) - 1;
+            const qsizetype last = std::min<qsizetype>(end, from + size * kSlotCount) - 1;
             for (qsizetype at = first; at <= last; at += size)
                 numbers.insert(int((at - from) / size) + 1);
             if (first <= last)
@@ -132,6 +132,8 @@ QString ChannelEdits::setFieldOn(const QList<int>& numbers, ChannelField field,
                                  const QString& text) {
     if (numbers.size() == 1)
         return setField(numbers.first(), field, text);
+    if (const QString refusal = maskedRefusal(numbers); !refusal.isEmpty())
+        return refusal;
     const QString caption =
         QStringLiteral("Set %1 on %2 channels").arg(ChannelFieldName(field)).arg(numbers.size());
     return apply(caption, [&](QByteArray& image) {
@@ -184,8 +186,25 @@ QString ChannelEdits::changeBanks(const QList<int>& numbers, const QList<int>& j
     });
 }
 
+QString ChannelEdits::maskedRefusal(const QList<int>& numbers) const {
+    QList<int> masked;
+    const QByteArray bytes = image();
+    for (int n : numbers)
+        if (DecodeChannelAt(bytes, n).masked)
+            masked << n;
+    if (masked.isEmpty() || !askMasked_ || askMasked_(masked))
+        return {};
+    return QStringLiteral("Nothing stored: the masked entries keep their data.");
+}
+
 QString ChannelEdits::store(const QString& caption, const QList<Channel>& channels,
                             const QList<QList<int>>& banks) {
+    QList<int> stored;
+    for (const Channel& ch : channels)
+        if (!ch.empty)
+            stored << ch.number;
+    if (const QString refusal = maskedRefusal(stored); !refusal.isEmpty())
+        return refusal;
     return apply(caption, [&](QByteArray& image) {
         for (qsizetype i = 0; i < channels.size(); ++i) {
             const Channel& ch = channels[i];
@@ -201,12 +220,34 @@ QString ChannelEdits::store(const QString& caption, const QList<Channel>& channe
 }
 
 int ChannelEdits::importCsv(const QString& caption, const CsvImport& import) {
+    QList<int> stored;
+    for (const Channel& ch : import.channels)
+        stored << ch.number;
+    if (!maskedRefusal(stored).isEmpty())
+        return -1;
     int cleared = 0;
     apply(caption, [&](QByteArray& image) {
-        cleared = ApplyChannelsCsv(image, import, false);
+        cleared = ApplyChannelsCsv(image, import, false, shownList_);
         return QString();
     });
     return cleared;
+}
+
+QString ChannelEdits::unmask(const QList<int>& numbers) {
+    int done = 0;
+    const QString refusal =
+        apply(QStringLiteral("Unmask ") + (numbers.size() == 1
+                                               ? EntryName(numbers.first())
+                                               : QStringLiteral("%1 entries").arg(numbers.size())),
+              [&](QByteArray& image) {
+                  for (int n : numbers)
+                      done += UnmaskChannel(image, n) ? 1 : 0;
+                  UpdateFinalChecksum(image);
+                  return QString();
+              });
+    if (!refusal.isEmpty())
+        return refusal;
+    return done ? QString() : QStringLiteral("Nothing to unmask: select masked entries.");
 }
 
 QString ChannelEdits::apply(const QString& caption,

@@ -224,7 +224,7 @@ void PutBcd6(uchar* p, qint64 hz) {
 }
 
 bool HoldsChannel(const QByteArray& image, int number) {
-    return number >= 1 && number <= kChannelCount &&
+    return number >= 1 && number <= kSlotCount &&
            image.size() > kChannelsOffset + qsizetype(number) * kChannelSize;
 }
 
@@ -405,7 +405,7 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
 }
 
 QString ValidateChannel(const Channel& ch) {
-    if (ch.number < 1 || ch.number > kChannelCount)
+    if (ch.number < 1 || ch.number > kSlotCount)
         return Refusal(ChannelField::Number, QString::number(ch.number),
                        QStringLiteral("is outside 1–900"));
     if (ch.empty)
@@ -437,8 +437,8 @@ QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) 
     if (!HoldsChannel(image, ch.number))
         return QStringLiteral("The image is too short to hold channel %1").arg(ch.number);
     if (ch.empty) {
-        // A slot that is not in use keeps its flag byte as it is.
-        if (MemoryMap::Channels::InUse(uchar(image[kFlagsOffset + ch.number - 1])))
+        // A slot that holds nothing keeps its flag byte as it is; a masked one is cleared too.
+        if (M::Holds(uchar(image[kFlagsOffset + ch.number - 1])))
             ClearChannel(image, ch.number, updateChecksum);
         return {};
     }
@@ -446,6 +446,14 @@ QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum) 
     if (updateChecksum)
         UpdateFinalChecksum(image);
     return {};
+}
+
+bool UnmaskChannel(QByteArray& image, int number) {
+    if (!HoldsChannel(image, number) || !M::Masked(uchar(image[kFlagsOffset + number - 1])))
+        return false;
+    image[kFlagsOffset + number - 1] =
+        char(Put(uchar(image[kFlagsOffset + number - 1]), M::kUsed, 1));
+    return true;
 }
 
 void ClearChannel(QByteArray& image, int number, bool updateChecksum) {

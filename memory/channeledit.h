@@ -50,10 +50,14 @@ QString ValidateChannel(const Channel& ch);
 // leave the checksum to one UpdateFinalChecksum at the end (`updateChecksum` false).
 QString StoreChannel(QByteArray& image, const Channel& ch, bool updateChecksum = true);
 
-// Clears channel `number` (1-900), takes it out of its banks (a bank left empty becomes not
-// in use) and recomputes the checksum; a number outside 1-900 or an image too short for the
-// channel changes nothing.
+// Clears slot `number` (1-1100; a masked one too: both flag bits), takes it out of its banks
+// (a bank left empty becomes not in use) and recomputes the checksum; a number outside
+// 1-1100 or an image too short for the slot changes nothing.
 void ClearChannel(QByteArray& image, int number, bool updateChecksum = true);
+
+// Makes masked slot `number` used again, its data as kept; false, and nothing changed, for
+// a slot that is not masked. No checksum.
+bool UnmaskChannel(QByteArray& image, int number);
 
 // A name as the radio stores it: 16 codes of its character table, FF after the last. For a
 // name that SetChannelField accepts.
