@@ -335,18 +335,14 @@ QString ListNoun(ChannelList list) {
     return QLatin1String(kNouns[int(list)]);
 }
 
-QString PmsPairProblem(const QByteArray& image, int slot) {
-    if (M::ListOf(slot) != ChannelList::Pms || slot > kSlotCount)
-        return {};
-    const int lower = LocationOf(slot) % 2 ? slot : slot - 1;
-    const Channel low = DecodeChannelAt(image, lower), high = DecodeChannelAt(image, lower + 1);
-    if (low.empty || high.empty || low.frequencyHz <= high.frequencyHz)
+QString PmsPairProblem(const Channel& lower, const Channel& upper) {
+    if (lower.empty || upper.empty || lower.frequencyHz <= upper.frequencyHz)
         return {};
     return QStringLiteral(
                "%1 %2 is above %3 %4: the scan range's lower edge is above its upper "
                "edge")
-        .arg(LocationLabel(lower), MegahertzText(low.frequencyHz), LocationLabel(lower + 1),
-             MegahertzText(high.frequencyHz));
+        .arg(LocationLabel(lower.number), MegahertzText(lower.frequencyHz),
+             LocationLabel(upper.number), MegahertzText(upper.frequencyHz));
 }
 
 QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, bool all) {

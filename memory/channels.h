@@ -138,9 +138,10 @@ QString LocationLabel(int slot);
 QString EntryName(int slot);
 // What a list holds, for counts: "channels", "skip-search memories", "PMS memories".
 QString ListNoun(ChannelList list);
-// Why a PMS pair cannot scan as it stands ("L2 146.000000 is above U2 144.000000: ..."),
-// for either entry of the pair; empty when it is sound or the slot is no PMS entry.
-QString PmsPairProblem(const QByteArray& image, int slot);
+// Why a PMS pair cannot scan as it stands ("L2 146.000000 is above U2 144.000000: ..."):
+// the radio takes it while its owner edits, so it is shown, never refused. Empty when both
+// edges are in use and in order, or either is empty.
+QString PmsPairProblem(const Channel& lower, const Channel& upper);
 
 // An aligned plain-text table with a header line, each channel's banks in the last column
 // ("1 4", channels only); masked ones with an M in the S column; empty channels left out
