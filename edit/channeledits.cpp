@@ -163,8 +163,8 @@ QString ChannelEdits::changeBanks(const QList<int>& numbers, const QList<int>& j
                                 : QStringLiteral("Set Banks on %1 channels").arg(numbers.size());
     return apply(caption, [&](QByteArray& image) {
         QList<int> inUse;
-        for (int n : numbers)
-            if (!DecodeChannelAt(image, n).empty)
+        for (int n : numbers)  // a masked channel joins no bank, as an empty one
+            if (const Channel ch = DecodeChannelAt(image, n); !ch.empty && !ch.masked)
                 inUse << n;
         // One write per bank: each bank gains or loses the channels at once.
         for (int b = 1; b <= kBankCount; ++b) {

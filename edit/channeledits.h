@@ -31,7 +31,7 @@ public:
     // The image held in file order (identity first, checksum last); empty while there is none.
     QByteArray image() const;
     bool hasImage() const;
-    // Channel `number` (1-900) as the image holds it now.
+    // Slot `number` (1-1100: a channel, a skip-search or a PMS memory) as the image holds it.
     Channel channel(int number) const;
 
     // While a transfer runs nothing may change the image: every change is refused.
