@@ -173,16 +173,16 @@ int main(int argc, char** argv) {
     };
     for (const std::vector<const char*>& extra :
          {std::vector<const char*>{"--csv"}, {}, {"--list", "pms"}}) {
-        QStringList shown;
+        QStringList shown{QString()};  // each argument after a space
         for (const char* arg : extra)
             shown << QString::fromLatin1(arg);
         const auto [med, max] = command(extra);
         if (med < 0) {
-            std::printf("%s channels FILE %s failed\n", argv[1], qPrintable(shown.join(' ')));
+            std::printf("%s channels FILE%s failed\n", argv[1], qPrintable(shown.join(' ')));
             return 1;
         }
         std::printf(
-            "quorlink channels FILE %s, whole process: median %.1f ms CPU, max %.1f ms "
+            "quorlink channels FILE%s, whole process: median %.1f ms CPU, max %.1f ms "
             "(20 runs)\n",
             qPrintable(shown.join(' ')), med, max);
     }
