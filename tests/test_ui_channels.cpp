@@ -400,6 +400,11 @@ private slots:
                     .toString()
                     .startsWith("L1 146.000000 is above U1 144.000000"));
         QCOMPARE(w.column(ChannelField::Number).mid(0, 3), (QStringList{"L1", "U1", "L2"}));
+        w.env.files.answers = {w.at("pms.csv")};  // Export takes the list shown
+        w.env.form().mnuExportChannels->trigger();
+        QVERIFY(fileBytes(w.at("pms.csv"))
+                    .endsWith("\n2,,144.000000,,0.000000,,88.5,88.5,023,NN,023,"
+                              "Tone->Tone,FM,5.00,,5.0W,,,,,\n"));
     }
 
     // The Edit menu's order commands on the selection, each one step or a refusal with the
