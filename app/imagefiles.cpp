@@ -288,8 +288,11 @@ void ImageFiles::mnuImportChannels_Click() {
     }
     const int cleared =
         host_.edits.importCsv(QStringLiteral("Import ") + QFileInfo(path).fileName(), import);
-    if (cleared < 0)
-        return;  // the owner kept the masked entries it would have stored over
+    if (cleared < 0) {  // the owner kept the masked entries it would have stored over
+        log(QStringLiteral("Import: nothing imported from %1; the masked entries keep their data.")
+                .arg(shown));
+        return;
+    }
     const QString done = QStringLiteral("Imported %1 channel%2 from %3, cleared %4.")
                              .arg(QString::number(import.channels.size()),
                                   QLatin1String(import.channels.size() == 1 ? "" : "s"), shown,
