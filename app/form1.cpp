@@ -89,6 +89,22 @@ Form1::Form1(AppContext& ctx, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     ctx_.setFront(this);
     channelEdits = new ChannelEdits(ctx_.clone, this);
+    // The owner masked those entries on the radio and kept their bytes on purpose.
+    channelEdits->setMaskedQuestion([this](const QList<int>& masked) {
+        QStringList names;
+        for (int n : masked)
+            names << EntryName(n);
+        const bool one = masked.size() == 1;
+        return ctx_.ShowMessage(
+                   QStringLiteral("%1 %2 masked on the radio, which hides %3 and keeps %4 data. "
+                                  "Store over %3?")
+                       .arg(names.join(QStringLiteral(", ")),
+                            one ? QStringLiteral("is") : QStringLiteral("are"),
+                            one ? QStringLiteral("it") : QStringLiteral("them"),
+                            one ? QStringLiteral("its") : QStringLiteral("their")),
+                   {one ? QStringLiteral("Store over it") : QStringLiteral("Store over them")},
+                   MsgIcon::Exclamation) == MsgAnswer::Ok;
+    });
     connect(&ctx_, &AppContext::imageChanged, this, &Form1::imageReplaced);
     buildControls();
     buildMenus();

@@ -255,7 +255,7 @@ void ImageFiles::mnuImportChannels_Click() {
                          MsgButtons::Ok, MsgIcon::Stop);
         return;
     }
-    const CsvImport import = ParseChannelsCsv(text);
+    const CsvImport import = ParseChannelsCsv(text, host_.edits.shownList());
     if (!import.refusals.isEmpty()) {
         QStringList lines = import.refusals.mid(0, kRefusalsShown);
         if (import.refusals.size() > kRefusalsShown)
@@ -288,6 +288,11 @@ void ImageFiles::mnuImportChannels_Click() {
     }
     const int cleared =
         host_.edits.importCsv(QStringLiteral("Import ") + QFileInfo(path).fileName(), import);
+    if (cleared < 0) {  // the owner kept the masked entries it would have stored over
+        log(QStringLiteral("Import: nothing imported from %1; the masked entries keep their data.")
+                .arg(shown));
+        return;
+    }
     const QString done = QStringLiteral("Imported %1 channel%2 from %3, cleared %4.")
                              .arg(QString::number(import.channels.size()),
                                   QLatin1String(import.channels.size() == 1 ? "" : "s"), shown,
@@ -324,7 +329,7 @@ void ImageFiles::mnuExportChannels_Click() {
         return;
     const QString shown = QDir::toNativeSeparators(path);
     // The channels in another program's mode are counted in one line and named in another.
-    const QList<Channel> channels = DecodeChannels(clone.image.bytes());
+    const QList<Channel> channels = DecodeChannels(clone.image.bytes(), host_.edits.shownList());
     QStringList leftOut;
     const QString csv = ChannelsCsv(channels, false, &leftOut);
     if (const QString foreign = ForeignModeListing(ForeignModeChannels(channels));

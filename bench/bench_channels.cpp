@@ -2,7 +2,10 @@
 // process, and as `quorlink channels FILE --csv` when the program's path is given
 // (bench_channels [path/to/quorlink]). The target is under 50 ms of CPU for the command.
 // Also prints how long the channel editor takes to open on that image (target 100 ms) and
-// to commit one cell edit (target 5 ms), on the offscreen platform unless another is set.
+// to commit one cell edit (target 5 ms) and to switch between the channels, the skip-search
+// and the PMS memories (target 50 ms), on the offscreen platform unless another is set; and
+// the whole `quorlink channels FILE` against `quorlink channels FILE --list pms`, which should
+// take less.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -10,6 +13,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QByteArray>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTableView>
@@ -45,12 +49,12 @@ uchar bcd(int twoDigits) {
     return uchar(((twoDigits / 10) << 4) | (twoDigits % 10));
 }
 
-// An AH029 image in file order with all 900 channels in use: 12.5 kHz frequencies (so
-// that the lost fraction is put back), names of 8 characters, tones, DCS, every mode.
+// An AH029 image in file order with all 900 channels and both lists in use: 12.5 kHz frequencies
+// (so that the lost fraction is put back), names of 8 characters, tones, DCS, every mode.
 QByteArray FullImage() {
     QByteArray image(65227, '\0');
     image.replace(0, 5, "AH029");
-    for (int i = 0; i < ChannelLayout::kChannelCount; ++i) {
+    for (int i = 0; i < ChannelLayout::kSlotCount; ++i) {
         image[ChannelLayout::kFlagsOffset + i] = char(0x03 | (i % 3 == 0 ? 0x04 : 0));
         uchar* r = reinterpret_cast<uchar*>(image.data()) + ChannelLayout::kChannelsOffset +
                    i * ChannelLayout::kChannelSize;
@@ -75,7 +79,7 @@ void editorFigures(const QByteArray& image) {
     CloneState clone;
     clone.image = CloneImage(image);
     ChannelEdits edits(clone);
-    std::vector<double> opens, commits;
+    std::vector<double> opens, commits, switches;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer timer;
         timer.start();
@@ -85,6 +89,13 @@ void editorFigures(const QByteArray& image) {
         opens.push_back(timer.nsecsElapsed() / 1e6);
         if (i > 0)
             continue;
+        for (int s = 1; s <= 30; ++s) {
+            timer.restart();
+            window.cboList->setCurrentIndex(s % 3);
+            QCoreApplication::processEvents();
+            switches.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        window.cboList->setCurrentIndex(0);
         QAbstractItemModel& rows = *window.grdChannels->model();
         for (int n = 0; n < 100; ++n) {
             timer.restart();
@@ -99,6 +110,8 @@ void editorFigures(const QByteArray& image) {
     std::printf("an edit commits: median %.2f ms, max %.2f ms (%zu edits, %d undo steps)\n",
                 median(commits), *std::max_element(commits.begin(), commits.end()), commits.size(),
                 edits.stack().count());
+    std::printf("switching lists: median %.1f ms, max %.1f ms (%zu switches)\n", median(switches),
+                *std::max_element(switches.begin(), switches.end()), switches.size());
 }
 
 }  // namespace
@@ -133,30 +146,45 @@ int main(int argc, char** argv) {
         return 1;
     file.close();
     const QByteArray program = argv[1], filePath = path.toLocal8Bit();
-    std::vector<double> runs;
-    for (int i = 0; i < 20; ++i) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        char* args[] = {const_cast<char*>(program.constData()), const_cast<char*>("channels"),
-                        const_cast<char*>(filePath.constData()), const_cast<char*>("--csv"),
-                        nullptr};
-        pid_t pid = 0;
-        if (posix_spawn(&pid, args[0], &actions, nullptr, args, environ) != 0)
-            return 1;
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        rusage u{};
-        wait4(pid, &status, 0, &u);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            std::printf("%s channels FILE --csv failed (status %d)\n", args[0], status);
+    // The CPU of the whole process, median and max of 20 runs; negative when it failed.
+    const auto command = [&](std::vector<const char*> extra) {
+        std::vector<double> runs;
+        std::vector<char*> args = {const_cast<char*>(program.constData()),
+                                   const_cast<char*>("channels"),
+                                   const_cast<char*>(filePath.constData())};
+        for (const char* arg : extra)
+            args.push_back(const_cast<char*>(arg));
+        args.push_back(nullptr);
+        for (int i = 0; i < 20; ++i) {
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+            pid_t pid = 0;
+            const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+            posix_spawn_file_actions_destroy(&actions);
+            int status = 0;
+            rusage u{};
+            if (spawned != 0 || wait4(pid, &status, 0, &u) < 0 || !WIFEXITED(status) ||
+                WEXITSTATUS(status) != 0)
+                return std::pair{-1.0, -1.0};
+            runs.push_back(cpuMs(u));
+        }
+        return std::pair{median(runs), *std::max_element(runs.begin(), runs.end())};
+    };
+    for (const std::vector<const char*>& extra :
+         {std::vector<const char*>{"--csv"}, {}, {"--list", "pms"}}) {
+        QStringList shown{QString()};  // each argument after a space
+        for (const char* arg : extra)
+            shown << QString::fromLatin1(arg);
+        const auto [med, max] = command(extra);
+        if (med < 0) {
+            std::printf("%s channels FILE%s failed\n", argv[1], qPrintable(shown.join(' ')));
             return 1;
         }
-        runs.push_back(cpuMs(u));
+        std::printf(
+            "quorlink channels FILE%s, whole process: median %.1f ms CPU, max %.1f ms "
+            "(20 runs)\n",
+            qPrintable(shown.join(' ')), med, max);
     }
-    std::printf(
-        "quorlink channels FILE --csv, whole process: median %.1f ms CPU, max %.1f ms "
-        "(%zu runs)\n",
-        median(runs), *std::max_element(runs.begin(), runs.end()), runs.size());
     return 0;
 }

@@ -9,17 +9,26 @@
 #include "memory/channelcsv.h"
 #include "memory/channels.h"
 
-QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList* warnings) {
+QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList* warnings,
+                        ChannelList list) {
     constexpr int kColumns = 80;
-    const QList<Channel> channels = DecodeChannels(image);
-    // Another program refuses empty rows: a CSV holds the channels in use only.
-    if (csv)
-        return ChannelsCsv(channels, false, warnings);
-    const QList<Bank> banks = DecodeBanks(image);
+    const QList<Channel> channels = DecodeChannels(image, list);
+    // Another program refuses empty rows: a CSV holds the channels in use only (and the
+    // masked ones with `all`).
+    if (csv) {
+        QList<Channel> rows;
+        std::copy_if(channels.begin(), channels.end(), std::back_inserter(rows),
+                     [](const Channel& ch) { return !ch.empty; });
+        return ChannelsCsv(rows, all, warnings);
+    }
+    const QList<Bank> banks = list == ChannelList::Channels ? DecodeBanks(image) : QList<Bank>();
+    const int masked = MaskedChannelCount(channels);
     QString text =
-        ChannelsTable(channels, banks, all) + QStringLiteral("\n%1 of %2 channels used\n")
-                                                  .arg(UsedChannelCount(channels))
-                                                  .arg(channels.size());
+        ChannelsTable(channels, banks, all) +
+        QStringLiteral("\n%1 of %2 %3 used%4\n")
+            .arg(UsedChannelCount(channels))
+            .arg(channels.size())
+            .arg(ListNoun(list), masked ? QStringLiteral(", %1 masked").arg(masked) : QString());
     for (const Bank& bank : banks) {
         if (!bank.inUse && !all)
             continue;
@@ -77,7 +86,7 @@ QString ChannelComparisonListing(const QByteArray& a, const QByteArray& b) {
 }
 
 ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const QString& output,
-                         bool replace, bool skipBad, bool fixSums) {
+                         bool replace, bool skipBad, bool fixSums, ChannelList list) {
     constexpr int kRefused = 3, kFailed = 1;
     ImportRun run;
     LoadedImage loaded;
@@ -102,7 +111,7 @@ ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const
         run.exit = kRefused;
         return run;
     }
-    const CsvImport import = ParseChannelsCsv(text);
+    const CsvImport import = ParseChannelsCsv(text, list);
     if (import.refusedWhole) {
         run.error = QStringLiteral("nothing was written: %1").arg(import.refusals.value(0));
         run.exit = kRefused;
@@ -122,8 +131,12 @@ ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const
         run.exit = kRefused;
         return run;
     }
+    // The terminal cannot ask before storing over a masked entry: it says so.
+    for (const Channel& ch : import.channels)
+        if (DecodeChannelAt(loaded.image, ch.number).masked)
+            run.listed << EntryName(ch.number) + QStringLiteral(": was masked; stored over it");
     const QByteArray before = loaded.image;
-    const int cleared = ApplyChannelsCsv(loaded.image, import, replace);
+    const int cleared = ApplyChannelsCsv(loaded.image, import, replace, list);
     MemoryMap::RefreshSumsFor(before, loaded.image);
     if (!SaveImageFile(output.isEmpty() ? imagePath : output, loaded.image, &run.error)) {
         run.exit = kFailed;

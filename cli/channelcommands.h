@@ -4,12 +4,15 @@
 #include <QString>
 #include <QStringList>
 
-// What `quorlink channels FILE [--all] [--csv]` prints for an image in file order: the CSV
-// layout radio programmers exchange, or an aligned table followed by the number of channels
-// used and the banks in use, in lines of at most 80 columns. Empty channels (and unused banks) only
-// with `all`. A channel the CSV leaves out is named in one line of *warnings.
+#include "memory/channels.h"
+
+// What `quorlink channels FILE [--all] [--csv] [--list L]` prints for an image in file
+// order: the CSV layout radio programmers exchange, or an aligned table followed by the number
+// of entries used (and masked) and, for the channels, the banks in use, in lines of at most 80
+// columns. Empty channels (and unused banks) only with `all`, masked ones in the CSV too. A
+// channel the CSV leaves out is named in one line of *warnings.
 QString ChannelsListing(const QByteArray& image, bool all, bool csv,
-                        QStringList* warnings = nullptr);
+                        QStringList* warnings = nullptr, ChannelList list = ChannelList::Channels);
 
 // What `quorlink compare A B --channels` prints: "identical" for equal images, otherwise
 // a differing identity ("identity AH029… → AH29D…"), one line per channel added, removed or
@@ -31,4 +34,5 @@ struct ImportRun {
 // unless `fixSums` or it carries the other programmer's trailer (that program leaves its
 // sums stale): then they are brought up to date first and listed.
 ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const QString& output,
-                         bool replace, bool skipBad, bool fixSums = false);
+                         bool replace, bool skipBad, bool fixSums = false,
+                         ChannelList list = ChannelList::Channels);

@@ -84,6 +84,10 @@ const QCommandLineOption kForceOut("force",
                                    "Replace OUT if it exists (never a file the command reads).");
 const QCommandLineOption kJson("json", "Print the same as one JSON object.");
 const QCommandLineOption kAll("all", "List the empty channels and the unused banks too.");
+const QCommandLineOption kList("list",
+                               "The list to show or import into: channels (the default), skip "
+                               "(the skip-search memories) or pms (L1, U1 ... L50, U50).",
+                               "LIST");
 const QCommandLineOption kCsv("csv",
                               "Write the CSV layout that radio programmers exchange instead of "
                               "the table.");
@@ -186,19 +190,21 @@ const QList<Command>& commands() {
         {"channels",
          {"FILE"},
          "List the memory channels and banks of an image file, or write them as CSV or PDF.",
-         {kAll, kCsv, kPdf, kPocket, kForceOut},
+         {kList, kAll, kCsv, kPdf, kPocket, kForceOut},
          false,
          {"quorlink channels backup.img", "quorlink channels --csv backup.img > channels.csv",
+          "quorlink channels --list pms backup.img",
           "quorlink channels --pdf channels.pdf backup.img",
           "quorlink channels --pdf card.pdf --pocket --force backup.img"},
          channelsCommand},
         {"import",
          {"IMAGE", "CSV"},
          "Take the channels of a CSV file into an image file (saved as IMAGE unless --output).",
-         {kOutput, kForceOut, kReplace, kSkipBad, kFixSums},
+         {kList, kOutput, kForceOut, kReplace, kSkipBad, kFixSums},
          false,
          {"quorlink import backup.img channels.csv",
-          "quorlink import --replace --output new.img backup.img channels.csv"},
+          "quorlink import --replace --output new.img backup.img channels.csv",
+          "quorlink import --list skip backup.img skip.csv"},
          importCommand},
         {"settings",
          {"IMAGE"},
@@ -694,8 +700,27 @@ int compareCommand(Invocation& inv) {
     return kFailed;
 }
 
+// The list --list names; false after a usage error for a name that is none.
+bool listOf(Invocation& inv, ChannelList* list, int* exit) {
+    static const QStringList kNames = {"channels", "skip", "pms"};
+    const qsizetype at = kNames.indexOf(inv.parser.value(kList));
+    *list = ChannelList(std::max<qsizetype>(at, 0));
+    if (!given(inv.parser, kList) || at >= 0)
+        return true;
+    *exit = usageError(QStringLiteral("--list takes channels, skip or pms, not \"%1\"")
+                           .arg(inv.parser.value(kList)),
+                       &inv.command);
+    return false;
+}
+
 int channelsCommand(Invocation& inv) {
     const bool pdf = given(inv.parser, kPdf);
+    ChannelList list;
+    if (int exit = 0; !listOf(inv, &list, &exit))
+        return exit;
+    if (pdf && given(inv.parser, kList))
+        return usageError(QStringLiteral("--pdf prints every list: give it without --list"),
+                          &inv.command);
     if (pdf && (given(inv.parser, kAll) || given(inv.parser, kCsv)))
         return usageError(QStringLiteral("--pdf lists the channels in use: give it without "
                                          "--all and --csv"),
@@ -729,7 +754,8 @@ int channelsCommand(Invocation& inv) {
         return kDone;
     }
     QStringList warnings;
-    out(ChannelsListing(loaded.image, given(inv.parser, kAll), given(inv.parser, kCsv), &warnings)
+    out(ChannelsListing(loaded.image, given(inv.parser, kAll), given(inv.parser, kCsv), &warnings,
+                        list)
             .chopped(1));
     for (const QString& warning : warnings)
         err(warning);
@@ -737,11 +763,14 @@ int channelsCommand(Invocation& inv) {
 }
 
 int importCommand(Invocation& inv) {
+    ChannelList list;
+    if (int exit = 0; !listOf(inv, &list, &exit))
+        return exit;
     if (given(inv.parser, kOutput) && !mayWrite(inv, inv.parser.value(kOutput), inv.files))
         return kRefused;
     const ImportRun run = ImportChannels(inv.files[0], inv.files[1], inv.parser.value(kOutput),
                                          given(inv.parser, kReplace), given(inv.parser, kSkipBad),
-                                         given(inv.parser, kFixSums));
+                                         given(inv.parser, kFixSums), list);
     // The refused rows and the accepted quirks as they are, one per line.
     for (const QString& line : run.listed)
         std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);

@@ -62,8 +62,8 @@ EditNotice NoticeOf(const QByteArray& before, const QByteArray& after, const Ima
     EditNotice notice;
     for (const ImageChange::Range& range : change.ranges) {
         const qsizetype known =
-            Cover(range, kFlagsOffset, 1, kChannelCount, channels) +
-            Cover(range, kChannelsOffset, kChannelSize, kChannelCount, channels) +
+            Cover(range, kFlagsOffset, 1, kSlotCount, channels) +
+            Cover(range, kChannelsOffset, kChannelSize, kSlotCount, channels) +
             Cover(range, kBankInUseOffset, 2, kBankCount, banks) +
             Cover(range, kBankNamesOffset, kBankNameSize, kBankCount, banks) +
             Cover(range, kBankMembersOffset, kBankMembersSize, kBankCount, banks) +
@@ -136,6 +136,8 @@ QString ChannelEdits::setFieldOn(const QList<int>& numbers, ChannelField field,
                                  const QString& text) {
     if (numbers.size() == 1)
         return setField(numbers.first(), field, text);
+    if (const QString refusal = maskedRefusal(numbers); !refusal.isEmpty())
+        return refusal;
     const QString caption =
         QStringLiteral("Set %1 on %2 channels").arg(ChannelFieldName(field)).arg(numbers.size());
     return apply(caption, [&](QByteArray& image) {
@@ -165,8 +167,8 @@ QString ChannelEdits::changeBanks(const QList<int>& numbers, const QList<int>& j
                                 : QStringLiteral("Set Banks on %1 channels").arg(numbers.size());
     return apply(caption, [&](QByteArray& image) {
         QList<int> inUse;
-        for (int n : numbers)
-            if (!DecodeChannelAt(image, n).empty)
+        for (int n : numbers)  // a masked channel joins no bank, as an empty one
+            if (const Channel ch = DecodeChannelAt(image, n); !ch.empty && !ch.masked)
                 inUse << n;
         // One write per bank: each bank gains or loses the channels at once.
         for (int b = 1; b <= kBankCount; ++b) {
@@ -187,8 +189,25 @@ QString ChannelEdits::changeBanks(const QList<int>& numbers, const QList<int>& j
     });
 }
 
+QString ChannelEdits::maskedRefusal(const QList<int>& numbers) const {
+    QList<int> masked;
+    const QByteArray bytes = image();
+    for (int n : numbers)
+        if (DecodeChannelAt(bytes, n).masked)
+            masked << n;
+    if (masked.isEmpty() || !askMasked_ || askMasked_(masked))
+        return {};
+    return QStringLiteral("Nothing stored: the masked entries keep their data.");
+}
+
 QString ChannelEdits::store(const QString& caption, const QList<Channel>& channels,
                             const QList<QList<int>>& banks) {
+    QList<int> stored;
+    for (const Channel& ch : channels)
+        if (!ch.empty)
+            stored << ch.number;
+    if (const QString refusal = maskedRefusal(stored); !refusal.isEmpty())
+        return refusal;
     return apply(caption, [&](QByteArray& image) {
         for (qsizetype i = 0; i < channels.size(); ++i) {
             const Channel& ch = channels[i];
@@ -203,12 +222,33 @@ QString ChannelEdits::store(const QString& caption, const QList<Channel>& channe
 }
 
 int ChannelEdits::importCsv(const QString& caption, const CsvImport& import) {
+    QList<int> stored;
+    for (const Channel& ch : import.channels)
+        stored << ch.number;
+    if (!maskedRefusal(stored).isEmpty())
+        return -1;
     int cleared = 0;
     apply(caption, [&](QByteArray& image) {
-        cleared = ApplyChannelsCsv(image, import, false);
+        cleared = ApplyChannelsCsv(image, import, false, shownList_);
         return QString();
     });
     return cleared;
+}
+
+QString ChannelEdits::unmask(const QList<int>& numbers) {
+    int done = 0;
+    const QString refusal =
+        apply(QStringLiteral("Unmask ") + (numbers.size() == 1
+                                               ? EntryName(numbers.first())
+                                               : QStringLiteral("%1 entries").arg(numbers.size())),
+              [&](QByteArray& image) {
+                  for (int n : numbers)
+                      done += UnmaskChannel(image, n) ? 1 : 0;
+                  return QString();
+              });
+    if (!refusal.isEmpty())
+        return refusal;
+    return done ? QString() : QStringLiteral("Nothing to unmask: select masked entries.");
 }
 
 QString ChannelEdits::apply(const QString& caption,

@@ -41,7 +41,7 @@ public:
     // The image held in file order (identity first, checksum last); empty while there is none.
     QByteArray image() const;
     bool hasImage() const;
-    // Channel `number` (1-900) as the image holds it now.
+    // Slot `number` (1-1100: a channel, a skip-search or a PMS memory) as the image holds it.
     Channel channel(int number) const;
 
     // While a transfer runs nothing may change the image: every change is refused.
@@ -66,9 +66,21 @@ public:
     // With `banks` (one list per channel), each channel in use is put in exactly those banks.
     QString store(const QString& caption, const QList<Channel>& channels,
                   const QList<QList<int>>& banks = {});
-    // Takes an import into the image held as one step; the caller has checked that it
-    // refuses no row. Returns how many channels in use it cleared.
+    // Takes an import into the list shown as one step; the caller has checked that it
+    // refuses no row. Returns how many channels in use it cleared, -1 when the owner kept
+    // the masked entries it would store over.
     int importCsv(const QString& caption, const CsvImport& import);
+    // Makes the masked entries among `numbers` used again with their data, as one step;
+    // says so when none is masked.
+    QString unmask(const QList<int>& numbers);
+    // Asked, with the masked slots a change would store over, before it does; false keeps
+    // them and refuses the change. Without it the change goes ahead.
+    void setMaskedQuestion(std::function<bool(const QList<int>&)> ask) {
+        askMasked_ = std::move(ask);
+    }
+    // The list the editor shows, which the window's import and export take.
+    ChannelList shownList() const { return shownList_; }
+    void setShownList(ChannelList list) { shownList_ = list; }
     // Runs `change` on a copy of the image held (file order) and keeps what it altered as
     // one step called `caption`. A change that returns a refusal changes nothing; the
     // refusal is returned as it is.
@@ -102,6 +114,8 @@ signals:
 
 private:
     QString refusedNow() const;
+    // The refusal when `numbers` holds masked slots and the owner keeps them.
+    QString maskedRefusal(const QList<int>& numbers) const;
     void remember();
 
     CloneState& clone_;
@@ -112,4 +126,6 @@ private:
     QString knownPath_;
     QDateTime knownReadAt_;
     int generation_ = 0;
+    std::function<bool(const QList<int>&)> askMasked_;
+    ChannelList shownList_ = ChannelList::Channels;
 };

@@ -81,40 +81,74 @@ constexpr unsigned Get(unsigned char byte, const Field& field) {
 namespace Channels {
 inline constexpr int kCount = 900;
 inline constexpr int kRecordSize = 32;
-// One flag byte per channel; from the top bit down: no sub-VFO, 3 unknown, preferential,
+// Past channel 900 the flag bytes and the records go on for two more lists in the same
+// formats: the 100 skip-search memories, then the 50 PMS pairs stored L1, U1, L2, U2, ...
+// Every entry of the three lists is a slot, 1-1100; banks hold channels 1-900 only.
+enum class List { Channels, Skip, Pms };
+struct ListSpan {
+    int first;  // the slot of location 1
+    int size;
+    constexpr int last() const { return first + size - 1; }
+    constexpr bool holds(int slot) const { return slot >= first && slot <= last(); }
+};
+inline constexpr ListSpan kLists[] = {{1, kCount}, {kCount + 1, 100}, {kCount + 101, 100}};
+inline constexpr int kSlots = kLists[2].last();
+constexpr ListSpan Span(List list) {
+    return kLists[int(list)];
+}
+// The list a slot belongs to (slots past the end count as PMS).
+constexpr List ListOf(int slot) {
+    return slot <= kLists[0].last()   ? List::Channels
+           : slot <= kLists[1].last() ? List::Skip
+                                      : List::Pms;
+}
+// One flag byte per slot; from the top bit down: no sub-VFO, 3 unknown, preferential,
 // skip, used, valid.
-inline constexpr Field kFlags{0x2C4A, 8, 0, Codec::Bits, kCount, 1};
-inline constexpr Field kValid{0x2C4A, 1, 0, Codec::Bits, kCount, 1};
-inline constexpr Field kUsed{0x2C4A, 1, 1, Codec::Bits, kCount, 1};
-inline constexpr Field kSkip{0x2C4A, 2, 2, Codec::Bits, kCount, 1};
-inline constexpr Field kKeptFlags{0x2C4A, 3, 4, Codec::Bits, kCount, 1};
-inline constexpr Field kNoSubVfo{0x2C4A, 1, 7, Codec::Bits, kCount, 1};
+inline constexpr Field kFlags{0x2C4A, 8, 0, Codec::Bits, kSlots, 1};
+inline constexpr Field kValid{0x2C4A, 1, 0, Codec::Bits, kSlots, 1};
+inline constexpr Field kUsed{0x2C4A, 1, 1, Codec::Bits, kSlots, 1};
+inline constexpr Field kSkip{0x2C4A, 2, 2, Codec::Bits, kSlots, 1};
+inline constexpr Field kKeptFlags{0x2C4A, 3, 4, Codec::Bits, kSlots, 1};
+inline constexpr Field kNoSubVfo{0x2C4A, 1, 7, Codec::Bits, kSlots, 1};
 // A flag byte with both valid and used set: a channel in use.
 constexpr bool InUse(unsigned char flags) {
     return Get(flags, kValid) && Get(flags, kUsed);
 }
-// One 32-byte record per channel.
+// Valid set and used clear: a channel the owner masked on the radio, which hides it and
+// keeps its data. Valid set at all: a slot that holds data, in use or masked.
+constexpr bool Masked(unsigned char flags) {
+    return Get(flags, kValid) && !Get(flags, kUsed);
+}
+constexpr bool Holds(unsigned char flags) {
+    return Get(flags, kValid);
+}
+// One 32-byte record per slot.
 inline constexpr int kRecords = 0x328A;
-inline constexpr Field kMark{kRecords + 0, 6, 0, Codec::Bits, kCount, kRecordSize};
+inline constexpr Field kMark{kRecords + 0, 6, 0, Codec::Bits, kSlots, kRecordSize};
 // What the radio keeps in the mark of a channel on the 6.25 kHz raster.
 inline constexpr int kRasterMark = 5;
 // Narrow deviation, which the radio sets for all channels at once; inside the mark's bits.
-inline constexpr Field kHalfDeviation{kRecords + 0, 1, 5, Codec::Bits, kCount, kRecordSize};
-inline constexpr Field kMode{kRecords + 1, 2, 6, Codec::Index, kCount, kRecordSize};
-inline constexpr Field kDuplex{kRecords + 1, 2, 4, Codec::Index, kCount, kRecordSize};
-inline constexpr Field kStep{kRecords + 1, 4, 0, Codec::Index, kCount, kRecordSize};
-inline constexpr Field kFrequency{kRecords + 2, 3, 0, Codec::BcdKhz, kCount, kRecordSize};
-inline constexpr Field kPower{kRecords + 5, 2, 6, Codec::Index, kCount, kRecordSize};
-inline constexpr Field kToneMode{kRecords + 5, 2, 0, Codec::Index, kCount, kRecordSize};
-inline constexpr Field kName{kRecords + 8, 16, 0, Codec::Table, kCount, kRecordSize};
-inline constexpr Field kOffset{kRecords + 24, 3, 0, Codec::BcdKhz, kCount, kRecordSize};
-inline constexpr Field kTone{kRecords + 27, 6, 0, Codec::Index, kCount, kRecordSize};
-inline constexpr Field kDcs{kRecords + 28, 7, 0, Codec::Index, kCount, kRecordSize};
+inline constexpr Field kHalfDeviation{kRecords + 0, 1, 5, Codec::Bits, kSlots, kRecordSize};
+inline constexpr Field kMode{kRecords + 1, 2, 6, Codec::Index, kSlots, kRecordSize};
+inline constexpr Field kDuplex{kRecords + 1, 2, 4, Codec::Index, kSlots, kRecordSize};
+inline constexpr Field kStep{kRecords + 1, 4, 0, Codec::Index, kSlots, kRecordSize};
+inline constexpr Field kFrequency{kRecords + 2, 3, 0, Codec::BcdKhz, kSlots, kRecordSize};
+inline constexpr Field kPower{kRecords + 5, 2, 6, Codec::Index, kSlots, kRecordSize};
+inline constexpr Field kToneMode{kRecords + 5, 2, 0, Codec::Index, kSlots, kRecordSize};
+inline constexpr Field kName{kRecords + 8, 16, 0, Codec::Table, kSlots, kRecordSize};
+inline constexpr Field kOffset{kRecords + 24, 3, 0, Codec::BcdKhz, kSlots, kRecordSize};
+inline constexpr Field kTone{kRecords + 27, 6, 0, Codec::Index, kSlots, kRecordSize};
+inline constexpr Field kDcs{kRecords + 28, 7, 0, Codec::Index, kSlots, kRecordSize};
 // Bytes of unknown use: the radio writes 6 and 7 as zero with every channel, and 29 and 31
 // as 0x1D and 0x18 in a slot it stores a new channel in.
-inline constexpr Field kZeroed{kRecords + 6, 2, 0, Codec::WordBE, kCount, kRecordSize};
-inline constexpr Field kUnknown29{kRecords + 29, 8, 0, Codec::Bits, kCount, kRecordSize};
-inline constexpr Field kUnknown31{kRecords + 31, 8, 0, Codec::Bits, kCount, kRecordSize};
+inline constexpr Field kZeroed{kRecords + 6, 2, 0, Codec::WordBE, kSlots, kRecordSize};
+inline constexpr Field kUnknown29{kRecords + 29, 8, 0, Codec::Bits, kSlots, kRecordSize};
+inline constexpr Field kUnknown31{kRecords + 31, 8, 0, Codec::Bits, kSlots, kRecordSize};
+// Where the radio keeps the two lists.
+static_assert(kFlags.at(kLists[1].first - 1) == 0x2FCE && kFlags.at(kLists[2].first - 1) == 0x3032);
+static_assert(kRecords + (kLists[1].first - 1) * kRecordSize == 0xA30A);
+static_assert(kRecords + (kLists[2].first - 1) * kRecordSize == 0xAF8A);
+static_assert(kRecords + kSlots * kRecordSize - 1 == 0xBC09);
 }  // namespace Channels
 
 namespace Banks {

@@ -241,7 +241,7 @@ bool LeftOutForMode(const Channel& ch) {
 
 }  // namespace
 
-CsvImport ParseChannelsCsv(const QString& input) {
+CsvImport ParseChannelsCsv(const QString& input, ChannelList list) {
     CsvImport result;
     auto refuse = [&result](const QString& why) {
         result = CsvImport();
@@ -310,10 +310,16 @@ CsvImport ParseChannelsCsv(const QString& input) {
         ++rows;
         Channel ch;
         QString refusal = SetChannelField(ch, ChannelField::Number, cols.at(r, "Location"));
+        // The other lists' Locations are 1-100, in the list's order (PMS: 1 is L1, 2 U1).
+        const int size = MemoryMap::Channels::Span(list).size;
+        if (refusal.isEmpty() && ch.number > size)
+            refusal = QStringLiteral("Location %1 is outside 1–%2").arg(ch.number).arg(size);
+        const int location = ch.number;
+        ch.number = SlotOf(list, location);
         const bool located = refusal.isEmpty();
         if (located && lineOf.contains(ch.number))
             refusal = QStringLiteral("Location %1 is given twice (also line %2)")
-                          .arg(ch.number)
+                          .arg(location)
                           .arg(lineOf.value(ch.number));
         else if (located)
             lineOf.insert(ch.number, r.line);
@@ -348,9 +354,12 @@ QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftO
     for (const Channel& ch : channels) {
         if (ch.empty) {
             if (all)
-                csv += QString::number(ch.number) + emptyRest + QLatin1Char('\n');
+                csv += QString::number(LocationOf(ch.number)) + emptyRest + QLatin1Char('\n');
             continue;
         }
+        // A masked channel is hidden on the radio: written only when all are asked for.
+        if (ch.masked && !all)
+            continue;
         // A "?" breaks an import elsewhere: a channel that cannot be stored is left out. Those
         // with another program's mode are counted in one line at the end.
         const QString refusal = ValidateChannel(ch);
@@ -360,17 +369,20 @@ QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftO
         }
         if (!refusal.isEmpty()) {
             if (leftOut)
-                *leftOut << QStringLiteral("channel %1 left out: %2").arg(ch.number).arg(refusal);
+                *leftOut << (ch.number <= ChannelLayout::kChannelCount
+                                 ? QStringLiteral("channel %1").arg(ch.number)
+                                 : EntryName(ch.number)) +
+                                QStringLiteral(" left out: ") + refusal;
             continue;
         }
         // The radio keeps one tone and one code for both directions.
         using F = ChannelField;
         const QString tone = ch.text(F::Tone), dcs = ch.text(F::Dcs);
-        csv += ch.text(F::Number) % ',' % CsvField(ch.name) % ',' % ch.text(F::Frequency) % ',' %
-               ch.text(F::Duplex) % ',' % ch.text(F::Offset) % ',' % ch.text(F::ToneMode) % ',' %
-               tone % ',' % tone % ',' % dcs % QStringLiteral(",NN,") % dcs %
-               QStringLiteral(",Tone->Tone,") % ch.text(F::Mode) % ',' % ch.text(F::Step) % ',' %
-               ch.text(F::Skip) % ',' % QLatin1String(kPowerWatts[ch.power]) %
+        csv += QString::number(LocationOf(ch.number)) % ',' % CsvField(ch.name) % ',' %
+               ch.text(F::Frequency) % ',' % ch.text(F::Duplex) % ',' % ch.text(F::Offset) % ',' %
+               ch.text(F::ToneMode) % ',' % tone % ',' % tone % ',' % dcs % QStringLiteral(",NN,") %
+               dcs % QStringLiteral(",Tone->Tone,") % ch.text(F::Mode) % ',' % ch.text(F::Step) %
+               ',' % ch.text(F::Skip) % ',' % QLatin1String(kPowerWatts[ch.power]) %
                QLatin1String(",,,,,\n");  // Comment and the digital voice columns stay empty
     }
     if (leftOut && foreign > 0)
@@ -411,21 +423,22 @@ QString ForeignModeListing(const QList<int>& numbers) {
            QLatin1String(kForeignModeNote);
 }
 
-int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace) {
-    const QList<Channel> before = DecodeChannels(image);
+int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace, ChannelList list) {
+    const QList<Channel> before = DecodeChannels(image, list);
     const QSet<int> cleared(import.cleared.begin(), import.cleared.end());
     QSet<int> named = cleared;
     for (int number : import.kept)
         named.insert(number);
     for (const Channel& ch : import.channels)
         named.insert(ch.number);
-    for (int number = 1; number <= ChannelLayout::kChannelCount; ++number)
-        if (cleared.contains(number) || (replace && !named.contains(number)))
-            ClearChannel(image, number);
+    // A masked channel the CSV does not name is kept: its owner hid it on purpose.
+    for (const Channel& ch : before)
+        if (cleared.contains(ch.number) || (replace && !named.contains(ch.number) && !ch.masked))
+            ClearChannel(image, ch.number);
     for (const Channel& ch : import.channels)
         StoreChannel(image, ch);
     int emptied = 0;
-    const QList<Channel> after = DecodeChannels(image);
+    const QList<Channel> after = DecodeChannels(image, list);
     for (int i = 0; i < before.size(); ++i)
         emptied += !before[i].empty && after[i].empty ? 1 : 0;
     return emptied;

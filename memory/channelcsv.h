@@ -32,9 +32,12 @@ struct CsvImport {
 // are refused. A row must reach its Frequency column. A Location 0 row is skipped with a
 // warning. A step the radio lacks, or one that cannot reach the frequency, becomes the nearest
 // one that can, and each value stored otherwise than the file gives it is warned of.
-CsvImport ParseChannelsCsv(const QString& text);
+// Locations are those of `list` (1-900, or 1-100: PMS 1 is L1, 2 U1, ...); the channels and
+// locations it gives are slots.
+CsvImport ParseChannelsCsv(const QString& text, ChannelList list = ChannelList::Channels);
 
-// The header line and one line per channel in use. Empty channels are never written for
+// The header line and one line per channel in use, its Location its place in its list; a
+// masked one only with `all`. Empty channels are never written for
 // another program, which refuses such rows; with `all` each is one line holding only its
 // Location, which an import reads as "clear this channel" (the clipboard's copy uses it).
 // A channel that cannot be stored (a field shows "?") is left out, and named in one line of
@@ -62,6 +65,8 @@ bool ReadCsvFile(const QString& path, QString* text, QString* error);
 
 // Stores an import's channels into an image in file order and clears its cleared locations
 // and, with `replace`, every channel it does not name (a refused row names its channel too).
+// `replace` clears the entries of `list` only, and keeps a masked one it does not name.
 // Returns how many channels in use it cleared. The sums are the caller's to bring up to date
 // (MemoryMap::RefreshSumsFor).
-int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace);
+int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace,
+                     ChannelList list = ChannelList::Channels);

@@ -196,7 +196,7 @@ QString CheckName(const QString& name) {
 }
 
 bool HoldsChannel(const QByteArray& image, int number) {
-    return number >= 1 && number <= kChannelCount &&
+    return number >= 1 && number <= kSlotCount &&
            image.size() > kChannelsOffset + qsizetype(number) * kChannelSize;
 }
 
@@ -366,7 +366,7 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
 }
 
 QString ValidateChannel(const Channel& ch) {
-    if (ch.number < 1 || ch.number > kChannelCount)
+    if (ch.number < 1 || ch.number > kSlotCount)
         return Refusal(ChannelField::Number, QString::number(ch.number),
                        QStringLiteral("is outside 1–900"));
     if (ch.empty)
@@ -394,13 +394,20 @@ QString StoreChannel(QByteArray& image, const Channel& ch) {
     if (!HoldsChannel(image, ch.number))
         return QStringLiteral("The image is too short to hold channel %1").arg(ch.number);
     if (ch.empty) {
-        // A slot that is not in use keeps its flag byte as it is.
-        if (ChannelInUse(image, ch.number))
+        // A slot that holds nothing keeps its flag byte as it is; a masked one is cleared too.
+        if (M::Holds(uchar(image[kFlagsOffset + ch.number - 1])))
             ClearChannel(image, ch.number);
         return {};
     }
     EncodeChannel(image, ch);
     return {};
+}
+
+bool UnmaskChannel(QByteArray& image, int number) {
+    if (!HoldsChannel(image, number) || !M::Masked(uchar(image[kFlagsOffset + number - 1])))
+        return false;
+    WriteNumber(image, M::kUsed, 1, number - 1);
+    return true;
 }
 
 void ClearChannel(QByteArray& image, int number) {

@@ -50,9 +50,14 @@ QString ValidateChannel(const Channel& ch);
 // (MemoryMap::RefreshSumsFor), which brings them up to date once per change.
 QString StoreChannel(QByteArray& image, const Channel& ch);
 
-// Clears channel `number` (1-900), takes it out of its banks (a bank left empty becomes not
-// in use); a number outside 1-900 or an image too short for the channel changes nothing.
+// Clears slot `number` (1-1100; a masked one too: both flag bits) and takes it out of its
+// banks (a bank left empty becomes not in use); a number outside 1-1100 or an image too short
+// for the slot changes nothing.
 void ClearChannel(QByteArray& image, int number);
+
+// Makes masked slot `number` used again, its data as kept; false, and nothing changed, for
+// a slot that is not masked.
+bool UnmaskChannel(QByteArray& image, int number);
 
 // The 33 bytes of channel `number` in a file image: its flag byte, then its 32-byte record;
 // empty when the image is too short. For copying a channel's own bytes; an undo step keeps

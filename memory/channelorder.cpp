@@ -1,5 +1,6 @@
 #include "memory/channelorder.h"
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 
@@ -10,16 +11,33 @@ namespace {
 
 using namespace ChannelLayout;
 
+namespace M = MemoryMap::Channels;
+
 bool HoldsChannels(const QByteArray& image) {
-    return image.size() > kChannelsOffset + kChannelCount * kChannelSize;
+    return image.size() > kChannelsOffset + kSlotCount * kChannelSize;
 }
 
 QString CheckChannel(const QByteArray& image, int number) {
-    if (number < 1 || number > kChannelCount)
+    if (number < 1 || number > kSlotCount)
         return QStringLiteral("Channel %1 is outside 1–%2").arg(number).arg(kChannelCount);
     if (!HoldsChannels(image))
         return QStringLiteral("The image is too short to hold the channels");
     return {};
+}
+
+// An entry as a refusal names it: "Channel 12", "Skip 3", "PMS L2".
+QString Entry(int slot) {
+    if (M::ListOf(slot) == ChannelList::Channels)
+        return QStringLiteral("Channel %1").arg(slot);
+    QString name = EntryName(slot);
+    name[0] = name[0].toUpper();
+    return name;
+}
+
+// A slot that holds data, in use or masked: it moves with its neighbours, and no shift
+// takes it for an empty one.
+bool InUse(const QByteArray& image, int number) {
+    return M::Holds(uchar(image[kFlagsOffset + number - 1]));
 }
 
 // The channel numbers, ascending, each once.
@@ -31,8 +49,8 @@ QList<int> Sorted(QList<int> numbers) {
 
 // The identity order: slot n holds channel n.
 QList<int> Unmoved() {
-    QList<int> order(kChannelCount);
-    for (int n = 1; n <= kChannelCount; ++n)
+    QList<int> order(kSlotCount);
+    for (int n = 1; n <= kSlotCount; ++n)
         order[n - 1] = n;
     return order;
 }
@@ -41,8 +59,8 @@ QList<int> Unmoved() {
 // channel changes, and renumbers the banks' members to follow.
 void Rearrange(QByteArray& image, const QList<int>& order) {
     const QByteArray was = image;
-    QList<int> newNumber(kChannelCount);
-    for (int slot = 1; slot <= kChannelCount; ++slot) {
+    QList<int> newNumber(kSlotCount);
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
         const int from = order[slot - 1];
         newNumber[from - 1] = slot;
         if (from == slot)
@@ -54,10 +72,10 @@ void Rearrange(QByteArray& image, const QList<int>& order) {
     RenumberBankMembers(image, newNumber);
 }
 
-// The first empty channel from `from` on, or 0.
+// The first empty slot from `from` to the end of its list, or 0.
 int NextEmpty(const QByteArray& image, int from) {
-    for (int n = from; n <= kChannelCount; ++n)
-        if (!ChannelInUse(image, n))
+    for (int n = from; n <= M::Span(M::ListOf(from)).last(); ++n)
+        if (!InUse(image, n))
             return n;
     return 0;
 }
@@ -86,11 +104,14 @@ QString MoveChannels(QByteArray& image, const QList<int>& numbers, int delta,
         return QStringLiteral("Channels move one place up or down, not %1").arg(delta);
     if (selected.isEmpty())
         return {};
+    const M::ListSpan span = M::Span(M::ListOf(selected.first()));
+    if (!span.holds(selected.last()))
+        return QStringLiteral("Entries of different lists cannot move together");
     // The places the selection moves among, and where in them each selected channel is.
     const QSet<int> fixed(kept.begin(), kept.end());
     QList<int> places;
     QList<qsizetype> at;
-    for (int n = 1; n <= kChannelCount; ++n) {
+    for (int n = span.first; n <= span.last(); ++n) {
         const bool chosen = std::binary_search(selected.begin(), selected.end(), n);
         if (chosen)
             at << places.size();
@@ -99,10 +120,11 @@ QString MoveChannels(QByteArray& image, const QList<int>& numbers, int delta,
     }
     if (delta < 0 ? at.first() == 0 : at.last() == places.size() - 1) {
         const int edge = delta < 0 ? selected.first() : selected.last();
-        return QStringLiteral("Channel %1 is the %2 channel%3: the selection cannot move %4")
-            .arg(edge)
+        return QStringLiteral("%1 is the %2 %3%4: the selection cannot move %5")
+            .arg(Entry(edge))
             .arg(delta < 0 ? QStringLiteral("first") : QStringLiteral("last"))
-            .arg(edge == 1 || edge == kChannelCount ? QString() : QStringLiteral(" shown"))
+            .arg(span.first == 1 ? QStringLiteral("channel") : QStringLiteral("entry"))
+            .arg(edge == span.first || edge == span.last() ? QString() : QStringLiteral(" shown"))
             .arg(delta < 0 ? QStringLiteral("up") : QStringLiteral("down"));
     }
     // Each run of selected channels moves one place; the channel it passes over takes the
@@ -133,11 +155,10 @@ QString InsertChannel(QByteArray& image, int number) {
         return refusal;
     const int empty = NextEmpty(image, number);
     if (empty == 0)
-        return QStringLiteral(
-                   "No channel from %1 to %2 is empty: the channels below cannot "
-                   "shift down")
-            .arg(number)
-            .arg(kChannelCount);
+        return QStringLiteral("No %1 from %2 to %3 is empty: the %4 below cannot shift down")
+            .arg(number <= kChannelCount ? QStringLiteral("channel") : QStringLiteral("entry"),
+                 LocationLabel(number), LocationLabel(M::Span(M::ListOf(number)).last()),
+                 number <= kChannelCount ? QStringLiteral("channels") : QStringLiteral("entries"));
     if (empty == number)
         return {};
     // An empty channel left in a bank (cleared by another program) leaves it now.
@@ -154,8 +175,9 @@ QString DeleteChannel(QByteArray& image, int number) {
     const QString refusal = CheckChannel(image, number);
     if (!refusal.isEmpty())
         return refusal;
-    int end = number < kChannelCount ? NextEmpty(image, number + 1) : 0;
-    end = end == 0 ? kChannelCount : end - 1;  // the slot left empty
+    const int last = M::Span(M::ListOf(number)).last();
+    int end = number < last ? NextEmpty(image, number + 1) : 0;
+    end = end == 0 ? last : end - 1;  // the slot left empty
     ClearChannel(image, number);
     QList<int> order = Unmoved();
     for (int n = number; n < end; ++n)
@@ -173,11 +195,15 @@ QString SortChannels(QByteArray& image, const QList<int>& numbers, ChannelField 
         if (!refusal.isEmpty())
             return refusal;
     }
-    const QList<Channel> channels = DecodeChannels(image);
+    if (!places.isEmpty() && !M::Span(M::ListOf(places.first())).holds(places.last()))
+        return QStringLiteral("Entries of different lists cannot be sorted together");
+    QHash<int, Channel> channels;
+    for (int number : places)
+        channels.insert(number, DecodeChannelAt(image, number));
     QList<int> sorted = places;
     std::stable_sort(sorted.begin(), sorted.end(), [&](int a, int b) {
-        const Channel& x = channels[a - 1];
-        const Channel& y = channels[b - 1];
+        const Channel& x = channels[a];
+        const Channel& y = channels[b];
         if (x.empty || y.empty)
             return !x.empty && y.empty;
         const int c = CompareBy(x, y, field);
@@ -195,13 +221,12 @@ QString SetFieldOnChannels(QByteArray& image, const QList<int>& numbers, Channel
                            const QString& text) {
     if (field == ChannelField::Number)
         return QStringLiteral("The channel number cannot be set on many channels");
-    const QList<Channel> channels = DecodeChannels(image);
     QList<Channel> changed;
     for (int number : numbers) {
         QString refusal = CheckChannel(image, number);
         if (!refusal.isEmpty())
             return refusal;
-        Channel ch = channels[number - 1];
+        Channel ch = DecodeChannelAt(image, number);
         refusal = SetChannelField(ch, field, text);
         if (refusal.isEmpty())
             refusal = ValidateChannel(ch);

@@ -50,10 +50,13 @@ Table channelTable(const QList<Channel>& channels, const QList<Bank>& banks, Pri
                                 : field == F::ToneMode ? QStringLiteral("Tone")
                                                        : ChannelFieldName(field),
                                 ChannelRow(field).numeric() || field == F::Step};
-    if (!pocket)
+    // Only the channels have banks.
+    const bool withBanks = !pocket && !banks.isEmpty();
+    if (withBanks)
         table.columns << Column{"Banks"};
+    // A masked channel is hidden on the radio: not printed.
     for (const Channel& ch : channels) {
-        if (ch.empty)
+        if (ch.empty || ch.masked)
             continue;
         // A simplex channel has no offset to print; a split one transmits on its own
         // frequency.
@@ -74,7 +77,7 @@ Table channelTable(const QList<Channel>& channels, const QList<Bank>& banks, Pri
                            : QString();
             row << text;
         }
-        if (!pocket)
+        if (withBanks)
             row << ChannelBanksText(banks, ch.number);
         table.rows << row;
     }
@@ -224,8 +227,8 @@ void drawRow(Sheet& sheet, const Table& table, const QList<qreal>& widths, qreal
     }
 }
 
-// The full list: one table whose heading repeats on every page, then the banks.
-void layOutFullList(Sheet& sheet, const Table& table, const QStringList& banks) {
+// A table whose heading repeats on every page.
+void layOutTable(Sheet& sheet, const Table& table) {
     const qreal gap = sheet.textWidth(QStringLiteral("  "), sheet.font());
     const qreal line = sheet.lineHeight();
     const QList<qreal> widths = columnWidths(sheet, table, gap, sheet.width(), true);
@@ -243,17 +246,38 @@ void layOutFullList(Sheet& sheet, const Table& table, const QStringList& banks) 
         drawRow(sheet, table, widths, 0, gap, table.rows[r], sheet.font(), height);
         sheet.y += height;
     }
+}
+
+// A section's title with room for a few lines under it.
+void layOutTitle(Sheet& sheet, const QString& title) {
+    const qreal line = sheet.lineHeight();
     sheet.ensureRoom(line * 3);
     sheet.y += line;
-    sheet.draw(QRectF(0, sheet.y, sheet.width(), line), Qt::AlignLeft, QStringLiteral("Banks"),
-               sheet.bold());
+    sheet.draw(QRectF(0, sheet.y, sheet.width(), line), Qt::AlignLeft, title, sheet.bold());
     sheet.y += line * 1.25;
+}
+
+// The full list: the channels, the banks, then the skip-search and PMS memories when the
+// radio holds any.
+void layOutFullList(Sheet& sheet, const QByteArray& image, const Table& table,
+                    const QStringList& banks) {
+    const qreal line = sheet.lineHeight();
+    layOutTable(sheet, table);
+    layOutTitle(sheet, QStringLiteral("Banks"));
     for (const QString& paragraph : banks) {
         const qreal height = sheet.wrappedHeight(paragraph, sheet.width());
         sheet.ensureRoom(height);
         sheet.draw(QRectF(0, sheet.y, sheet.width(), height), Qt::AlignLeft | Qt::TextWordWrap,
                    paragraph, sheet.font());
         sheet.y += height + line * 0.4;
+    }
+    for (const auto& [list, title] : {std::pair{ChannelList::Skip, "Skip-search memories"},
+                                      std::pair{ChannelList::Pms, "PMS memories"}}) {
+        const Table entries = channelTable(DecodeChannels(image, list), {}, PrintLayout::FullList);
+        if (entries.rows.isEmpty())
+            continue;
+        layOutTitle(sheet, QLatin1String(title));
+        layOutTable(sheet, entries);
     }
 }
 
@@ -328,7 +352,7 @@ int layOut(Sheet& sheet, const QByteArray& image, PrintLayout layout) {
     if (layout == PrintLayout::PocketCard)
         layOutPocketCard(sheet, table);
     else {
-        layOutFullList(sheet, table, bankParagraphs(channels, banks));
+        layOutFullList(sheet, image, table, bankParagraphs(channels, banks));
         layOutSettings(sheet, image);
     }
     return sheet.page();

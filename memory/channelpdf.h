@@ -7,7 +7,8 @@
 #include <QString>
 
 // A printable list of an image's channels: the channels in use with their fields and banks,
-// then the banks in use with their members, every page headed by a title (the model and the
+// then the banks in use with their members, then the skip-search and PMS memories in use
+// when there are any, every page headed by a title (the model and the
 // date), the image's name and the page number. Drawn by Qt's own PDF writer, which needs a
 // QGuiApplication for its fonts (the command line starts one on the offscreen platform: no
 // display is needed).

@@ -103,9 +103,11 @@ using MemoryMap::ReadNumber;
 Channel DecodeChannel(const QByteArray& image, int index) {
     Channel ch;
     ch.number = index + 1;
-    if (!ChannelInUse(image, ch.number))
+    const qint64 flags = ReadNumber(image, M::kFlags, index);
+    if (flags < 0 || !M::Holds(uchar(flags)))
         return ch;
     ch.empty = false;
+    ch.masked = M::Masked(uchar(flags));
     // A record cut short leaves every field of it unknown; skip is in the flag byte.
     const bool whole = M::kMark.at(index) + M::kRecordSize <= image.size();
     for (const ChannelFieldRow& row : kRows)
@@ -158,7 +160,7 @@ const QStringList& ChannelFieldRow::choices() const {
 QString Channel::text(ChannelField field) const {
     const ChannelFieldRow& row = kRows[int(field)];
     if (field == F::Number)
-        return QString::number(number);
+        return LocationLabel(number);
     if (empty)
         return QString();
     if (row.hertz)
@@ -174,11 +176,12 @@ const char kForeignModeNote[] =
     "mode code 3: written by another program as narrow FM; this radio sets narrow deviation "
     "for all channels at once; choose FM, AM or WFM";
 
-QList<Channel> DecodeChannels(const QByteArray& image) {
+QList<Channel> DecodeChannels(const QByteArray& image, ChannelList list) {
+    const MemoryMap::Channels::ListSpan span = MemoryMap::Channels::Span(list);
     QList<Channel> channels;
-    channels.reserve(kChannelCount);
-    for (int i = 0; i < kChannelCount; ++i)
-        channels.append(DecodeChannel(image, i));
+    channels.reserve(span.size);
+    for (int slot = span.first; slot <= span.last(); ++slot)
+        channels.append(DecodeChannel(image, slot - 1));
     return channels;
 }
 
@@ -231,8 +234,49 @@ QString MegahertzText(qint64 hz) {
 int UsedChannelCount(const QList<Channel>& channels) {
     int used = 0;
     for (const Channel& ch : channels)
-        used += ch.empty ? 0 : 1;
+        used += ch.empty || ch.masked ? 0 : 1;
     return used;
+}
+
+int MaskedChannelCount(const QList<Channel>& channels) {
+    return int(std::count_if(channels.begin(), channels.end(),
+                             [](const Channel& ch) { return ch.masked; }));
+}
+
+int LocationOf(int slot) {
+    return slot - M::Span(M::ListOf(slot)).first + 1;
+}
+
+int SlotOf(ChannelList list, int location) {
+    return M::Span(list).first + location - 1;
+}
+
+QString LocationLabel(int slot) {
+    const int location = LocationOf(slot);
+    if (M::ListOf(slot) != ChannelList::Pms)
+        return QString::number(location);
+    return (location % 2 ? QStringLiteral("L") : QStringLiteral("U")) +
+           QString::number((location + 1) / 2);
+}
+
+QString EntryName(int slot) {
+    static const char* const kPrefixes[] = {"ch ", "skip ", "PMS "};
+    return QLatin1String(kPrefixes[int(M::ListOf(slot))]) + LocationLabel(slot);
+}
+
+QString ListNoun(ChannelList list) {
+    static const char* const kNouns[] = {"channels", "skip-search memories", "PMS memories"};
+    return QLatin1String(kNouns[int(list)]);
+}
+
+QString PmsPairProblem(const Channel& lower, const Channel& upper) {
+    if (lower.empty || upper.empty || lower.frequencyHz <= upper.frequencyHz)
+        return {};
+    return QStringLiteral(
+               "%1 %2 is above %3 %4: the scan range's lower edge is above its upper "
+               "edge")
+        .arg(LocationLabel(lower.number), MegahertzText(lower.frequencyHz),
+             LocationLabel(upper.number), MegahertzText(upper.frequencyHz));
 }
 
 QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, bool all) {
@@ -254,10 +298,14 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
             widths[c] = std::max(widths[c], row[c].size());
         rows.append(row);
     };
+    // Only the channels have banks: the other lists' tables end at the S column.
+    const bool withBanks =
+        channels.isEmpty() || M::ListOf(channels.first().number) == ChannelList::Channels;
     Row header;
     for (int c = 0; c < Banks; ++c)
         header[c] = QString::fromLatin1(kShown[c].first);
-    header[Banks] = QStringLiteral("Banks");
+    if (withBanks)
+        header[Banks] = QStringLiteral("Banks");
     add(header);
     std::array<QStringList, kChannelCount> inBanks;
     for (const Bank& bank : banks)
@@ -281,6 +329,8 @@ QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, 
             }
             if (field == F::Power)
                 text = text.section(QLatin1Char(' '), 0, 0);
+            if (field == F::Skip && ch.masked)
+                text = QStringLiteral("M");
         }
         if (ch.number >= 1 && ch.number <= kChannelCount)
             row[Banks] = inBanks[ch.number - 1].join(QLatin1Char(' '));
@@ -347,18 +397,27 @@ QString ChannelChangeText(const Channel& was, const Channel& now, const QString&
         changes << QStringLiteral("removed ") + summary(was);
     else
         changes = ChannelChanges(was, now);
+    if (!was.empty && !now.empty && was.masked != now.masked)
+        changes.prepend(now.masked ? QStringLiteral("masked") : QStringLiteral("unmasked"));
     if (wasBanks != nowBanks)
         changes << QStringLiteral("Banks %1 → %2").arg(shown(wasBanks), shown(nowBanks));
     return changes.join(QStringLiteral("; "));
 }
 
-// Both images decoded once, for the comparison and the count of other blocks.
+// Every slot of both images decoded once, for the comparison and the count of other blocks.
+QList<Channel> DecodeSlots(const QByteArray& image) {
+    QList<Channel> all;
+    for (ChannelList list : {ChannelList::Channels, ChannelList::Skip, ChannelList::Pms})
+        all << DecodeChannels(image, list);
+    return all;
+}
+
 struct Decoded {
     QList<Channel> was, now;
     QList<Bank> wasBanks, nowBanks;
     Decoded(const QByteArray& before, const QByteArray& after)
-        : was(DecodeChannels(before)),
-          now(DecodeChannels(after)),
+        : was(DecodeSlots(before)),
+          now(DecodeSlots(after)),
           wasBanks(DecodeBanks(before)),
           nowBanks(DecodeBanks(after)) {}
     QString change(int i) const {
@@ -372,10 +431,10 @@ struct Decoded {
 QStringList ChannelComparison(const QByteArray& before, const QByteArray& after) {
     const Decoded d(before, after);
     QStringList lines;
-    for (int i = 0; i < kChannelCount; ++i) {
+    for (int i = 0; i < kSlotCount; ++i) {
         const QString change = d.change(i);
         if (!change.isEmpty())
-            lines << QStringLiteral("ch %1: %2").arg(i + 1).arg(change);
+            lines << EntryName(i + 1) + QStringLiteral(": ") + change;
     }
     for (int b = 0; b < kBankCount; ++b) {
         const QString& was = d.wasBanks[b].name;
@@ -394,13 +453,13 @@ int OtherDifferingBlocks(const QByteArray& before, const QByteArray& after) {
     // A byte of a channel that decodes the same both times (an empty channel's record,
     // bits no field shows) is other memory too; so is a bank's byte when its members, or
     // its name, read the same.
-    std::array<bool, kChannelCount> listed{};
-    for (int i = 0; i < kChannelCount; ++i)
+    std::array<bool, kSlotCount> listed{};
+    for (int i = 0; i < kSlotCount; ++i)
         listed[i] = !d.change(i).isEmpty();
     auto inListed = [&](qsizetype at) {
-        if (at >= kFlagsOffset && at < kFlagsOffset + kChannelCount)
+        if (at >= kFlagsOffset && at < kFlagsOffset + kSlotCount)
             return listed[at - kFlagsOffset];
-        if (at >= kChannelsOffset && at < kChannelsOffset + kChannelCount * kChannelSize)
+        if (at >= kChannelsOffset && at < kChannelsOffset + kSlotCount * kChannelSize)
             return listed[(at - kChannelsOffset) / kChannelSize];
         qsizetype b = -1;
         if (at >= kBankInUseOffset && at < kBankInUseOffset + 2 * kBankCount)

@@ -8,13 +8,17 @@
 
 #include "image/memorymap.h"
 
-// The radio's 900 memory channels and 24 banks, decoded read-only from an image in file
-// order: identity at offset 0, then the 65216 data bytes, then the checksum. Every offset
-// below counts from the image start. Nothing here changes an image or throws: a field that
-// does not decode shows as "?", and an image too short for a channel leaves it empty.
+// The radio's 900 memory channels, 100 skip-search and 100 PMS memories, and 24 banks, decoded
+// read-only from an image in file order: identity at offset 0, then the 65216 data bytes, then the
+// checksum. Every offset below counts from the image start. Nothing here changes an image or
+// throws: a field that does not decode shows as "?", and an image too short for a channel leaves it
+// empty.
 namespace ChannelLayout {
 // Where they lie, as the memory map gives it.
 constexpr int kChannelCount = MemoryMap::Channels::kCount;
+// Every entry of the three lists is a slot 1-1100 (channels 1-900, then skip search, then
+// PMS); a list is a view of its slots.
+constexpr int kSlotCount = MemoryMap::Channels::kSlots;
 constexpr int kFlagsOffset = MemoryMap::Channels::kFlags.offset;  // one byte per channel
 constexpr int kChannelsOffset = MemoryMap::Channels::kRecords;    // one record per channel
 constexpr int kChannelSize = MemoryMap::Channels::kRecordSize;
@@ -28,6 +32,8 @@ constexpr int kNameSize = MemoryMap::Channels::kName.width;
 // The radio's character table for names, as the memory map gives it.
 inline constexpr const auto& kNameTable = MemoryMap::kNameTable;
 }  // namespace ChannelLayout
+
+using ChannelList = MemoryMap::Channels::List;
 
 // The fields of a channel, in the order of the table and of the comparison.
 enum class ChannelField {
@@ -50,8 +56,10 @@ constexpr int kChannelFieldCount = int(ChannelField::Skip) + 1;
 // made at the edge by text(). An empty channel carries its number and the defaults a new
 // channel starts from; every text but its number is empty.
 struct Channel {
-    int number = 0;  // 1-900
+    int number = 0;  // the slot, 1-1100: channel n is slot n
     bool empty = true;
+    // Valid but not used: hidden on the radio, its data kept and decoded; not empty.
+    bool masked = false;
     qint64 frequencyHz = -1;  // receive frequency; -1 when it does not decode
     qint64 offsetHz = 0;      // the offset, or the transmit frequency when duplex is "split"
     QString name;
@@ -136,9 +144,9 @@ struct Bank {
 // Whether channel `number` (1-900) is in use: its flags say valid and used. False for a
 // channel past the end of the image.
 bool ChannelInUse(const QByteArray& image, int number);
-// All 900 channels, numbered 1-900.
-QList<Channel> DecodeChannels(const QByteArray& image);
-// Channel `number` (1-900) alone, as DecodeChannels gives it.
+// Every entry of a list, numbered by slot.
+QList<Channel> DecodeChannels(const QByteArray& image, ChannelList list = ChannelList::Channels);
+// Slot `number` (1-1100) alone, as DecodeChannels gives it.
 Channel DecodeChannelAt(const QByteArray& image, int number);
 // Bank `number` (1-24), the one place that reads a bank's bytes. A bank not in use has no
 // members; entries naming no channel are left out, and a channel listed twice is listed
@@ -155,15 +163,33 @@ qint64 RestoredHertz(qint64 khz);
 
 // Hz as MHz with six decimals; "?" for -1.
 QString MegahertzText(qint64 hz);
+// The entries in use; masked ones are counted apart.
 int UsedChannelCount(const QList<Channel>& channels);
+int MaskedChannelCount(const QList<Channel>& channels);
+
+// A slot's place in its list (1-900 or 1-100), the slot of a list's location, and the
+// location as the lists show it: "12", or "L1", "U1" ... for PMS.
+int LocationOf(int slot);
+int SlotOf(ChannelList list, int location);
+QString LocationLabel(int slot);
+// A slot as the comparison names it: "ch 12", "skip 3", "PMS L2".
+QString EntryName(int slot);
+// What a list holds, for counts: "channels", "skip-search memories", "PMS memories".
+QString ListNoun(ChannelList list);
+// Why a PMS pair cannot scan as it stands ("L2 146.000000 is above U2 144.000000: ..."):
+// the radio takes it while its owner edits, so it is shown, never refused. Empty when both
+// edges are in use and in order, or either is empty.
+QString PmsPairProblem(const Channel& lower, const Channel& upper);
 
 // An aligned plain-text table with a header line, each channel's banks in the last column
-// ("1 4"); empty channels left out unless `all`. It fits 80 columns: a list of banks too
+// ("1 4", channels only); masked ones with an M in the S column; empty channels left out
+// unless `all`. It fits 80 columns: a list of banks too
 // long for the room left goes on in lines of its own under its column.
 QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, bool all);
 // The fields that differ from `before` to `after`, as "Name SIMPLEX → CALL".
 QStringList ChannelChanges(const Channel& before, const Channel& after);
-// One line per channel added, removed or changed from image `before` to image `after`,
+// One line per entry of the three lists added, removed, masked, unmasked or changed from image
+// `before` to image `after` ("skip 3: ...", "PMS L2: ..." after the channels),
 // its banks counting as one of its fields: "ch 12: added SIMPLEX 146.520000", "ch 12:
 // removed ...", "ch 12: Name SIMPLEX → CALL; Frequency 146.520000 → 146.550000; Banks 1 →
 // 1 4"; then one line per bank renamed: "bank 3: Name HOME → CLUB".

@@ -39,6 +39,8 @@ private slots:
         row("same", {"compare", good, good}, 0);
         row("different", {"compare", good, other}, 1);
         row("channels differ", {"compare", "--channels", good, other}, 1);
+        row("no such list", {"channels", "--list", "vfo", good}, 2, "--list takes channels, skip");
+        row("pms list", {"channels", "--list", "pms", good}, 0, "of 100 PMS memories used");
         row("pdf with csv", {"channels", "--csv", "--pdf", dir_.filePath("n"), good}, 2);
         row("pdf into no folder", {"channels", "--pdf", "/nonexistent/n.pdf", good}, 1,
             "quorlink: Cannot save \"/nonexistent/n.pdf\": ");

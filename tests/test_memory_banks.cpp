@@ -81,12 +81,17 @@ private slots:
         row("a run moves up", "up 3,4",
             {"slot 2 3", "slot 3 4", "slot 4 2", "bank 1 0006 0000 0003 0383", "bank 3 0006 0002"});
         row("no move up from channel 1", "up 1,5", {}, "Channel 1 is the first channel");
+        // The masked channel 9 shifts with its neighbours, to the empty slot 10.
         row("an insert shifts members down to the empty slot", "insert 1",
-            {"slot 1 9", "slot 2 1", "slot 9 8", "bank 1 0006 0001 0002 0383", "bank 3 0006 0004"});
+            {"slot 1 10", "slot 2 1", "slot 10 9", "bank 1 0006 0001 0002 0383",
+             "bank 3 0006 0004"});
+        row("an insert in the skip-search list", "copy 1 950;copy 2 951;insert 950",
+            {"slot 951 1", "slot 952 2", "slot 950 11", "bank 1 0000 0000 0001 FFFF 0384 0383"});
+        row("no move up across lists", "copy 1 1001;up 1001", {}, "PMS L1 is the first entry");
         row("no insert without an empty slot below", "copy 1 900;insert 900", {},
             "No channel from 900 to 900 is empty");
         row("a delete shifts up to the next empty slot", "delete 1",
-            {"slot 1 2", "slot 7 8", "ch 8 Frequency ", "bank 1 0006 0000 0383",
+            {"slot 1 2", "slot 8 9", "ch 9 Frequency ", "bank 1 0006 0000 0383",
              "bank 3 0006 0002"});
         row("a sort carries memberships", "sort 1-10 Frequency",
             {"slot 1 8", "slot 2 4", "slot 6 1", "bank 1 0006 0003 0005 0383", "bank 3 0006 0001"});
@@ -123,7 +128,7 @@ private slots:
                 QCOMPARE(ChannelBytes(img, w[1].toInt()),
                          ChannelBytes(BankFixtureImage(), w[2].toInt()));
             } else if (w[0] == "ch") {
-                QCOMPARE(DecodeChannels(img)[w[1].toInt() - 1].text(field(w[2])), w[3]);
+                QCOMPARE(DecodeChannelAt(img, w[1].toInt()).text(field(w[2])), w[3]);
             } else {
                 QCOMPARE(img.mid(w[1].toInt(nullptr, 16), w[2].size() / 2).toHex().toUpper(), w[2]);
             }

@@ -182,6 +182,7 @@ private slots:
         fresh("every character class", "Az9 .,:;*#_-/&()|430||0||88.5|023|FM|5|Hi|", 0x03,
               "00 00 430000 C0 0000 0A3E09243F404142434445464748494A 000000 08 00 1D0018");
         QTest::newRow("cleared: record kept") << 0x8F << fixture << "" << 0x8C << fixture;
+        QTest::newRow("masked, cleared: both bits") << 0x81 << fixture << "" << 0x80 << fixture;
     }
     void encodes() {
         QFETCH(int, flagsBefore);
@@ -189,20 +190,22 @@ private slots:
         QFETCH(QString, fields);
         QFETCH(int, flags);
         QFETCH(QString, record);
-        QByteArray img = image();
-        PutChannel(img, 7, flagsBefore, recordBefore.toLatin1());
-        const QByteArray before = img;
-        Channel ch = DecodeChannels(img)[6];
-        const QStringList texts = fields.split('|');
-        for (int f = int(ChannelField::Name); f < kChannelFieldCount && !fields.isEmpty(); ++f)
-            QCOMPARE(SetChannelField(ch, ChannelField(f), texts[f - 1]), QString());
-        if (fields.isEmpty())
-            ClearChannel(img, 7);
-        else
+        // The same bytes in a channel, a skip-search memory and PMS L1 and U50; nothing else.
+        for (int slot : {7, 950, 1001, 1100}) {
+            QByteArray img = image();
+            PutChannel(img, slot, flagsBefore, recordBefore.toLatin1());
+            const QByteArray before = img;
+            Channel ch = DecodeChannelAt(img, slot);
+            const QStringList texts = fields.split('|');
+            for (int f = int(ChannelField::Name); f < kChannelFieldCount && !fields.isEmpty(); ++f)
+                QCOMPARE(SetChannelField(ch, ChannelField(f), texts[f - 1]), QString());
+            ch.empty = fields.isEmpty();
             QCOMPARE(StoreChannel(img, ch), QString());
-        QByteArray expected = before;
-        PutChannel(expected, 7, flags, record.toLatin1());
-        QCOMPARE(img.toHex(), expected.toHex());
+            QByteArray expected = before;
+            PutChannel(expected, slot, flags, record.toLatin1());
+            QCOMPARE(img.toHex(), expected.toHex());
+            QCOMPARE(ChannelChanges(DecodeChannelAt(img, slot), ch), QStringList());
+        }
     }
 
     // Channels stored at random into random bytes: decoding then storing every channel again

@@ -21,7 +21,8 @@ private slots:
         PutChannel(image, c.number, c.flags, c.record);
         const QList<Channel> channels = DecodeChannels(image);
         QCOMPARE(channels[c.number - 1].number, c.number);
-        QCOMPARE(channels[c.number - 1].empty, (c.flags & 0x03) != 0x03);
+        QCOMPARE(channels[c.number - 1].empty, (c.flags & 0x01) == 0);
+        QCOMPARE(channels[c.number - 1].masked, (c.flags & 0x03) == 0x01);
         QCOMPARE(channels[c.number - 1].text(ChannelField::Power), QString::fromLatin1(c.power));
         QCOMPARE(ChannelsCsv(channels, false).split('\n').value(1), QString::fromUtf8(c.csv));
     }
@@ -33,7 +34,7 @@ private slots:
         QTest::addColumn<int>("lines");
         QTest::addColumn<QStringList>("some");  // the second line, and the last
         QTest::newRow("table")
-            << false << false << 1 + 8 + 2 + 1
+            << false << false << 1 + 9 + 2 + 1
             << QStringList{
                    " 1 SIMPLEX     146.520000         0.000000            FM   12.5 "
                    "Hi   1",
@@ -43,22 +44,31 @@ private slots:
         // A channel whose frequency does not decode (8) is left out of the CSV.
         QTest::newRow("csv") << false << true << 8
                              << QStringList{kFixtureChannels[0].csv, kFixtureChannels[6].csv};
-        // Another program refuses empty rows: none even with --all.
-        QTest::newRow("csv, all") << true << true << 8
-                                  << QStringList{kFixtureChannels[0].csv, kFixtureChannels[6].csv};
+        // Another program refuses empty rows: none even with --all, which adds the masked 9.
+        QTest::newRow("csv, all") << true << true << 9
+                                  << QStringList{kFixtureChannels[0].csv,
+                                                 "9,SIMPL,146.520000,,"
+                                                 "0.000000,,88.5,88.5,023,NN,023,Tone->Tone,FM,"
+                                                 "10.00,,5.0W,,,,,"};
+        QTest::newRow("pms, all") << true << false << 1 + 100 + 2
+                                  << QStringList{"Ch Name Frequency Dup Offset Tone Mode Step P S",
+                                                 "0 of 100 PMS memories used"};
     }
     void listings() {
         QFETCH(bool, all);
         QFETCH(bool, csv);
         QFETCH(int, lines);
         QFETCH(QStringList, some);
-        const QStringList printed = ChannelsListing(FixtureImage(), all, csv).split('\n');
+        const ChannelList list =
+            QTest::currentDataTag()[0] == 'p' ? ChannelList::Pms : ChannelList::Channels;
+        const QStringList printed =
+            ChannelsListing(FixtureImage(), all, csv, nullptr, list).split('\n');
         QCOMPARE(printed.last(), QString());  // every line ends with a line feed
         QCOMPARE(printed.size() - 1, lines);
         if (csv)
             QCOMPARE(printed[0], kCsvHeader);
         if (!some[0].isEmpty())
-            QCOMPARE(printed[1], some[0]);
+            QCOMPARE(printed[list == ChannelList::Pms ? 0 : 1].simplified(), some[0].simplified());
         QCOMPARE(printed[lines - 1], some[1]);
     }
 
@@ -95,7 +105,7 @@ private slots:
         image.replace(ChannelLayout::kBankMembersOffset + 23 * 200 + 198, 2,
                       QByteArray::fromHex("0004"));
         const QList<Bank> banks = DecodeBanks(image);
-        QCOMPARE(banks[0].name, "Home");  // the top bits of its characters set
+        QCOMPARE(banks[0].name, "Home");                // the top bits of its characters set
         QCOMPARE(DecodeChannelAt(image, 8).name, ".");  // a channel name's top bit counts
         QVERIFY(banks[0].inUse && !banks[1].inUse);
         QCOMPARE(banks[0].members, QList<int>({1, 2, 900}));
@@ -113,9 +123,12 @@ private slots:
                    "00 05 146550 C0 0000 0C0A1515FFFFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000");
         after[ChannelLayout::kFlagsOffset + 1] = 0;  // channel 2 removed
         PutChannel(after, 20, 0x07, kFixtureChannels[0].record);
-        after[4] = 'D';      // the identity
-        after[10 + 63] = 1;  // the last byte of block 0
-        after[10 + 64] = 1;  // the first of block 1
+        PutChannel(after, 903, 0x03, kFixtureChannels[0].record);
+        PutChannel(after, 1002, 0x03, kFixtureChannels[1].record);
+        after[ChannelLayout::kFlagsOffset + 8] = 0x03;  // channel 9 unmasked
+        after[4] = 'D';                                 // the identity
+        after[10 + 63] = 1;                             // the last byte of block 0
+        after[10 + 64] = 1;                             // the first of block 1
         after[10 + 64 * 28 + 5] = 1;
         after[10 + 64 * 28 + 9] = 1;  // block 28 once
         after[ChannelLayout::kChannelsOffset + 899 * ChannelLayout::kChannelSize] = 1;
@@ -128,7 +141,9 @@ private slots:
             QString::fromUtf8("identity AH029… → AH02D…\n"
                               "ch 1: Name SIMPLEX → CALL; Frequency 146.520000 → 146.550000; "
                               "Banks 1 → 1 2\nch 2: removed RPT 145.230000\n"
-                              "ch 20: added SIMPLEX 146.520000\nbank 3: Name none → CLUB\n"
+                              "ch 9: unmasked\nch 20: added SIMPLEX 146.520000\n"
+                              "skip 3: added SIMPLEX 146.520000\nPMS U1: added RPT 145.230000\n"
+                              "bank 3: Name none → CLUB\n"
                               "other memory differs in 4 blocks\nthe final checksum differs\n"));
         QCOMPARE(ChannelComparisonListing(before, before), "identical\n");
     }

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "memory/channelcsv.h"
+#include "memory/channeledit.h"
 #include "memory/channels.h"
 #include "sim/simradio.h"
 #include "support/channelfixture.h"
@@ -90,6 +91,11 @@ private slots:
                            "line 2: Location 0 skipped: the radio's channels are 1–900",
                            "line 3: TStep 125.00 stored as 20.00, the nearest step the radio has "
                            "that reaches 146.520000 MHz"};
+        QTest::newRow("pms: Location 1 is L1, 2 is U1")
+            << "Location,Frequency\n1,144\n2,148\n101,145\n"
+            << QStringList{"L1||144.000000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
+                           "U1||148.000000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
+                           "line 4: Location 101 is outside 1–100"};
         QTest::newRow("a newline and a NUL in refusals: escaped")
             << "Location,Name,Frequency\n1,\"A\nB\",146.52\n2,C" + QString(QChar(0)) + "D,146.52\n"
             << QStringList{
@@ -101,7 +107,8 @@ private slots:
     void imports() {
         QFETCH(QString, csv);
         QFETCH(QStringList, results);
-        const CsvImport import = ParseChannelsCsv(csv);
+        const CsvImport import = ParseChannelsCsv(
+            csv, QTest::currentDataTag()[0] == 'p' ? ChannelList::Pms : ChannelList::Channels);
         QStringList got;
         for (const Channel& ch : import.channels) {
             QStringList fields;
@@ -121,6 +128,8 @@ private slots:
         QByteArray image = sim.identity + sim.memory + '\0';
         const FixtureChannel& garbage = kFixtureChannels[7];
         PutChannel(image, garbage.number, garbage.flags, garbage.record);
+        const FixtureChannel& masked = kFixtureChannels[8];  // kept by a replace not naming it
+        PutChannel(image, 899, masked.flags, masked.record);
         QStringList leftOut;
         const QString csv = ChannelsCsv(DecodeChannels(image), false, &leftOut);
         QCOMPARE(leftOut, QStringList{"channel 8 left out: Frequency ? does not decode"});
@@ -129,6 +138,7 @@ private slots:
         QCOMPARE(ApplyChannelsCsv(image, import, true), 1);
         QCOMPARE(ChannelsCsv(DecodeChannels(image), false), csv);
         QCOMPARE(UsedChannelCount(DecodeChannels(image)), 11);
+        QCOMPARE(ChannelBytes(image, 899), QByteArray::fromHex(QByteArray("01") + masked.record));
     }
 };
 

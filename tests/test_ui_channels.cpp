@@ -128,14 +128,14 @@ private slots:
         QCOMPARE(w.window().lblUsed->text(), "No image: read the radio or open a file.");
         QVERIFY(w.window().isVisible() && !w.window().isModal());
         w.hold(FixtureImage(), w.at("x.img"));
-        QCOMPARE(w.window().lblUsed->text(), "8 of 900 used, 8 shown");
+        QCOMPARE(w.window().lblUsed->text(), "8 used, 1 masked of 900, 9 shown");
         QCOMPARE(w.window().windowTitle(), "Channels - x.img[*]");
         const QHeaderView* header = w.window().grdChannels->horizontalHeader();
         QVERIFY(header->length() <= w.window().grdChannels->viewport()->width());
         const QRect main = w.env.form().frameGeometry();
         QVERIFY(w.window().x() > main.right() || w.window().frameGeometry().right() < main.x());
         QTest::keyClicks(w.window().txtFilter, "RPT");
-        QCOMPARE(w.window().lblUsed->text(), "8 of 900 used, 2 shown");
+        QCOMPARE(w.window().lblUsed->text(), "8 used, 1 masked of 900, 2 shown");
         QTest::keyClick(w.window().grdChannels, Qt::Key_Escape);
         QVERIFY(w.window().isVisible());
         w.clone().image = CloneImage();
@@ -150,14 +150,14 @@ private slots:
         QTest::addColumn<QStringList>("numbers");  // or, with one entry, how many
         const ChannelField ch = ChannelField::Number;
         QTest::newRow("by number, down")
-            << "" << false << ch << QStringList{"8", "7", "6", "5", "4", "3", "2", "1"};
+            << "" << false << ch << QStringList{"9", "8", "7", "6", "5", "4", "3", "2", "1"};
         QTest::newRow("by frequency, in MHz not text")
-            << "1" << false << ChannelField::Frequency << QStringList{"4", "3", "2", "5", "1"};
+            << "1" << false << ChannelField::Frequency << QStringList{"4", "3", "2", "5", "1", "9"};
         QTest::newRow("by name") << "RPT" << false << ChannelField::Name << QStringList{"2", "5"};
         QTest::newRow("by tone, in its list's order, not text")
             << "" << false << ChannelField::Tone
-            << QStringList{"6", "1", "3", "4", "7", "2", "5", "8"};
-        QTest::newRow("name, any case") << "sim" << false << ch << QStringList{"1"};
+            << QStringList{"6", "1", "3", "4", "7", "9", "2", "5", "8"};
+        QTest::newRow("name, any case") << "sim" << false << ch << QStringList{"9", "1"};
         QTest::newRow("no match") << "zz" << true << ch << QStringList{};
         QTest::newRow("empty shown") << "" << true << ch << QStringList{"900"};
         QTest::newRow("empty shown, filtered") << "88.1" << true << ch << QStringList{"4"};
@@ -306,7 +306,7 @@ private slots:
         w.keys(Qt::Key_Delete);
         QVERIFY(DecodeChannels(w.held())[0].empty && DecodeChannels(w.held())[1].empty);
         QCOMPARE(DecodeBank(w.held(), 1).members, QList<int>{900});
-        QCOMPARE(w.window().lblUsed->text(), "6 of 900 used, 900 shown");
+        QCOMPARE(w.window().lblUsed->text(), "6 used, 1 masked of 900, 900 shown");
         w.steps().undo();
         QCOMPARE(w.held(), CloneImage(FixtureImage()).bytes());
         QCOMPARE(w.text(2, ChannelField::Name), "RPT");
@@ -368,7 +368,43 @@ private slots:
         pane->selectRow(1);
         QCOMPARE(w.column(ChannelField::Number), (QStringList{"1", "2"}));
         pane->selectRow(0);
-        QCOMPARE(w.column(ChannelField::Number).size(), 8);
+        QCOMPARE(w.column(ChannelField::Number).size(), 9);
+    }
+
+    // The PMS list in the same table, without banks: a pair out of order is marked, not
+    // refused. The masked channel 9 is greyed, kept unless its owner agrees to store over it,
+    // and unmasked with its data.
+    void listsAndMasked() {
+        Window w;
+        w.hold(FixtureImage());
+        QAbstractItemModel& rows = *w.window().grdChannels->model();
+        const QModelIndex nine = w.cell(9, ChannelField::Number);
+        QCOMPARE(nine.data(Qt::ToolTipRole).toString(), "masked");
+        QVERIFY(nine.data(Qt::ForegroundRole).isValid());
+        w.env.boxes.answers = {MsgAnswer::Cancel};
+        w.type(9, ChannelField::Name, "NEW");
+        QVERIFY(w.env.boxes.texts().value(0).startsWith("ch 9 is masked on the radio"));
+        QVERIFY(DecodeChannelAt(w.held(), 9).masked && w.steps().count() == 0);
+        w.select({9});
+        w.window().mnuUnmask->trigger();
+        QCOMPARE(ChannelBytes(w.held(), 9).mid(1), ChannelBytes(FixtureImage(), 9).mid(1));
+        QCOMPARE(w.text(9, ChannelField::Name), "SIMPL");
+        w.window().cboList->setCurrentIndex(2);
+        QCOMPARE(w.window().lblUsed->text(), "0 of 100 used, 100 shown");
+        QVERIFY(w.window().grdChannels->isColumnHidden(int(kBanks)));
+        QVERIFY(rows.setData(rows.index(0, int(ChannelField::Frequency)), "146"));
+        QVERIFY(rows.setData(rows.index(1, int(ChannelField::Frequency)), "144"));
+        QCOMPARE(DecodeChannelAt(w.held(), 1002).frequencyHz, 144'000'000);
+        QVERIFY(rows.index(1, int(ChannelField::Frequency))
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .startsWith("L1 146.000000 is above U1 144.000000"));
+        QCOMPARE(w.column(ChannelField::Number).mid(0, 3), (QStringList{"L1", "U1", "L2"}));
+        w.env.files.answers = {w.at("pms.csv")};  // Export takes the list shown
+        w.env.form().mnuExportChannels->trigger();
+        QVERIFY(fileBytes(w.at("pms.csv"))
+                    .endsWith("\n2,,144.000000,,0.000000,,88.5,88.5,023,NN,023,"
+                              "Tone->Tone,FM,5.00,,5.0W,,,,,\n"));
     }
 
     // The Edit menu's order commands on the selection, each one step or a refusal with the
@@ -524,8 +560,8 @@ private slots:
         for (int n = 2; n <= 5; ++n)
             QCOMPARE(DecodeChannelAt(image, n).text(ChannelField::Power),
                      n < 5 ? "L2 1 W" : "L3 2.5 W");
-        // Slot 9's bytes (valid, not used) moved up to 1; 10 was never moved.
-        QCOMPARE(image.mid(ChannelLayout::kFlagsOffset, 10).toHex(), "01030303070bf303ff02");
+        // Slot 10's bytes (used, not valid: empty) moved up to 1; the masked 9 shifted to 10.
+        QCOMPARE(image.mid(ChannelLayout::kFlagsOffset, 10).toHex(), "02030303070bf303ff01");
         QCOMPARE(image.mid(ChannelLayout::kChannelsOffset + 4 * 32, 32),
                  QByteArray::fromHex(kFixtureChannels[3].record));
         QCOMPARE(image.mid(ChannelLayout::kBankInUseOffset, 4).toHex(), "0006ffff");

@@ -45,7 +45,7 @@ QList<int> FrmChannels::hiddenInUse() const {
     QList<int> hidden;
     for (int row = 0; row < model_->rowCount(); ++row)
         if (!model_->channel(row).empty && !filter_->mapFromSource(model_->index(row, 0)).isValid())
-            hidden << row + 1;
+            hidden << model_->slotOf(row);
     return hidden;
 }
 
@@ -53,7 +53,7 @@ void FrmChannels::ClearSelected() {
     const QList<int> numbers = selectedNumbers();
     QList<Channel> cleared;
     for (int n : numbers) {
-        if (!model_->channel(n - 1).empty) {
+        if (!entry(n).empty) {
             Channel empty;
             empty.number = n;
             cleared << empty;
@@ -67,10 +67,15 @@ void FrmChannels::ClearSelected() {
                           : refusal);
 }
 
+void FrmChannels::UnmaskSelected() {
+    const QString refusal = edits_.unmask(selectedNumbers());
+    say(refusal.isEmpty() ? QStringLiteral("Unmasked: the radio shows them again") : refusal);
+}
+
 void FrmChannels::CopySelected() {
     QList<Channel> channels;
     for (int n : selectedNumbers())
-        channels << model_->channel(n - 1);
+        channels << entry(n);
     if (channels.isEmpty())
         return say(QStringLiteral("Nothing to copy: select channels first."));
     QStringList leftOut;
@@ -111,12 +116,14 @@ void FrmChannels::Paste() {
               [](const Channel& a, const Channel& b) { return a.number < b.number; });
     const int first = selected.first();
     const qsizetype last = first + channels.size() - 1;
-    if (last > ChannelLayout::kChannelCount)
-        return say(QStringLiteral("Paste refused: %1 from channel %2 on would run past channel %3")
-                       .arg(Plural(channels.size(), "row"))
-                       .arg(first)
-                       .arg(ChannelLayout::kChannelCount));
-    const bool copiedHere = text == copiedText_ && copiedFrom_ == edits_.generation();
+    const int end = model_->slotOf(model_->rowCount() - 1);
+    if (last > end)
+        return say(
+            QStringLiteral("Paste refused: %1 from channel %2 on would run past channel %3")
+                .arg(Plural(channels.size(), "row"), LocationLabel(first), LocationLabel(end)));
+    // Only the channels have banks.
+    const bool copiedHere = text == copiedText_ && copiedFrom_ == edits_.generation() &&
+                            model_->list() == ChannelList::Channels;
     QList<QList<int>> banks;
     for (qsizetype i = 0; i < channels.size(); ++i) {
         if (copiedHere)
@@ -128,9 +135,8 @@ void FrmChannels::Paste() {
     if (!refusal.isEmpty())
         return say(QStringLiteral("Paste refused: ") + refusal);
     say(QStringLiteral("Pasted %1 at %2-%3")
-            .arg(Plural(channels.size(), "channel"))
-            .arg(first)
-            .arg(last) +
+            .arg(Plural(channels.size(), "channel"), LocationLabel(first),
+                 LocationLabel(int(last))) +
         (rows.warnings.isEmpty()
              ? QString()
              : QStringLiteral("; ") + rows.warnings.join(QStringLiteral("; "))));
@@ -140,7 +146,7 @@ void FrmChannels::selectNumbers(const QList<int>& numbers) {
     QItemSelection rows;
     QModelIndex first;
     for (int n : numbers) {
-        const QModelIndex shown = filter_->mapFromSource(model_->index(n - 1, 0));
+        const QModelIndex shown = filter_->mapFromSource(model_->index(model_->rowOf(n), 0));
         if (!shown.isValid())
             continue;
         rows.select(shown, shown.siblingAtColumn(kColumnCount - 1));
@@ -181,13 +187,13 @@ void FrmChannels::InsertAtSelection() {
     if (numbers.isEmpty())
         return say(QStringLiteral("Insert: select the channel to insert at first."));
     const int at = numbers.first();
-    if (model_->channel(at - 1).empty)
-        return say(QStringLiteral("Insert: channel %1 is empty already.").arg(at));
+    if (entry(at).empty)
+        return say(QStringLiteral("Insert: channel %1 is empty already.").arg(LocationLabel(at)));
     if (change(
-            QStringLiteral("Insert at channel %1").arg(at),
+            QStringLiteral("Insert at channel %1").arg(LocationLabel(at)),
             [at](QByteArray& image) { return InsertChannel(image, at); },
-            QStringLiteral("Inserted an empty channel at %1").arg(at)))
-        GoTo(at);
+            QStringLiteral("Inserted an empty channel at %1").arg(LocationLabel(at))))
+        GoTo(LocationOf(at));
 }
 
 // Each selected channel is deleted from the highest down, so that the shifts of one never
@@ -255,7 +261,7 @@ void FrmChannels::GoTo(int number) {
         txtFilter->clear();
         grdBanks->selectRow(0);
     }
-    selectNumbers({number});
+    selectNumbers({model_->slotOf(number - 1)});
     grdChannels->scrollTo(shown(), QAbstractItemView::PositionAtCenter);
     grdChannels->setFocus();
 }
@@ -263,9 +269,10 @@ void FrmChannels::GoTo(int number) {
 void FrmChannels::askGoTo() {
     const QList<int> numbers = selectedNumbers();
     bool ok = false;
-    const int number = QInputDialog::getInt(this, QStringLiteral("Go to Channel"),
-                                            QStringLiteral("Channel (1-900):"), numbers.value(0, 1),
-                                            1, ChannelLayout::kChannelCount, 1, &ok);
+    const int count = model_->rowCount();
+    const int number = QInputDialog::getInt(
+        this, QStringLiteral("Go to Channel"), QStringLiteral("Channel (1-%1):").arg(count),
+        numbers.isEmpty() ? 1 : LocationOf(numbers.first()), 1, count, 1, &ok);
     // The box gave the focus back to no one in particular: the table takes it, so that the
     // keys act on the channel gone to.
     activateWindow();
@@ -289,7 +296,7 @@ void FrmChannels::askSetForSelected() {
         return say(QStringLiteral("Set: select the channels to change first."));
     qsizetype inUse = 0;
     for (int n : numbers)
-        inUse += model_->channel(n - 1).empty ? 0 : 1;
+        inUse += entry(n).empty ? 0 : 1;
     ChannelField field;
     QString value;
     if (AskSetForSelected(this, numbers.size(), inUse, &field, &value))

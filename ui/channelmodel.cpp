@@ -1,10 +1,14 @@
 #include "ui/channelmodel.h"
 
+#include <QApplication>
+#include <QPalette>
+#include <QStyle>
+
 #include "edit/channeledits.h"
 
 void ChannelsModel::setChannels(const QByteArray& image) {
     beginResetModel();
-    channels_ = DecodeChannels(image);
+    channels_ = DecodeChannels(image, list_);
     banks_ = DecodeBanks(image);
     endResetModel();
 }
@@ -12,10 +16,15 @@ void ChannelsModel::setChannels(const QByteArray& image) {
 void ChannelsModel::updateChannels(const QByteArray& image, const QList<int>& numbers) {
     banks_ = DecodeBanks(image);
     for (int n : numbers) {
-        if (n < 1 || n > channels_.size())
+        const int row = rowOf(n);
+        if (row < 0 || row >= channels_.size())
             continue;
-        channels_[n - 1] = DecodeChannelAt(image, n);
-        emit dataChanged(index(n - 1, 0), index(n - 1, kColumnCount - 1));
+        channels_[row] = DecodeChannelAt(image, n);
+        // A PMS entry's partner shows the pair's warning too.
+        const bool pair = list_ == ChannelList::Pms;
+        const int first = pair ? row & ~1 : row;
+        const int last = pair ? std::min(row | 1, int(channels_.size()) - 1) : row;
+        emit dataChanged(index(first, 0), index(last, kColumnCount - 1));
     }
 }
 
@@ -41,6 +50,12 @@ Qt::ItemFlags ChannelsModel::flags(const QModelIndex& index) const {
     return flags;
 }
 
+QString ChannelsModel::pairProblem(int row) const {
+    if (list_ != ChannelList::Pms || (row | 1) >= channels_.size())
+        return {};
+    return PmsPairProblem(channels_[row & ~1], channels_[row | 1]);
+}
+
 QVariant ChannelsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= channels_.size())
         return {};
@@ -57,8 +72,21 @@ QVariant ChannelsModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole:
             return row.numeric() ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
         case Qt::ToolTipRole:
+            if (row.id == ChannelField::Number && ch.masked)
+                return QStringLiteral("masked");
+            if (row.id == ChannelField::Frequency && !pairProblem(index.row()).isEmpty())
+                return pairProblem(index.row());
             return row.id == ChannelField::Mode && HasForeignMode(ch)
                        ? QVariant(QString::fromUtf8(kForeignModeNote))
+                       : QVariant();
+        case Qt::DecorationRole:
+            return row.id == ChannelField::Frequency && !pairProblem(index.row()).isEmpty()
+                       ? QVariant(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning))
+                       : QVariant();
+        case Qt::ForegroundRole:
+            // Hidden on the radio: greyed, its data shown.
+            return ch.masked
+                       ? QVariant(QApplication::palette().brush(QPalette::Disabled, QPalette::Text))
                        : QVariant();
         case kSortRole:
             if (row.parse == FieldParse::Number)

@@ -19,9 +19,10 @@ constexpr int kBankTicksRole = Qt::UserRole + 1;
 constexpr int kBanksColumn = kChannelFieldCount;
 constexpr int kColumnCount = kChannelFieldCount + 1;
 
-// One row per channel, row n - 1 for channel n, whatever the view shows, and its banks in
-// the last column. Edits go to ChannelEdits as steps (to every selected row when the edited
-// one is among several selected); the rows change only when it says which channels changed.
+// One row per entry of the list shown (channels, skip search or PMS), row n for its
+// location n + 1 whatever the view shows, and a channel's banks in the last column. Edits go to
+// ChannelEdits as steps (to every selected row when the edited one is among several selected); the
+// rows change only when it says which channels changed.
 class ChannelsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -29,6 +30,15 @@ public:
         : QAbstractTableModel(parent), edits_(edits) {}
 
     void setChannels(const QByteArray& image);
+    // Shows another list of the image.
+    void setList(ChannelList list, const QByteArray& image) {
+        list_ = list;
+        setChannels(image);
+    }
+    ChannelList list() const { return list_; }
+    // The row of a slot of the list shown (outside it: -1 or past the end), and back.
+    int rowOf(int slot) const { return slot - MemoryMap::Channels::Span(list_).first; }
+    int slotOf(int row) const { return row + MemoryMap::Channels::Span(list_).first; }
     // Decodes the named channels again: one row told per channel.
     void updateChannels(const QByteArray& image, const QList<int>& numbers);
     // The rows a cell's edit applies to when it is one of them.
@@ -58,7 +68,11 @@ signals:
     void refused(const QString& reason);
 
 private:
+    // Why a PMS row's pair cannot scan; empty for the other rows.
+    QString pairProblem(int row) const;
+
     ChannelEdits& edits_;
+    ChannelList list_ = ChannelList::Channels;
     QList<Channel> channels_;
     QList<Bank> banks_;
     std::function<QList<int>()> selected_;

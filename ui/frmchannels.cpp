@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -33,6 +34,10 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     : QWidget(parent, Qt::Window), edits_(edits) {
     setObjectName(QStringLiteral("frmChannels"));
 
+    cboList = new QComboBox(this);
+    cboList->setObjectName(QStringLiteral("cboList"));
+    cboList->addItems(
+        {QStringLiteral("Channels"), QStringLiteral("Skip search"), QStringLiteral("PMS")});
     txtFilter = new QLineEdit(this);
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
     txtFilter->setPlaceholderText(QStringLiteral("Filter by name or frequency"));
@@ -83,6 +88,7 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
 
     buildMenus();
     auto* top = new QHBoxLayout;
+    top->addWidget(cboList);
     top->addWidget(txtFilter, 1);
     top->addWidget(chkShowEmpty);
     auto* bottom = new QHBoxLayout;
@@ -108,6 +114,7 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
         showCount();
     };
     connect(txtFilter, &QLineEdit::textChanged, this, refilter);
+    connect(cboList, &QComboBox::currentIndexChanged, this, &FrmChannels::showList);
     connect(chkShowEmpty, &QCheckBox::toggled, this, refilter);
     connect(model_, &ChannelsModel::refused, this, &FrmChannels::say);
     connect(model_, &ChannelsModel::editing, lblStatus, &QLabel::clear);
@@ -169,6 +176,8 @@ void FrmChannels::buildMenus() {
                      [this] { Paste(); });
     mnuClear = entry(mnuEdit, QStringLiteral("C&lear"), "mnuClear", {QKeySequence::Delete},
                      [this] { ClearSelected(); });
+    mnuUnmask =
+        entry(mnuEdit, QStringLiteral("U&nmask"), "mnuUnmask", {}, [this] { UnmaskSelected(); });
     mnuEdit->addSeparator();
     mnuMoveUp = entry(mnuEdit, QStringLiteral("Mo&ve Up"), "mnuMoveUp",
                       {QKeySequence(QStringLiteral("Ctrl+Up"))}, [this] { MoveSelected(-1); });
@@ -191,7 +200,7 @@ void FrmChannels::buildMenus() {
     // and Shift+F10 open it at the current cell.
     mnuContext = new QMenu(this);
     mnuContext->setObjectName(QStringLiteral("mnuContext"));
-    mnuContext->addActions({mnuCopy, mnuPaste, mnuClear});
+    mnuContext->addActions({mnuCopy, mnuPaste, mnuClear, mnuUnmask});
     mnuContext->addSeparator();
     mnuContext->addActions({mnuMoveUp, mnuMoveDown, mnuInsert, mnuDeleteShift, mnuSort});
     mnuContext->addSeparator();
@@ -276,7 +285,8 @@ void FrmChannels::currentMoved(const QModelIndex& current) {
     const QString note = QString::fromUtf8(kForeignModeNote);
     const QModelIndex at = filter_->mapToSource(current);
     if (at.isValid() && HasForeignMode(model_->channel(at.row())))
-        say(QStringLiteral("Channel %1: %2").arg(at.row() + 1).arg(note));
+        say(QStringLiteral("Channel %1: %2")
+                .arg(model_->channel(at.row()).text(ChannelField::Number), note));
     else if (lblStatus->text().endsWith(note))
         lblStatus->clear();
 }
@@ -299,14 +309,16 @@ void FrmChannels::showCount() {
         return;
     }
     const int used = UsedChannelCount(model_->channels());
+    const int masked = MaskedChannelCount(model_->channels());
     if (QTableWidgetItem* all = grdBanks->item(0, 2)) {
         const QSignalBlocker quiet(grdBanks);
         all->setText(QString::number(used));
     }
-    lblUsed->setText(QStringLiteral("%1 of %2 used, %3 shown")
-                         .arg(used)
-                         .arg(ChannelLayout::kChannelCount)
-                         .arg(filter_->rowCount()));
+    const int count = model_->rowCount();
+    lblUsed->setText(
+        (masked ? QStringLiteral("%1 used, %2 masked of %3").arg(used).arg(masked).arg(count)
+                : QStringLiteral("%1 of %2 used").arg(used).arg(count)) +
+        QStringLiteral(", %1 shown").arg(filter_->rowCount()));
 }
 
 void FrmChannels::showTitle() {
@@ -325,8 +337,8 @@ void FrmChannels::updateActions() {
     mnuRedo->setEnabled(editable && stack.canRedo());
     mnuRedo->setText(stack.canRedo() ? QStringLiteral("&Redo ") + stack.redoText()
                                      : QStringLiteral("&Redo"));
-    for (QAction* action : {mnuPaste, mnuClear, mnuMoveUp, mnuMoveDown, mnuInsert, mnuDeleteShift,
-                            mnuSort, mnuSetSelected, mnuGoTo})
+    for (QAction* action : {mnuPaste, mnuClear, mnuUnmask, mnuMoveUp, mnuMoveDown, mnuInsert,
+                            mnuDeleteShift, mnuSort, mnuSetSelected, mnuGoTo})
         action->setEnabled(editable);
     // A bank's name is edited in place; while a transfer runs nothing changes.
     grdBanks->setEditTriggers(editable ? QAbstractItemView::DoubleClicked |
@@ -339,10 +351,26 @@ void FrmChannels::say(const QString& text) {
     lblStatus->setText(text);
 }
 
+const Channel& FrmChannels::entry(int slot) const {
+    return model_->channel(model_->rowOf(slot));
+}
+
+// Another list in the same table: the banks belong to the channels alone.
+void FrmChannels::showList(int list) {
+    const auto shown = ChannelList(list);
+    const bool channels = shown == ChannelList::Channels;
+    edits_.setShownList(shown);
+    grdBanks->selectRow(0);
+    grdBanks->setVisible(channels);
+    grdChannels->setColumnHidden(kBanksColumn, !channels);
+    model_->setList(shown, edits_.image());
+    showCount();
+}
+
 QList<int> FrmChannels::selectedNumbers() const {
     QList<int> numbers;
     for (const QModelIndex& index : grdChannels->selectionModel()->selectedRows())
-        numbers << filter_->mapToSource(index).row() + 1;
+        numbers << model_->slotOf(filter_->mapToSource(index).row());
     std::sort(numbers.begin(), numbers.end());
     return numbers;
 }

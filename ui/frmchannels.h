@@ -9,6 +9,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -21,7 +22,8 @@ struct EditNotice;
 class ChannelsModel;
 class ChannelsFilter;
 
-// The channel editor: the memory channels of the image held in a sortable table, with a
+// The channel editor: the memory channels of the image held in a sortable table (or, picked
+// above it, the skip-search or PMS memories, without banks; masked entries greyed), with a
 // filter on name or frequency and empty channels hidden unless asked for, and beside it the
 // 24 banks with their names and member counts (picking one shows only its members). Cells
 // are edited in place (names and frequencies typed, a name only as far as the radio can
@@ -48,6 +50,8 @@ public:
 
     // Clear, copy and paste on the selected channels, as their shortcuts do.
     void ClearSelected();
+    // Makes the selected masked channels used again, their data as kept.
+    void UnmaskSelected();
     void CopySelected();
     void Paste();
     // The channel numbers of the selected rows, lowest first.
@@ -65,8 +69,8 @@ public:
     // Sets one field to `text` on every selected channel, as one step; the field after the
     // last, ChannelField(kChannelFieldCount), sets the banks from their numbers ("1 4").
     void SetForSelected(ChannelField field, const QString& text);
-    // Selects channel `number` and brings it into sight, showing empty channels, or
-    // dropping the filters, when they hide it.
+    // Selects location `number` of the list shown and brings it into sight, showing empty channels,
+    // or dropping the filters, when they hide it.
     void GoTo(int number);
 
     QMenuBar* menuBar = nullptr;
@@ -78,6 +82,7 @@ public:
     QAction* mnuCopy = nullptr;
     QAction* mnuPaste = nullptr;
     QAction* mnuClear = nullptr;
+    QAction* mnuUnmask = nullptr;
     QAction* mnuMoveUp = nullptr;
     QAction* mnuMoveDown = nullptr;
     QAction* mnuInsert = nullptr;
@@ -88,6 +93,8 @@ public:
     // The table's context menu (its key, Shift+F10 or a right click).
     QMenu* mnuContext = nullptr;
     QTableWidget* grdBanks = nullptr;
+    // The list shown: Channels, Skip search, PMS.
+    QComboBox* cboList = nullptr;
     QLineEdit* txtFilter = nullptr;
     QCheckBox* chkShowEmpty = nullptr;
     QTableView* grdChannels = nullptr;
@@ -114,6 +121,8 @@ private:
     void currentMoved(const QModelIndex& current);
     QList<int> hiddenInUse() const;
     void say(const QString& text);
+    void showList(int list);
+    const Channel& entry(int slot) const;
 
     ChannelEdits& edits_;
     ChannelsModel* model_ = nullptr;

@@ -39,6 +39,8 @@ quorlink ports |
 quorlink channels --pdf |sub
 quorlink channels --pd|--pdf
 quorlink channels --po|--pocket
+quorlink channels --list p|pms
+quorlink import --l|--list
 quorlink import --f|--fix-sums --force
 quorlink settings a.img --set aprs.call|aprs.callsign=
 quorlink compare --settings |a.img sub

@@ -43,8 +43,8 @@ inline const FixtureChannel kFixtureChannels[] = {
      "7,\"Q9 a,^? ..Z\",430.000000,,0.000000,,88.5,88.5,023,NN,023,Tone->Tone,FM,5.00,,5.0W,,,,,"},
     {"garbage: in use, left out of the CSV", 8, 0xFF,
      "FF FF 1A52FF FF FFFF 80FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF 0000A0 FF FF FFFFFF", "Hi 5 W", ""},
-    {"valid but not used", 9, 0x01,
-     "00 04 146520 C0 0000 1C12161915FFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000", "", ""},
+    {"masked: valid but not used", 9, 0x01,
+     "00 04 146520 C0 0000 1C12161915FFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000", "Hi 5 W", ""},
     {"used but not valid", 10, 0x02,
      "00 04 146520 C0 0000 1C12161915FFFFFFFFFFFFFFFFFFFFFF 000000 08 00 000000", "", ""},
 };
