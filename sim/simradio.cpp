@@ -83,6 +83,57 @@ void putDemoChannels(QByteArray& image) {
     }
 }
 
+// The radio-wide settings of a VX-8R as its owner might have left them, each as the text
+// its field takes (a number for a list index): a demo callsign in New York, US units, the
+// factory message groups padded with '*' as the radio pads them, an interval beacon.
+struct DemoSetting {
+    MemoryMap::Setting setting;
+    int n;
+    const char* text;
+};
+using S = MemoryMap::Setting;
+// clang-format off
+constexpr DemoSetting kDemoSettings[] = {
+    {S::Callsign, 0, "N0CALL"}, {S::Ssid, 0, "7"}, {S::Latitude, 0, "40°44'54\""},
+    {S::Longitude, 0, "-73°59'09\""}, {S::TimeZone, 0, "16"}, {S::SpeedUnit, 0, "2"},
+    {S::AltitudeUnit, 0, "1"}, {S::DistanceUnit, 0, "1"}, {S::TemperatureUnit, 0, "1"},
+    {S::Modem, 0, "1"}, {S::ReceiveMicE, 0, "1"}, {S::ReceivePosition, 0, "1"},
+    {S::ReceiveWeather, 0, "1"}, {S::ReceiveObject, 0, "1"}, {S::ReceiveItem, 0, "1"},
+    {S::ReceiveStatus, 0, "1"}, {S::ReceiveOther, 0, "1"}, {S::FlashMessage, 0, "1"},
+    {S::MessageGroup, 0, "ALL******"}, {S::MessageGroup, 1, "CQ*******"},
+    {S::MessageGroup, 2, "QST******"}, {S::MessageGroup, 3, "YAESU****"},
+    {S::MessageGroup, 5, "BLN******"}, {S::MessageGroup, 6, "BLN******"},
+    {S::MessageGroup, 7, "BLN******"}, {S::BeaconByInterval, 0, "1"}, {S::TxDelay, 0, "2"},
+    {S::BeaconInterval, 0, "6"}, {S::StatusText, 0, "Trying Quorlink"},
+    {S::SelectedDigiPath, 0, "2"}, {S::AutodialDelay, 0, "1"}, {S::LcdDimmer, 0, "3"},
+    {S::LcdContrast, 0, "8"}, {S::Lamp, 0, "3"}, {S::Beep, 0, "2"}, {S::OpeningMode, 0, "2"},
+    {S::OpeningMessage, 0, "QUORLINK DEMO"}, {S::VolumeA, 0, "12"}, {S::VolumeB, 0, "12"},
+    {S::SquelchA, 0, "1"}, {S::SquelchB, 0, "1"}, {S::ScanRestart, 0, "11"},
+    {S::ScanResume, 0, "6"}, {S::TxTimeout, 0, "6"},
+};
+// clang-format on
+
+// Every setting first as a radio keeps it unset (texts padded, numbers 0), then the values
+// above; the record sums are made again, and the last data byte keeps the image's total.
+void putDemoSettings(QByteArray& image) {
+    using namespace MemoryMap;
+    const quint8 total = SumOf(image, 0, image.size() - 1);
+    for (int s = 0; s <= int(S::TxTimeout); ++s) {
+        const std::optional<Field> f = SettingField(Model::VX8R, Setting(s));
+        for (int n = 0; f && n < f->count; ++n)
+            if (f->codec == Codec::Bits || f->codec == Codec::Index)
+                WriteNumber(image, *f, 0, n);
+            else
+                WriteText(image, *f, "", n);
+    }
+    for (const DemoSetting& d : kDemoSettings)
+        WriteText(image, *SettingField(Model::VX8R, d.setting), QString::fromUtf8(d.text), d.n);
+    for (const SumPlace& p : SumPlaces())
+        if (p.at != kTotalSumAt)
+            image[p.at] = char(SumOf(image, p.first, p.last));
+    image[image.size() - 1] = char(image.back() + total - SumOf(image, 0, image.size() - 1));
+}
+
 }  // namespace
 
 QByteArray SimRadio::identityAH029() {
@@ -126,6 +177,7 @@ SimRadio::SimRadio() : identity(identityAH029()) {
     image[image.size() - 1] = static_cast<char>(image[image.size() - 1] + drift);
     // Outside the sums' ranges: a dozen channels and two banks to look at after a read.
     putDemoChannels(image);
+    putDemoSettings(image);
     memory = image.mid(kIdentity);
 }
 

@@ -4,6 +4,7 @@
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
 #include "memory/settings.h"
+#include "sim/simradio.h"
 
 using MemoryMap::Model;
 
@@ -65,6 +66,13 @@ private slots:
         QCOMPARE(SettingRows(Model::VX8GE).size(), 119);
         QCOMPARE(SettingText(radioMade(Model::VX8DR), *FindSetting(Model::VX8DR, "aprs.time_zone")),
                  "-07:00");
+        // The simulated radio holds settings an owner may set again, and keeps its sums.
+        const SimRadio sim;
+        const QByteArray demo =
+            sim.identity + sim.memory + char(sim.checksumOf(sim.identity, sim.memory));
+        QVERIFY(StaleSums(demo).isEmpty());
+        for (const SettingRow& row : SettingRows(Model::VX8R))
+            QCOMPARE(SettingLocked(demo, row).isEmpty(), row.unproven.isEmpty());
     }
 
     // One edit each: the bytes at `at` after it, what it prints, and nothing else changed but
