@@ -114,7 +114,8 @@ constexpr DemoSetting kDemoSettings[] = {
 // clang-format on
 
 // Every setting first as a radio keeps it unset (texts padded, numbers 0), then the values
-// above; the record sums are made again, and the last data byte keeps the image's total.
+// above; the record sums are made again, each backup equal to its record, and the last data
+// byte keeps the image's total.
 void putDemoSettings(QByteArray& image) {
     using namespace MemoryMap;
     const quint8 total = SumOf(image, 0, image.size() - 1);
@@ -128,6 +129,9 @@ void putDemoSettings(QByteArray& image) {
     }
     for (const DemoSetting& d : kDemoSettings)
         WriteText(image, *SettingField(Model::VX8R, d.setting), QString::fromUtf8(d.text), d.n);
+    // Each summed record's backup equal to it, as a radio keeps them.
+    for (const RecordPair& pair : kRecordPairs)
+        image.replace(pair.backup, pair.size, image.mid(pair.master, pair.size));
     for (const SumPlace& p : SumPlaces())
         if (p.at != kTotalSumAt)
             image[p.at] = char(SumOf(image, p.first, p.last));
