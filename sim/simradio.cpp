@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <iterator>
+#include <utility>
 
 #include "image/memorymap.h"
 
@@ -47,6 +48,37 @@ struct DemoBank {
 };
 const DemoBank kDemoBanks[] = {{"HAM", {1, 2, 3, 4, 5, 6, 7, 12}}, {"LISTEN", {8, 9, 10, 11}}};
 
+// Skip-search memories (a pager's birdie, a local broadcast) and PMS pairs (the 2 m and
+// 70 cm bands), by slot: skip search 1 is slot 901, PMS L1 and U1 are slots 1001 and 1002.
+const std::pair<int, DemoChannel> kDemoListEntries[] = {
+    {901, {"", 145175, false, 0, 0, 0, 0, 0, 0, 3}},
+    {902, {"", 157450, false, 0, 0, 8, 0, 0, 0, 3}},
+    {1001, {"2M LOW", 144000, false, 0, 0, 5, 0, 0, 0, 3}},
+    {1002, {"2M HIGH", 148000, false, 0, 0, 5, 0, 0, 0, 3}},
+    {1003, {"70CM LOW", 430000, false, 0, 0, 5, 0, 0, 0, 3}},
+    {1004, {"70CM HIGH", 440000, false, 0, 0, 5, 0, 0, 0, 3}},
+};
+
+// One entry into slot index n (0-based), as the radio stores a new one.
+void putDemoEntry(QByteArray& image, int n, const DemoChannel& c) {
+    namespace C = MemoryMap::Channels;
+    using MemoryMap::WriteNumber;
+    image.replace(C::kMark.at(n), C::kRecordSize, QByteArray(C::kRecordSize, '\0'));
+    WriteNumber(image, C::kValid, 1, n);
+    WriteNumber(image, C::kUsed, 1, n);
+    WriteNumber(image, C::kMark, c.fraction ? C::kRasterMark : 0, n);
+    WriteNumber(image, C::kHalfDeviation, c.mode == 4, n);
+    WriteNumber(image, C::kMode, c.mode % 4, n);
+    WriteNumber(image, C::kDuplex, c.duplex, n);
+    WriteNumber(image, C::kStep, c.step, n);
+    WriteNumber(image, C::kFrequency, c.khz, n);
+    WriteNumber(image, C::kPower, c.power, n);
+    WriteNumber(image, C::kToneMode, c.toneMode, n);
+    MemoryMap::WriteText(image, C::kName, QString::fromLatin1(c.name), n);
+    WriteNumber(image, C::kOffset, c.offsetKhz, n);
+    WriteNumber(image, C::kTone, c.tone, n);
+}
+
 // The channels and banks above, into an image (the map counts from the image start);
 // every other channel is empty and every other bank unused.
 void putDemoChannels(QByteArray& image) {
@@ -55,23 +87,8 @@ void putDemoChannels(QByteArray& image) {
     using MemoryMap::WriteNumber;
     image.replace(C::kFlags.at(0), C::kCount, QByteArray(C::kCount, '\0'));
     int n = 0;
-    for (const DemoChannel& c : kDemoChannels) {
-        image.replace(C::kMark.at(n), C::kRecordSize, QByteArray(C::kRecordSize, '\0'));
-        WriteNumber(image, C::kValid, 1, n);
-        WriteNumber(image, C::kUsed, 1, n);
-        WriteNumber(image, C::kMark, c.fraction ? C::kRasterMark : 0, n);
-        WriteNumber(image, C::kHalfDeviation, c.mode == 4, n);
-        WriteNumber(image, C::kMode, c.mode % 4, n);
-        WriteNumber(image, C::kDuplex, c.duplex, n);
-        WriteNumber(image, C::kStep, c.step, n);
-        WriteNumber(image, C::kFrequency, c.khz, n);
-        WriteNumber(image, C::kPower, c.power, n);
-        WriteNumber(image, C::kToneMode, c.toneMode, n);
-        MemoryMap::WriteText(image, C::kName, QString::fromLatin1(c.name), n);
-        WriteNumber(image, C::kOffset, c.offsetKhz, n);
-        WriteNumber(image, C::kTone, c.tone, n);
-        ++n;
-    }
+    for (const DemoChannel& c : kDemoChannels)
+        putDemoEntry(image, n++, c);
     for (int b = 0; b < B::kCount; ++b) {
         const DemoBank* bank = b < int(std::size(kDemoBanks)) ? &kDemoBanks[b] : nullptr;
         WriteNumber(image, B::kInUse, bank ? B::kInUseWord : B::kUnusedWord, b);
@@ -81,6 +98,16 @@ void putDemoChannels(QByteArray& image) {
                         bank && m < bank->channels.size() ? bank->channels[m] - 1 : B::kUnusedWord,
                         b * B::kMembersPerBank + m);
     }
+}
+
+// The skip-search and PMS entries above; every other entry of the two lists empty.
+void putDemoLists(QByteArray& image) {
+    namespace C = MemoryMap::Channels;
+    const int first = C::Span(C::List::Skip).first;
+    image.replace(C::kFlags.at(first - 1), C::kSlots - first + 1,
+                  QByteArray(C::kSlots - first + 1, '\0'));
+    for (const auto& [slot, c] : kDemoListEntries)
+        putDemoEntry(image, slot - 1, c);
 }
 
 // The radio-wide settings of a VX-8R as its owner might have left them, each as the text
@@ -114,11 +141,9 @@ constexpr DemoSetting kDemoSettings[] = {
 // clang-format on
 
 // Every setting first as a radio keeps it unset (texts padded, numbers 0), then the values
-// above; the record sums are made again, each backup equal to its record, and the last data
-// byte keeps the image's total.
+// above; the record sums are made again, each backup equal to its record.
 void putDemoSettings(QByteArray& image) {
     using namespace MemoryMap;
-    const quint8 total = SumOf(image, 0, image.size() - 1);
     for (int s = 0; s <= int(S::TxTimeout); ++s) {
         const std::optional<Field> f = SettingField(Model::VX8R, Setting(s));
         for (int n = 0; f && n < f->count; ++n)
@@ -135,7 +160,6 @@ void putDemoSettings(QByteArray& image) {
     for (const SumPlace& p : SumPlaces())
         if (p.at != kTotalSumAt)
             image[p.at] = char(SumOf(image, p.first, p.last));
-    image[image.size() - 1] = char(image.back() + total - SumOf(image, 0, image.size() - 1));
 }
 
 }  // namespace
@@ -181,7 +205,13 @@ SimRadio::SimRadio() : identity(identityAH029()) {
     image[image.size() - 1] = static_cast<char>(image[image.size() - 1] + drift);
     // Outside the sums' ranges: a dozen channels and two banks to look at after a read.
     putDemoChannels(image);
+    // The lists and the settings leave the total as it was: the last data byte makes up
+    // for them, so the recorded transcripts' checksums stay.
+    const quint8 total = MemoryMap::SumOf(image, 0, image.size() - 1);
+    putDemoLists(image);
     putDemoSettings(image);
+    image[image.size() - 1] =
+        char(image.back() + total - MemoryMap::SumOf(image, 0, image.size() - 1));
     memory = image.mid(kIdentity);
 }
 
