@@ -100,7 +100,8 @@ void putDemoChannels(QByteArray& image) {
     }
 }
 
-// The skip-search and PMS entries above; every other entry of the two lists empty.
+// The skip-search and PMS entries above, every other entry of the two lists empty, and a
+// masked channel 20.
 void putDemoLists(QByteArray& image) {
     namespace C = MemoryMap::Channels;
     const int first = C::Span(C::List::Skip).first;
@@ -108,6 +109,9 @@ void putDemoLists(QByteArray& image) {
                   QByteArray(C::kSlots - first + 1, '\0'));
     for (const auto& [slot, c] : kDemoListEntries)
         putDemoEntry(image, slot - 1, c);
+    // A repeater its owner masked on the radio: hidden there, its data kept.
+    putDemoEntry(image, 19, {"OLD RPT", 147300, false, 0, 2, 0, 600, 1, 12, 3});
+    MemoryMap::WriteNumber(image, C::kUsed, 0, 19);
 }
 
 // The radio-wide settings of a VX-8R as its owner might have left them, each as the text

@@ -45,7 +45,8 @@ private slots:
         row("pdf into no folder", {"channels", "--pdf", "/nonexistent/n.pdf", good}, 1,
             "quorlink: Cannot save \"/nonexistent/n.pdf\": ");
         // Outputs: an empty name, an existing file without --force, a file read, never.
-        const QString csv = dir_.filePath("ch.csv"), pdf = dir_.filePath("old.pdf");
+        const QString csv = dir_.filePath("ch.csv"), pdf = dir_.filePath("old.pdf"),
+                      masked = dir_.filePath("masked.csv");
         row("empty output", {"import", "--output", "", good, csv}, 2, "--output needs a file");
         row("empty pdf", {"channels", "--pdf=", good}, 2);
         row("empty settings", {"ports", "--settings", ""}, 2);
@@ -57,6 +58,8 @@ private slots:
         row("pdf hard-links FILE", {"channels", "--force", "--pdf", dir_.filePath("h.bin"), good},
             3);
         row("output is CSV", {"import", "--force", "--output", csv, good, csv}, 3);
+        row("stored over masked", {"import", "--output", dir_.filePath("m.img"), good, masked}, 0,
+            "ch 20: was masked; stored over it");
         // Settings: printed, set, imported, compared; a refusal writes nothing.
         const QString club = dir_.filePath("club.txt"), out = dir_.filePath("set.img");
         row("settings", {"settings", good}, 0, "# Quorlink settings of a VX-8R\n\n# APRS\n");
@@ -98,6 +101,7 @@ private slots:
         QVERIFY(QFile::link("good.bin", dir_.filePath("l.bin")));
         QVERIFY(::link(qPrintable(good), qPrintable(dir_.filePath("h.bin"))) == 0);
         QVERIFY(writeBytes(dir_.filePath("ch.csv"), "Location,Frequency\n1,145.5\n"));
+        QVERIFY(writeBytes(dir_.filePath("masked.csv"), "Location,Frequency\n20,145.5\n"));
         QVERIFY(writeBytes(dir_.filePath("old.pdf"), "old"));
         QVERIFY(writeBytes(dir_.filePath("club.txt"), "\nsmartbeacon.profile = off\n"));
         QHash<QString, QByteArray> kept;
