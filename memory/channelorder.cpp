@@ -36,7 +36,7 @@ QString Entry(int slot) {
 
 // A slot that holds data, in use or masked: it moves with its neighbours, and no shift
 // takes it for an empty one.
-bool InUse(const QByteArray& image, int number) {
+bool HoldsEntry(const QByteArray& image, int number) {
     return M::Holds(uchar(image[kFlagsOffset + number - 1]));
 }
 
@@ -75,7 +75,7 @@ void Rearrange(QByteArray& image, const QList<int>& order) {
 // The first empty slot from `from` to the end of its list, or 0.
 int NextEmpty(const QByteArray& image, int from) {
     for (int n = from; n <= M::Span(M::ListOf(from)).last(); ++n)
-        if (!InUse(image, n))
+        if (!HoldsEntry(image, n))
             return n;
     return 0;
 }
