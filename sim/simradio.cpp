@@ -168,12 +168,16 @@ void putDemoSettings(QByteArray& image) {
 
 }  // namespace
 
+QByteArray SimRadio::identityOf(const RadioModel& model) {
+    return QByteArray(model.identity) + QByteArray::fromHex("0001000000");
+}
+
 QByteArray SimRadio::identityAH029() {
-    return QByteArray("AH029", 5) + QByteArray::fromHex("0001000000");
+    return identityOf(RadioModelRow(MemoryMap::Model::VX8R));
 }
 
 QByteArray SimRadio::identityAH29D() {
-    return QByteArray("AH29D", 5) + QByteArray::fromHex("0001000000");
+    return identityOf(RadioModelRow(MemoryMap::Model::VX8DR));
 }
 
 quint8 SimRadio::checksumOf(const QByteArray& identity, const QByteArray& data) {
