@@ -16,7 +16,7 @@
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
 #include "memory/channelcsv.h"
-#include "memory/channelpdf.h"
+#include "print/channelpdf.h"
 #include "transfer/appcontext.h"
 #include "ui/filedialogs.h"
 #include "ui/messagebox.h"

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "edit/imagechange.h"
 #include "image/cloneimage.h"
 #include "memory/channelorder.h"
 #include "memory/channels.h"

@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "memory/channeledit.h"
-#include "memory/channelpdf.h"
+#include "print/channelpdf.h"
 #include "support/channelfixture.h"
 #include "support/quorlinkrun.h"
 

@@ -1,4 +1,4 @@
-#include "memory/channelpdf.h"
+#include "print/channelpdf.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
