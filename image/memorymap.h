@@ -124,10 +124,12 @@ constexpr bool Holds(unsigned char flags) {
 }
 // One 32-byte record per slot.
 inline constexpr int kRecords = 0x328A;
-inline constexpr Field kMark{kRecords + 0, 6, 0, Codec::Bits, kSlots, kRecordSize};
+// Byte 0, bits 4-0: the mark. Radios leave values in it on channels of every raster; a
+// channel off the 5 kHz raster always has bit 0 set.
+inline constexpr Field kMark{kRecords + 0, 5, 0, Codec::Bits, kSlots, kRecordSize};
 // What the radio keeps in the mark of a channel on the 6.25 kHz raster.
 inline constexpr int kRasterMark = 5;
-// Narrow deviation, which the radio sets for all channels at once; inside the mark's bits.
+// Narrow deviation, which the radio sets for all channels at once: byte 0, bit 5.
 inline constexpr Field kHalfDeviation{kRecords + 0, 1, 5, Codec::Bits, kSlots, kRecordSize};
 inline constexpr Field kMode{kRecords + 1, 2, 6, Codec::Index, kSlots, kRecordSize};
 inline constexpr Field kDuplex{kRecords + 1, 2, 4, Codec::Index, kSlots, kRecordSize};

@@ -30,8 +30,9 @@ struct CsvImport {
 // spreadsheet) starts with a number: a row of 21 fields is the export layout, of 18 the older
 // one, and a row of at most 10 fields (where the two agree) their first columns; other rows
 // are refused. A row must reach its Frequency column. A Location 0 row is skipped with a
-// warning. A step the radio lacks, or one that cannot reach the frequency, becomes the nearest
-// one that can, and each value stored otherwise than the file gives it is warned of.
+// warning. A step the radio has is kept, even where it does not divide the frequency; one it
+// lacks becomes the nearest that reaches the frequency, and each value stored otherwise than the
+// file gives it is warned of.
 // Locations are those of `list` (1-900, or 1-100: PMS 1 is L1, 2 U1, ...); the channels and
 // locations it gives are slots.
 CsvImport ParseChannelsCsv(const QString& text, ChannelList list = ChannelList::Channels);
