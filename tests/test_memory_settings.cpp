@@ -132,6 +132,11 @@ private slots:
         row("0 0 0 W", r, "aprs.longitude", "0 0 0 W", "0°00'00\"W", 0xC0E2, "A5000000");
         row("-0", r, "aprs.longitude", "-0", "0°00'00\"W", 0xC0E2, "A5000000");
         row("0", r, "aprs.longitude", "0", "0°00'00\"E", 0xC0E2, "A4000000");
+        row("decimal minutes", r, "aprs.latitude", "41 52.30 N", "41°52'18\"N", 0xC0DE, "A4293412");
+        row("decimal minutes, marks", ge, "aprs.longitude", "87°37.5'W", "87°37'30\"W", 0xC0E2,
+            "A557251E");
+        row("dtmf grouped", dr, "dtmf.memory_2", "0800 555\t1212", "08005551212", 0x095A,
+            "00080000050505010201 02FF");
         // Refused whole before a byte is written.
         row("volume past 5 bits", dr, "scan.volume_a", "32", "");
         row("contrast past 4 bits", r, "display.lcd_contrast", "20", "");
@@ -145,6 +150,11 @@ private slots:
         row("latitude E", r, "aprs.latitude", "10 0 0 E", "");
         row("minutes 60", r, "aprs.latitude", "10 60 0 N", "");
         row("no position", r, "aprs.longitude", "", "");
+        row("1e300", r, "aprs.longitude", "1e300", "");
+        row("90 before rounding", r, "aprs.latitude", "90.0001", "");
+        row("empty hop first", dr, "aprs_tx.digi_path_8", ",WIDE2-1", "");
+        row("empty hop between", dr, "aprs_tx.digi_path_8", "WIDE1-1, ,WIDE2-1", "");
+        row("escaped pad", r, "display.opening_message", "HI\\xFF", "");
         row("dtmf letter", r, "dtmf.memory_1", "12X", "");
         row("table tilde", r, "display.opening_message", "HI~", "");
         row("text too long", r, "aprs_tx.macro_1", "seventeen letters", "");
@@ -194,6 +204,105 @@ private slots:
         const QList<ImageSum> now = ImageSums(stale);
         for (qsizetype i = 0; i < now.size(); ++i)
             QCOMPARE(quint8(now[i].stored - now[i].actual), quint8(was[i].stored - was[i].actual));
+    }
+
+    // Bytes a radio stored in a text: what prints, why it is locked (a part of the reason),
+    // and the bytes the printed text gives a radio-made image when it is set there.
+    void stored_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<QString>("locked");
+        QTest::addColumn<QByteArray>("copied");
+        auto row = [](const char* name, const char* key, const char* hex, const char* printed,
+                      const char* locked, const char* copied) {
+            QTest::newRow(name) << QString(key) << QByteArray::fromHex(hex) << QString(printed)
+                                << QString(locked) << QByteArray::fromHex(copied);
+        };
+        row("bit 7 ignored", "display.opening_message", "918E1595 18", "HELLO", "", "110E151518");
+        row("no character", "display.opening_message", "115AD20E", "H\\x5A\\xD2E", "", "115AD20E");
+        row("cut by a pad", "display.opening_message", "11FF0E", "H", "bytes: 11 FF 0E FF", "");
+        row("control in a macro", "aprs_tx.macro_1", "4107", "A?", "bytes: 41 07 FF", "");
+    }
+    void stored() {
+        QFETCH(QString, key);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, printed);
+        QFETCH(QString, locked);
+        QFETCH(QByteArray, copied);
+        QByteArray image = radioMade(Model::VX8DR), other = image;
+        const SettingRow& row = *FindSetting(Model::VX8DR, key);
+        image.replace(row.field.at(), bytes.size(), bytes);
+        QCOMPARE(SettingText(image, row), printed);
+        QVERIFY2(SettingLocked(image, row).contains(locked), qPrintable(SettingLocked(image, row)));
+        QCOMPARE(SettingsFileText(image).contains("# " + key), !locked.isEmpty());
+        if (!locked.isEmpty())
+            return;
+        QCOMPARE(SetSetting(other, row, printed), QString());
+        QCOMPARE(other.mid(row.field.at(), copied.size()).toHex(), copied.toHex());
+        // A change keeps the bytes of the characters that stay, bit 7 and all.
+        QCOMPARE(SetSetting(image, row, printed + "Z"), QString());
+        QCOMPARE(image.mid(row.field.at(), bytes.size()).toHex(), bytes.toHex());
+    }
+
+    // Assignments from a settings file and --set: the refusals (each the start of one) and
+    // a setting's value after.
+    void applied_data() {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("set");
+        QTest::addColumn<QStringList>("refused");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("printed");
+        auto row = [](const char* name, Model model, const char* file, const char* set,
+                      const QStringList& refused, const char* key, const char* printed) {
+            QTest::newRow(name) << int(model) << QString(file) << QString(set) << refused
+                                << QString(key) << QString(printed);
+        };
+        const QString low = "smartbeacon.type_1_low_speed", high = "smartbeacon.type_1_high_speed";
+        row("speeds cross", Model::VX8DR, "smartbeacon.type_1_low_speed = 25",
+            "smartbeacon.type_1_high_speed=20", {low + ": the low speed 25", high + ": the low"},
+            "smartbeacon.type_1_low_speed", "5");
+        row("low speed alone", Model::VX8DR, "", "smartbeacon.type_2_low_speed=30",
+            {"smartbeacon.type_2_low_speed: the low speed 30 is not below the high speed 30"},
+            "smartbeacon.type_2_high_speed", "30");
+        row("--set a key the R lacks", Model::VX8R, "", "smartbeacon.profile=off",
+            {"smartbeacon.profile: a VX-8R has no such setting"}, "aprs.ssid", "0");
+        row("CR line ends", Model::VX8R, "scan.squelch_a = 3\raprs_tx.macro_1 = A\r\rx\r", "",
+            {"line 4: not"}, "scan.squelch_a", "3");
+        row("CR LF line ends", Model::VX8R, "aprs_tx.macro_1 = A\r\n\r\nx", "", {"line 3: not"},
+            "aprs_tx.macro_1", "A");
+        row("control escaped", Model::VX8R, "", "scan.squelch_a=\x1b[2J\r",
+            {"scan.squelch_a: \"\\x1b[2J\\r\" is not a number"}, "scan.squelch_a", "0");
+        row("key escaped", Model::VX8R, "", "aprs\x1b.x=1",
+            {"no setting is called \"aprs\\x1b.x\""}, "scan.squelch_a", "0");
+        row("dtmf letter", Model::VX8R, "", "dtmf.memory_1=12X",
+            {"dtmf.memory_1: \"X\" is no DTMF digit"}, "dtmf.memory_1", "");
+        row("dtmf 17 digits", Model::VX8R, "", "dtmf.memory_1=1234 5678 9012 3456 7",
+            {"dtmf.memory_1: 17 digits: it holds at most 16"}, "dtmf.memory_1", "");
+        row("table character", Model::VX8R, "", "display.opening_message=A~B",
+            {"display.opening_message: \"~\" is not in"}, "display.opening_message", "");
+    }
+    void applied() {
+        QFETCH(int, model);
+        QFETCH(QString, file);
+        QFETCH(QString, set);
+        QFETCH(QStringList, refused);
+        QFETCH(QString, key);
+        QFETCH(QString, printed);
+        QByteArray image = radioMade(Model(model));
+        QStringList lines;
+        QList<SettingAssignment> assignments = ParseSettingsFile(file, &lines);
+        if (!set.isEmpty())
+            assignments.append({0, set.section('=', 0, 0), set.section('=', 1)});
+        lines << ApplySettings(image, assignments).refused;
+        QCOMPARE(lines.size(), refused.size());
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines[i].startsWith(refused[i]), qPrintable(lines[i]));
+        QCOMPARE(SettingText(image, *FindSetting(Model(model), key)), printed);
+        // A field the image is too short to hold is refused, never taken as unchanged.
+        QByteArray cut = image.left(FindSetting(Model(model), key)->field.at());
+        QVERIFY(!SetSetting(cut, *FindSetting(Model(model), key), "1").isEmpty());
     }
 
     // The lowest and the highest value each setting offers, written and read back; no list
