@@ -206,35 +206,27 @@ private slots:
             QCOMPARE(quint8(now[i].stored - now[i].actual), quint8(was[i].stored - was[i].actual));
     }
 
-    // Bytes a radio stored in a text: the line the settings file prints for them, and the
-    // bytes that file gives a radio-made image.
+    // Bytes a radio stored in the opening message: the line the settings file prints for
+    // them, and the bytes that file gives a radio-made image.
     void stored_data() {
-        QTest::addColumn<QString>("key");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QByteArray>("copied");
-        auto row = [](const char* name, const char* key, const char* hex, const char* line,
-                      const char* copied) {
-            QTest::newRow(name) << QString(key) << QByteArray::fromHex(hex) << QString(line)
+        auto row = [](const char* name, const char* hex, const char* line, const char* copied) {
+            QTest::newRow(name) << QByteArray::fromHex(hex)
+                                << "display.opening_message = " + QString(line)
                                 << QByteArray::fromHex(copied);
         };
-        const char* message = "display.opening_message";
-        row("bit 7 ignored", message, "918E159518", "display.opening_message = HELLO\n",
-            "110E151518FF");
-        row("no character", message, "115AD20E", "display.opening_message = H\\x5A\\xD2E\n",
-            "115AD20EFF");
-        row("cut by a pad", message, "11FF0E",
-            "# display.opening_message = H (a pad byte cuts the text; its bytes: 11 FF 0E FF",
-            "FF");
-        row("control in a macro", "aprs_tx.macro_1", "4107", "its bytes: 41 07 FF FF", "FF");
+        row("bit 7 ignored", "918E159518", "HELLO\n", "110E151518FF");
+        row("no character", "115AD20E", "H\\x5A\\xD2E\n", "115AD20EFF");
+        row("cut by a pad", "11FF0E", "H (a pad byte cuts the text; its bytes: 11 FF 0E FF", "FF");
     }
     void stored() {
-        QFETCH(QString, key);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, line);
         QFETCH(QByteArray, copied);
         QByteArray image = radioMade(Model::VX8DR), other = image;
-        const int at = FindSetting(Model::VX8DR, key)->field.at();
+        const int at = FindSetting(Model::VX8DR, "display.opening_message")->field.at();
         const QString text = SettingsFileText(image.replace(at, bytes.size(), bytes));
         QVERIFY2(text.contains(line), qPrintable(text));
         QStringList refusals;
@@ -242,52 +234,44 @@ private slots:
         QCOMPARE(other.mid(at, copied.size()).toHex(), copied.toHex());
     }
 
-    // Assignments from a settings file and --set: the refusals (each the start of one) and
-    // a setting's value after.
+    // Assignments to a VX-8DR from a settings file and --set: the refusals (each the start of
+    // one) and a setting's value after ("key=value").
     void applied_data() {
-        QTest::addColumn<int>("model");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("set");
         QTest::addColumn<QStringList>("refused");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("printed");
-        auto row = [](const char* name, Model model, const char* file, const char* set,
-                      const QStringList& refused, const char* key, const char* printed) {
-            QTest::newRow(name) << int(model) << QString(file) << QString(set) << refused
-                                << QString(key) << QString(printed);
+        QTest::addColumn<QString>("after");
+        auto row = [](const char* name, const char* file, const char* set,
+                      const QStringList& refused, const char* after) {
+            QTest::newRow(name) << QString(file) << QString(set) << refused << QString(after);
         };
         const QString low = "smartbeacon.type_1_low_speed", high = "smartbeacon.type_1_high_speed";
-        row("speeds cross", Model::VX8DR, "smartbeacon.type_1_low_speed = 25",
-            "smartbeacon.type_1_high_speed=20", {low + ": the low speed 25", high + ": the low"},
-            "smartbeacon.type_1_low_speed", "5");
-        row("low speed alone", Model::VX8DR, "", "smartbeacon.type_2_low_speed=30",
+        row("speeds cross", "smartbeacon.type_1_low_speed = 25", "smartbeacon.type_1_high_speed=20",
+            {low + ": the low speed 25", high + ": the low"}, "smartbeacon.type_1_low_speed=5");
+        row("low speed alone", "", "smartbeacon.type_2_low_speed=30",
             {"smartbeacon.type_2_low_speed: the low speed 30 is not below the high speed 30"},
-            "smartbeacon.type_2_high_speed", "30");
-        row("--set a key the R lacks", Model::VX8R, "", "smartbeacon.profile=off",
-            {"smartbeacon.profile: a VX-8R has no such setting"}, "aprs.ssid", "0");
-        row("CR line ends", Model::VX8R, "scan.squelch_a = 3\raprs_tx.macro_1 = A\r\rx\r", "",
-            {"line 4: not"}, "scan.squelch_a", "3");
-        row("CR LF line ends", Model::VX8R, "aprs_tx.macro_1 = A\r\n\r\nx", "", {"line 3: not"},
-            "aprs_tx.macro_1", "A");
-        row("control escaped", Model::VX8R, "", "scan.squelch_a=\x1b[2J\r",
-            {"scan.squelch_a: \"\\x1b[2J\\r\" is not a number"}, "scan.squelch_a", "0");
-        row("key escaped", Model::VX8R, "", "aprs\x1b.x=1",
-            {"no setting is called \"aprs\\x1b.x\""}, "scan.squelch_a", "0");
-        row("dtmf letter", Model::VX8R, "", "dtmf.memory_1=12X",
-            {"dtmf.memory_1: \"X\" is no DTMF digit"}, "dtmf.memory_1", "");
-        row("dtmf 17 digits", Model::VX8R, "", "dtmf.memory_1=1234 5678 9012 3456 7",
-            {"dtmf.memory_1: 17 digits: it holds at most 16"}, "dtmf.memory_1", "");
-        row("table character", Model::VX8R, "", "display.opening_message=A~B",
-            {"display.opening_message: \"~\" is not in"}, "display.opening_message", "");
+            "smartbeacon.type_2_high_speed=30");
+        row("--set a key it lacks", "", "aprs_rx.vibrate_group=off",
+            {"aprs_rx.vibrate_group: a VX-8DR has no such setting"}, "aprs.ssid=0");
+        row("CR line ends", "scan.squelch_a = 3\raprs_tx.macro_1 = A\r\rx\r", "", {"line 4: not"},
+            "scan.squelch_a=3");
+        row("control escaped", "", "scan.squelch_a=\x1b[2J\r",
+            {"scan.squelch_a: \"\\x1b[2J\\r\" is not a number"}, "scan.squelch_a=0");
+        row("key escaped", "", "aprs\x1b.x=1", {"no setting is called \"aprs\\x1b.x\""},
+            "scan.squelch_a=0");
+        row("dtmf letter", "", "dtmf.memory_1=12X", {"dtmf.memory_1: \"X\" is no DTMF digit"},
+            "dtmf.memory_1=");
+        row("dtmf 17 digits", "", "dtmf.memory_1=1234 5678 9012 3456 7",
+            {"dtmf.memory_1: 17 digits: it holds at most 16"}, "dtmf.memory_1=");
+        row("table character", "", "display.opening_message=A~B",
+            {"display.opening_message: \"~\" is not in"}, "display.opening_message=");
     }
     void applied() {
-        QFETCH(int, model);
         QFETCH(QString, file);
         QFETCH(QString, set);
         QFETCH(QStringList, refused);
-        QFETCH(QString, key);
-        QFETCH(QString, printed);
-        QByteArray image = radioMade(Model(model));
+        QFETCH(QString, after);
+        QByteArray image = radioMade(Model::VX8DR);
         QStringList lines;
         QList<SettingAssignment> assignments = ParseSettingsFile(file, &lines);
         if (!set.isEmpty())
@@ -296,10 +280,11 @@ private slots:
         QCOMPARE(lines.size(), refused.size());
         for (qsizetype i = 0; i < lines.size(); ++i)
             QVERIFY2(lines[i].startsWith(refused[i]), qPrintable(lines[i]));
-        QCOMPARE(SettingText(image, *FindSetting(Model(model), key)), printed);
+        const SettingRow& row = *FindSetting(Model::VX8DR, after.section('=', 0, 0));
+        QCOMPARE(SettingText(image, row), after.section('=', 1));
         // A field the image is too short to hold is refused, never taken as unchanged.
-        QByteArray cut = image.left(FindSetting(Model(model), key)->field.at());
-        QVERIFY(!SetSetting(cut, *FindSetting(Model(model), key), "1").isEmpty());
+        QByteArray cut = image.left(row.field.at());
+        QVERIFY(!SetSetting(cut, row, "1").isEmpty());
     }
 
     // The lowest and the highest value each setting offers, written and read back; no list
