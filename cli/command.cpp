@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/errors.h"
+#include "memory/channeledit.h"
 #include "sim/ptyradio.h"
 
 #include <sys/stat.h>
@@ -91,7 +92,8 @@ QString chooseLink(Invocation& inv, World& world) {
         bool ok = false;
         const int n = text.toInt(&ok);
         if (!ok || n < PortMap::kFirstCom || n > PortMap::kLastCom)
-            return QStringLiteral("--port takes COM1 to COM32, not \"%1\"").arg(p.value(kPort));
+            return QStringLiteral("--port takes COM1 to COM32, not \"%1\"")
+                .arg(EscapedControls(p.value(kPort)));
         link.PortNumber = static_cast<qint16>(n);
     } else if (given(p, kDevice)) {
         // A COM number for this run only, from the top, so that real ports keep theirs.
@@ -223,7 +225,7 @@ bool listOf(Invocation& inv, ChannelList* list, int* exit) {
     if (!given(inv.parser, kList) || at >= 0)
         return true;
     *exit = usageError(QStringLiteral("--list takes channels, skip or pms, not \"%1\"")
-                           .arg(inv.parser.value(kList)),
+                           .arg(EscapedControls(inv.parser.value(kList))),
                        &inv.command);
     return false;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "memory/channeledit.h"
 #include "memory/settings.h"
 #include "transfer/appcontext.h"
 
@@ -313,10 +314,11 @@ int runCommandLine(int argc, char** argv) {
     }
     const Command* command = findCommand(first);
     if (!command)
-        return usageError(first.startsWith(QLatin1Char('-'))
-                              ? QStringLiteral("unknown option \"%1\"").arg(first)
-                              : QStringLiteral("unknown sub-command \"%1\"").arg(first),
-                          nullptr);
+        return usageError(
+            first.startsWith(QLatin1Char('-'))
+                ? QStringLiteral("unknown option \"%1\"").arg(EscapedControls(first))
+                : QStringLiteral("unknown sub-command \"%1\"").arg(EscapedControls(first)),
+            nullptr);
 
     QCommandLineParser parser;
     parser.addOptions(command->options);
@@ -326,7 +328,7 @@ int runCommandLine(int argc, char** argv) {
     if (!ownSettings)
         parser.addOption(kSettings);
     if (!parser.parse(QStringList{first} + (ownSettings ? QStringList() : general) + args))
-        return usageError(parser.errorText(), command);
+        return usageError(EscapedControls(parser.errorText()), command);
     if (given(parser, kHelp)) {
         out(commandHelp(*command));
         return kDone;
@@ -337,8 +339,9 @@ int runCommandLine(int argc, char** argv) {
             QStringLiteral("missing %1").arg(command->files.mid(inv.files.size()).join(' ')),
             command);
     if (inv.files.size() > command->files.size())
-        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(inv.files.last()),
-                          command);
+        return usageError(
+            QStringLiteral("unexpected argument \"%1\"").arg(EscapedControls(inv.files.last())),
+            command);
     // An empty file name (an unset variable in a script) names no file: IMAGE would be
     // replaced in place of OUT, or the per-user settings used in place of FILE.
     for (const QCommandLineOption& o : {kSettings, kDevice, kPdf, kOutput, kImportSettings}) {
