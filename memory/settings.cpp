@@ -189,8 +189,8 @@ QString captionOf(const QString& name) {
     static const QRegularExpression band(QStringLiteral(" ([ab])$"));
     static const QRegularExpression profile(QStringLiteral("^type (\\d) (.+)$"));
     if (const auto m = band.match(caption); m.hasMatch())
-        caption = caption.left(m.capturedStart()) + QStringLiteral(", band ") +
-                  m.captured(1).toUpper();
+        caption =
+            caption.left(m.capturedStart()) + QStringLiteral(", band ") + m.captured(1).toUpper();
     if (const auto m = profile.match(caption); m.hasMatch())
         caption = m.captured(2) + QStringLiteral(", type ") + m.captured(1);
     caption[0] = caption[0].toUpper();
@@ -706,7 +706,8 @@ QString SettingUnit(const QByteArray& image, const SettingRow& row) {
     if (!row.speed)
         return row.unit;
     const std::optional<Model> model = MemoryMap::ModelOf(image);
-    const SettingRow* unit = model ? FindSetting(*model, QStringLiteral("aprs.speed_unit")) : nullptr;
+    const SettingRow* unit =
+        model ? FindSetting(*model, QStringLiteral("aprs.speed_unit")) : nullptr;
     const qint64 index = unit ? indexOf(image, *unit) : -1;
     if (index < 0 || index >= unit->labels.size())
         return {};  // a stored unit the radio does not name: the number alone

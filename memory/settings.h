@@ -31,8 +31,8 @@ struct SettingRow {
     std::optional<MemoryMap::Field> second;
     QStringList labels;  // by stored index; an empty label is an index not offered
     int low = 0, high = 0;
-    QString unproven;  // why the setting is shown but not offered for change
-    QString unit;      // of a number: "s", "min", "°"; empty for none
+    QString unproven;    // why the setting is shown but not offered for change
+    QString unit;        // of a number: "s", "min", "°"; empty for none
     bool speed = false;  // a speed, in the unit the radio's APRS speed unit names
 };
 

@@ -197,20 +197,19 @@ void FrmSettings::Reload() {
 QWidget* FrmSettings::controlFor(const SettingRow& row) {
     if (const QStringList notes = SettingValueNotes(row); !notes.isEmpty()) {
         // Numbers with a common meaning: picked from the list that explains them.
-        auto* combo = new QComboBox;
+        auto* combo = narrow(new QComboBox);
         for (int n = row.low; n <= row.high; ++n)
             combo->addItem(notes.value(n - row.low).isEmpty()
                                ? QString::number(n)
                                : QStringLiteral("%1 (%2)").arg(n).arg(notes[n - row.low]),
                            n);
         combo->setProperty("offered", combo->count());
-        connect(combo, &QComboBox::activated, this, [this, &row, combo](int i) {
-            commit(row, combo->itemData(i).toString());
-        });
+        connect(combo, &QComboBox::activated, this,
+                [this, &row, combo](int i) { commit(row, combo->itemData(i).toString()); });
         return combo;
     }
     if (row.kind == SettingKind::List) {
-        auto* combo = new QComboBox;
+        auto* combo = narrow(new QComboBox);
         for (const QString& label : row.labels)
             if (!label.isEmpty())
                 combo->addItem(label);
@@ -233,6 +232,14 @@ QWidget* FrmSettings::controlFor(const SettingRow& row) {
         return spin;
     }
     return new QLineEdit;
+}
+
+// A list as wide as the form gives it, however long its longest value: the page never
+// scrolls sideways.
+QComboBox* FrmSettings::narrow(QComboBox* combo) {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(12);
+    return combo;
 }
 
 void FrmSettings::refresh() {
@@ -264,9 +271,9 @@ void FrmSettings::showValue(Control& c, const QByteArray& image) {
     } else if (auto* spin = qobject_cast<QSpinBox*>(c.widget)) {
         // A stored number outside the range is named in the tip; the box shows the nearest.
         const QString unit = SettingUnit(image, *c.row);
-        spin->setSuffix(unit.isEmpty() ? QString()
-                        : unit == QLatin1String("°") ? unit
-                                                     : QLatin1Char(' ') + unit);
+        spin->setSuffix(unit.isEmpty()                ? QString()
+                        : unit == QStringLiteral("°") ? unit
+                                                      : QLatin1Char(' ') + unit);
         spin->setValue(text.toInt());
         spin->setValue(text.toInt());  // the text again too, where the value was the same
         if (text.toInt() < c.row->low || text.toInt() > c.row->high)
@@ -314,14 +321,21 @@ bool FrmSettings::commit(const SettingRow& row, const QString& text) {
     } else {
         // The reason names a setting by its key where another one conflicts; the owner knows
         // it by its caption, and the value typed is named once.
-        QString reason = refusal;
-        for (const Control& other : std::as_const(controls_))
-            if (reason.startsWith(other.row->key + QStringLiteral(": ")))
-                reason = (other.row == &row ? QString() : other.row->caption + QStringLiteral(": ")) +
-                         reason.mid(other.row->key.size() + 2);
         const QString value = QLatin1Char('"') + EscapedControls(text) + QLatin1Char('"');
-        say(reason.startsWith(value) ? row.caption + QStringLiteral(": ") + reason
-                                     : QStringLiteral("%1: %2 refused: %3").arg(row.caption, value, reason),
+        QString reason = refusal;
+        for (const Control& other : std::as_const(controls_)) {
+            if (!reason.startsWith(other.row->key + QStringLiteral(": ")))
+                continue;
+            reason = reason.mid(other.row->key.size() + 2);
+            if (other.row != &row)
+                reason = other.row->caption + QStringLiteral(": ") + reason;
+            else if (reason.startsWith(text.trimmed() + QLatin1Char(' ')))
+                reason = value + reason.mid(text.trimmed().size());  // "5" is not below ...
+            break;
+        }
+        say(reason.startsWith(value)
+                ? row.caption + QStringLiteral(": ") + reason
+                : QStringLiteral("%1: %2 refused: %3").arg(row.caption, value, reason),
             true);
     }
     // The controls show what the image holds: the stored value again after a refusal, the
@@ -352,8 +366,8 @@ bool FrmSettings::eventFilter(QObject* watched, QEvent* event) {
     Control* c = controlOf(watched);
     if (!c)
         return QWidget::eventFilter(watched, event);
-    const bool typedInto = !qobject_cast<QComboBox*>(c->widget) ||
-                           static_cast<QComboBox*>(c->widget)->isEditable();
+    const bool typedInto =
+        !qobject_cast<QComboBox*>(c->widget) || static_cast<QComboBox*>(c->widget)->isEditable();
     if (event->type() == QEvent::KeyPress && typedInto) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -8,6 +8,7 @@
 #include "image/memorymap.h"
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -61,6 +62,7 @@ private:
     };
     void buildMenus();
     QWidget* controlFor(const SettingRow& row);
+    static QComboBox* narrow(QComboBox* combo);
     // Shows the values the image holds now, in every control or in one.
     void refresh();
     void showValue(Control& control, const QByteArray& image);
