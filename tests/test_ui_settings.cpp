@@ -154,14 +154,14 @@ private slots:
         QCOMPARE(s.findChild<QWidget*>("aprs.latitude")->toolTip(),
                  "Latitude\n40°44'53\"N, 40 44.88 N or 40.7481: 0-90°, N or S\n"
                  "Command line: aprs.latitude");
-        auto suffix = [&](const QString& key) { return s.findChild<QSpinBox*>(key)->suffix(); };
         auto* speedUnit = s.findChild<QComboBox*>("aprs.speed_unit");  // mph
         emit speedUnit->activated(speedUnit->findText("knot"));
-        QCOMPARE(suffix("smartbeacon.type_2_high_speed"), " knots");
-        QString units;
-        for (const char* value : {"slow_rate", "fast_rate", "turn_angle", "turn_time"})
-            units += suffix(QStringLiteral("smartbeacon.type_2_") + value);
-        QCOMPARE(units, " min s° s");
+        QString type2;  // values outside the ranges (67, 74, 95) shown as stored
+        for (const char* v :
+             {"low_speed", "high_speed", "slow_rate", "fast_rate", "turn_angle", "turn_time"})
+            type2 +=
+                s.findChild<QSpinBox*>(QStringLiteral("smartbeacon.type_2_") + v)->text() + ',';
+        QCOMPARE(type2, "67 knots,74 knots,81 min,88 s,95°,109 s,");
         QCOMPARE(s.findChild<QComboBox*>("aprs.ssid")->itemText(7), "7 (handheld)");
         QTest::keyClick(&s, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), "aprs.callsign");

@@ -17,6 +17,7 @@
 #include <QStackedWidget>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "edit/channeledits.h"
 #include "memory/channeledit.h"
@@ -269,14 +270,17 @@ void FrmSettings::showValue(Control& c, const QByteArray& image) {
             combo->setEditText(text);
         c.shown = combo->currentText();
     } else if (auto* spin = qobject_cast<QSpinBox*>(c.widget)) {
-        // A stored number outside the range is named in the tip; the box shows the nearest.
+        // A stored number outside the range is shown as it is and named in the tip; the box
+        // reaches it, and anything outside the range is refused when stored.
         const QString unit = SettingUnit(image, *c.row);
         spin->setSuffix(unit.isEmpty()                ? QString()
                         : unit == QStringLiteral("°") ? unit
                                                       : QLatin1Char(' ') + unit);
-        spin->setValue(text.toInt());
-        spin->setValue(text.toInt());  // the text again too, where the value was the same
-        if (text.toInt() < c.row->low || text.toInt() > c.row->high)
+        const int value = text.toInt();
+        spin->setRange(std::min(c.row->low, value), std::max(c.row->high, value));
+        spin->setValue(value);
+        spin->setValue(value);  // the text again too, where the value was the same
+        if (value < c.row->low || value > c.row->high)
             held = QStringLiteral("The radio holds %1, outside this range").arg(text);
         c.shown = spin->cleanText();
     } else if (auto* edit = qobject_cast<QLineEdit*>(c.widget)) {
