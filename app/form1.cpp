@@ -728,6 +728,7 @@ void Form1::mnuChannels_Click() {
 void Form1::mnuRadioSettings_Click() {
     if (!frmSettings) {
         frmSettings = new FrmSettings(*channelEdits, this);
+        shareMenusWith(*frmSettings);
         placeBeside(*frmSettings);
     }
     frmSettings->show();
@@ -749,4 +750,12 @@ void Form1::shareMenusWith(FrmChannels& editor) {
     editor.mnuFile->insertSeparator(close);
     editor.menuBar->addMenu(mnuView);
     editor.menuBar->addMenu(mnuRadio);
+}
+
+// The Radio Settings window saves the image and writes the radio with the same actions.
+void Form1::shareMenusWith(FrmSettings& settings) {
+    settings.mnuFile->insertActions(settings.mnuClose, {mnuSaveImage, mnuSaveImageAs});
+    settings.mnuFile->insertSeparator(settings.mnuClose);
+    settings.menuBar->addMenu(mnuView);
+    settings.menuBar->addMenu(mnuRadio);
 }

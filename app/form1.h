@@ -149,6 +149,7 @@ private:
     bool sumsAgreeOrBroughtUpToDate(QStringList& fixed);
     void useSimulatedRadio();
     void shareMenusWith(FrmChannels& editor);
+    void shareMenusWith(FrmSettings& settings);
     void placeBeside(QWidget& window);
     void runTransfer(TransferResult (*transfer)(AppContext&));
     void setLinkChoiceEnabled(bool enabled);

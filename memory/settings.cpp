@@ -187,8 +187,38 @@ QString captionOf(const QString& name) {
         caption.replace(QLatin1Char(' ') + word + QLatin1Char(' '),
                         QLatin1Char(' ') + shown + QLatin1Char(' '));
     caption = caption.trimmed();
+    // "Volume, band A"; "Low speed, type 1" beside the other values of SmartBeaconing type 1.
+    static const QRegularExpression band(QStringLiteral(" ([ab])$"));
+    static const QRegularExpression profile(QStringLiteral("^type (\\d) (.+)$"));
+    if (const auto m = band.match(caption); m.hasMatch())
+        caption =
+            caption.left(m.capturedStart()) + QStringLiteral(", band ") + m.captured(1).toUpper();
+    if (const auto m = profile.match(caption); m.hasMatch())
+        caption = m.captured(2) + QStringLiteral(", type ") + m.captured(1);
     caption[0] = caption[0].toUpper();
     return caption;
+}
+
+// The unit of a number setting's value, as the radio shows it.
+void setUnit(SettingRow& row, S setting) {
+    switch (setting) {
+        case S::SmartLowSpeed:
+        case S::SmartHighSpeed:
+            row.speed = true;
+            break;
+        case S::SmartSlowRate:
+            row.unit = QStringLiteral("min");
+            break;
+        case S::SmartFastRate:
+        case S::SmartTurnTime:
+            row.unit = QStringLiteral("s");
+            break;
+        case S::SmartTurnAngle:
+            row.unit = QStringLiteral("°");
+            break;
+        default:
+            break;
+    }
 }
 
 QList<SettingRow> buildRows(Model model) {
@@ -210,6 +240,7 @@ QList<SettingRow> buildRows(Model model) {
             row.labels.clear();
         if (def.unproven && (isR || !def.unprovenOnROnly))
             row.unproven = QString::fromUtf8(def.unproven);
+        setUnit(row, def.setting);
         if (def.setting == S::Callsign)
             row.second = MemoryMap::SettingField(model, S::Ssid);
         if (def.setting == S::BeaconByInterval)
@@ -735,4 +766,83 @@ QStringList SettingsComparison(const QByteArray& a, const QByteArray& b) {
             lines << QStringLiteral("%1: %2 → %3").arg(key, va, vb);
     }
     return lines;
+}
+
+QString SettingForms(const SettingRow& row) {
+    switch (row.kind) {
+        case K::Number:
+            return QStringLiteral("a whole number from %1 to %2%3")
+                .arg(row.low)
+                .arg(row.high)
+                .arg(row.speed            ? QStringLiteral(", in the APRS speed unit")
+                     : row.unit.isEmpty() ? QString()
+                                          : QLatin1Char(' ') + row.unit);
+        case K::List: {
+            QStringList offered = row.labels;
+            offered.removeAll(QString());
+            if (offered.size() <= 8)
+                return QStringLiteral("one of ") + offered.join(QStringLiteral(", "));
+            return QStringLiteral("one of the %1 values from %2 to %3")
+                .arg(offered.size())
+                .arg(offered.first(), offered.last());
+        }
+        case K::Text:
+            if (row.field.codec == Codec::Dtmf)
+                return QStringLiteral(
+                           "up to %1 of 0-9, A-D, *, # and - (a pause); spaces may group them")
+                    .arg(row.field.width);
+            return row.field.codec == Codec::Table
+                       ? QStringLiteral("up to %1 characters of channel names").arg(row.field.width)
+                       : QStringLiteral("up to %1 printable ASCII characters").arg(row.field.width);
+        case K::Callsign:
+            return QStringLiteral(
+                "up to 6 letters and digits (KK7DS); KK7DS-7 sets the SSID too (0-15)");
+        case K::Position:
+            return row.labels.value(0) == QLatin1String("N")
+                       ? QStringLiteral("40°44'53\"N, 40 44.88 N or 40.7481: 0-90°, N or S")
+                       : QStringLiteral("74°00'05\"W, 74 0.08 W or -74.0014: 0-180°, E or W");
+        case K::DigiPath:
+            return QStringLiteral(
+                       "up to %1 hops split by commas (WIDE1-1,WIDE2-1), each a call of up to "
+                       "6 letters and digits, with -n (0-15) if you like")
+                .arg(row.field.count);
+        case K::Raw:
+            break;
+    }
+    return QStringLiteral("a byte, shown as stored");
+}
+
+QString SettingUnit(const QByteArray& image, const SettingRow& row) {
+    if (!row.speed)
+        return row.unit;
+    const std::optional<Model> model = MemoryMap::ModelOf(image);
+    const SettingRow* unit =
+        model ? FindSetting(*model, QStringLiteral("aprs.speed_unit")) : nullptr;
+    const qint64 index = unit ? indexOf(image, *unit) : -1;
+    if (index < 0 || index >= unit->labels.size())
+        return {};  // a stored unit the radio does not name: the number alone
+    const QString name = unit->labels[index];
+    return name == QLatin1String("knot") ? QStringLiteral("knots") : name;
+}
+
+QStringList SettingValueNotes(const SettingRow& row) {
+    // The common use of each SSID among APRS stations.
+    if (row.key == QLatin1String("aprs.ssid"))
+        return {"your main station",
+                "a second station, digipeater or home",
+                "a second station",
+                "a second station",
+                "a second station",
+                "other networks (phone apps, D-STAR)",
+                "special activity, satellite, camping",
+                "handheld",
+                "boat, RV or second mobile",
+                "mobile",
+                "internet gateway (I-gate, EchoLink)",
+                "balloon, aircraft, spacecraft",
+                "one-way tracker",
+                "weather station",
+                "truck, full-time driver",
+                "a second station"};
+    return {};
 }

@@ -32,7 +32,9 @@ struct SettingRow {
     std::optional<MemoryMap::Field> second;
     QStringList labels;  // by stored index; an empty label is an index not offered
     int low = 0, high = 0;
-    QString unproven;  // why the setting is shown but not offered for change
+    QString unproven;    // why the setting is shown but not offered for change
+    QString unit;        // of a number: "s", "min", "°"; empty for none
+    bool speed = false;  // a speed, in the unit the radio's APRS speed unit names
 };
 
 // The groups in the order the window and the settings file show them, with their captions.
@@ -44,6 +46,16 @@ const QList<SettingRow>& SettingRows(MemoryMap::Model model);
 const SettingRow* FindSetting(MemoryMap::Model model, const QString& key);
 // Every key of any model, for the completion and for naming a key another model has.
 QStringList AllSettingKeys();
+
+// What the setting takes, as a tip says it: the accepted forms and the range ("a whole
+// number from 0 to 31"; for a latitude 40°44'53"N, 40 44.88 N or 40.7481, 0-90°).
+QString SettingForms(const SettingRow& row);
+// The unit a number of `row` is in: its own, or for a speed the one the image's speed-unit
+// setting names ("km/h", "knots", "mph"); empty for none.
+QString SettingUnit(const QByteArray& image, const SettingRow& row);
+// What each value from `row.low` on commonly means, where owners share a convention (the
+// SSIDs: 7 a handheld, 9 a mobile); empty for a setting without one.
+QStringList SettingValueNotes(const SettingRow& row);
 
 // The value as it prints: "7", "on", "300 ms", "40°44'53\"N", "WIDE1-1,WIDE2-1"; a stored
 // index outside the list prints "index N".
