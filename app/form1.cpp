@@ -33,6 +33,7 @@
 #include "ui/frmmessages.h"
 #include "ui/frmsettings.h"
 #include "ui/tracebox.h"
+#include "ui/windowplace.h"
 
 namespace {
 
@@ -106,6 +107,8 @@ Form1::Form1(AppContext& ctx, QWidget* parent)
                    MsgIcon::Exclamation) == MsgAnswer::Ok;
     });
     connect(&ctx_, &AppContext::imageChanged, this, &Form1::imageReplaced);
+    // Every window and dialog of the program opens wholly on the screen.
+    KeepWindowsOnScreen(*this);
     buildControls();
     buildMenus();
     Form_Load();
@@ -492,14 +495,13 @@ void Form1::restoreWindow() {
     else if (state == 2)
         setWindowState(Qt::WindowMaximized);
 
-    // A stored placement is applied, but never so that the window is smaller than usable,
-    // larger than the screen or off every screen.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     // The built-in size: the designed client area below the menu bar; on a screen too small
-    // for it (a large scale factor) as much as fits below a title bar.
+    // for it (a large scale factor) as much as fits below a title bar. Then the size and place
+    // the window last had, where they still fit, and over them the stored placement.
+    const QRect avail = AvailableArea(*this);
     resize(kClientWidth, qMin(kClientHeight + menuBar()->sizeHint().height(),
                               qMax(kMinHeight, avail.height() - kTitleBarAllowance)));
+    const bool kept = KeepPlacement(*this, store, QStringLiteral("Main"));
     if (const auto height = stored("MemoryHeight", kTwipsPerPixel, toInt32))
         resize(width(), std::clamp(*height, kMinHeight, qMax(kMinHeight, avail.height())));
     if (const auto width = stored("MemoryWidth", kTwipsPerPixel, toInt32))
@@ -510,18 +512,10 @@ void Form1::restoreWindow() {
     const auto left = stored("MemoryLeft", kTwipsPerPixel, toInt32);
     if (left)
         move(*left, y());
-    if (!top && !left)
+    if (!top && !left && !kept)
         return;  // nothing stored: the window manager places the window
-
-    bool onSomeScreen = false;
-    const QRect frame(pos(), size());
-    for (const QScreen* s : QGuiApplication::screens()) {
-        const QRect visible = s->availableGeometry().intersected(frame);
-        if (visible.width() >= 100 && visible.height() >= 50)
-            onSomeScreen = true;
-    }
-    if (!onSomeScreen && screen)
-        move(avail.center() - QPoint(this->width() / 2, this->height() / 2));
+    // Wholly on the screen: never larger than the area, nothing past its edges.
+    FitOnScreen(*this);
 }
 
 void Form1::DisableButtons() {
@@ -701,24 +695,31 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::placeBeside(QWidget& window) {
     constexpr int kGap = 8;
     const QRect main = frameGeometry();
-    const QScreen* shown = screen();
-    const QRect avail = shown ? shown->availableGeometry() : QRect(0, 0, 1024, 768);
-    const int width = window.width() + (main.width() - this->width());
+    const QRect avail = AvailableArea(*this);
+    const QSize frame = window.size().grownBy(FrameMargins(window));
     int x = main.right() + 1 + kGap;
-    if (x + width > avail.right() + 1)
-        x = main.left() - kGap - width;
+    if (x + frame.width() > avail.right() + 1)
+        x = main.left() - kGap - frame.width();
     if (x < avail.left())
-        x = qMax(avail.left(), avail.right() + 1 - width);
-    const int y = std::clamp(main.top(), avail.top(),
-                             qMax(avail.top(), avail.bottom() + 1 - window.height()));
+        x = qMax(avail.left(), avail.right() + 1 - frame.width());
+    const int y =
+        std::clamp(main.top(), avail.top(), qMax(avail.top(), avail.bottom() + 1 - frame.height()));
     window.move(x, y);
+}
+
+// A window opened from this one: where it last was when that still fits, else beside this
+// one; wholly on the screen either way.
+void Form1::place(QWidget& window, const QString& key) {
+    if (!KeepPlacement(window, ctx_.settings(), key))
+        placeBeside(window);
+    FitOnScreen(window);
 }
 
 void Form1::mnuChannels_Click() {
     if (!frmChannels) {
         frmChannels = new FrmChannels(*channelEdits, this);
         shareMenusWith(*frmChannels);
-        placeBeside(*frmChannels);
+        place(*frmChannels, QStringLiteral("Channels"));
     }
     frmChannels->show();
     frmChannels->raise();
@@ -728,7 +729,7 @@ void Form1::mnuChannels_Click() {
 void Form1::mnuRadioSettings_Click() {
     if (!frmSettings) {
         frmSettings = new FrmSettings(*channelEdits, this);
-        placeBeside(*frmSettings);
+        place(*frmSettings, QStringLiteral("RadioSettings"));
     }
     frmSettings->show();
     frmSettings->raise();

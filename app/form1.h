@@ -150,6 +150,7 @@ private:
     void useSimulatedRadio();
     void shareMenusWith(FrmChannels& editor);
     void placeBeside(QWidget& window);
+    void place(QWidget& window, const QString& key);
     void runTransfer(TransferResult (*transfer)(AppContext&));
     void setLinkChoiceEnabled(bool enabled);
     void imageReplaced();
