@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -23,6 +24,7 @@
 #include "core/settings.h"
 #include "edit/channeledits.h"
 #include "image/imagefile.h"
+#include "sim/demo.h"
 #include "transfer/appcontext.h"
 #include "transfer/memory_read.h"
 #include "transfer/memory_write.h"
@@ -189,24 +191,24 @@ void Form1::setNoAnswerHint(const QString& text) {
     hint->setVisible(!text.isEmpty());
 }
 
-void Form1::setSimulatedRadioStarter(std::function<QString()> start) {
+void Form1::setSimulatedRadioStarter(std::function<QString(MemoryMap::Model)> start) {
     startSimulatedRadio_ = std::move(start);
     mnuSimulatedRadio->setVisible(bool(startSimulatedRadio_));
 }
 
-void Form1::useSimulatedRadio() {
+void Form1::useSimulatedRadio(MemoryMap::Model model) {
     simulatedRadioWanted_ = false;
     if (!startSimulatedRadio_ || transferRunning_)
         return;
-    const QString error = startSimulatedRadio_();
+    const QString error = startSimulatedRadio_(model);
     if (!error.isEmpty()) {
         ctx_.ShowMessage(QStringLiteral("The simulated radio cannot be used: ") + error,
                          MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
-    // One simulated radio per run: it stays the link until the program ends.
-    mnuSimulatedRadio->setVisible(false);
-    traceLine(QStringLiteral("Demo: Read Radio and Write Radio now talk to the simulated radio"));
+    mnuSimulatedModel[int(model)]->setChecked(true);
+    traceLine(QStringLiteral("Demo: Read Radio and Write Radio now talk to the simulated ") +
+              MemoryMap::ModelName(model));
 }
 
 void Form1::setProgressMaximum(int maximum) {
@@ -411,14 +413,31 @@ void Form1::buildMenus() {
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this,
             [this] { AppContext::guardHandler([this] { mnuAbout_Click(); }); });
-    mnuSimulatedRadio = new QAction(QStringLiteral("Use the &Simulated Radio"), this);
+    // One entry per model; the one picked last is checked and remembered.
+    auto* simulated = new QMenu(QStringLiteral("Use the &Simulated Radio"), this);
+    simulated->setObjectName(QStringLiteral("mnuSimulatedRadioMenu"));
+    simulated->setToolTipsVisible(true);
+    mnuSimulatedRadio = simulated->menuAction();
     mnuSimulatedRadio->setObjectName(QStringLiteral("mnuSimulatedRadio"));
-    mnuSimulatedRadio->setToolTip(
-        QStringLiteral("Talk to a simulated VX-8 instead of a cable, for this run"));
     mnuSimulatedRadio->setVisible(false);
+    auto* models = new QActionGroup(this);
+    const MemoryMap::Model remembered = storedDemoModel(ctx_.settings());
+    for (const MemoryMap::Model model : kDemoModels) {
+        QAction* entry = simulated->addAction(MemoryMap::ModelName(model));
+        entry->setObjectName(QStringLiteral("mnuSimulated") +
+                             MemoryMap::ModelName(model).remove(QLatin1Char('-')));
+        entry->setToolTip(QStringLiteral("Talk to a simulated %1 instead of a cable, for this run")
+                              .arg(MemoryMap::ModelName(model)));
+        entry->setCheckable(true);
+        entry->setChecked(model == remembered);
+        models->addAction(entry);
+        mnuSimulatedModel[int(model)] = entry;
+        connect(entry, &QAction::triggered, this, [this, model] {
+            storeDemoModel(ctx_.settings(), model);
+            AppContext::guardHandler([this, model] { useSimulatedRadio(model); });
+        });
+    }
     mnuHelpSelection->insertAction(mnuAbout, mnuSimulatedRadio);
-    connect(mnuSimulatedRadio, &QAction::triggered, this,
-            [this] { AppContext::guardHandler([this] { useSimulatedRadio(); }); });
 }
 
 void Form1::Form_Load() {
@@ -564,7 +583,7 @@ void Form1::runTransfer(TransferResult (*transfer)(AppContext&)) {
     if (read)
         traceLine(QStringLiteral("Read: the channels can be edited with View ▸ Channels (Ctrl+L)"));
     if (simulatedRadioWanted_)
-        AppContext::guardHandler([this] { useSimulatedRadio(); });
+        AppContext::guardHandler([this] { useSimulatedRadio(storedDemoModel(ctx_.settings())); });
 }
 
 // A read replaces the image held: unsaved channel edits are saved or given up first.
