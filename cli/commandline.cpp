@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "cli/command.h"
-#include "memory/channeledit.h"
+#include "memory/channelname.h"
 #include "memory/settings.h"
 #include "transfer/appcontext.h"
 
