@@ -1,7 +1,7 @@
 #include "cli/command.h"
 
 #include "memory/channelcsv.h"
-#include "memory/channeledit.h"
+#include "memory/channelname.h"
 #include "memory/settings.h"
 
 namespace cli {

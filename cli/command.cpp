@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "core/errors.h"
-#include "memory/channeledit.h"
+#include "memory/channelname.h"
 #include "sim/ptyradio.h"
 
 #include <sys/stat.h>

@@ -11,6 +11,7 @@
 #include "cli/command.h"
 #include "image/models.h"
 #include "memory/channeledit.h"
+#include "memory/channelname.h"
 #include "memory/settings.h"
 #include "transfer/appcontext.h"
 

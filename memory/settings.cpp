@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include "memory/channeledit.h"
+#include "memory/channelname.h"
 
 using MemoryMap::Codec;
 using MemoryMap::Field;
@@ -791,7 +791,7 @@ QString SettingForms(const SettingRow& row) {
                 return QStringLiteral(
                            "up to %1 of 0-9, A-D, *, # and - (a pause); spaces may group them")
                     .arg(row.field.width);
-            return row.field.codec == Codec::Table
+            return tableText(row)
                        ? QStringLiteral("up to %1 characters of channel names").arg(row.field.width)
                        : QStringLiteral("up to %1 printable ASCII characters").arg(row.field.width);
         case K::Callsign:

@@ -15,7 +15,7 @@
 
 #include "edit/channeledits.h"
 #include "memory/channelcsv.h"
-#include "memory/channeledit.h"
+#include "memory/channelname.h"
 #include "memory/channelorder.h"
 #include "memory/channels.h"
 #include "ui/channelboxes.h"
