@@ -14,9 +14,10 @@
 enum class SettingKind {
     Number,    // a number in [low, high], stored as itself
     List,      // one of `labels`, stored as its index; on/off settings are the list off, on
-    Text,      // a text as the field's codec holds it
+    Text,      // a text as the field's codec holds it; a character-table code with no
+               // character as "\x5A"
     Callsign,  // upper case; "KK7DS-7" sets the SSID too
-    Position,  // 40°44'53"N, 40 44 53 N or signed decimal degrees
+    Position,  // 40°44'53"N, 40 44 53 N, 40 44.88 N or signed decimal degrees
     DigiPath,  // WIDE1-1,WIDE2-1: one hop per element of the field
     Raw,       // a byte whose encoding is not known: shown as a number, never changed
 };
@@ -83,8 +84,8 @@ struct SettingAssignment {
     QString key;
     QString value;
 };
-// The assignments of a settings file; a line that is neither comment, blank nor
-// "key = value" is refused, named by its number ("line 4: ...").
+// The assignments of a settings file (lines end in LF, CR LF or CR); a line that is neither
+// comment, blank nor "key = value" is refused, named by its number ("line 4: ...").
 QList<SettingAssignment> ParseSettingsFile(const QString& text, QStringList* refusals);
 
 // The settings that differ between two images, "key: A-value → B-value"; a key only one
@@ -92,8 +93,9 @@ QList<SettingAssignment> ParseSettingsFile(const QString& text, QStringList* ref
 QStringList SettingsComparison(const QByteArray& a, const QByteArray& b);
 
 // What taking a list of assignments into an image did: the refusals (a key no model has, a
-// bad value, an unproven setting) and the keys the model lacks, each naming its line or
-// key; the image has every accepted assignment.
+// key the model lacks given by --set, a bad value, an unproven setting, SmartBeaconing
+// speeds that cross, which keep both as stored) and the keys of a file the model lacks,
+// each naming its line or key; the image has every accepted assignment.
 struct SettingsApplied {
     QStringList refused;
     QStringList skipped;
