@@ -148,22 +148,21 @@ private slots:
     // the first Tab lands on a control in sight.
     void explainsItself() {
         Window w(SimRadio::identityAH29D());
-        FrmSettings& s = w.s();
-        QCOMPARE(s.findChild<QLabel*>("lblGreyed")->text(),
+        QCOMPARE(w.s().findChild<QLabel*>("lblGreyed")->text(),
                  "Where the VX-8DR keeps these is not proven: shown, not changed");
-        QCOMPARE(s.findChild<QWidget*>("aprs.latitude")->toolTip(),
+        QCOMPARE(w.s().findChild<QWidget*>("aprs.latitude")->toolTip(),
                  "Latitude\n40°44'53\"N, 40 44.88 N or 40.7481: 0-90°, N or S\n"
                  "Command line: aprs.latitude");
-        auto* speedUnit = s.findChild<QComboBox*>("aprs.speed_unit");  // mph
+        auto* speedUnit = w.s().findChild<QComboBox*>("aprs.speed_unit");  // mph
         emit speedUnit->activated(speedUnit->findText("knot"));
         QString type2;  // values outside the ranges (67, 74, 95) shown as stored
         for (const char* v :
              {"low_speed", "high_speed", "slow_rate", "fast_rate", "turn_angle", "turn_time"})
             type2 +=
-                s.findChild<QSpinBox*>(QStringLiteral("smartbeacon.type_2_") + v)->text() + ',';
+                w.s().findChild<QSpinBox*>(QStringLiteral("smartbeacon.type_2_") + v)->text() + ',';
         QCOMPARE(type2, "67 knots,74 knots,81 min,88 s,95°,109 s,");
-        QCOMPARE(s.findChild<QComboBox*>("aprs.ssid")->itemText(7), "7 (handheld)");
-        QTest::keyClick(&s, Qt::Key_Tab);
+        QCOMPARE(w.s().findChild<QComboBox*>("aprs.ssid")->itemText(7), "7 (handheld)");
+        QTest::keyClick(&w.s(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), "aprs.callsign");
     }
 };

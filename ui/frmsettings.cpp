@@ -39,12 +39,6 @@ public:
     }
 };
 
-bool isUndoOrRedo(const QKeySequence& keys) {
-    return keys == QKeySequence(QKeySequence::Undo) || keys == QKeySequence(QKeySequence::Redo) ||
-           keys == QKeySequence(QStringLiteral("Ctrl+Y")) ||
-           keys == QKeySequence(QStringLiteral("Ctrl+Shift+Z"));
-}
-
 // What a page with greyed settings says of them; each one's tip gives its own reason.
 QString greyedNote(MemoryMap::Model model) {
     return QStringLiteral("Where the %1 keeps these is not proven: shown, not changed")
@@ -85,8 +79,8 @@ FrmSettings::FrmSettings(ChannelEdits& edits, QWidget* parent)
     connect(&edits, &ChannelEdits::unsavedChanged, this, [this] { showTitle(); });
     connect(&edits, &ChannelEdits::editableChanged, this, &FrmSettings::updateActions);
     QUndoStack& stack = edits.stack();
-    for (auto signal : {&QUndoStack::canUndoChanged, &QUndoStack::canRedoChanged})
-        connect(&stack, signal, this, &FrmSettings::updateActions);
+    connect(&stack, &QUndoStack::canUndoChanged, this, &FrmSettings::updateActions);
+    connect(&stack, &QUndoStack::canRedoChanged, this, &FrmSettings::updateActions);
     connect(&stack, &QUndoStack::undoTextChanged, this, &FrmSettings::updateActions);
     connect(&stack, &QUndoStack::redoTextChanged, this, &FrmSettings::updateActions);
     shownStep_ = stack.index();
@@ -401,7 +395,7 @@ bool FrmSettings::eventFilter(QObject* watched, QEvent* event) {
         for (QAction* menu : menuBar->actions())
             for (QAction* action : menu->menu() ? menu->menu()->actions() : QList<QAction*>())
                 if (action->isEnabled() && action->shortcuts().contains(keys)) {
-                    if (isUndoOrRedo(keys) && dirty(*c))
+                    if ((action == mnuUndo || action == mnuRedo) && dirty(*c))
                         return false;
                     commitPending();
                     return true;  // not accepted: the shortcut runs
