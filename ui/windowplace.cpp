@@ -39,8 +39,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && watched->isWidgetType()) {
             auto* w = static_cast<QWidget*>(watched);
-            if (IsPlainWindow(*w))
+            if (IsPlainWindow(*w)) {
                 FitOnScreen(*w);
+                // Again once the window has laid itself out for showing (a message box
+                // sizes itself to its text then).
+                QMetaObject::invokeMethod(
+                    w, [w] { FitOnScreen(*w); }, Qt::QueuedConnection);
+            }
         }
         return false;
     }
