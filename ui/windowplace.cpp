@@ -105,7 +105,8 @@ void FitOnScreen(QWidget& window) {
     const QSize room = area.size().shrunkBy(m);
     if (window.width() > room.width() || window.height() > room.height())
         window.resize(window.size().boundedTo(room));
-    if (!window.testAttribute(Qt::WA_Moved) && !window.isVisible())
+    // A window the window manager places (none stored, none beside another) stays its to place.
+    if (!window.testAttribute(Qt::WA_Moved))
         return;
     // pos() is where the frame's top-left corner goes.
     const QSize frame = window.size().grownBy(m);
