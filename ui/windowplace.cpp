@@ -39,8 +39,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && watched->isWidgetType()) {
             auto* w = static_cast<QWidget*>(watched);
-            if (IsPlainWindow(*w))
+            if (IsPlainWindow(*w)) {
                 FitOnScreen(*w);
+                // Again once the window has laid itself out for showing (a message box
+                // sizes itself to its text then).
+                QMetaObject::invokeMethod(
+                    w, [w] { FitOnScreen(*w); }, Qt::QueuedConnection);
+            }
         }
         return false;
     }
@@ -100,7 +105,8 @@ void FitOnScreen(QWidget& window) {
     const QSize room = area.size().shrunkBy(m);
     if (window.width() > room.width() || window.height() > room.height())
         window.resize(window.size().boundedTo(room));
-    if (!window.testAttribute(Qt::WA_Moved) && !window.isVisible())
+    // A window the window manager places (none stored, none beside another) stays its to place.
+    if (!window.testAttribute(Qt::WA_Moved))
         return;
     // pos() is where the frame's top-left corner goes.
     const QSize frame = window.size().grownBy(m);

@@ -19,9 +19,9 @@ QRect AvailableArea(const QWidget& window);
 QMargins FrameMargins(const QWidget& window);
 // True when `window`'s frame, its top-left corner at pos(), lies wholly inside the area.
 bool FitsOnScreen(const QWidget& window);
-// Shrinks `window` where its frame is larger than the area, then, once it has been placed
-// (moved by the program, or shown), moves it so that its frame lies wholly inside; a window
-// the window manager is still to place is left to it.
+// Shrinks `window` where its frame is larger than the area, then, when the program placed it
+// (a kept place, beside another window, a dialog over its parent), moves it so that its
+// frame lies wholly inside; where to put a window placed by the window manager is its own.
 void FitOnScreen(QWidget& window);
 
 // A window's last size and place, kept in section "Windows" under `key` as "x,y,width,height"
