@@ -385,6 +385,7 @@ CsvImport ParseChannelsCsv(const QString& input, ChannelList list, bool append) 
                 continue;
             ++rows;
             Channel ch;
+            ch.number = 1;  // checked as any channel: the slot comes later
             QStringList warnings;
             QString kind;
             QString refusal = ReadRow(r, cols, ch, warnings, &kind);

@@ -173,6 +173,7 @@ CsvImport DirectoryChannels(const QList<DirectoryEntry>& entries, const Director
             }
         }
         Channel ch;
+        ch.number = 1;  // checked as any channel: the slot comes later
         QString kind;
         const QString refusal = EntryChannel(e, ch, &kind);
         if (!refusal.isEmpty()) {
