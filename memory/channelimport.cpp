@@ -293,14 +293,12 @@ QString ImportSummary(const CsvImport& import, int cleared, bool refusedSkipped)
     QStringList reasons;
     for (const QString& kind : order)
         reasons << QStringLiteral("%1 %2").arg(counted[kind]).arg(kind);
-    const qsizetype n = import.channels.size();
-    QString line = QStringLiteral("imported %1 %2")
-                       .arg(n)
-                       .arg(n == 1 ? QStringLiteral("channel") : QStringLiteral("channels"));
+    // The words of the line scripts already read: "imported N channels, cleared M".
+    QString line = QStringLiteral("imported %1 channels").arg(import.channels.size());
     if (import.restricted > 0)
         line += QStringLiteral(" (%1 closed or private)").arg(import.restricted);
-    line += QStringLiteral(", skipped %1").arg(kinds.size());
     if (!reasons.isEmpty())
-        line += QStringLiteral(" (") + reasons.join(QStringLiteral(", ")) + QLatin1Char(')');
+        line += QStringLiteral(", skipped %1 (").arg(kinds.size()) +
+                reasons.join(QStringLiteral(", ")) + QLatin1Char(')');
     return line + QStringLiteral(", cleared %1").arg(cleared);
 }

@@ -43,7 +43,7 @@ QString PlaceImport(const QByteArray& image, CsvImport& import, ChannelList list
 // The free slots of `list` from location `first` on.
 int FreeSlots(const QByteArray& image, ChannelList list, int first);
 
-// "imported 12 channels, skipped 5 (3 off the air, 2 digital only), cleared 0", with "2
-// closed or private" when a directory had some. Refused rows count as skipped when they were
-// skipped (`refusedSkipped`).
+// "imported 12 channels, skipped 5 (3 off the air, 2 digital only), cleared 0", with "(2
+// closed or private)" after the channels when a directory had some; "skipped" only when
+// something was. Refused rows count as skipped when they were skipped (`refusedSkipped`).
 QString ImportSummary(const CsvImport& import, int cleared, bool refusedSkipped);
