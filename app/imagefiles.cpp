@@ -34,8 +34,6 @@ const QString kFilter = QStringLiteral("Radio images (*.img);;All files (*)");
 const QString kCsvFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
 // Refused rows listed in one box; the rest are counted.
 constexpr int kRefusalsShown = 20;
-// A repeater directory of a whole country is some tens of MiB.
-constexpr qint64 kDirectoryLimit = qint64(128) << 20;
 
 // The one local file a drag carries, or an empty text.
 QString droppedFile(const QMimeData* mime) {
@@ -335,8 +333,7 @@ void ImageFiles::mnuImportDirectory_Click() {
     QByteArray bytes;
     QString reason;
     QList<DirectoryEntry> entries;
-    if (!ReadImportFile(path, kDirectoryLimit, QStringLiteral("a repeater directory"), &bytes,
-                        &reason) ||
+    if (!ReadImportFile(path, &bytes, &reason) ||
         !ReadRepeaterDirectory(bytes, &entries, &reason)) {
         ctx_.ShowMessage(QStringLiteral("%1 cannot be imported: %2.")
                              .arg(QDir::toNativeSeparators(path), reason),

@@ -11,9 +11,6 @@
 
 namespace {
 
-// A channel list is some 100 kB; a directory of a whole country some tens of MiB.
-constexpr qint64 kCsvLimit = 4 << 20;
-constexpr qint64 kDirectoryLimit = qint64(128) << 20;
 constexpr int kRefused = 3, kFailed = 1, kUsage = 2;
 
 // The line a message names ("line 12: ..."), for keeping them in the file's order.
@@ -46,8 +43,7 @@ ImportRun ImportChannels(const QString& imagePath, const QString& filePath, cons
     }
     const QStringList fixed = FixSums(loaded.image);
     QByteArray bytes;
-    if (!ReadImportFile(filePath, kDirectoryLimit, QStringLiteral("a repeater directory"), &bytes,
-                        &run.error))
+    if (!ReadImportFile(filePath, &bytes, &run.error))
         return refuse(QStringLiteral("cannot read %1: %2").arg(filePath, run.error));
     const ImportKind kind = ImportKindOf(bytes);
     if (kind != ImportKind::Directory && (options.near || options.nearRadio))
@@ -55,10 +51,6 @@ ImportRun ImportChannels(const QString& imagePath, const QString& filePath, cons
     int append = options.append;
     CsvImport import;
     if (kind == ImportKind::Csv) {
-        if (bytes.size() > kCsvLimit)
-            return refuse(QStringLiteral("cannot read %1: it is larger than 4 MiB, too large "
-                                         "for a channel list")
-                              .arg(filePath));
         import = ParseChannelsCsv(CsvText(bytes), options.list, append > 0);
     } else if (kind == ImportKind::Directory) {
         if (options.list != ChannelList::Channels)

@@ -17,10 +17,23 @@
 namespace {
 // How long a pipe or a device may take to give its whole text.
 constexpr int kPipeWaitMs = 10'000;
+// A channel list is some 100 kB; a directory of a whole country some tens of MiB.
+constexpr qint64 kListLimit = 4 << 20;
+constexpr qint64 kDirectoryLimit = qint64(128) << 20;
 }  // namespace
 
-bool ReadImportFile(const QString& path, qint64 limit, const QString& what, QByteArray* bytes,
-                    QString* error) {
+namespace {
+
+bool StartsAsJson(const QByteArray& bytes) {
+    for (const char c : bytes)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return c == '{';
+    return false;
+}
+
+// With `byContent` the limit is the directory's once the text shows one, else `limit`.
+bool ReadBounded(const QString& path, qint64 limit, QString what, bool byContent, QByteArray* bytes,
+                 QString* error) {
     auto fail = [error](const QString& why) {
         if (error)
             *error = why;
@@ -51,6 +64,10 @@ bool ReadImportFile(const QString& path, qint64 limit, const QString& what, QByt
             ::read(fd, buffer, size_t(std::min<qint64>(sizeof buffer, limit + 1 - read.size())));
         if (n > 0) {
             read.append(buffer, n);
+            if (byContent && limit < kDirectoryLimit && StartsAsJson(read)) {
+                limit = kDirectoryLimit;
+                what = QStringLiteral("a repeater directory");
+            }
             continue;
         }
         if (n == 0)
@@ -75,6 +92,17 @@ bool ReadImportFile(const QString& path, qint64 limit, const QString& what, QByt
         return fail(QStringLiteral("it is a pipe that nothing was written to"));
     *bytes = std::move(read);
     return true;
+}
+
+}  // namespace
+
+bool ReadImportFile(const QString& path, qint64 limit, const QString& what, QByteArray* bytes,
+                    QString* error) {
+    return ReadBounded(path, limit, what, false, bytes, error);
+}
+
+bool ReadImportFile(const QString& path, QByteArray* bytes, QString* error) {
+    return ReadBounded(path, kListLimit, QStringLiteral("a channel list"), true, bytes, error);
 }
 
 ImportKind ImportKindOf(const QByteArray& bytes) {

@@ -10,6 +10,10 @@
 bool ReadImportFile(const QString& path, qint64 limit, const QString& what, QByteArray* bytes,
                     QString* error);
 
+// The same, its limit by what the file begins with: 128 MiB for a repeater directory (a
+// JSON object), 4 MiB for anything else, a channel list or an image.
+bool ReadImportFile(const QString& path, QByteArray* bytes, QString* error);
+
 // What a file to import holds, told by its content and never by its name.
 enum class ImportKind {
     Csv,        // anything else: a channel list as text
