@@ -11,8 +11,13 @@ namespace {
 // Every value is a string in the export; a number is taken as its text all the same.
 QString Text(const QJsonObject& o, QLatin1String key) {
     const QJsonValue v = o.value(key);
-    if (v.isString())
-        return v.toString().trimmed();
+    if (v.isString()) {
+        QString text = v.toString();
+        // Most values need no trimming: a copy only for those that do.
+        return text.isEmpty() || (!text.front().isSpace() && !text.back().isSpace())
+                   ? text
+                   : text.trimmed();
+    }
     if (v.isDouble())
         return QString::number(v.toDouble(), 'f', 6);
     return {};
@@ -55,7 +60,6 @@ bool ReadRepeaterDirectory(const QByteArray& json, QList<DirectoryEntry>* entrie
         e.entry = n;
         e.callsign = Text(o, QLatin1String("Callsign"));
         e.nearestCity = Text(o, QLatin1String("Nearest City"));
-        e.landmark = Text(o, QLatin1String("Landmark"));
         e.frequency = Text(o, QLatin1String("Frequency"));
         e.inputFrequency = Text(o, QLatin1String("Input Freq"));
         e.uplinkTone = Text(o, QLatin1String("PL"));
@@ -63,10 +67,11 @@ bool ReadRepeaterDirectory(const QByteArray& json, QList<DirectoryEntry>* entrie
         e.use = Text(o, QLatin1String("Use"));
         e.status = Text(o, QLatin1String("Operational Status"));
         e.analogFm = Yes(o, QLatin1String("FM Analog"));
-        // Any digital mode the directory names: the ones it always carries, and others it adds.
+        // Any digital mode the directory names, the ones it always carries and others it adds:
+        // asked of a repeater without analog FM only, which is all a programmer needs of it.
         for (const char* mode :
              {"DMR", "D-Star", "System Fusion", "APCO P-25", "P-25", "NXDN", "M17", "Tetra"})
-            e.digital = e.digital || Yes(o, QLatin1String(mode));
+            e.digital = e.digital || (!e.analogFm && Yes(o, QLatin1String(mode)));
         e.hasPosition = Coordinate(Text(o, QLatin1String("Lat")), 90, &e.latitude) &&
                         Coordinate(Text(o, QLatin1String("Long")), 180, &e.longitude);
         if (!e.hasPosition)

@@ -9,12 +9,13 @@
 // needs, as the file gives them; deciding what becomes a channel is the memory's.
 struct DirectoryEntry {
     int entry = 0;  // its place in "results", from 1: the "line" a message names
-    QString callsign, nearestCity, landmark;
+    QString callsign, nearestCity;
     QString frequency, inputFrequency;  // MHz as text: the output, and the input
     QString uplinkTone, downlinkTone;   // "PL" and "TSQ": "100.0", "D023", "CSQ", ""
     QString use;                        // "OPEN", "CLOSED", "PRIVATE"
     QString status;                     // "On-air", "Off-air", "Unknown"
-    bool analogFm = false, digital = false;
+    bool analogFm = false;
+    bool digital = false;  // a digital mode, read for a repeater without analog FM only
     bool hasPosition = false;
     double latitude = 0, longitude = 0;
 };
