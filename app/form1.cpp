@@ -767,6 +767,7 @@ void Form1::shareMenusWith(FrmChannels& editor) {
     editor.mnuFile->insertSeparator(close);
     editor.mnuFile->insertActions(close,
                                   {mnuImportChannels, mnuExportChannels, mnuExportChannelsPdf});
+    editor.mnuFile->insertMenu(close, imageFiles_->actions().importMenu);
     editor.mnuFile->insertSeparator(close);
     editor.menuBar->addMenu(mnuView);
     editor.menuBar->addMenu(mnuRadio);

@@ -17,9 +17,14 @@
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
 #include "memory/channelcsv.h"
+#include "memory/channelimport.h"
+#include "memory/settings.h"
 #include "print/channelpdf.h"
+#include "sources/importfile.h"
+#include "sources/repeaterbook.h"
 #include "transfer/appcontext.h"
 #include "ui/filedialogs.h"
+#include "ui/importpreview.h"
 #include "ui/messagebox.h"
 
 namespace {
@@ -72,6 +77,18 @@ ImageFiles::ImageFiles(AppContext& ctx, ImageFilesHost host)
     actions_.exportChannelsPdf =
         entry(QStringLiteral("Export Channels as &PDF..."), QKeySequence(), "mnuExportChannelsPdf",
               &ImageFiles::mnuExportChannelsPdf_Click);
+    actions_.importMenu = new QMenu(QStringLiteral("I&mport"), &window);
+    actions_.importMenu->setObjectName(QStringLiteral("mnuImport"));
+    file.insertMenu(host_.before, actions_.importMenu);
+    actions_.importDirectory =
+        actions_.importMenu->addAction(QStringLiteral("Repeater directory…"));
+    actions_.importDirectory->setObjectName(QStringLiteral("mnuImportDirectory"));
+    connect(actions_.importDirectory, &QAction::triggered, this,
+            &ImageFiles::mnuImportDirectory_Click);
+    actions_.importImage =
+        actions_.importMenu->addAction(QStringLiteral("Channels from another image…"));
+    actions_.importImage->setObjectName(QStringLiteral("mnuImportImage"));
+    connect(actions_.importImage, &QAction::triggered, this, &ImageFiles::mnuImportImage_Click);
     actions_.recentImages = new QMenu(QStringLiteral("&Recent Images"), &window);
     actions_.recentImages->setObjectName(QStringLiteral("mnuRecentImages"));
     file.insertMenu(host_.before, actions_.recentImages);
@@ -331,6 +348,61 @@ void ImageFiles::mnuImportChannels_Click() {
         MsgButtons::Ok, MsgIcon::Information);
 }
 
+// A repeater directory export: its repeaters near the radio's own position, previewed.
+void ImageFiles::mnuImportDirectory_Click() {
+    if (!ctx_.clone.image.isValid() || busy())
+        return;
+    const QString path = askOpen(QStringLiteral("Import Repeater Directory"), lastFolder(),
+                                 QStringLiteral("Repeater directories (*.json);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    QByteArray bytes;
+    QString reason;
+    QList<DirectoryEntry> entries;
+    if (!ReadImportFile(path, &bytes, &reason) ||
+        !ReadRepeaterDirectory(bytes, &entries, &reason)) {
+        ctx_.ShowMessage(QStringLiteral("%1 cannot be imported: %2.")
+                             .arg(QDir::toNativeSeparators(path), reason),
+                         MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
+    const QByteArray image = ctx_.clone.image.bytes();
+    ImportPreview preview(&host_.window, image, std::move(entries), AprsManualPosition(image));
+    importPreviewed(preview, path);
+}
+
+// Another image's channels (a club's, the owner's other radio), picked in the preview.
+void ImageFiles::mnuImportImage_Click() {
+    if (!ctx_.clone.image.isValid() || busy())
+        return;
+    const QString path =
+        askOpen(QStringLiteral("Import Channels from Another Image"), lastFolder(), kFilter);
+    if (path.isEmpty())
+        return;
+    LoadedImage loaded;
+    QString error;
+    if (!LoadImageFile(path, loaded, &error)) {
+        ctx_.ShowMessage(error, MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
+    ImportPreview preview(&host_.window, ctx_.clone.image.bytes(), loaded.image);
+    importPreviewed(preview, path);
+}
+
+void ImageFiles::importPreviewed(ImportPreview& preview, const QString& path) {
+    if (!(previewAnswer_ ? previewAnswer_(preview) : preview.exec() == QDialog::Accepted))
+        return;
+    const CsvImport& plan = preview.plan();
+    const QString shown = QDir::toNativeSeparators(path);
+    if (plan.channels.isEmpty() ||
+        host_.edits.importCsv(QStringLiteral("Import ") + QFileInfo(path).fileName(), plan,
+                              preview.bank()) < 0) {
+        log(QStringLiteral("Import: nothing imported from %1.").arg(shown));
+        return;
+    }
+    log(QStringLiteral("Import: %1 from %2.").arg(ImportSummary(plan, 0, true), shown));
+}
+
 // Where an export of the image held goes: asked with the image's own name and `suffix`
 // offered, the suffix added when the name given has none. Empty when there is nothing to
 // export, a transfer runs, or the user cancels.
@@ -429,8 +501,10 @@ void ImageFiles::updateState() {
     actions_.openImage->setEnabled(idle);
     actions_.openBackup->setEnabled(idle);
     for (QAction* action : {actions_.saveImageAs, actions_.saveImage, actions_.importChannels,
-                            actions_.exportChannels, actions_.exportChannelsPdf})
+                            actions_.exportChannels, actions_.exportChannelsPdf,
+                            actions_.importDirectory, actions_.importImage})
         action->setEnabled(held);
+    actions_.importMenu->setEnabled(held);
     actions_.recentImages->setEnabled(idle && !actions_.recentImages->isEmpty());
 
     QString title = AppContext::AppName() + QStringLiteral(" ") + AppContext::VersionText();

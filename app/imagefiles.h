@@ -9,6 +9,7 @@ class AppContext;
 class ChannelEdits;
 class QAction;
 class FileDialogs;
+class ImportPreview;
 class QMenu;
 class QWidget;
 
@@ -22,6 +23,10 @@ struct ImageFileActions {
     QAction* exportChannels = nullptr;
     QAction* exportChannelsPdf = nullptr;
     QMenu* recentImages = nullptr;
+    // File ▸ Import: a repeater directory, channels from another image.
+    QMenu* importMenu = nullptr;
+    QAction* importDirectory = nullptr;
+    QAction* importImage = nullptr;
 };
 
 // What the image files need of the window they belong to.
@@ -77,6 +82,13 @@ public:
     void mnuImportChannels_Click();
     void mnuExportChannels_Click();
     void mnuExportChannelsPdf_Click();
+    void mnuImportDirectory_Click();
+    void mnuImportImage_Click();
+
+    // Answers an import's preview: true imports what it shows. The dialog itself until set.
+    void setPreviewAnswer(std::function<bool(ImportPreview&)> answer) {
+        previewAnswer_ = std::move(answer);
+    }
 
     // The file dialogs to ask (tests answer them); the standard ones until set.
     void setFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }
@@ -102,6 +114,8 @@ private:
     void fillRecentMenu();
     void log(const QString& text);
     QString exportPath(const QString& caption, const QString& suffix, const QString& filter);
+    // Shows the preview and stores what it holds as one step named after `file`.
+    void importPreviewed(ImportPreview& preview, const QString& file);
 
     FileDialogs& dialogs();
 
@@ -109,4 +123,5 @@ private:
     ImageFilesHost host_;
     ImageFileActions actions_;
     FileDialogs* dialogs_ = nullptr;
+    std::function<bool(ImportPreview&)> previewAnswer_;
 };

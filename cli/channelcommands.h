@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "memory/channels.h"
 
@@ -20,19 +21,32 @@ QString ChannelsListing(const QByteArray& image, bool all, bool csv,
 // differing byte is named by one of them.
 QString ChannelComparisonListing(const QByteArray& a, const QByteArray& b);
 
-// What `quorlink import IMAGE CSV [--output OUT] [--replace] [--skip-bad]` did.
+// What `quorlink import IMAGE FILE ...` did.
 struct ImportRun {
-    int exit = 0;        // 0 done, 1 the result could not be saved, 3 a file or row refused
+    int exit = 0;        // 0 done, 1 the result could not be saved, 2 an option that does
+                         // not go with the file, 3 a file or row refused
     QString summary;     // "imported N channels, cleared M" when something was written
-    QStringList listed;  // the refused rows ("line 7: ...") and the accepted quirks
+    QStringList listed;  // the refused and skipped rows ("line 7: ...") and the accepted quirks
     QString error;       // why nothing was written, empty when it was
 };
-// Takes the channels of the CSV file into the image file and saves the result atomically
-// to `output` (IMAGE itself when empty). Channels the CSV does not name are kept, or
-// cleared with `replace`. A refused row writes nothing unless `skipBad`, which imports the
-// rest; a CSV refused whole writes nothing. An image whose sums do not agree is refused
-// unless `fixSums` or it carries the other programmer's trailer (that program leaves its
-// sums stale): then they are brought up to date first and listed.
-ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const QString& output,
-                         bool replace, bool skipBad, bool fixSums = false,
-                         ChannelList list = ChannelList::Channels);
+// How the rows go in.
+struct ImportOptions {
+    bool replace = false, skipBad = false, fixSums = false;
+    ChannelList list = ChannelList::Channels;
+    int append = 0;  // the location appended from (1 and up); 0 keeps the rows' own places
+    int bank = 0;    // the bank every channel joins, 0 none
+    // A directory's point (nearRadio: the image's manual APRS position) and distance.
+    std::optional<std::pair<double, double>> near;
+    bool nearRadio = false;
+    double withinKm = -1;
+};
+// Takes the channels of FILE (a CSV, a repeater directory or another image, told by its
+// content) into the image file and saves the result atomically to `output` (IMAGE itself
+// when empty). Channels the file does not name are kept, or cleared with `replace`. A
+// refused row writes nothing unless `skipBad`, which imports the rest; a CSV refused whole
+// writes nothing, and so do more rows to append than free slots (unless `skipBad`). An image
+// whose sums do not agree is refused unless `fixSums` or it carries the other programmer's
+// trailer (that program leaves its sums stale): then they are brought up to date first and
+// listed.
+ImportRun ImportChannels(const QString& imagePath, const QString& filePath, const QString& output,
+                         const ImportOptions& options);

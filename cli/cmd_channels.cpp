@@ -18,7 +18,10 @@ QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList
         QList<Channel> rows;
         std::copy_if(channels.begin(), channels.end(), std::back_inserter(rows),
                      [](const Channel& ch) { return !ch.empty; });
-        return ChannelsCsv(rows, all, warnings);
+        // The banks in a last column, which other programs pass over.
+        const QList<Bank> banks =
+            list == ChannelList::Channels ? DecodeBanks(image) : QList<Bank>();
+        return ChannelsCsv(rows, all, warnings, list == ChannelList::Channels ? &banks : nullptr);
     }
     const QList<Bank> banks = list == ChannelList::Channels ? DecodeBanks(image) : QList<Bank>();
     const int masked = MaskedChannelCount(channels);

@@ -74,13 +74,17 @@ const QList<Command>& commands() {
           "quorlink channels --pdf card.pdf --pocket --force backup.img"},
          channelsCommand},
         {"import",  // cli/cmd_import.cpp
-         {"IMAGE", "CSV"},
-         "Take the channels of a CSV file into an image file (saved as IMAGE unless --output).",
-         {kList, kOutput, kForceOut, kReplace, kSkipBad, kFixSums},
+         {"IMAGE", "FILE"},
+         "Take channels into an image file (saved as IMAGE unless --output) from a CSV file, "
+         "a repeater directory export (RepeaterBook JSON) or another image file.",
+         {kList, kOutput, kForceOut, kReplace, kSkipBad, kFixSums, kAppend, kAppendFrom, kBank,
+          kNear, kWithin},
          false,
          {"quorlink import backup.img channels.csv",
           "quorlink import --replace --output new.img backup.img channels.csv",
-          "quorlink import --list skip backup.img skip.csv"},
+          "quorlink import --list skip backup.img skip.csv",
+          "quorlink import backup.img repeaters.json --near radio --within 40mi --bank 3",
+          "quorlink import backup.img club.img --append=200"},
          importCommand},
         {"settings",  // cli/cmd_settings.cpp
          {"IMAGE"},
@@ -340,6 +344,13 @@ int runCommandLine(int argc, char** argv) {
         args.insert(++i, model);
     }
 
+    // An option with a value it may leave out: "--append=N" reaches the parser as its own.
+    for (QString& arg : args) {
+        if (arg == QLatin1String("--"))
+            break;
+        if (command->name == QLatin1String("import") && arg.startsWith(QLatin1String("--append=")))
+            arg.replace(0, 9, QStringLiteral("--append-from="));
+    }
     QCommandLineParser parser;
     parser.addOptions(command->options);
     // compare takes --settings as its own: it uses no settings store.

@@ -221,7 +221,7 @@ QString ChannelEdits::store(const QString& caption, const QList<Channel>& channe
     });
 }
 
-int ChannelEdits::importCsv(const QString& caption, const CsvImport& import) {
+int ChannelEdits::importCsv(const QString& caption, const CsvImport& import, int bank) {
     QList<int> stored;
     for (const Channel& ch : import.channels)
         stored << ch.number;
@@ -229,7 +229,7 @@ int ChannelEdits::importCsv(const QString& caption, const CsvImport& import) {
         return -1;
     int cleared = 0;
     apply(caption, [&](QByteArray& image) {
-        cleared = ApplyChannelsCsv(image, import, false, shownList_);
+        cleared = ApplyChannelsCsv(image, import, false, shownList_, bank);
         return QString();
     });
     return cleared;

@@ -69,8 +69,8 @@ public:
                   const QList<QList<int>>& banks = {});
     // Takes an import into the list shown as one step; the caller has checked that it
     // refuses no row. Returns how many channels in use it cleared, -1 when the owner kept
-    // the masked entries it would store over.
-    int importCsv(const QString& caption, const CsvImport& import);
+    // the masked entries it would store over. Each channel joins `bank` (1-24) besides.
+    int importCsv(const QString& caption, const CsvImport& import, int bank = 0);
     // Makes the masked entries among `numbers` used again with their data, as one step;
     // says so when none is masked.
     QString unmask(const QList<int>& numbers);

@@ -8,25 +8,16 @@
 #include <cmath>
 #include <memory>
 
-#include <QDeadlineTimer>
-#include <QFile>
 #include <QStringDecoder>
-#include <cerrno>
-#include <cstring>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "memory/bankedit.h"
 #include "memory/channeledit.h"
+#include "sources/importfile.h"
 
 namespace {
 
 // A channel list is some 100 kB; a larger file is something else picked by mistake.
 constexpr qint64 kCsvLimit = 4 << 20;
-// How long a pipe or a device may take to give its whole text.
-constexpr int kPipeWaitMs = 10'000;
 
 const QStringList kExportColumns = {
     "Location",  "Name",     "Frequency",    "Duplex",     "Offset",    "Tone",     "rToneFreq",
@@ -160,29 +151,86 @@ QString Changed(int line, const char* column, const QString& given, const QStrin
 }
 
 // Reads one data row into `ch`; the first refusal, or an empty string.
-QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& warnings) {
+bool Is(const QString& text, const char* word) {
+    return text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+// Another radio's tone pair as one of this radio's tone modes: a tone sent only is Tone, the
+// same tone both ways TSQL, the same code both ways DTCS. Empty, and *refusal set, for a
+// pair the radio cannot make.
+QString CrossToneMode(const Record& r, const Columns& cols, QString* tone, QString* refusal) {
+    const QString cross = cols.at(r, "CrossMode");
+    const QString sent = cols.at(r, "rToneFreq"), heard = cols.at(r, "cToneFreq");
+    if (Is(cross, "Tone->"))
+        return QStringLiteral("Tone");
+    if (Is(cross, "Tone->Tone") && sent.toDouble() == heard.toDouble())
+        return QStringLiteral("TSQL");
+    if (Is(cross, "DTCS->DTCS") &&
+        cols.at(r, "DtcsCode").toInt() == cols.at(r, "RxDtcsCode").toInt())
+        return QStringLiteral("DTCS");
+    *tone = QString();
+    *refusal =
+        QStringLiteral(
+            "Tone mode Cross %1 is a pair the radio cannot make: it has Tone, "
+            "TSQL and DTCS, each the same both ways")
+            .arg(cross.isEmpty() ? QStringLiteral("(no CrossMode)") : EscapedControls(cross));
+    return {};
+}
+
+// Modes of other radios that carry voice as data: this radio has none of them.
+bool DigitalMode(const QString& mode) {
+    static const QStringList kDigital = {"DV",     "DMR",  "DN",  "P25",    "NXDN", "DSTAR",
+                                         "D-STAR", "DPMR", "M17", "FUSION", "C4FM", "DIG"};
+    return kDigital.contains(mode.toUpper());
+}
+
+QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& warnings,
+                QString* kind) {
     auto set = [&](ChannelField field, const QString& text) {
         return text.isEmpty() ? QString() : SetChannelField(ch, field, text);
     };
     if (!cols.reaches(r, "Frequency"))
         return QStringLiteral("the row ends before its Frequency column");
     QString mode = cols.at(r, "Mode");
-    if (mode.compare(QLatin1String("NFM"), Qt::CaseInsensitive) == 0) {
+    if (DigitalMode(mode)) {
+        *kind = QStringLiteral("digital mode");
+        return QStringLiteral("Mode %1 is a digital mode; the radio has FM, AM and WFM")
+            .arg(EscapedControls(mode));
+    }
+    if (Is(cols.at(r, "Duplex"), "off")) {
+        *kind = QStringLiteral("transmit inhibited");
+        return QStringLiteral(
+            "Duplex off (transmit inhibited) cannot be stored: the radio "
+            "transmits on every channel");
+    }
+    if (Is(mode, "NFM")) {
         warnings << Line(r.line, QStringLiteral("Mode NFM stored as FM: narrow deviation is one "
                                                 "setting for the whole radio"));
         mode = QStringLiteral("FM");
     }
+    // "Auto" lets another radio pick the mode by band: decided once the frequency is known.
+    const bool autoMode = Is(mode, "Auto");
+    if (autoMode)
+        mode.clear();
     const QString polarity = cols.at(r, "DtcsPolarity");
     if (!polarity.isEmpty() && polarity.compare(QLatin1String("NN"), Qt::CaseInsensitive) != 0)
         warnings << Line(r.line, QStringLiteral("DtcsPolarity %1 stored as NN: the radio keeps "
                                                 "no polarity per channel")
                                      .arg(EscapedControls(polarity)));
-    const QString toneMode = cols.at(r, "Tone");
+    QString toneMode = cols.at(r, "Tone");
     // The radio keeps one tone: the one its tone mode uses, else the transmitted one.
-    const QString tone = toneMode.compare(QLatin1String("TSQL"), Qt::CaseInsensitive) == 0
-                             ? cols.at(r, "cToneFreq")
-                             : cols.at(r, "rToneFreq");
+    QString tone = Is(toneMode, "TSQL") ? cols.at(r, "cToneFreq") : cols.at(r, "rToneFreq");
+    if (Is(toneMode, "Cross")) {
+        QString crossRefusal;
+        toneMode = CrossToneMode(r, cols, &tone, &crossRefusal);
+        if (!crossRefusal.isEmpty())
+            return crossRefusal;
+        warnings << Changed(r.line, "Tone", QStringLiteral("Cross ") + cols.at(r, "CrossMode"),
+                            toneMode);
+    }
     const QString offset = cols.at(r, "Offset"), power = cols.at(r, "Power");
+    // A mobile's 50 W channel is still a channel: the radio's highest level, and a warning.
+    const bool overPower = PowerWatts(power) > 5.0;
     const std::array<std::pair<ChannelField, QString>, 9> fields = {{
         {ChannelField::Name, cols.raw(r, "Name")},
         {ChannelField::Duplex, cols.at(r, "Duplex")},
@@ -192,7 +240,7 @@ QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& 
         {ChannelField::Dcs, cols.at(r, "DtcsCode")},
         {ChannelField::Mode, mode},
         {ChannelField::Skip, cols.at(r, "Skip")},
-        {ChannelField::Power, power},
+        {ChannelField::Power, overPower ? QStringLiteral("Hi") : power},
     }};
     for (const auto& [field, text] : fields) {
         const QString refusal = set(field, text);
@@ -213,6 +261,15 @@ QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& 
     QString refusal = SetChannelField(ch, ChannelField::Frequency, cols.at(r, "Frequency"));
     if (!refusal.isEmpty())
         return refusal;
+    if (autoMode) {
+        // The bands where a radio's automatic mode is not FM: broadcast FM and the airband.
+        const qint64 hz = ch.frequencyHz;
+        ch.mode = hz >= 76'000'000 && hz < 108'000'000    ? 2
+                  : hz >= 108'000'000 && hz < 137'000'000 ? 1
+                                                          : 0;
+        warnings << Changed(r.line, "Mode", QStringLiteral("Auto"), ch.text(ChannelField::Mode),
+                            QStringLiteral(", the mode of its band"));
+    }
     // Watts between the levels take the nearest; the layout's own texts are the levels.
     const double watts = PowerWatts(power);
     constexpr std::array<double, 4> kLevelWatts = {0.05, 1.0, 2.5, 5.0};
@@ -236,6 +293,22 @@ QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& 
     return refusal.isEmpty() ? TransmitRefusal(ch, !offset.isEmpty()) : refusal;
 }
 
+// A Banks field, "1 5 12" (commas too), as bank numbers; the refusal when it is none.
+QString ReadBanks(const QString& text, QList<int>* banks) {
+    static const QRegularExpression kSeparators(QStringLiteral("[\\s,;]+"));
+    for (const QString& part : text.split(kSeparators, Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int bank = part.toInt(&ok);
+        if (!ok || bank < 1 || bank > ChannelLayout::kBankCount)
+            return QStringLiteral("Banks %1 is not a list of bank numbers 1–%2")
+                .arg(EscapedControls(text))
+                .arg(ChannelLayout::kBankCount);
+        if (!banks->contains(bank))
+            banks->append(bank);
+    }
+    return {};
+}
+
 // A channel that could be written but for its mode, another program's narrow FM.
 bool LeftOutForMode(const Channel& ch) {
     Channel fm = ch;
@@ -245,7 +318,7 @@ bool LeftOutForMode(const Channel& ch) {
 
 }  // namespace
 
-CsvImport ParseChannelsCsv(const QString& input, ChannelList list) {
+CsvImport ParseChannelsCsv(const QString& input, ChannelList list, bool append) {
     CsvImport result;
     auto refuse = [&result](const QString& why) {
         result = CsvImport();
@@ -297,6 +370,7 @@ CsvImport ParseChannelsCsv(const QString& input, ChannelList list) {
         if (headerless && count > kCommonColumns && count != kExportColumns.size() &&
             count != kOlderColumns.size()) {
             ++rows;
+            result.refusalKinds << QStringLiteral("refused");
             result.refusals << Line(r.line, QStringLiteral("a row without a header line has %1 "
                                                            "fields; the layouts have %2 or %3")
                                                 .arg(count)
@@ -304,9 +378,40 @@ CsvImport ParseChannelsCsv(const QString& input, ChannelList list) {
                                                 .arg(kOlderColumns.size()));
             continue;
         }
+        const QString origin = QStringLiteral("line %1").arg(r.line);
+        auto refuseRow = [&](const QString& why, const QString& kind) {
+            result.refusals << Line(r.line, why);
+            result.refusalKinds << (kind.isEmpty() ? QStringLiteral("refused") : kind);
+        };
+        // Appended, a row goes to the next free slot whatever its Location says.
+        if (append) {
+            if (cols.reaches(r, "Frequency") && cols.at(r, "Frequency").isEmpty())
+                continue;
+            ++rows;
+            Channel ch;
+            ch.number = 1;  // checked as any channel: the slot comes later
+            QStringList warnings;
+            QString kind;
+            QString refusal = ReadRow(r, cols, ch, warnings, &kind);
+            QList<int> banks;
+            if (refusal.isEmpty() && named.has("Banks") && list == ChannelList::Channels)
+                refusal = ReadBanks(cols.at(r, "Banks"), &banks);
+            if (!refusal.isEmpty()) {
+                refuseRow(refusal, kind);
+                continue;
+            }
+            ch.number = 0;
+            result.warnings << warnings;
+            result.channels << ch;
+            result.origins << origin;
+            result.distancesKm << -1;
+            result.banks << banks;
+            continue;
+        }
         // Another program's export starts with a channel 0 that this radio does not have.
         bool number = false;
         if (cols.at(r, "Location").toInt(&number) == 0 && number) {
+            result.skippedKinds << QStringLiteral("Location 0");
             result.warnings << Line(r.line, QStringLiteral("Location 0 skipped: the radio's "
                                                            "channels are 1–900"));
             continue;
@@ -333,27 +438,37 @@ CsvImport ParseChannelsCsv(const QString& input, ChannelList list) {
             continue;
         }
         QStringList warnings;
+        QString kind;
         if (refusal.isEmpty())
-            refusal = ReadRow(r, cols, ch, warnings);
+            refusal = ReadRow(r, cols, ch, warnings, &kind);
+        QList<int> banks;
+        if (refusal.isEmpty() && named.has("Banks") && list == ChannelList::Channels)
+            refusal = ReadBanks(cols.at(r, "Banks"), &banks);
         if (!refusal.isEmpty()) {
             // The row names its channel all the same: that channel stays as it is.
             if (located)
                 result.kept << ch.number;
-            result.refusals << Line(r.line, refusal);
+            refuseRow(refusal, kind);
             continue;
         }
         result.warnings << warnings;
         result.channels << ch;
+        result.origins << origin;
+        result.distancesKm << -1;
+        result.banks << banks;
     }
     if (rows == 0)
         return refuse(QStringLiteral("no channel rows"));
+    result.hasBanks = named.has("Banks") && list == ChannelList::Channels;
     return result;
 }
 
-QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftOut) {
-    QString csv = kExportColumns.join(QLatin1Char(',')) + QLatin1Char('\n');
+QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftOut,
+                    const QList<Bank>* banks) {
+    QString csv = kExportColumns.join(QLatin1Char(',')) +
+                  (banks ? QStringLiteral(",Banks\n") : QStringLiteral("\n"));
     csv.reserve(channels.size() * 96);
-    const QString emptyRest(kExportColumns.size() - 1, QLatin1Char(','));
+    const QString emptyRest(kExportColumns.size() - (banks ? 0 : 1), QLatin1Char(','));
     int foreign = 0;
     for (const Channel& ch : channels) {
         if (ch.empty) {
@@ -387,7 +502,10 @@ QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftO
                ch.text(F::ToneMode) % ',' % tone % ',' % tone % ',' % dcs % QStringLiteral(",NN,") %
                dcs % QStringLiteral(",Tone->Tone,") % ch.text(F::Mode) % ',' % ch.text(F::Step) %
                ',' % ch.text(F::Skip) % ',' % QLatin1String(kPowerWatts[ch.power]) %
-               QLatin1String(",,,,,\n");  // Comment and the digital voice columns stay empty
+               QLatin1String(",,,,,");  // Comment and the digital voice columns stay empty
+        if (banks)
+            csv += QLatin1Char(',') + ChannelBanksText(*banks, ch.number);
+        csv += QLatin1Char('\n');
     }
     if (leftOut && foreign > 0)
         *leftOut << ForeignModeSummary(foreign);
@@ -427,7 +545,8 @@ QString ForeignModeListing(const QList<int>& numbers) {
            QLatin1String(kForeignModeNote);
 }
 
-int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace, ChannelList list) {
+int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace, ChannelList list,
+                     int bank, QStringList* bankWarnings) {
     const QList<Channel> before = DecodeChannels(image, list);
     const QSet<int> cleared(import.cleared.begin(), import.cleared.end());
     QSet<int> named = cleared;
@@ -441,6 +560,23 @@ int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace, C
             ClearChannel(image, ch.number);
     for (const Channel& ch : import.channels)
         StoreChannel(image, ch);
+    // Banks hold memory channels only.
+    for (qsizetype i = 0; list == ChannelList::Channels && i < import.channels.size(); ++i) {
+        const int number = import.channels[i].number;
+        QList<int> banks = import.hasBanks ? import.banks.value(i) : QList<int>();
+        if (bank > 0 && !banks.contains(bank))
+            banks << bank;
+        QString refusal;
+        if (import.hasBanks)
+            refusal = SetChannelBanks(image, number, banks);
+        else if (bank > 0)
+            refusal = AddToBank(image, bank, number);
+        if (!refusal.isEmpty() && bankWarnings)
+            *bankWarnings << QStringLiteral("%1 (ch %2): %3")
+                                 .arg(import.origins.value(i))
+                                 .arg(number)
+                                 .arg(refusal);
+    }
     int emptied = 0;
     const QList<Channel> after = DecodeChannels(image, list);
     for (int i = 0; i < before.size(); ++i)
@@ -462,54 +598,9 @@ QString CsvText(const QByteArray& bytes) {
 }
 
 bool ReadCsvFile(const QString& path, QString* text, QString* error, const QString& kind) {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    // Not blocking: opening a named pipe would otherwise wait for a writer that may never come.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    const std::unique_ptr<int, void (*)(int*)> closer(new int(fd), [](int* f) {
-        ::close(*f);
-        delete f;
-    });
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    if (S_ISDIR(st.st_mode))
-        return fail(QStringLiteral("it is a folder"));
-    // A pipe or a device gives what it has within a bounded time; a file at once.
-    const QDeadlineTimer deadline(kPipeWaitMs);
     QByteArray bytes;
-    char buffer[65536];
-    while (bytes.size() <= kCsvLimit) {
-        const ssize_t n = ::read(
-            fd, buffer, size_t(std::min<qint64>(sizeof buffer, kCsvLimit + 1 - bytes.size())));
-        if (n > 0) {
-            bytes.append(buffer, n);
-            continue;
-        }
-        if (n == 0)
-            break;
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return fail(QString::fromLocal8Bit(std::strerror(errno)));
-        const qint64 left = deadline.remainingTime();
-        if (left <= 0)
-            return fail(QStringLiteral("it did not end within %1 s; a pipe or device is read for "
-                                       "at most that long")
-                            .arg(kPipeWaitMs / 1000));
-        pollfd wait{fd, POLLIN, 0};
-        ::poll(&wait, 1, int(left));
-    }
-    if (bytes.size() > kCsvLimit)
-        return fail(QStringLiteral("it is larger than 4 MiB, too large for %1").arg(kind));
-    if (S_ISFIFO(st.st_mode) && bytes.isEmpty())
-        return fail(QStringLiteral("it is a pipe that nothing was written to"));
+    if (!ReadImportFile(path, kCsvLimit, kind, &bytes, error))
+        return false;
     *text = CsvText(bytes);
     return true;
 }

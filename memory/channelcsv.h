@@ -16,10 +16,24 @@
 // What a CSV text asks for. Line numbers count from 1 at the header line.
 struct CsvImport {
     QList<Channel> channels;  // rows to store, in file order
-    QList<int> cleared;       // locations whose Frequency was empty
-    QList<int> kept;          // locations of refused rows: their channels stay as they are
-    QStringList refusals;     // "line 7: Frequency 1200 MHz is outside 0.5–999.9 MHz"
-    QStringList warnings;     // one line per accepted quirk or value changed
+    // Parallel to `channels`: how a message names the row each came from ("line 7", "entry 3
+    // W2ABC", "ch 12"), its distance in km from the point asked for (directories; -1 none),
+    // and, when the file gives them (`hasBanks`), its banks (1-24).
+    QStringList origins;
+    QList<double> distancesKm;
+    QList<QList<int>> banks;
+    bool hasBanks = false;
+    // Parallel to `refusals`: what each was refused for, as the summary counts it.
+    QStringList refusalKinds;
+    // Rows left out without stopping anything (a Location 0 row, a repeater off the air):
+    // named in `warnings` or `skipped`, and counted here by their reason.
+    QStringList skipped;
+    QStringList skippedKinds;
+    int restricted = 0;    // closed or private repeaters taken
+    QList<int> cleared;    // locations whose Frequency was empty
+    QList<int> kept;       // locations of refused rows: their channels stay as they are
+    QStringList refusals;  // "line 7: Frequency 1200 MHz is outside 0.5–999.9 MHz"
+    QStringList warnings;  // one line per accepted quirk or value changed
     // The text itself is refused (an open quote, no header, no channel rows): refusals holds
     // the one reason, and nothing may be stored, not even with the other rows skipped.
     bool refusedWhole = false;
@@ -35,7 +49,12 @@ struct CsvImport {
 // file gives it is warned of.
 // Locations are those of `list` (1-900, or 1-100: PMS 1 is L1, 2 U1, ...); the channels and
 // locations it gives are slots.
-CsvImport ParseChannelsCsv(const QString& text, ChannelList list = ChannelList::Channels);
+// With `append` the Location of a row does not matter (a Location 0 row is taken too): the
+// channels carry number 0 until PlaceImport gives them their slots, and rows without a
+// Frequency are left out. A `Banks` column ("1 5 12", empty for none) sets the banks of the
+// channels list's rows.
+CsvImport ParseChannelsCsv(const QString& text, ChannelList list = ChannelList::Channels,
+                           bool append = false);
 
 // The header line and one line per channel in use, its Location its place in its list; a
 // masked one only with `all`. Empty channels are never written for
@@ -44,7 +63,10 @@ CsvImport ParseChannelsCsv(const QString& text, ChannelList list = ChannelList::
 // A channel that cannot be stored (a field shows "?") is left out, and named in one line of
 // *leftOut: "channel 8 left out: Frequency ? does not decode"; those left out only for their
 // mode (code 3) are counted in one last line, ForeignModeSummary's.
-QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftOut = nullptr);
+// With `banks`, a last column "Banks" holds each channel's banks ("1 5 12"); another program
+// ignores a column it does not know.
+QString ChannelsCsv(const QList<Channel>& channels, bool all, QStringList* leftOut = nullptr,
+                    const QList<Bank>* banks = nullptr);
 
 // The channels a CSV leaves out because their mode is another program's (mode code 3), by
 // number: what the window lists after an export.
@@ -71,5 +93,9 @@ bool ReadCsvFile(const QString& path, QString* text, QString* error,
 // `replace` clears the entries of `list` only, and keeps a masked one it does not name.
 // Returns how many channels in use it cleared. The sums are the caller's to bring up to date
 // (MemoryMap::RefreshSumsFor).
+// The channels' banks are set as the import gives them (`hasBanks`), and each joins `bank`
+// (1-24, 0 none) besides; a bank that is full is named in *bankWarnings and the channel
+// stored all the same.
 int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace,
-                     ChannelList list = ChannelList::Channels);
+                     ChannelList list = ChannelList::Channels, int bank = 0,
+                     QStringList* bankWarnings = nullptr);

@@ -172,9 +172,13 @@ int ChoiceIndex(const ChannelFieldRow& row, const QString& text) {
         const double value = PowerWatts(given);
         if (value < 0 || value > kPowerWatts.back())
             return -1;
+        // Nearest by ratio, as levels go: 0.5 W is nearer 1 W (half) than 0.05 W (ten times).
+        if (value <= kPowerWatts.front())
+            return 0;
         int nearest = 0;
         for (int i = 1; i < int(kPowerWatts.size()); ++i)
-            if (std::abs(kPowerWatts[i] - value) < std::abs(kPowerWatts[nearest] - value))
+            if (std::abs(std::log(kPowerWatts[i] / value)) <
+                std::abs(std::log(kPowerWatts[nearest] / value)))
                 nearest = i;
         return nearest;
     }

@@ -846,3 +846,28 @@ QStringList SettingValueNotes(const SettingRow& row) {
                 "a second station"};
     return {};
 }
+
+std::optional<std::pair<double, double>> AprsManualPosition(const QByteArray& image) {
+    const std::optional<Model> model = MemoryMap::ModelOf(image);
+    if (!model)
+        return std::nullopt;
+    double degrees[2] = {0, 0};
+    const char* keys[2] = {"aprs.latitude", "aprs.longitude"};
+    static const QRegularExpression kParts(QStringLiteral("^(-?)(\\d+)\\D+(\\d+)\\D+(\\d+)\\D*$"));
+    for (int i = 0; i < 2; ++i) {
+        const SettingRow* row = FindSetting(*model, QString::fromLatin1(keys[i]));
+        if (!row)
+            return std::nullopt;
+        const QRegularExpressionMatch m = kParts.match(MemoryMap::ReadText(image, row->field));
+        if (!m.hasMatch())
+            return std::nullopt;
+        degrees[i] =
+            m.captured(2).toInt() + m.captured(3).toInt() / 60.0 + m.captured(4).toInt() / 3600.0;
+        if (!m.captured(1).isEmpty())
+            degrees[i] = -degrees[i];
+    }
+    if ((degrees[0] == 0 && degrees[1] == 0) || std::abs(degrees[0]) > 90 ||
+        std::abs(degrees[1]) > 180)
+        return std::nullopt;
+    return std::make_pair(degrees[0], degrees[1]);
+}

@@ -101,3 +101,7 @@ struct SettingsApplied {
     QStringList skipped;
 };
 SettingsApplied ApplySettings(QByteArray& image, const QList<SettingAssignment>& assignments);
+
+// The manual APRS position the image holds (aprs.latitude, aprs.longitude) in decimal
+// degrees, south and west negative; nothing when it is not set (both zero) or does not read.
+std::optional<std::pair<double, double>> AprsManualPosition(const QByteArray& image);

@@ -11,8 +11,8 @@ class LayersTest : public QObject {
 private slots:
     void whatTheBuildCannotSee() {
         const QDir root(QUORLINK_SOURCE_DIR);
-        const QStringList belowWindows{"core", "link",     "image", "memory", "print",
-                                       "edit", "transfer", "sim",   "cli"};
+        const QStringList belowWindows{"core",  "link", "image",    "sources", "memory",
+                                       "print", "edit", "transfer", "sim",     "cli"};
         const QRegularExpression windowClass(
             "^<(QtWidgets/.*|QtGui/.*|Q(Widget|Application|GuiApplication|Dialog|MainWindow|Label|"
             "PushButton|GroupBox|ProgressBar|MessageBox|Menu|MenuBar|Action|PlainTextEdit|Screen|"

@@ -85,6 +85,20 @@ private slots:
             {"settings", "--force", "--output", out, stale, "--set", "scan.squelch_a=1"}, 0,
             "Image: region sum at 0x06C9 was 0x");
         row("option escaped", {"channels", "--list", "a\x1b[2J", good}, 2, "not \"a\\x1b[2J\"");
+        // Appending, banks and directories: a refusal writes nothing ("n" stays absent).
+        const QString three = dir_.filePath("three.csv"), rb = dir_.filePath("rb.json");
+        const QString n = dir_.filePath("n");
+        row("too few free slots", {"import", "--append=899", "--output", n, good, three}, 3,
+            "3 rows to append, but only ");
+        row("append=0", {"import", "--append=0", "--output", n, good, three}, 2, "1-900");
+        row("bank 25", {"import", "--bank", "25", "--output", n, good, three}, 2, "1-24");
+        row("bank of pms", {"import", "--bank", "2", "--list", "pms", good, three}, 2);
+        row("within alone", {"import", "--within", "9", good, rb}, 2, "needs --near");
+        row("near a CSV", {"import", "--near", "1,2", "--output", n, good, three}, 2);
+        row("near radio",
+            {"import", "--near", "radio", "--within", "5mi", "--output", dir_.filePath("rb.img"),
+             good, rb},
+            0, "imported 1 channels, skipped 1 (1 farther than the distance)");
         row("pdf --force", {"channels", "--force", "--pocket", "--pdf", pdf, good}, 0,
             "Wrote a pocket card");
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
@@ -120,6 +134,16 @@ private slots:
         QVERIFY(writeBytes(dir_.filePath("ch.csv"), "Location,Frequency\n1,145.5\n"));
         QVERIFY(writeBytes(dir_.filePath("masked.csv"), "Location,Frequency\n20,145.5\n"));
         QVERIFY(writeBytes(dir_.filePath("old.pdf"), "old"));
+        QVERIFY(writeBytes(dir_.filePath("three.csv"),
+                           "Location,Frequency\n0,145.5\n0,145.6\n"
+                           "0,145.7\n"));
+        const char* entry = R"({"Frequency":"%1","Lat":"%2","Long":"-74.0","Callsign":"K2X",)"
+                            R"("Operational Status":"On-air","FM Analog":"Yes"})";
+        QVERIFY(
+            writeBytes(dir_.filePath("rb.json"), QString(R"({"count":"2","results":[%1,%2]})")
+                                                     .arg(QString(entry).arg("146.61").arg("40.75"),
+                                                          QString(entry).arg("146.67").arg("41.5"))
+                                                     .toUtf8()));
         QVERIFY(writeBytes(dir_.filePath("club.txt"), "\nsmartbeacon.profile = off\n"));
         QHash<QString, QByteArray> kept;
         for (const char* name : {"good.bin", "other.bin", "ch.csv"})

@@ -70,7 +70,8 @@ private slots:
                                          << "^quorlink: nothing was written: no channel rows\n$";
         QTest::newRow("import: a refused row's channel kept")
             << "import --replace --skip-bad --output o3.img f.bin r.csv" << 0
-            << "^imported 1 channels, cleared 1\nline 2: Frequency 1200 MHz";
+            << "^imported 1 channels, skipped 1 \\(1 refused\\), cleared 1\nline 2: Frequency 1200 "
+               "MHz";
         QTest::newRow("import: damaged image") << "import --output o4.img d.bin u16.csv" << 3
                                                << "^The region sum at 0x06C9 is[^$]*refused";
         QTest::newRow("import: the other programmer's stale sums")

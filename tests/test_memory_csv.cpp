@@ -46,8 +46,9 @@ private slots:
             << QStringList{"cleared 4",
                            "line 2: Frequency 1200 MHz is outside 0.5–999.9 MHz",
                            "line 4: Location 901 is outside 1–900",
-                           "line 5: Tone mode Cross is not one of none, Tone, TSQL, DTCS",
-                           "line 6: Mode DV is not one of FM, AM, WFM",
+                           "line 5: Tone mode Cross (no CrossMode) is a pair the radio cannot "
+                           "make: it has Tone, TSQL and DTCS, each the same both ways",
+                           "line 6: Mode DV is a digital mode; the radio has FM, AM and WFM",
                            "line 7: Location 2 is given twice (also line 5)",
                            "line 9: Location 4 is given twice (also line 8)"};
         QTest::newRow("no Location column")
@@ -76,14 +77,15 @@ private slots:
                "2,,146.52,,,,50W\n3,,146.5125,,,5.00,\n4,,146.52,-,500,,\n5,,999,+,50,,\n"
                "6,,146.52,split,,,\n"
             << QStringList{"1|  LEAD|146.520000|+|1.893000||88.5|023|FM|5.00|L3 2.5 W|",
+                           "2||146.520000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
                            "3||146.512500||0.000000||88.5|023|FM|5.00|Hi 5 W|",
-                           "line 3: Power 50W is more than the radio's 5 W",
                            "line 5: Offset 500 MHz puts the transmit frequency at -353.48 MHz, "
                            "outside 0.5–999.9 MHz",
                            "line 6: Offset 50 MHz puts the transmit frequency at 1049 MHz, outside "
                            "0.5–999.9 MHz",
                            "line 7: Offset (empty) gives the split channel no transmit frequency",
-                           "line 2: Power 2W stored as L3 2.5 W"};
+                           "line 2: Power 2W stored as L3 2.5 W",
+                           "line 3: Power 50W stored as Hi 5 W"};
         QTest::newRow("steps the radio has kept; one it lacks is never 8.33 outside the airband")
             << "Location,Frequency,TStep\n1,440.35,20\n2,462.725,10\n3,462.725,7.5\n4,118.025,7.5\n"
             << QStringList{"1||440.350000||0.000000||88.5|023|FM|20.00|Hi 5 W|",
@@ -100,6 +102,39 @@ private slots:
                            "line 2: Location 0 skipped: the radio's channels are 1–900",
                            "line 3: TStep 125.00 stored as 20.00, the nearest step the radio has "
                            "that reaches 146.520000 MHz"};
+        // Rows of other radios' exports: each value the radio lacks, and what becomes of it.
+        QTest::newRow("other radios: powers, modes, duplexes, tones and steps")
+            << "Location,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,DtcsCode,RxDtcsCode,"
+               "CrossMode,Mode,TStep,Power\n"
+               "1,146.52,,,,,,,,,FM,,75W\n2,146.52,,,,,,,,,FM,,0.5W\n3,146.52,,,,,,,,,FM,,0.01W\n"
+               "4,146.52,,,,,,,,,FM,,1.6W\n5,94.5,,,,,,,,,Auto,,\n6,446.1,,,,,,,,,DMR,,\n"
+               "7,145.5,off,,,,,,,,FM,,\n8,145.5,,,Cross,88.5,,,,Tone->,FM,,\n"
+               "9,145.5,,,Cross,88.5,100.0,,,Tone->Tone,FM,,\n"
+               "10,145.5,,,Cross,,,023,023,DTCS->DTCS,FM,,\n11,145.5,,,,,,,,,FM,2.5,\n"
+               "12,145.5,,,,,,,,,DN,,\n"
+            << QStringList{"1||146.520000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
+                           "2||146.520000||0.000000||88.5|023|FM|5.00|L2 1 W|",
+                           "3||146.520000||0.000000||88.5|023|FM|5.00|L1 0.05 W|",
+                           "4||146.520000||0.000000||88.5|023|FM|5.00|L3 2.5 W|",
+                           "5||94.500000||0.000000||88.5|023|WFM|5.00|Hi 5 W|",
+                           "8||145.500000||0.000000|Tone|88.5|023|FM|5.00|Hi 5 W|",
+                           "10||145.500000||0.000000|DTCS|88.5|023|FM|5.00|Hi 5 W|",
+                           "11||145.500000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
+                           "line 7: Mode DMR is a digital mode; the radio has FM, AM and WFM",
+                           "line 8: Duplex off (transmit inhibited) cannot be stored: the radio "
+                           "transmits on every channel",
+                           "line 10: Tone mode Cross Tone->Tone is a pair the radio cannot make: "
+                           "it has Tone, TSQL and DTCS, each the same both ways",
+                           "line 13: Mode DN is a digital mode; the radio has FM, AM and WFM",
+                           "line 2: Power 75W stored as Hi 5 W",
+                           "line 3: Power 0.5W stored as L2 1 W",
+                           "line 4: Power 0.01W stored as L1 0.05 W",
+                           "line 5: Power 1.6W stored as L3 2.5 W",
+                           "line 6: Mode Auto stored as WFM, the mode of its band",
+                           "line 9: Tone Cross Tone-> stored as Tone",
+                           "line 11: Tone Cross DTCS->DTCS stored as DTCS",
+                           "line 12: TStep 2.5 stored as 5.00, the nearest step the radio has "
+                           "that reaches 145.500000 MHz"};
         QTest::newRow("pms: Location 1 is L1, 2 is U1")
             << "Location,Frequency\n1,144\n2,148\n101,145\n"
             << QStringList{"L1||144.000000||0.000000||88.5|023|FM|5.00|Hi 5 W|",

@@ -745,8 +745,9 @@ private slots:
             w.env.form().mnuImportChannels->trigger();
         }
         const auto& asked = w.env.boxes.shown[w.env.boxes.shown.size() - 2];
-        QVERIFY(asked.text.endsWith("is refused:\r\n\r\nline 4: Tone mode Cross is not one of "
-                                    "none, Tone, TSQL, DTCS") &&
+        QVERIFY(asked.text.endsWith("is refused:\r\n\r\nline 4: Tone mode Cross (no CrossMode) "
+                                    "is a pair the radio cannot make: it has Tone, TSQL and DTCS, "
+                                    "each the same both ways") &&
                 asked.okCaption == "Import the 1 good row");
         QVERIFY(w.env.boxes.texts().last().contains("line 2: Location 0 skipped"));
         QVERIFY(w.steps().count() == 1 && w.text(3, ChannelField::Step) == "20.00");
