@@ -60,10 +60,23 @@ const QCommandLineOption kYes("yes", "Start writing without waiting for Enter.")
 const QCommandLineOption kForce("force", "Replace FILE if it exists.");
 const QCommandLineOption kForceOut("force",
                                    "Replace OUT if it exists (never a file the command reads).");
-const QCommandLineOption kList("list",
-                               "The list to show or import into: channels (the default), skip "
-                               "(the skip-search memories) or pms (L1, U1 ... L50, U50).",
-                               "LIST");
+// Each list by its name: "channels (the default), skip (the skip-search memories) or pms
+// (L1, U1 ... L50, U50)".
+QString listHelp() {
+    QStringList choices;
+    for (const MemoryListRow& row : kMemoryLists) {
+        const int pairs = MemoryMap::Channels::Span(row.list).size / 2;
+        choices << QLatin1String(row.name) + QStringLiteral(" (") +
+                       (&row == kMemoryLists ? QStringLiteral("the default")
+                        : row.paired         ? QStringLiteral("L1, U1 ... L%1, U%1").arg(pairs)
+                                             : QStringLiteral("the ") + QLatin1String(row.noun)) +
+                       QLatin1Char(')');
+    }
+    return QStringLiteral("The list to show or import into: ") +
+           choices.mid(0, choices.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") +
+           choices.last() + QLatin1Char('.');
+}
+const QCommandLineOption kList("list", listHelp(), "LIST");
 const QCommandLineOption kOutput("output", "Write the result to OUT instead of IMAGE.", "OUT");
 
 const QList<QCommandLineOption> kLinkOptions = {kPort, kDevice, kFtdi, kDemo, kDemoModel};
@@ -231,13 +244,14 @@ bool mayWrite(const Invocation& inv, const QString& path, const QStringList& inp
 
 // The list --list names; false after a usage error for a name that is none.
 bool listOf(Invocation& inv, ChannelList* list, int* exit) {
-    static const QStringList kNames = {"channels", "skip", "pms"};
+    const QStringList kNames = MemoryListNames();
     const qsizetype at = kNames.indexOf(inv.parser.value(kList));
     *list = ChannelList(std::max<qsizetype>(at, 0));
     if (!given(inv.parser, kList) || at >= 0)
         return true;
-    *exit = usageError(QStringLiteral("--list takes channels, skip or pms, not \"%1\"")
-                           .arg(EscapedControls(inv.parser.value(kList))),
+    *exit = usageError(QStringLiteral("--list takes %1 or %2, not \"%3\"")
+                           .arg(kNames.mid(0, kNames.size() - 1).join(QStringLiteral(", ")),
+                                kNames.last(), EscapedControls(inv.parser.value(kList))),
                        &inv.command);
     return false;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "image/models.h"
 #include "memory/channeledit.h"
 #include "memory/settings.h"
 #include "transfer/appcontext.h"
@@ -130,8 +131,9 @@ QString generalUsage() {
 
 QString generalHelp() {
     QStringList lines = {
-        QStringLiteral(
-            "Quorlink reads and writes the clone memory of VX-8, VX-8D and VX-8G radios."),
+        QStringLiteral("Quorlink reads and writes the clone memory of %1 radios.")
+            .arg(ListedModels([](const RadioModel& m) { return QString(m.family); },
+                              QStringLiteral(" and "))),
         QString(),
         QStringLiteral("Usage: quorlink [--settings FILE] [--verbose | --quiet] SUBCOMMAND "
                        "[options] ..."),

@@ -139,15 +139,16 @@ QString verdictLine(const TransferResult& result) {
         case Outcome::Cancelled:
             return QStringLiteral("cancelled");
         case Outcome::WrongIdentity:
-            return QStringLiteral(
-                       "wrong identity: the radio sent X'%1', expected AH029, AH29D or AH041 (a "
-                       "VX-8, VX-8D or VX-8G)")
-                .arg(result.detail);
+            return QStringLiteral("wrong identity: the radio sent X'%1', expected %2 (a %3)")
+                .arg(result.detail,
+                     ListedModels([](const RadioModel& m) { return QString(m.identity); }),
+                     ListedModels([](const RadioModel& m) { return QString(m.family); }));
         case Outcome::Stalled:  // named by the block that did not come
-            return block == 0
-                       ? QStringLiteral("stall at block 0 of 1019: the radio sent no data")
-                       : QStringLiteral("stall at block %1 of 1019: the radio stopped sending")
-                             .arg(block + 1);
+            return block == 0 ? QStringLiteral("stall at block 0 of %1: the radio sent no data")
+                                    .arg(CloneLayout::kBlockCount)
+                              : QStringLiteral("stall at block %1 of %2: the radio stopped sending")
+                                    .arg(block + 1)
+                                    .arg(CloneLayout::kBlockCount);
         case Outcome::BadChecksum:
             return QStringLiteral(
                 "bad checksum: the radio's checksum does not agree with the data received");

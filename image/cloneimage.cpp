@@ -19,8 +19,10 @@ QString IdentityText(QByteArrayView bytes, qsizetype count) {
 }
 
 bool IsAcceptedIdentity(const QString& firstFiveHex) {
-    return firstFiveHex == kIdentityAH029 || firstFiveHex == kIdentityAH29D ||
-           firstFiveHex == kIdentityAH041;
+    for (const RadioModel& m : kRadioModels)
+        if (firstFiveHex == IdentityHex(m))
+            return true;
+    return false;
 }
 
 quint8 CalcChecksum(QByteArrayView bytes) {

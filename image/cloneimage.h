@@ -5,32 +5,42 @@
 #include <QDateTime>
 #include <QString>
 
+#include "image/models.h"
+
 // The clone image in the order the radio sends it and image files keep it: the radio's
-// 10-byte identity, 1019 blocks of 64 data bytes, and the checksum byte (the low 8 bits of
-// the sum of everything before it). Every offset counts from the image start.
+// 10-byte identity, blocks of 64 data bytes (1019 in every model), and the checksum byte (the
+// low 8 bits of the sum of everything before it). Every offset counts from the image start.
 namespace CloneLayout {
 constexpr int kIdentityOffset = 0;
 constexpr int kIdentitySize = 10;
 constexpr int kBlockSize = 64;
-constexpr int kBlockCount = 1019;
+constexpr int kBlockCount = kRadioModels[0].blockCount;
 constexpr int kDataOffset = kIdentityOffset + kIdentitySize;
 constexpr int kDataSize = kBlockSize * kBlockCount;  // 65216
 constexpr int kChecksumOffset = kDataOffset + kDataSize;
 constexpr int kImageSize = kChecksumOffset + 1;  // 65227
 // The identity bytes compared against the accepted identities.
 constexpr int kIdentityCompared = 5;
+// One layout serves every model: a model with another size needs its own.
+constexpr bool kOneSize = [] {
+    for (const RadioModel& m : kRadioModels)
+        if (m.blockCount != kBlockCount || m.imageSize != kImageSize ||
+            m.totalSumAt != kChecksumOffset)
+            return false;
+    return true;
+}();
+static_assert(kOneSize, "every model's rows agree with the clone layout");
 }  // namespace CloneLayout
 
-// The first five identity bytes, as hexadecimal text, of the three radios accepted:
-// "AH029" (VX-8R/E), "AH29D" (VX-8DR/DE) and "AH041" (VX-8GR/GE).
-inline const QString kIdentityAH029 = QStringLiteral("4148303239");
-inline const QString kIdentityAH29D = QStringLiteral("4148323944");
-inline const QString kIdentityAH041 = QStringLiteral("4148303431");
+// The first five identity bytes, as hexadecimal text, of the three radios accepted.
+inline const QString kIdentityAH029 = IdentityHex(kRadioModels[0]);
+inline const QString kIdentityAH29D = IdentityHex(kRadioModels[1]);
+inline const QString kIdentityAH041 = IdentityHex(kRadioModels[2]);
 
 // The first `count` bytes as two upper-case hexadecimal digits each, no separators.
 // Raises error 9 when `bytes` holds fewer than `count` bytes.
 QString IdentityText(QByteArrayView bytes, qsizetype count);
-// True when the identity text of the first five bytes is one of the three accepted ones.
+// True when the identity text of the first five bytes is one of the models'.
 bool IsAcceptedIdentity(const QString& firstFiveHex);
 
 // The low 8 bits of the sum of every byte.

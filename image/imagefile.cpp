@@ -49,32 +49,12 @@ bool isCompleteImage(const QByteArray& image) {
     return image.size() == CloneLayout::kImageSize && !ModelName(image).isEmpty();
 }
 
-// Each model's identity, its names, and the class the other programmer names it by.
-struct ModelNames {
-    const QString& identity;
-    const char* name;
-    const char* shortName;
-    const char* radioClass;
-};
-const ModelNames* namesOf(const QByteArray& image) {
-    static const ModelNames models[] = {{kIdentityAH029, "VX-8R/E", "VX-8R", "VX8Radio"},
-                                        {kIdentityAH29D, "VX-8DR/DE", "VX-8DR", "VX8DRadio"},
-                                        {kIdentityAH041, "VX-8GR/GE", "VX-8GE", "VX8GERadio"}};
-    if (image.size() < CloneLayout::kIdentityCompared)
-        return nullptr;
-    const QString identity = IdentityText(image, CloneLayout::kIdentityCompared);
-    for (const ModelNames& m : models)
-        if (m.identity == identity)
-            return &m;
-    return nullptr;
-}
-
 // What the other programmer reads to know which radio a file belongs to.
 QByteArray trailerFor(const QByteArray& image) {
     const QJsonObject metadata{
-        {QStringLiteral("rclass"), QString::fromLatin1(namesOf(image)->radioClass)},
+        {QStringLiteral("rclass"), QString::fromLatin1(RadioModelOf(image)->otherClass)},
         {QStringLiteral("vendor"), QStringLiteral("Yaesu")},
-        {QStringLiteral("model"), ShortModelName(image)},
+        {QStringLiteral("model"), QString::fromLatin1(RadioModelOf(image)->otherModel)},
         {QStringLiteral("variant"), QString()}};
     return ImageFile::kTrailerMark +
            QJsonDocument(metadata).toJson(QJsonDocument::Compact).toBase64();
@@ -190,10 +170,10 @@ bool LoadImageFile(const QString& path, LoadedImage& out, QString* error) {
     const QString identity = IdentityText(image, CloneLayout::kIdentityCompared);
     if (!IsAcceptedIdentity(identity))
         return refuse(QStringLiteral("its radio identity is X'") + identity +
-                      QStringLiteral("', not X'") + kIdentityAH029 +
-                      QStringLiteral("' (AH029), X'") + kIdentityAH29D +
-                      QStringLiteral("' (AH29D) or X'") + kIdentityAH041 +
-                      QStringLiteral("' (AH041), so it is no VX-8 image."));
+                      QStringLiteral("', not ") + ListedModels([](const RadioModel& m) {
+                          return QStringLiteral("X'%1' (%2)").arg(IdentityHex(m), m.identity);
+                      }) +
+                      QStringLiteral(", so it is no VX-8 image."));
 
     out.image = image;
     out.hadTrailer = trailer;
@@ -278,13 +258,13 @@ bool CheckSaveTarget(const QString& path, QString* error) {
 }
 
 QString ModelName(const QByteArray& image) {
-    const ModelNames* names = namesOf(image);
-    return names ? QString::fromLatin1(names->name) : QString();
+    const RadioModel* model = RadioModelOf(image);
+    return model ? QString::fromLatin1(model->displayName) : QString();
 }
 
 QString ShortModelName(const QByteArray& image) {
-    const ModelNames* names = namesOf(image);
-    return names ? QString::fromLatin1(names->shortName) : QString();
+    const RadioModel* model = RadioModelOf(image);
+    return model ? QString::fromLatin1(model->shortName) : QString();
 }
 
 QString DefaultBackupFolder() {

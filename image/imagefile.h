@@ -51,10 +51,9 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
 // a missing folder, a folder or file that may not be written. false, *error as it gives.
 bool CheckSaveTarget(const QString& path, QString* error);
 
-// "VX-8R/E" for AH029, "VX-8DR/DE" for AH29D, "VX-8GR/GE" for AH041, empty for anything else.
+// The model's display name ("VX-8R/E"), empty for an identity of no model.
 QString ModelName(const QByteArray& image);
-// The model as file names and the trailer give it: "VX-8R", "VX-8DR" or "VX-8GE"; empty
-// otherwise.
+// The model's short name as file names give it ("VX-8R"); empty for no model.
 QString ShortModelName(const QByteArray& image);
 
 // Automatic backup per settings section "Backups" (Enabled, Folder), in `subfolder` of the

@@ -11,17 +11,6 @@ namespace {
 constexpr char kDtmf[] = "0123456789ABCD*#-";
 constexpr uchar kPad = 0xFF;
 
-struct ModelTable {
-    Model model;
-    const char* identity;  // the first five identity bytes
-    int secondAprsBlock;
-    const char* name;
-};
-// In the order of Model.
-constexpr ModelTable kModels[] = {{Model::VX8R, "AH029", 0xC178, "VX-8R"},
-                                  {Model::VX8DR, "AH29D", 0xC198, "VX-8DR"},
-                                  {Model::VX8GE, "AH041", 0xC198, "VX-8GE"}};
-
 // Which models have a setting.
 enum : unsigned { kR = 1, kDR = 2, kGE = 4, kAll = kR | kDR | kGE, kD = kDR | kGE };
 
@@ -212,20 +201,16 @@ std::optional<Field> SettingField(Model model, Setting setting) {
 }
 
 QString ModelName(Model model) {
-    return QString::fromLatin1(kModels[int(model)].name);
+    return QString::fromLatin1(RadioModelRow(model).shortName);
 }
 
 int SecondAprsBlock(Model model) {
-    for (const ModelTable& m : kModels)
-        if (m.model == model)
-            return m.secondAprsBlock;
-    return kModels[0].secondAprsBlock;
+    return RadioModelRow(model).secondAprsBlock;
 }
 
 std::optional<Model> ModelOf(const QByteArray& image) {
-    for (const ModelTable& m : kModels)
-        if (image.startsWith(m.identity))
-            return m.model;
+    if (const RadioModel* m = RadioModelOf(image))
+        return m->model;
     return std::nullopt;
 }
 

@@ -6,13 +6,13 @@
 #include <QStringList>
 #include <optional>
 
+#include "image/models.h"
+
 // The one map of the radio's memory: every field the program reads or writes, named once,
 // with where it lies, how many bits or bytes it takes and how its value is stored. Offsets
 // count from the image start (the first identity byte). Writing a field patches only its
 // own bits; bits no field names are kept as they are.
 namespace MemoryMap {
-
-enum class Model { VX8R, VX8DR, VX8GE };
 
 // How a field's bits or bytes hold its value.
 enum class Codec {
@@ -46,7 +46,7 @@ inline constexpr RecordPair kRecordPairs[] = {{"unknown", 0x05CA, 0x060A, 64},
                                               {"VFO B", 0x074A, 0x07CA, 128},
                                               {"broadcast", 0x084A, 0x08CA, 128}};
 // The final checksum: the low 8 bits of the sum of every byte before it.
-inline constexpr int kTotalSumAt = 0xFECA;
+inline constexpr int kTotalSumAt = kRadioModels[0].totalSumAt;
 
 // The radio's character table for names, by code; codes 80 and above have no character.
 // Code 36 is the space the radio writes; 79 shows as a space too.

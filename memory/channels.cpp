@@ -253,20 +253,26 @@ int SlotOf(ChannelList list, int location) {
 
 QString LocationLabel(int slot) {
     const int location = LocationOf(slot);
-    if (M::ListOf(slot) != ChannelList::Pms)
+    if (!MemoryList(M::ListOf(slot)).paired)
         return QString::number(location);
     return (location % 2 ? QStringLiteral("L") : QStringLiteral("U")) +
            QString::number((location + 1) / 2);
 }
 
 QString EntryName(int slot) {
-    static const char* const kPrefixes[] = {"ch ", "skip ", "PMS "};
-    return QLatin1String(kPrefixes[int(M::ListOf(slot))]) + LocationLabel(slot);
+    return QLatin1String(MemoryList(M::ListOf(slot)).prefix) + QLatin1Char(' ') +
+           LocationLabel(slot);
 }
 
 QString ListNoun(ChannelList list) {
-    static const char* const kNouns[] = {"channels", "skip-search memories", "PMS memories"};
-    return QLatin1String(kNouns[int(list)]);
+    return QLatin1String(MemoryList(list).noun);
+}
+
+QStringList MemoryListNames() {
+    QStringList names;
+    for (const MemoryListRow& row : kMemoryLists)
+        names << QLatin1String(row.name);
+    return names;
 }
 
 QString PmsPairProblem(const Channel& lower, const Channel& upper) {

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "image/memorymap.h"
+#include "memory/lists.h"
 
 // The radio's 900 memory channels, 100 skip-search and 100 PMS memories, and 24 banks, decoded
 // read-only from an image in file order: identity at offset 0, then the 65216 data bytes, then the

@@ -271,12 +271,14 @@ void layOutFullList(Sheet& sheet, const QByteArray& image, const Table& table,
                    paragraph, sheet.font());
         sheet.y += height + line * 0.4;
     }
-    for (const auto& [list, title] : {std::pair{ChannelList::Skip, "Skip-search memories"},
-                                      std::pair{ChannelList::Pms, "PMS memories"}}) {
-        const Table entries = channelTable(DecodeChannels(image, list), {}, PrintLayout::FullList);
+    for (const MemoryListRow& row : kMemoryLists) {
+        if (!row.title)
+            continue;
+        const Table entries =
+            channelTable(DecodeChannels(image, row.list), {}, PrintLayout::FullList);
         if (entries.rows.isEmpty())
             continue;
-        layOutTitle(sheet, QLatin1String(title));
+        layOutTitle(sheet, QLatin1String(row.title));
         layOutTable(sheet, entries);
     }
 }

@@ -34,17 +34,15 @@ int wholeNumber(const QString& text, const QString& what) {
 }
 
 QByteArray identityFrom(const QString& text) {
-    if (text.compare(QLatin1String("AH029"), Qt::CaseInsensitive) == 0)
-        return SimRadio::identityAH029();
-    if (text.compare(QLatin1String("AH29D"), Qt::CaseInsensitive) == 0)
-        return SimRadio::identityAH29D();
-    if (text.compare(QLatin1String("AH041"), Qt::CaseInsensitive) == 0)
-        return SimRadio::identityAH29D().replace(0, 5, "AH041");
+    for (const RadioModel& m : kRadioModels)
+        if (text.compare(QLatin1String(m.identity), Qt::CaseInsensitive) == 0)
+            return SimRadio::identityOf(m);
     static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{20}$"));
     if (!hex.match(text).hasMatch())
-        usageError(
-            QStringLiteral("--identity takes AH029, AH29D, AH041 or 20 hex digits, not \"%1\"")
-                .arg(text));
+        usageError(QStringLiteral("--identity takes %1 or 20 hex digits, not \"%2\"")
+                       .arg(ListedModels([](const RadioModel& m) { return QString(m.identity); },
+                                         QStringLiteral(", ")),
+                            text));
     return QByteArray::fromHex(text.toLatin1());
 }
 
@@ -110,8 +108,14 @@ int main(int argc, char* argv[]) {
         QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption identity(
         QStringLiteral("identity"),
-        QStringLiteral("The identity the radio sends: AH029 (VX-8, the default), AH29D "
-                       "(VX-8D), AH041 (VX-8G) or any 10 bytes as 20 hex digits."),
+        QStringLiteral("The identity the radio sends: %1 or any 10 bytes as 20 hex digits.")
+            .arg(ListedModels(
+                [](const RadioModel& m) {
+                    return QStringLiteral("%1 (%2%3)")
+                        .arg(m.identity, m.family,
+                             &m == kRadioModels ? QStringLiteral(", the default") : QString());
+                },
+                QStringLiteral(", "))),
         QStringLiteral("id"));
     const QCommandLineOption fault(
         QStringLiteral("fault"),

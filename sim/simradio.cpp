@@ -188,24 +188,20 @@ void putDemoSettings(QByteArray& image, MemoryMap::Model model) {
 
 }  // namespace
 
+QByteArray SimRadio::identityOf(const RadioModel& model) {
+    return QByteArray(model.identity) + QByteArray::fromHex("0001000000");
+}
+
 QByteArray SimRadio::identityAH029() {
-    return QByteArray("AH029", 5) + QByteArray::fromHex("0001000000");
+    return identityOf(RadioModelRow(MemoryMap::Model::VX8R));
 }
 
 QByteArray SimRadio::identityAH29D() {
-    return QByteArray("AH29D", 5) + QByteArray::fromHex("0001000000");
+    return identityOf(RadioModelRow(MemoryMap::Model::VX8DR));
 }
 
 QByteArray SimRadio::identityOf(MemoryMap::Model model) {
-    switch (model) {
-        case MemoryMap::Model::VX8DR:
-            return identityAH29D();
-        case MemoryMap::Model::VX8GE:
-            return identityAH29D().replace(0, 5, "AH041");
-        case MemoryMap::Model::VX8R:
-            break;
-    }
-    return identityAH029();
+    return identityOf(RadioModelRow(model));
 }
 
 quint8 SimRadio::checksumOf(const QByteArray& identity, const QByteArray& data) {

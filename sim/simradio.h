@@ -19,13 +19,15 @@
 class SimRadio {
 public:
     static constexpr int kIdentitySize = 10;
-    static constexpr int kDataSize = 65216;
     static constexpr int kBlockSize = 64;
+    static constexpr int kDataSize = kRadioModels[0].blockCount * kBlockSize;
     static constexpr qint64 kByteNs = 260'417;  // 10 bits at 38400 baud
     // Silence in the middle of a write after which the radio gives up (it shows ERROR).
     static constexpr qint64 kGiveUpNs = 1'000'000'000;
 
-    static QByteArray identityAH029();  // "AH029" and five more bytes
+    // The 10 bytes a radio of `model` sends: its five identity bytes and five more.
+    static QByteArray identityOf(const RadioModel& model);
+    static QByteArray identityAH029();  // the first model's, the default
     static QByteArray identityAH29D();
     // The identity a radio of `model` sends.
     static QByteArray identityOf(MemoryMap::Model model);

@@ -4,6 +4,7 @@
 #include "cli/commandline.h"
 #include "core/settings.h"
 #include "image/imagefile.h"
+#include "memory/lists.h"
 #include "sim/simradio.h"
 #include "support/captured.h"
 #include "support/testenv.h"
@@ -137,6 +138,19 @@ private slots:
         QVERIFY(!QFile::exists(dir_.filePath("n")));
         for (auto it = kept.cbegin(); it != kept.cend(); ++it)
             QVERIFY2(fileBytes(dir_.filePath(it.key())) == it.value(), qPrintable(it.key()));
+    }
+
+    // The completion offers the names --list takes, and the manual names each.
+    void packagingNamesTheLists() {
+        QFile completion(QStringLiteral(QUORLINK_SOURCE_DIR "/packaging/quorlink.bash-completion"));
+        QFile manual(QStringLiteral(QUORLINK_SOURCE_DIR "/packaging/quorlink.1"));
+        QVERIFY(completion.open(QIODevice::ReadOnly) && manual.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(completion.readAll());
+        const QRegularExpression offered("--list\\)\\s*COMPREPLY=\\(\\$\\(compgen -W \"([^\"]*)\"");
+        QCOMPARE(offered.match(text).captured(1).split(' '), MemoryListNames());
+        const QString page = QString::fromUtf8(manual.readAll());
+        for (const QString& name : MemoryListNames())
+            QVERIFY2(page.contains(".B " + name + '\n'), qPrintable(name));
     }
 };
 

@@ -247,14 +247,15 @@ bool MemoryRead::checkIdentity() {
         result_.detail = compared;
         link_.SendNAK();
         checkLink();
-        ctx_.ShowMessage(
-            JoinLines({QStringLiteral("The radio identifier expected was X'") + kIdentityAH029 +
-                           QStringLiteral("', X'") + kIdentityAH29D + QStringLiteral("' or X'") +
-                           kIdentityAH041 + QStringLiteral("'"),
-                       QStringLiteral("but the identifier actually received was X'") + compared +
-                           QStringLiteral("'"),
-                       QStringLiteral("We cannot continue with the read process.")}),
-            MsgButtons::Ok, MsgIcon::Stop);
+        ctx_.ShowMessage(JoinLines({QStringLiteral("The radio identifier expected was ") +
+                                        ListedModels([](const RadioModel& m) {
+                                            return QStringLiteral("X'") + IdentityHex(m) +
+                                                   QLatin1Char('\'');
+                                        }),
+                                    QStringLiteral("but the identifier actually received was X'") +
+                                        compared + QStringLiteral("'"),
+                                    QStringLiteral("We cannot continue with the read process.")}),
+                         MsgButtons::Ok, MsgIcon::Stop);
         leave({PromptPart::LookingForRadio});
         return false;
     }

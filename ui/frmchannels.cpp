@@ -36,8 +36,8 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
 
     cboList = new QComboBox(this);
     cboList->setObjectName(QStringLiteral("cboList"));
-    cboList->addItems(
-        {QStringLiteral("Channels"), QStringLiteral("Skip search"), QStringLiteral("PMS")});
+    for (const MemoryListRow& row : kMemoryLists)
+        cboList->addItem(QString::fromLatin1(row.caption));
     txtFilter = new QLineEdit(this);
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
     txtFilter->setPlaceholderText(QStringLiteral("Filter by name or frequency"));
