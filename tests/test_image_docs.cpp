@@ -52,18 +52,20 @@ private slots:
                 missing << name;
         // Each setting's row gives its place in every model that has it, from B2 where the
         // model's second APRS block moves it.
-        const Model models[] = {Model::VX8R, Model::VX8DR, Model::VX8GE};
         for (int s = 0; s < settings.size(); ++s) {
             const QString line = row(doc, "`Setting::" + settings[s] + '`');
-            for (Model m : models)
-                if (const auto f = SettingField(m, Setting(s)))
+            for (const RadioModel& r : kRadioModels)
+                if (const Model m = r.model; const auto f = SettingField(m, Setting(s)))
                     if (!holds(line, hex(f->offset, 4)) &&
                         !holds(line, "B2+" + hex(f->offset - SecondAprsBlock(m), 2)))
                         missing << settings[s] + " in " + ModelName(m) + " at " + hex(f->offset, 4);
         }
-        for (Model m : models)
-            if (!holds(row(doc, "| " + ModelName(m) + " |"), hex(SecondAprsBlock(m), 4)))
-                missing << ModelName(m) + "'s second APRS block";
+        // Each model's row gives its identity and its second APRS block.
+        for (const RadioModel& r : kRadioModels) {
+            const QString line = row(doc, QString("| `%1` |").arg(r.identity));
+            if (!line.contains(ModelName(r.model)) || !holds(line, hex(r.secondAprsBlock, 4)))
+                missing << ModelName(r.model) + "'s identity and second APRS block";
+        }
         for (const RecordPair& p : kRecordPairs) {
             const QString line = row(doc, QString("| %1 |").arg(p.name));
             if (!holds(line, hex(p.master, 4)) || !holds(line, hex(p.backup, 4)))
