@@ -56,8 +56,11 @@ ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const
         if (DecodeChannelAt(loaded.image, ch.number).masked)
             run.listed << EntryName(ch.number) + QStringLiteral(": was masked; stored over it");
     const QByteArray before = loaded.image;
-    const int cleared = ApplyChannelsCsv(loaded.image, import, replace, list);
+    QList<int> keptMasked;
+    const int cleared = ApplyChannelsCsv(loaded.image, import, replace, list, &keptMasked);
     MemoryMap::RefreshSumsFor(before, loaded.image);
+    if (list == ChannelList::Pms)
+        run.listed << PmsPairWarnings(loaded.image);
     if (!SaveImageFile(output.isEmpty() ? imagePath : output, loaded.image, &run.error)) {
         run.exit = kFailed;
         return run;
@@ -65,12 +68,20 @@ ImportRun ImportChannels(const QString& imagePath, const QString& csvPath, const
     run.listed << fixed;
     run.summary =
         QStringLiteral("imported %1 channels, cleared %2").arg(import.channels.size()).arg(cleared);
+    // A masked entry is hidden on purpose: --replace keeps it, and says which.
+    QStringList kept;
+    for (int slot : keptMasked)
+        kept << LocationLabel(slot);
+    if (!kept.isEmpty())
+        run.summary += QStringLiteral("; kept masked: ") + kept.join(QStringLiteral(", "));
     return run;
 }
 
 namespace cli {
 
-const QCommandLineOption kReplace("replace", "Clear the channels that the CSV does not name.");
+const QCommandLineOption kReplace("replace",
+                                  "Clear the channels that the CSV does not name, but for the "
+                                  "masked ones, which are kept.");
 const QCommandLineOption kSkipBad("skip-bad",
                                   "Import the other rows when some are refused (without it "
                                   "nothing is written).");
