@@ -278,6 +278,18 @@ QString ReadText(const QByteArray& image, const Field& field, int n = 0);
 bool WriteNumber(QByteArray& image, const Field& field, qint64 value, int n = 0);
 bool WriteText(QByteArray& image, const Field& field, const QString& text, int n = 0);
 
+// A Table or Table7 element as a text that gives its bytes back: a code with no character
+// as "\x5A" (the byte as stored), trailing spaces as padding. *cut says whether bytes other
+// than pads follow the first pad, which the text then leaves out.
+QString ReadTableEscaped(const QByteArray& image, const Field& field, int n = 0,
+                         bool* cut = nullptr);
+// Such a text as `size` codes padded with 0xFF ("\xFF" is no escape: it would end the
+// text); none when it does not fit, or holds a character the table lacks (its index in
+// *bad).
+std::optional<QByteArray> TableEscapedBytes(const QString& text, int size, int* bad);
+// Writes it; a character that stays where it was keeps its byte (and its bit 7 in Table7).
+bool WriteTableEscaped(QByteArray& image, const Field& field, const QString& text, int n = 0);
+
 // A byte range [first, first + size) a change wrote.
 struct Range {
     int first;

@@ -466,7 +466,7 @@ QString CsvText(const QByteArray& bytes) {
     return decoder(bytes);
 }
 
-bool ReadCsvFile(const QString& path, QString* text, QString* error) {
+bool ReadCsvFile(const QString& path, QString* text, QString* error, const QString& kind) {
     auto fail = [error](const QString& why) {
         if (error)
             *error = why;
@@ -512,7 +512,7 @@ bool ReadCsvFile(const QString& path, QString* text, QString* error) {
         ::poll(&wait, 1, int(left));
     }
     if (bytes.size() > kCsvLimit)
-        return fail(QStringLiteral("it is larger than 4 MiB, too large for a channel list"));
+        return fail(QStringLiteral("it is larger than 4 MiB, too large for %1").arg(kind));
     if (S_ISFIFO(st.st_mode) && bytes.isEmpty())
         return fail(QStringLiteral("it is a pipe that nothing was written to"));
     *text = CsvText(bytes);

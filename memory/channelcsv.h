@@ -61,8 +61,10 @@ QString CsvText(const QByteArray& bytes);
 
 // Reads a CSV file to import, whatever it is (a file, a named pipe, /dev/stdin): at most
 // 4 MiB, without waiting on the open, and a pipe or device for at most 10 s. false and
-// *error the reason ("it is larger than 4 MiB, too large for a channel list").
-bool ReadCsvFile(const QString& path, QString* text, QString* error);
+// *error the reason ("it is larger than 4 MiB, too large for a channel list"); `kind` names
+// what the file is meant to be (a settings file is read the same way).
+bool ReadCsvFile(const QString& path, QString* text, QString* error,
+                 const QString& kind = QStringLiteral("a channel list"));
 
 // Stores an import's channels into an image in file order and clears its cleared locations
 // and, with `replace`, every channel it does not name (a refused row names its channel too).

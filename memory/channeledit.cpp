@@ -3,9 +3,9 @@
 #include <QRegularExpression>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 #include "memory/bankedit.h"
+#include "memory/channelname.h"
 
 namespace {
 
@@ -181,25 +181,6 @@ int ChoiceIndex(const ChannelFieldRow& row, const QString& text) {
     return -1;
 }
 
-int NameCode(QChar c) {
-    const char* at =
-        c.unicode() < 128 && c.unicode() > 0 ? std::strchr(kNameTable, char(c.unicode())) : nullptr;
-    return at ? int(at - kNameTable) : -1;
-}
-
-QString CheckName(const QString& name) {
-    const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
-    for (QChar c : name)
-        if (NameCode(c) < 0)
-            return Refusal(
-                ChannelField::Name, quoted,
-                QStringLiteral("holds %1, which is not in the radio's character table").arg(c));
-    if (name.size() > kNameSize)
-        return Refusal(ChannelField::Name, quoted,
-                       QStringLiteral("is longer than %1 characters").arg(kNameSize));
-    return {};
-}
-
 bool HoldsChannel(const QByteArray& image, int number) {
     return number >= 1 && number <= kSlotCount &&
            image.size() > kChannelsOffset + qsizetype(number) * kChannelSize;
@@ -265,25 +246,6 @@ void EncodeChannel(QByteArray& image, const Channel& ch) {
 
 }  // namespace
 
-QString EscapedControls(const QString& text) {
-    QString shown;
-    for (QChar c : text) {
-        if (c == QLatin1Char('\0'))
-            shown += QStringLiteral("\\0");
-        else if (c == QLatin1Char('\n'))
-            shown += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\r'))
-            shown += QStringLiteral("\\r");
-        else if (c == QLatin1Char('\t'))
-            shown += QStringLiteral("\\t");
-        else if (c.category() == QChar::Other_Control)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
-}
-
 double PowerWatts(const QString& text) {
     static const QRegularExpression kWatts(
         QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*w?\\s*$"),
@@ -331,9 +293,7 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
         }
         case FieldParse::Name: {
             QString name = text;
-            while (name.endsWith(QLatin1Char(' ')))
-                name.chop(1);
-            const QString refusal = CheckName(name);
+            const QString refusal = CheckChannelName(&name);
             if (refusal.isEmpty())
                 ch.name = name;
             return refusal;
@@ -408,7 +368,7 @@ QString ValidateChannel(const Channel& ch) {
     for (const ChannelFieldRow& row : ChannelRows()) {
         const qint64 hz = row.hertz ? ch.*row.hertz : 0;
         const QString refusal =
-            row.parse == FieldParse::Name ? CheckName(ch.name)
+            row.parse == FieldParse::Name ? NameRefusal(ch.name)
             : hz < 0    ? Refusal(row.id, ch.text(row.id), QStringLiteral("does not decode"))
             : row.hertz ? CheckHertz(row.id, hz, 0,
                                      row.id == ChannelField::Frequency || ch.duplex == kSplit)

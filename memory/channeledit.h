@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "memory/channelname.h"
 #include "memory/channels.h"
 
 // Changing channels: the one place that checks a channel's fields, and the encoder that
@@ -25,10 +26,6 @@
 // airband). Setting the frequency of an empty channel puts it in use with the defaults of a new
 // channel.
 QString SetChannelField(Channel& ch, ChannelField field, const QString& text);
-
-// A text as a message shows it: NUL, line breaks, tabs and other control characters
-// escaped ("\0", "\n"), so that a refusal stays one whole line.
-QString EscapedControls(const QString& text);
 
 // A power given in watts ("2.5W", "2.5 W", "5"), -1 when the text is no such number.
 double PowerWatts(const QString& text);

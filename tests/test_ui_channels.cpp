@@ -18,6 +18,7 @@
 #include "support/channelfixture.h"
 #include "support/testenv.h"
 #include "support/testmain.h"
+#include "ui/channelmodel.h"
 #include "ui/frmchannels.h"
 
 Q_DECLARE_METATYPE(ChannelField)
@@ -427,6 +428,40 @@ private slots:
         QCOMPARE(w.column(ChannelField::Number).size(), 9);
     }
 
+    // A masked row says so in every cell and, while current, in the status line; a tone or
+    // code its tone mode does not use is greyed, its value kept.
+    void greyedCells_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("greyed");  // the columns greyed, by caption; * every one
+        QTest::newRow("no tone") << 1 << "Tone DCS";
+        QTest::newRow("Tone") << 2 << "DCS";
+        QTest::newRow("TSQL") << 5 << "DCS";
+        QTest::newRow("DTCS") << 6 << "Tone";
+        QTest::newRow("masked") << 9 << "*";
+    }
+    void greyedCells() {
+        QFETCH(int, number);
+        QFETCH(QString, greyed);
+        Window w;
+        w.hold(FixtureImage());
+        const QString note = greyed != "*" ? QString()
+                                           : "Channel 9 is masked on the radio: hidden there, its "
+                                             "data kept. Edit ▸ Unmask shows it again.";
+        const QModelIndex row = w.cell(number, ChannelField::Number);
+        for (int c = 0; c < kColumnCount; ++c) {
+            const QString caption = row.model()->headerData(c, Qt::Horizontal).toString();
+            const QString tip = row.siblingAtColumn(c).data(Qt::ToolTipRole).toString();
+            QVERIFY2(note.isEmpty() ? !tip.contains("masked") : tip.startsWith(note),
+                     qPrintable(caption));
+            QCOMPARE(row.siblingAtColumn(c).data(Qt::ForegroundRole).isValid(),
+                     greyed == "*" || greyed.split(' ').contains(caption));
+        }
+        w.window().grdChannels->setCurrentIndex(row);
+        QCOMPARE(w.window().lblStatus->text(), note);
+        w.window().grdChannels->setCurrentIndex(w.cell(3, ChannelField::Name));
+        QCOMPARE(w.window().lblStatus->text(), QString());
+    }
+
     // The PMS list in the same table, without banks: a pair out of order is marked, not
     // refused. The masked channel 9 is greyed, kept unless its owner agrees to store over it,
     // and unmasked with its data.
@@ -434,9 +469,6 @@ private slots:
         Window w;
         w.hold(FixtureImage());
         QAbstractItemModel& rows = *w.window().grdChannels->model();
-        const QModelIndex nine = w.cell(9, ChannelField::Number);
-        QCOMPARE(nine.data(Qt::ToolTipRole).toString(), "masked");
-        QVERIFY(nine.data(Qt::ForegroundRole).isValid());
         w.env.boxes.answers = {MsgAnswer::Cancel};
         w.type(9, ChannelField::Name, "NEW");
         QVERIFY(w.env.boxes.texts().value(0).startsWith("ch 9 is masked on the radio"));
