@@ -97,6 +97,8 @@ int channelsCommand(Invocation& inv) {
             err(error);
             return kFailed;
         }
+        for (const QString& warning : PmsPairWarnings(loaded.image))
+            err(warning);
         const QString used = QString::number(UsedChannelCount(DecodeChannels(loaded.image)));
         if (inv.verbosity != TerminalFront::Verbosity::Quiet)
             out((given(inv.parser, kPocket)
@@ -111,6 +113,8 @@ int channelsCommand(Invocation& inv) {
     out(ChannelsListing(loaded.image, given(inv.parser, kAll), given(inv.parser, kCsv), &warnings,
                         list)
             .chopped(1));
+    if (list == ChannelList::Pms)
+        warnings << PmsPairWarnings(loaded.image);
     for (const QString& warning : warnings)
         err(warning);
     return kDone;

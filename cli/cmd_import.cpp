@@ -96,21 +96,32 @@ ImportRun ImportChannels(const QString& imagePath, const QString& filePath, cons
         if (DecodeChannelAt(loaded.image, ch.number).masked)
             run.listed << EntryName(ch.number) + QStringLiteral(": was masked; stored over it");
     const QByteArray before = loaded.image;
+    QList<int> keptMasked;
     const int cleared = ApplyChannelsCsv(loaded.image, import, options.replace, options.list,
-                                         options.bank, &run.listed);
+                                         options.bank, &run.listed, &keptMasked);
     MemoryMap::RefreshSumsFor(before, loaded.image);
+    if (options.list == ChannelList::Pms)
+        run.listed << PmsPairWarnings(loaded.image);
     if (!SaveImageFile(output.isEmpty() ? imagePath : output, loaded.image, &run.error)) {
         run.exit = kFailed;
         return run;
     }
     run.listed << fixed;
     run.summary = ImportSummary(import, cleared, options.skipBad);
+    // A masked entry is hidden on purpose: --replace keeps it, and says which.
+    QStringList kept;
+    for (int slot : keptMasked)
+        kept << LocationLabel(slot);
+    if (!kept.isEmpty())
+        run.summary += QStringLiteral("; kept masked: ") + kept.join(QStringLiteral(", "));
     return run;
 }
 
 namespace cli {
 
-const QCommandLineOption kReplace("replace", "Clear the channels that the file does not name.");
+const QCommandLineOption kReplace("replace",
+                                  "Clear the channels that the file does not name, but for the "
+                                  "masked ones, which are kept.");
 const QCommandLineOption kSkipBad("skip-bad",
                                   "Import the other rows when some are refused, and as many as "
                                   "fit when appending (without it nothing is written).");

@@ -546,7 +546,7 @@ QString ForeignModeListing(const QList<int>& numbers) {
 }
 
 int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace, ChannelList list,
-                     int bank, QStringList* bankWarnings) {
+                     int bank, QStringList* bankWarnings, QList<int>* keptMasked) {
     const QList<Channel> before = DecodeChannels(image, list);
     const QSet<int> cleared(import.cleared.begin(), import.cleared.end());
     QSet<int> named = cleared;
@@ -555,9 +555,13 @@ int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace, C
     for (const Channel& ch : import.channels)
         named.insert(ch.number);
     // A masked channel the CSV does not name is kept: its owner hid it on purpose.
-    for (const Channel& ch : before)
-        if (cleared.contains(ch.number) || (replace && !named.contains(ch.number) && !ch.masked))
+    for (const Channel& ch : before) {
+        const bool unnamed = replace && !named.contains(ch.number);
+        if (cleared.contains(ch.number) || (unnamed && !ch.masked))
             ClearChannel(image, ch.number);
+        else if (unnamed && keptMasked)
+            *keptMasked << ch.number;
+    }
     for (const Channel& ch : import.channels)
         StoreChannel(image, ch);
     // Banks hold memory channels only.

@@ -90,12 +90,12 @@ bool ReadCsvFile(const QString& path, QString* text, QString* error,
 
 // Stores an import's channels into an image in file order and clears its cleared locations
 // and, with `replace`, every channel it does not name (a refused row names its channel too).
-// `replace` clears the entries of `list` only, and keeps a masked one it does not name.
-// Returns how many channels in use it cleared. The sums are the caller's to bring up to date
-// (MemoryMap::RefreshSumsFor).
+// `replace` clears the entries of `list` only, and keeps a masked one it does not name (their
+// slots in *keptMasked). Returns how many channels in use it cleared. The sums are the
+// caller's to bring up to date (MemoryMap::RefreshSumsFor).
 // The channels' banks are set as the import gives them (`hasBanks`), and each joins `bank`
 // (1-24, 0 none) besides; a bank that is full is named in *bankWarnings and the channel
 // stored all the same.
 int ApplyChannelsCsv(QByteArray& image, const CsvImport& import, bool replace,
                      ChannelList list = ChannelList::Channels, int bank = 0,
-                     QStringList* bankWarnings = nullptr);
+                     QStringList* bankWarnings = nullptr, QList<int>* keptMasked = nullptr);

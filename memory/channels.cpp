@@ -276,13 +276,28 @@ QStringList MemoryListNames() {
 }
 
 QString PmsPairProblem(const Channel& lower, const Channel& upper) {
-    if (lower.empty || upper.empty || lower.frequencyHz <= upper.frequencyHz)
+    if (lower.empty != upper.empty) {
+        const Channel& set = lower.empty ? upper : lower;
+        return QStringLiteral("%1 %2 is set and %3 is empty: a scan range needs both edges")
+            .arg(LocationLabel(set.number), MegahertzText(set.frequencyHz),
+                 LocationLabel((lower.empty ? lower : upper).number));
+    }
+    if (lower.empty || lower.frequencyHz <= upper.frequencyHz)
         return {};
     return QStringLiteral(
                "%1 %2 is above %3 %4: the scan range's lower edge is above its upper "
                "edge")
         .arg(LocationLabel(lower.number), MegahertzText(lower.frequencyHz),
              LocationLabel(upper.number), MegahertzText(upper.frequencyHz));
+}
+
+QStringList PmsPairWarnings(const QByteArray& image) {
+    const QList<Channel> pms = DecodeChannels(image, ChannelList::Pms);
+    QStringList lines;
+    for (qsizetype i = 0; i + 1 < pms.size(); i += 2)
+        if (const QString problem = PmsPairProblem(pms[i], pms[i + 1]); !problem.isEmpty())
+            lines << QStringLiteral("PMS pair %1: %2").arg(i / 2 + 1).arg(problem);
+    return lines;
 }
 
 QString ChannelsTable(const QList<Channel>& channels, const QList<Bank>& banks, bool all) {

@@ -187,10 +187,13 @@ QString LocationLabel(int slot);
 QString EntryName(int slot);
 // What a list holds, for counts: "channels", "skip-search memories", "PMS memories".
 QString ListNoun(ChannelList list);
-// Why a PMS pair cannot scan as it stands ("L2 146.000000 is above U2 144.000000: ..."):
-// the radio takes it while its owner edits, so it is shown, never refused. Empty when both
-// edges are in use and in order, or either is empty.
+// Why a PMS pair cannot scan as it stands ("L2 146.000000 is above U2 144.000000: ...",
+// "L3 146.000000 is set and U3 is empty: ..."): the radio takes it while its owner edits, so
+// it is shown, never refused. Empty when both edges are set and in order, or both empty.
 QString PmsPairProblem(const Channel& lower, const Channel& upper);
+// One line per PMS pair of an image that cannot scan as it stands, naming it: "PMS pair 2:
+// L2 146.000000 is above U2 144.000000: ...".
+QStringList PmsPairWarnings(const QByteArray& image);
 
 // An aligned plain-text table with a header line, each channel's banks in the last column
 // ("1 4", channels only); masked ones with an M in the S column; empty channels left out

@@ -4,6 +4,7 @@
 #include "cli/commandline.h"
 #include "core/settings.h"
 #include "image/imagefile.h"
+#include "memory/channeledit.h"
 #include "memory/lists.h"
 #include "sim/simradio.h"
 #include "support/captured.h"
@@ -61,6 +62,20 @@ private slots:
         row("output is CSV", {"import", "--force", "--output", csv, good, csv}, 3);
         row("stored over masked", {"import", "--output", dir_.filePath("m.img"), good, masked}, 0,
             "ch 20: was masked; stored over it");
+        row("replace keeps masked",
+            {"import", "--replace", "--output", dir_.filePath("r.img"), good, csv}, 0,
+            "cleared 11; kept masked: 20\n");
+        const char* pairs =
+            "PMS pair 1: L1 150.000000 is above U1 148.000000: the scan range's lower edge is "
+            "above its upper edge\nPMS pair 2: L2 430.000000 is set and U2 is empty: a scan range "
+            "needs both edges\n";
+        row("pms import: pairs named",
+            {"import", "--list", "pms", "--output", dir_.filePath("p.img"), good,
+             dir_.filePath("pms.csv")},
+            0, pairs);
+        row("pms read: pairs named",
+            {"channels", "--list", "pms", "--csv", dir_.filePath("pms.bin")}, 0,
+            "PMS pair 2: L2 430.000000 is set and U2 is empty");
         // Settings: printed, set, imported, compared; a refusal writes nothing.
         const QString club = dir_.filePath("club.txt"), out = dir_.filePath("set.img"),
                       stale = dir_.filePath("stale.img");
@@ -119,6 +134,10 @@ private slots:
         QVERIFY(SaveImageFile(good, image, nullptr));
         QVERIFY(SaveImageFile(dir_.filePath("ge.bin"), QByteArray(image).replace(0, 5, "AH041"),
                               nullptr));
+        QByteArray pms = image;
+        ClearChannel(pms, 1004);
+        pms[65226] = char(SimRadio::checksumOf(sim.identity, pms.mid(10, 65216)));
+        QVERIFY(SaveImageFile(dir_.filePath("pms.bin"), pms, nullptr));
         QVERIFY(writeBytes(dir_.filePath("ch.csv.big"), QByteArray(4 << 20, '#') + '\n'));
         image[0x064A] = char(image[0x064A] + 1);  // VFO A's record, its sum left stale
         QVERIFY(SaveImageFile(dir_.filePath("stale.img"), image, nullptr));
@@ -133,6 +152,7 @@ private slots:
         QVERIFY(::link(qPrintable(good), qPrintable(dir_.filePath("h.bin"))) == 0);
         QVERIFY(writeBytes(dir_.filePath("ch.csv"), "Location,Frequency\n1,145.5\n"));
         QVERIFY(writeBytes(dir_.filePath("masked.csv"), "Location,Frequency\n20,145.5\n"));
+        QVERIFY(writeBytes(dir_.filePath("pms.csv"), "Location,Frequency\n1,150\n4,\n"));
         QVERIFY(writeBytes(dir_.filePath("old.pdf"), "old"));
         QVERIFY(writeBytes(dir_.filePath("three.csv"),
                            "Location,Frequency\n0,145.5\n0,145.6\n"

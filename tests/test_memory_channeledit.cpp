@@ -1,4 +1,3 @@
-#include <QRandomGenerator>
 #include <QtTest>
 
 #include "cli/channelcommands.h"
@@ -208,95 +207,6 @@ private slots:
             PutChannel(expected, slot, flags, record.toLatin1());
             QCOMPARE(img.toHex(), expected.toHex());
             QCOMPARE(ChannelChanges(DecodeChannelAt(img, slot), ch), QStringList());
-        }
-    }
-
-    // One field changed in a channel as a radio writes them (mark and unknown bits set, 10 kHz
-    // step on a frequency it does not divide, a name padded after a space): only that field's
-    // bits change, and a masked channel becomes used.
-    void oneFieldChange_data() {
-        QTest::addColumn<int>("flagsBefore");
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("flags");
-        QTest::addColumn<int>("at");  // where the record's bytes change
-        QTest::addColumn<QString>("bytes");
-        auto row = [](const char* tag, int before, ChannelField field, const char* text, int flags,
-                      int at, const char* bytes) {
-            QTest::newRow(tag) << before << int(field) << QString(text) << flags << at
-                               << QString(bytes);
-        };
-        using F = ChannelField;
-        row("name", 0x73, F::Name, "CALL", 0x73, 8, "0C0A1515FFFFFFFFFFFFFFFFFFFFFFFF");
-        row("name as it reads: pads kept", 0x73, F::Name, "RPT ", 0x73, 0, "");
-        row("masked: used again", 0x71, F::Name, "RPT", 0x73, 0, "");
-        row("frequency, 5 kHz: mark, step, no sub-VFO kept", 0x73, F::Frequency, "88.1", 0x73, 2,
-            "088100");
-        row("frequency, 6.25 kHz: marked, half deviation kept", 0x73, F::Frequency, "462.73125",
-            0x73, 0, "65 14 462731");
-        row("duplex", 0x73, F::Duplex, "+", 0x73, 1, "24");
-        row("offset", 0x73, F::Offset, "0.6", 0x73, 24, "000600");
-        row("tone mode", 0x73, F::ToneMode, "TSQL", 0x73, 5, "FE");
-        row("tone", 0x73, F::Tone, "88.5", 0x73, 27, "C8");
-        row("dcs", 0x73, F::Dcs, "754", 0x73, 28, "E7");
-        row("mode", 0x73, F::Mode, "AM", 0x73, 1, "54");
-        row("step", 0x73, F::Step, "12.5", 0x73, 1, "15");
-        row("power", 0x73, F::Power, "L1", 0x73, 5, "3D");
-        row("skip", 0x73, F::Skip, "S", 0x77, 0, "");
-        row("preferential", 0x73, F::Skip, "P", 0x7F, 0, "");
-        row("skip cleared", 0x7F, F::Skip, "", 0x73, 0, "");
-    }
-    void oneFieldChange() {
-        QFETCH(int, flagsBefore);
-        QFETCH(int, field);
-        QFETCH(QString, text);
-        QFETCH(int, flags);
-        QFETCH(int, at);
-        QFETCH(QString, bytes);
-        const char* record =
-            "61 14 462725 FD A55A 1B191D24FF01FF3CFFFFFFFFFFFFFFFF 005000 CC 80 1D7718";
-        QByteArray changed = QByteArray::fromHex(record);
-        const QByteArray patch = QByteArray::fromHex(bytes.toLatin1());
-        changed.replace(at, patch.size(), patch);
-        for (int slot : {7, 950, 1001}) {
-            QByteArray img = image(), expected = image();
-            PutChannel(img, slot, flagsBefore, record);
-            PutChannel(expected, slot, flags, changed.toHex().constData());
-            Channel ch = DecodeChannelAt(img, slot);
-            QCOMPARE(SetChannelField(ch, ChannelField(field), text), QString());
-            QCOMPARE(StoreChannel(img, ch), QString());
-            QCOMPARE(img.toHex(), expected.toHex());
-        }
-    }
-
-    // Channels stored at random into random bytes: decoding then storing every channel again
-    // changes no byte.
-    void roundTrip() {
-        QRandomGenerator rng(18);
-        const QString table = QString::fromLatin1(ChannelLayout::kNameTable).left(79);
-        for (int n = 0; n < 50; ++n) {
-            QByteArray img(65227, '\0');
-            for (char& c : img)
-                c = char(rng.bounded(256));
-            for (int number = 1; number <= 900; ++number) {
-                Channel ch;
-                ch.number = number, ch.empty = rng.bounded(3) == 0;
-                ch.frequencyHz = RestoredHertz(rng.bounded(500, 999901));
-                const qint64 offsetKhz = rng.bounded(0, 999901);
-                for (int i = rng.bounded(17); i > 0; --i)
-                    ch.name += table[rng.bounded(table.size())];
-                ch.name = ch.name.trimmed();
-                ch.duplex = rng.bounded(4), ch.toneMode = rng.bounded(4), ch.power = rng.bounded(4);
-                // Only a split channel's offset, its transmit frequency, has a fraction put back.
-                ch.offsetHz = ch.duplex == 3 ? RestoredHertz(offsetKhz) : offsetKhz * 1000;
-                ch.tone = rng.bounded(50), ch.dcs = rng.bounded(104), ch.mode = rng.bounded(3);
-                ch.step = rng.bounded(12), ch.skip = rng.bounded(3);
-                QCOMPARE(StoreChannel(img, ch), QString());
-            }
-            QByteArray again = img;
-            for (const Channel& ch : DecodeChannels(img))
-                QCOMPARE(StoreChannel(again, ch), QString());
-            QVERIFY2(again == img, qPrintable(QString("image %1").arg(n)));
         }
     }
 };
