@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "aprs/aprs.h"
-#include "support/aprspackets.h"
+#include "sim/heardbeacons.h"
 
 // The APRS decoder on packets of every kind, each as monitor text and as its AX.25 frame,
 // against what each decodes to and, where it gives a value, against direwolf's decode_aprs.
@@ -172,7 +172,7 @@ private slots:
         QFETCH(QString, monitor);
         QFETCH(QString, expected);
         QFETCH(bool, crossCheck);
-        const Aprs::Frame frame = Aprs::DecodeFrame(Ax25Frame(monitor));
+        const Aprs::Frame frame = Aprs::DecodeFrame(Ax25FrameOf(monitor));
         QCOMPARE(frame.monitorText(), monitor);
         QVERIFY(frame.missing.isEmpty());
         const Aprs::Report report = Aprs::DecodeInfo(frame.info, frame.destination.call);
@@ -190,7 +190,7 @@ private slots:
         if (program.isEmpty())
             QSKIP("decode_aprs (Debian's direwolf) is not installed");
         agreesWith(decodeAprs(program, monitor.toLatin1()), report);
-        agreesWith(decodeAprs(program, Ax25Frame(monitor).toHex(' ')), report);
+        agreesWith(decodeAprs(program, Ax25FrameOf(monitor).toHex(' ')), report);
     }
 
     // The frame's addresses however the radio kept them: unused 0xFF slots, a path's
@@ -199,10 +199,10 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("monitor");
         QTest::addColumn<QString>("missing");
-        const QByteArray head = Ax25Frame("N0CALL-9>APRS:").chopped(2);  // the end bit is set
+        const QByteArray head = Ax25FrameOf("N0CALL-9>APRS:").chopped(2);  // the end bit is set
         QByteArray open = head;
         open[13] = char(open[13] & ~1);
-        const QByteArray wide = Ax25Frame("A>B,WIDE2-1:").mid(14, 7);
+        const QByteArray wide = Ax25FrameOf("A>B,WIDE2-1:").mid(14, 7);
         QByteArray lost = wide;
         lost[0] = lost[1] = char(0xFF);
         const QByteArray tail = QByteArray("\x03\xF0>hi", 5);
