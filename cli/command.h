@@ -42,11 +42,12 @@ extern const QCommandLineOption kHelp, kSettings, kVerbose, kQuiet, kPort, kDevi
 extern const QList<QCommandLineOption> kLinkOptions;
 
 // The options of one sub-command, each defined in its file.
-extern const QCommandLineOption kJson;                                    // cmd_info
-extern const QCommandLineOption kChannels, kCompareSettings;              // cmd_compare
-extern const QCommandLineOption kAll, kCsv, kPdf, kPocket;                // cmd_channels
-extern const QCommandLineOption kReplace, kSkipBad;                       // cmd_import
-extern const QCommandLineOption kSet, kImportSettings, kSkipBadSettings;  // cmd_settings
+extern const QCommandLineOption kJson;                                             // cmd_info
+extern const QCommandLineOption kChannels, kCompareSettings;                       // cmd_compare
+extern const QCommandLineOption kAll, kCsv, kPdf, kPocket;                         // cmd_channels
+extern const QCommandLineOption kReplace, kSkipBad;                                // cmd_import
+extern const QCommandLineOption kSet, kImportSettings, kSkipBadSettings;           // cmd_settings
+extern const QCommandLineOption kStationsCsv, kGpx, kKml, kNear, kStationsOutput;  // cmd_stations
 
 // Whether an option was given; false for options the sub-command does not take.
 bool given(const QCommandLineParser& p, const QCommandLineOption& o);

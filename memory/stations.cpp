@@ -106,6 +106,11 @@ QString symbolText(const Aprs::Report& r) {
     return name.isEmpty() ? code : code + QLatin1Char(' ') + name;
 }
 
+// What a map shows a station as: an object or item by its name, anything else by its source.
+QString mapName(const HeardStation& s) {
+    return s.report.name.isEmpty() ? s.callsign() : s.report.name;
+}
+
 QString description(const HeardStation& s) {
     QStringList parts{s.report.typeText()};
     if (!s.summary().isEmpty())
@@ -292,7 +297,7 @@ QString StationsGpx(const QList<HeardStation>& stations, std::optional<int> utcO
             out += QStringLiteral("    <ele>%1</ele>\n").arg(*r.altitudeMetres, 0, 'f', 0);
         if (const QString time = xmlTime(s, utcOffsetMinutes); !time.isEmpty())
             out += QStringLiteral("    <time>%1</time>\n").arg(time);
-        out += QStringLiteral("    <name>%1</name>\n").arg(xmlEscaped(s.callsign()));
+        out += QStringLiteral("    <name>%1</name>\n").arg(xmlEscaped(mapName(s)));
         out += QStringLiteral("    <desc>%1</desc>\n").arg(xmlEscaped(description(s)));
         if (const QString symbol = symbolText(r); !symbol.isEmpty())
             out += QStringLiteral("    <sym>%1</sym>\n").arg(xmlEscaped(symbol));
@@ -310,7 +315,7 @@ QString StationsKml(const QList<HeardStation>& stations, std::optional<int> utcO
         const Aprs::Report& r = s.report;
         if (!r.latitude || !r.longitude)
             continue;
-        out += QStringLiteral("  <Placemark>\n    <name>%1</name>\n").arg(xmlEscaped(s.callsign()));
+        out += QStringLiteral("  <Placemark>\n    <name>%1</name>\n").arg(xmlEscaped(mapName(s)));
         out +=
             QStringLiteral("    <description>%1</description>\n").arg(xmlEscaped(description(s)));
         if (const QString time = xmlTime(s, utcOffsetMinutes); !time.isEmpty())
@@ -335,7 +340,10 @@ QString StationsTable(const QList<HeardStation>& stations, const std::optional<G
                              cut(type, 22).leftJustified(22) + QLatin1String("  ") +
                              position.leftJustified(20) + QLatin1String("  ") +
                              leg.leftJustified(17);
-        return (head + QLatin1String("  ") + cut(comment, width - int(head.size()) - 2)).trimmed();
+        QString text = head + QLatin1String("  ") + cut(comment, width - int(head.size()) - 2);
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        return text;
     };
     QStringList lines{line(QStringLiteral("Slot"), QStringLiteral("Received"),
                            QStringLiteral("Callsign"), QStringLiteral("Type"),

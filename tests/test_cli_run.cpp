@@ -21,6 +21,7 @@ private slots:
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("said");  // a part of what it printed
         const QString good = dir_.filePath("good.bin"), other = dir_.filePath("other.bin");
+        const QString none = dir_.filePath("none.bin");
         const QString settings = dir_.filePath("q.ini");
         auto row = [](const char* name, const QStringList& args, int exit, const char* said = "") {
             QTest::newRow(name) << args << exit << QString(said);
@@ -74,6 +75,19 @@ private slots:
         row("compare settings", {"compare", "--settings", good, other}, 0, "no setting differs");
         row("pdf --force", {"channels", "--force", "--pocket", "--pdf", pdf, good}, 0,
             "Wrote a pocket card");
+        // Heard stations: the table, CSV from a point, the formats one at a time, no beacons.
+        row("stations", {"stations", good}, 0,
+            "   3  2026-12-05 15:26  N2HIK-7    Mic-E En Route          40.7758 -73.9633      "
+            "3.6 km 32° NNE     Central Park loop\n   4");
+        row("stations csv", {"stations", "--csv", "--near", "40.7,-74", good}, 0,
+            "\n4,2026-12-05 15:29,KC2NET,HUDSONN,APRS,,Object,HUDSONNET,/r,Repeater,40.75000,"
+            "-74.02000,0.0001667,5.81,343,,,,,Net 146.52 Sun 20:00,,KC2NET>APRS:;HUDSONNET*");
+        row("stations gpx and kml", {"stations", "--gpx", "--kml", good}, 2, "exclude each other");
+        row("stations near nowhere", {"stations", "--near", "north", good}, 2, "not a position");
+        row("stations near no radio", {"stations", "--near", "radio", none}, 3,
+            "holds no APRS position of the radio's own");
+        row("stations none", {"stations", "--kml", none}, 0, "none.bin holds no heard stations");
+        row("stations output exists", {"stations", "--output", other, good}, 3, "exists; --force");
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
         row("com32 missing",
             {"read", "--settings", settings, "--port", "com32", dir_.filePath("n")}, 1,
@@ -92,6 +106,8 @@ private slots:
         QVERIFY(SaveImageFile(good, image, nullptr));
         QVERIFY(SaveImageFile(dir_.filePath("ge.bin"), QByteArray(image).replace(0, 5, "AH041"),
                               nullptr));
+        QVERIFY(SaveImageFile(dir_.filePath("none.bin"),
+                              SimRadio::identityAH029() + QByteArray(65217, '\xFF'), nullptr));
         image[0x100] = char(image[0x100] + 1);
         image[65226] = char(image[65226] + 1);
         QVERIFY(SaveImageFile(dir_.filePath("other.bin"), image, nullptr));
