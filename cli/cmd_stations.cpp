@@ -63,13 +63,18 @@ int stationsCommand(Invocation& inv) {
     if (given(p, kStationsOutput) && !mayWrite(inv, output, inv.files))
         return kRefused;
     const QList<HeardStation> stations = HeardStations(loaded.image);
-    const std::optional<int> zone = RadioUtcOffset(loaded.image);
+    // The radio's time zone, for the times of GPX and KML.
+    const std::optional<int> zone =
+        given(p, kGpx) || given(p, kKml) ? RadioUtcOffset(loaded.image) : std::nullopt;
     const QString text = given(p, kStationsCsv) ? StationsCsv(stations, near)
                          : given(p, kGpx)       ? StationsGpx(stations, zone)
                          : given(p, kKml)       ? StationsKml(stations, zone)
                                                 : StationsTable(stations, near, terminalWidth());
     if (stations.isEmpty())
         err(inv.files[0] + QStringLiteral(" holds no heard stations"));
+    else if (!near && !given(p, kGpx) && !given(p, kKml))
+        err(QStringLiteral("no distances: the radio's own APRS position is not set in ") +
+            inv.files[0] + QStringLiteral("; --near LAT,LON measures from a point"));
     if (given(p, kStationsOutput)) {
         QString error;
         if (!SaveFileAtomically(output, text.toUtf8(), &error)) {

@@ -126,7 +126,7 @@ QString cut(QString text, int width) {
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (width <= 0)
         return {};
-    return text.size() <= width ? text : text.left(width - 1) + QChar(0x2026);
+    return text.size() <= width ? text : text.left(width - 1) + QStringLiteral("\u2026");
 }
 
 }  // namespace
