@@ -60,7 +60,7 @@ void StationsMap::setStations(const QList<HeardStation>& stations, std::optional
             continue;
         const double rad = leg->bearing * 3.14159265358979323846 / 180;
         spots_ << Spot{s.slot,
-                       s.callsign(),
+                       s.report.name.isEmpty() ? s.callsign() : s.report.name,
                        s.report.symbolTable,
                        s.report.symbolCode,
                        leg->km * std::sin(rad),
@@ -102,7 +102,8 @@ void StationsMap::paint(QPainter& p, const QRectF& area) const {
     for (int r = 1; r <= rings_; ++r) {
         const double rr = radius * r / rings_;
         p.drawEllipse(c, rr, rr);
-        p.drawText(c + QPointF(4, -rr - 3), kmText(r * ringKm_));
+        // South-east of the centre, away from the north mark.
+        p.drawText(c + QPointF(rr * 0.71 + 3, rr * 0.71 + 12), kmText(r * ringKm_));
     }
     p.setPen(QPen(pal.color(QPalette::Text), 1));
     p.drawLine(c + QPointF(0, -radius + 6), c + QPointF(0, -radius - 6));
