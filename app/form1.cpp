@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -23,6 +24,7 @@
 #include "core/settings.h"
 #include "edit/channeledits.h"
 #include "image/imagefile.h"
+#include "sim/demo.h"
 #include "transfer/appcontext.h"
 #include "transfer/memory_read.h"
 #include "transfer/memory_write.h"
@@ -34,6 +36,7 @@
 #include "ui/frmsettings.h"
 #include "ui/frmstations.h"
 #include "ui/tracebox.h"
+#include "ui/windowplace.h"
 
 namespace {
 
@@ -107,6 +110,8 @@ Form1::Form1(AppContext& ctx, QWidget* parent)
                    MsgIcon::Exclamation) == MsgAnswer::Ok;
     });
     connect(&ctx_, &AppContext::imageChanged, this, &Form1::imageReplaced);
+    // Every window and dialog of the program opens wholly on the screen.
+    KeepWindowsOnScreen(*this);
     buildControls();
     buildMenus();
     Form_Load();
@@ -190,24 +195,24 @@ void Form1::setNoAnswerHint(const QString& text) {
     hint->setVisible(!text.isEmpty());
 }
 
-void Form1::setSimulatedRadioStarter(std::function<QString()> start) {
+void Form1::setSimulatedRadioStarter(std::function<QString(MemoryMap::Model)> start) {
     startSimulatedRadio_ = std::move(start);
     mnuSimulatedRadio->setVisible(bool(startSimulatedRadio_));
 }
 
-void Form1::useSimulatedRadio() {
+void Form1::useSimulatedRadio(MemoryMap::Model model) {
     simulatedRadioWanted_ = false;
     if (!startSimulatedRadio_ || transferRunning_)
         return;
-    const QString error = startSimulatedRadio_();
+    const QString error = startSimulatedRadio_(model);
     if (!error.isEmpty()) {
         ctx_.ShowMessage(QStringLiteral("The simulated radio cannot be used: ") + error,
                          MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
-    // One simulated radio per run: it stays the link until the program ends.
-    mnuSimulatedRadio->setVisible(false);
-    traceLine(QStringLiteral("Demo: Read Radio and Write Radio now talk to the simulated radio"));
+    mnuSimulatedModel[int(model)]->setChecked(true);
+    traceLine(QStringLiteral("Demo: Read Radio and Write Radio now talk to the simulated ") +
+              MemoryMap::ModelName(model));
 }
 
 void Form1::setProgressMaximum(int maximum) {
@@ -415,14 +420,31 @@ void Form1::buildMenus() {
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this,
             [this] { AppContext::guardHandler([this] { mnuAbout_Click(); }); });
-    mnuSimulatedRadio = new QAction(QStringLiteral("Use the &Simulated Radio"), this);
+    // One entry per model; the one picked last is checked and remembered.
+    auto* simulated = new QMenu(QStringLiteral("Use the &Simulated Radio"), this);
+    simulated->setObjectName(QStringLiteral("mnuSimulatedRadioMenu"));
+    simulated->setToolTipsVisible(true);
+    mnuSimulatedRadio = simulated->menuAction();
     mnuSimulatedRadio->setObjectName(QStringLiteral("mnuSimulatedRadio"));
-    mnuSimulatedRadio->setToolTip(
-        QStringLiteral("Talk to a simulated VX-8 instead of a cable, for this run"));
     mnuSimulatedRadio->setVisible(false);
+    auto* models = new QActionGroup(this);
+    const MemoryMap::Model remembered = storedDemoModel(ctx_.settings());
+    for (const MemoryMap::Model model : kDemoModels) {
+        QAction* entry = simulated->addAction(MemoryMap::ModelName(model));
+        entry->setObjectName(QStringLiteral("mnuSimulated") +
+                             MemoryMap::ModelName(model).remove(QLatin1Char('-')));
+        entry->setToolTip(QStringLiteral("Talk to a simulated %1 instead of a cable, for this run")
+                              .arg(MemoryMap::ModelName(model)));
+        entry->setCheckable(true);
+        entry->setChecked(model == remembered);
+        models->addAction(entry);
+        mnuSimulatedModel[int(model)] = entry;
+        connect(entry, &QAction::triggered, this, [this, model] {
+            storeDemoModel(ctx_.settings(), model);
+            AppContext::guardHandler([this, model] { useSimulatedRadio(model); });
+        });
+    }
     mnuHelpSelection->insertAction(mnuAbout, mnuSimulatedRadio);
-    connect(mnuSimulatedRadio, &QAction::triggered, this,
-            [this] { AppContext::guardHandler([this] { useSimulatedRadio(); }); });
 }
 
 void Form1::Form_Load() {
@@ -499,14 +521,13 @@ void Form1::restoreWindow() {
     else if (state == 2)
         setWindowState(Qt::WindowMaximized);
 
-    // A stored placement is applied, but never so that the window is smaller than usable,
-    // larger than the screen or off every screen.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     // The built-in size: the designed client area below the menu bar; on a screen too small
-    // for it (a large scale factor) as much as fits below a title bar.
+    // for it (a large scale factor) as much as fits below a title bar. Then the size and place
+    // the window last had, where they still fit, and over them the stored placement.
+    const QRect avail = AvailableArea(*this);
     resize(kClientWidth, qMin(kClientHeight + menuBar()->sizeHint().height(),
                               qMax(kMinHeight, avail.height() - kTitleBarAllowance)));
+    const bool kept = KeepPlacement(*this, store, QStringLiteral("Main"));
     if (const auto height = stored("MemoryHeight", kTwipsPerPixel, toInt32))
         resize(width(), std::clamp(*height, kMinHeight, qMax(kMinHeight, avail.height())));
     if (const auto width = stored("MemoryWidth", kTwipsPerPixel, toInt32))
@@ -517,18 +538,10 @@ void Form1::restoreWindow() {
     const auto left = stored("MemoryLeft", kTwipsPerPixel, toInt32);
     if (left)
         move(*left, y());
-    if (!top && !left)
+    if (!top && !left && !kept)
         return;  // nothing stored: the window manager places the window
-
-    bool onSomeScreen = false;
-    const QRect frame(pos(), size());
-    for (const QScreen* s : QGuiApplication::screens()) {
-        const QRect visible = s->availableGeometry().intersected(frame);
-        if (visible.width() >= 100 && visible.height() >= 50)
-            onSomeScreen = true;
-    }
-    if (!onSomeScreen && screen)
-        move(avail.center() - QPoint(this->width() / 2, this->height() / 2));
+    // Wholly on the screen: never larger than the area, nothing past its edges.
+    FitOnScreen(*this);
 }
 
 void Form1::DisableButtons() {
@@ -577,7 +590,7 @@ void Form1::runTransfer(TransferResult (*transfer)(AppContext&)) {
     if (read)
         traceLine(QStringLiteral("Read: the channels can be edited with View ▸ Channels (Ctrl+L)"));
     if (simulatedRadioWanted_)
-        AppContext::guardHandler([this] { useSimulatedRadio(); });
+        AppContext::guardHandler([this] { useSimulatedRadio(storedDemoModel(ctx_.settings())); });
 }
 
 // A read replaces the image held: unsaved channel edits are saved or given up first.
@@ -708,24 +721,31 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::placeBeside(QWidget& window) {
     constexpr int kGap = 8;
     const QRect main = frameGeometry();
-    const QScreen* shown = screen();
-    const QRect avail = shown ? shown->availableGeometry() : QRect(0, 0, 1024, 768);
-    const int width = window.width() + (main.width() - this->width());
+    const QRect avail = AvailableArea(*this);
+    const QSize frame = window.size().grownBy(FrameMargins(window));
     int x = main.right() + 1 + kGap;
-    if (x + width > avail.right() + 1)
-        x = main.left() - kGap - width;
+    if (x + frame.width() > avail.right() + 1)
+        x = main.left() - kGap - frame.width();
     if (x < avail.left())
-        x = qMax(avail.left(), avail.right() + 1 - width);
-    const int y = std::clamp(main.top(), avail.top(),
-                             qMax(avail.top(), avail.bottom() + 1 - window.height()));
+        x = qMax(avail.left(), avail.right() + 1 - frame.width());
+    const int y =
+        std::clamp(main.top(), avail.top(), qMax(avail.top(), avail.bottom() + 1 - frame.height()));
     window.move(x, y);
+}
+
+// A window opened from this one: where it last was when that still fits, else beside this
+// one; wholly on the screen either way.
+void Form1::place(QWidget& window, const QString& key) {
+    if (!KeepPlacement(window, ctx_.settings(), key))
+        placeBeside(window);
+    FitOnScreen(window);
 }
 
 void Form1::mnuChannels_Click() {
     if (!frmChannels) {
         frmChannels = new FrmChannels(*channelEdits, this);
         shareMenusWith(*frmChannels);
-        placeBeside(*frmChannels);
+        place(*frmChannels, QStringLiteral("Channels"));
     }
     frmChannels->show();
     frmChannels->raise();
@@ -735,7 +755,8 @@ void Form1::mnuChannels_Click() {
 void Form1::mnuRadioSettings_Click() {
     if (!frmSettings) {
         frmSettings = new FrmSettings(*channelEdits, this);
-        placeBeside(*frmSettings);
+        shareMenusWith(*frmSettings);
+        place(*frmSettings, QStringLiteral("RadioSettings"));
     }
     frmSettings->show();
     frmSettings->raise();
@@ -767,4 +788,12 @@ void Form1::shareMenusWith(FrmChannels& editor) {
     editor.mnuFile->insertSeparator(close);
     editor.menuBar->addMenu(mnuView);
     editor.menuBar->addMenu(mnuRadio);
+}
+
+// The Radio Settings window saves the image and writes the radio with the same actions.
+void Form1::shareMenusWith(FrmSettings& settings) {
+    settings.mnuFile->insertActions(settings.mnuClose, {mnuSaveImage, mnuSaveImageAs});
+    settings.mnuFile->insertSeparator(settings.mnuClose);
+    settings.menuBar->addMenu(mnuView);
+    settings.menuBar->addMenu(mnuRadio);
 }

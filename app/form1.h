@@ -9,6 +9,7 @@
 
 #include "app/comports.h"
 #include "core/front.h"
+#include "image/memorymap.h"
 
 class AppContext;
 class ChannelEdits;
@@ -118,12 +119,15 @@ public:
     QAction* mnuFTDI = nullptr;
     QMenu* mnuHelpSelection = nullptr;
     QAction* mnuAbout = nullptr;
-    // Switches the link to the simulated radio for this run; shown once a way to start it
-    // is given.
+    // Switches the link to the simulated radio for this run, as the model picked in its
+    // submenu (remembered; the hint's link takes the one last picked); shown once a way to
+    // start it is given.
     QAction* mnuSimulatedRadio = nullptr;
+    std::array<QAction*, 3> mnuSimulatedModel{};
 
-    // How the simulated radio is started (main() gives it): an error text, empty on success.
-    void setSimulatedRadioStarter(std::function<QString()> start);
+    // How the simulated radio is started, or made another model once it runs (main() gives
+    // it): an error text, empty on success.
+    void setSimulatedRadioStarter(std::function<QString(MemoryMap::Model)> start);
 
     // The channels window, once opened; it stays open across reads.
     QPointer<FrmChannels> frmChannels;
@@ -151,9 +155,11 @@ private:
     void cmdRead_Clicked();
     void cmdWriteRig_Clicked();
     bool sumsAgreeOrBroughtUpToDate(QStringList& fixed);
-    void useSimulatedRadio();
+    void useSimulatedRadio(MemoryMap::Model model);
     void shareMenusWith(FrmChannels& editor);
+    void shareMenusWith(FrmSettings& settings);
     void placeBeside(QWidget& window);
+    void place(QWidget& window, const QString& key);
     void runTransfer(TransferResult (*transfer)(AppContext&));
     void setLinkChoiceEnabled(bool enabled);
     void imageReplaced();
@@ -176,7 +182,7 @@ private:
     QString pendingCount_;
     bool transferRunning_ = false;
     QString startupNotice_;
-    std::function<QString()> startSimulatedRadio_;
+    std::function<QString(MemoryMap::Model)> startSimulatedRadio_;
     // Asked for in the no-answer hint while a read runs: started once the read has ended.
     bool simulatedRadioWanted_ = false;
     bool editsGivenUp_ = false;

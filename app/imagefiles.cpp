@@ -1,6 +1,7 @@
 #include "app/imagefiles.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -16,7 +17,7 @@
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
 #include "memory/channelcsv.h"
-#include "memory/channelpdf.h"
+#include "print/channelpdf.h"
 #include "transfer/appcontext.h"
 #include "ui/filedialogs.h"
 #include "ui/messagebox.h"
@@ -89,12 +90,12 @@ FileDialogs& ImageFiles::dialogs() {
 }
 
 QString ImageFiles::askOpen(const QString& caption, const QString& folder, const QString& filter) {
-    return chosen(dialogs().openFileName(&host_.window, caption, folder, filter));
+    return chosen(dialogs().openFileName(dialogParent(), caption, folder, filter));
 }
 
 QString ImageFiles::askSave(const QString& caption, const QString& suggested,
                             const QString& filter) {
-    return chosen(dialogs().saveFileName(&host_.window, caption, suggested, filter));
+    return chosen(dialogs().saveFileName(dialogParent(), caption, suggested, filter));
 }
 
 // The next dialog starts where the user last went, whatever the file was for.
@@ -102,6 +103,16 @@ QString ImageFiles::chosen(const QString& path) {
     if (!path.isEmpty())
         ctx_.settings().set(kDialogs, kLastFolder, QFileInfo(path).absolutePath());
     return path;
+}
+
+// The entries are in the Channels and Radio Settings windows too: a dialog opens over the
+// window it was asked from, and the main window stays where it is.
+QWidget* ImageFiles::dialogParent() const {
+    QWidget* active = QApplication::activeWindow();
+    for (QWidget* w = active; w; w = w->parentWidget())
+        if (w == &host_.window)
+            return active;
+    return &host_.window;
 }
 
 bool ImageFiles::busy() const {
@@ -127,12 +138,24 @@ bool ImageFiles::OpenImage(const QString& path) {
     const QStringList stale = StaleSums(loaded.image);
     bool keepStale = false;
     if (!stale.isEmpty() && !loaded.hadTrailer) {
-        const QString question = QStringLiteral("The sums in \"%1\" do not agree with its data:")
-                                     .arg(QDir::toNativeSeparators(path)) +
-                                 QStringLiteral("\r\n\r\n") + stale.join(QStringLiteral("\r\n")) +
-                                 QStringLiteral("\r\n\r\nBring them up to date?");
-        keepStale =
-            ctx_.ShowMessage(question, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes;
+        const QString question =
+            QStringLiteral(
+                "This file's checksum does not match its data; files saved by other programs "
+                "often look like this. Quorlink can correct the checksum; no channel or "
+                "setting changes.\r\n\r\n") +
+            QDir::toNativeSeparators(path) + QStringLiteral("\r\n") +
+            stale.join(QStringLiteral("\r\n"));
+        switch (ctx_.ShowMessage(
+            question, {QStringLiteral("Correct and open"), QStringLiteral("Open as it is")},
+            MsgIcon::Question)) {
+            case MsgAnswer::Yes:
+                break;
+            case MsgAnswer::No:
+                keepStale = true;
+                break;
+            default:
+                return false;
+        }
     }
     if (!SaveChangesFirst())
         return false;
@@ -155,6 +178,9 @@ bool ImageFiles::OpenImage(const QString& path) {
     host_.opened();
     remember(clone.ImagePath);
     emit ctx_.imageChanged();
+    // Corrected after the question, the image held is no longer its file's bytes.
+    if (!fixed.isEmpty() && !loaded.hadTrailer)
+        host_.edits.markDiffersFromFile();
     return true;
 }
 

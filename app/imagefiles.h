@@ -93,6 +93,7 @@ protected:
 
 private:
     bool busy() const;
+    QWidget* dialogParent() const;
     // Where file dialogs start: the folder of the last file any of them gave.
     QString lastFolder() const;
     QString askOpen(const QString& caption, const QString& folder, const QString& filter);

@@ -79,7 +79,9 @@ int main(int argc, char* argv[]) {
         QStringLiteral("file"));
     QCommandLineOption demoOption(
         QStringLiteral("demo"),
-        QStringLiteral("Talk to a simulated VX-8 on a pseudo-terminal instead of a cable. "
+        QStringLiteral("Talk to a simulated radio on a pseudo-terminal instead of a cable: "
+                       "--demo=VX-8R, --demo=VX-8DR or --demo=VX-8GE, or --demo for the model "
+                       "last picked in Help > Use the Simulated Radio (a VX-8R before any). "
                        "Stored settings are not changed."));
     QCommandLineOption demoIfNoCableOption(
         QStringLiteral("demo-if-no-cable"),
@@ -91,7 +93,24 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("An image file to open at start-up."),
                                  QStringLiteral("[file]"));
-    parser.process(app);
+    // "--demo=MODEL" names the model; the parser takes "--demo" alone.
+    QStringList arguments = QCoreApplication::arguments();
+    QString demoModelName;
+    for (QString& argument : arguments) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument.startsWith(QLatin1String("--demo="))) {
+            demoModelName = argument.mid(7);
+            argument = QStringLiteral("--demo");
+        }
+    }
+    parser.process(arguments);
+    const std::optional<MemoryMap::Model> demoModelGiven = DemoModelNamed(demoModelName);
+    if (!demoModelName.isNull() && !demoModelGiven) {
+        std::fprintf(stderr, "quorlink: --demo takes VX-8R, VX-8DR or VX-8GE, not \"%s\"\n",
+                     qPrintable(demoModelName));
+        return 2;
+    }
 
     SettingsStore settings(parser.value(settingsOption));
     SystemClock clock;
@@ -110,9 +129,10 @@ int main(int argc, char* argv[]) {
     Form1 window(ctx);
     if (window.loadFailed())
         return 1;
+    const MemoryMap::Model demoModel = demoModelGiven.value_or(storedDemoModel(settings));
     bool demo = false;
     if (parser.isSet(demoOption)) {
-        const QString error = startWindowDemo(ctx, window, ports);
+        const QString error = startWindowDemo(ctx, window, ports, demoModel);
         if (!error.isEmpty()) {
             std::fprintf(stderr, "quorlink: %s\n", qPrintable(error));
             return 1;
@@ -120,15 +140,17 @@ int main(int argc, char* argv[]) {
         demo = true;
     } else if (parser.isSet(demoIfNoCableOption) && configuredCableMissing(ctx, ports)) {
         // Without the demo the program is still useful: say why and go on without it.
-        const QString error = startWindowDemo(ctx, window, ports);
+        const QString error = startWindowDemo(ctx, window, ports, demoModel);
         if (!error.isEmpty())
             std::fprintf(stderr, "quorlink: no cable found and %s\n", qPrintable(error));
         demo = error.isEmpty();
     }
-    // Otherwise the Help menu and the no-answer hint offer it.
-    if (!demo)
-        window.setSimulatedRadioStarter(
-            [&ctx, &window, &ports] { return startWindowDemo(ctx, window, ports); });
+    // The Help menu offers it in each model (and the no-answer hint, when it does not run).
+    window.setSimulatedRadioStarter([&ctx, &window, &ports](MemoryMap::Model model) {
+        return startWindowDemo(ctx, window, ports, model);
+    });
+    if (demo)
+        window.mnuSimulatedModel[int(demoModel)]->setChecked(true);
     window.show();
     const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) {

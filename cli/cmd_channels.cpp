@@ -6,7 +6,7 @@
 #include <algorithm>
 #include "cli/channelcommands.h"
 #include "memory/channelcsv.h"
-#include "memory/channelpdf.h"
+#include "print/channelpdf.h"
 
 QString ChannelsListing(const QByteArray& image, bool all, bool csv, QStringList* warnings,
                         ChannelList list) {

@@ -48,9 +48,25 @@ const QCommandLineOption kChannels("channels",
 // `compare --settings`: here the name does not take the settings store's FILE.
 const QCommandLineOption kCompareSettings("settings",
                                           "List the radio settings that differ, "
-                                          "\"key: A-value → B-value\".");
+                                          "\"key: A-value → B-value\" (exit 0 when none "
+                                          "does); with --channels, both lists.");
 
 namespace {
+
+// Prints the settings that differ, or that none does and whether other bytes do; true when
+// a setting differs.
+bool listSettings(const QByteArray& a, const QByteArray& b) {
+    const QStringList lines = SettingsComparison(a, b);
+    if (!lines.isEmpty())
+        out(lines.join(QLatin1Char('\n')));
+    else if (a == b)
+        out(QStringLiteral("no setting differs; the images are identical"));
+    else
+        out(
+            QStringLiteral("no setting differs; other bytes differ (compare without --channels "
+                           "and --settings lists them)"));
+    return !lines.isEmpty();
+}
 
 // Where a file offset lies: the identity, block n (1 to 1019) or the checksum.
 QString placeOf(int offset) {
@@ -69,15 +85,19 @@ int compareCommand(Invocation& inv) {
     LoadedImage b;
     if (!loadFile(inv.files[0], a) || !loadFile(inv.files[1], b))
         return kRefused;
-    if (given(inv.parser, kChannels)) {
+    // Either or both: the channels differ where any byte does, the settings where one
+    // setting does.
+    const bool channels = given(inv.parser, kChannels),
+               settings = given(inv.parser, kCompareSettings);
+    bool differ = false;
+    if (channels) {
         out(ChannelComparisonListing(a.image, b.image).chopped(1));
-        return a.image == b.image ? kDone : kFailed;
+        differ = a.image != b.image;
     }
-    if (given(inv.parser, kCompareSettings)) {
-        const QStringList lines = SettingsComparison(a.image, b.image);
-        out(lines.isEmpty() ? QStringLiteral("no setting differs") : lines.join(QLatin1Char('\n')));
-        return lines.isEmpty() ? kDone : kFailed;
-    }
+    if (settings)
+        differ = listSettings(a.image, b.image) || differ;
+    if (channels || settings)
+        return differ ? kFailed : kDone;
     int ranges = 0;
     for (int i = 0; i < CloneLayout::kImageSize; ++i) {
         if (a.image[i] == b.image[i])

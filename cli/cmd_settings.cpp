@@ -1,6 +1,7 @@
 #include "cli/command.h"
 
 #include "memory/channelcsv.h"
+#include "memory/channeledit.h"
 #include "memory/settings.h"
 
 namespace cli {
@@ -40,12 +41,13 @@ int settingsCommand(Invocation& inv) {
         err(QStringLiteral("refused: the sums are stale; --fix-sums brings them up to date"));
         return kRefused;
     }
-    FixSums(loaded.image);
+    // Said once the image is saved, one line per sum, as the window's trace says it.
+    const QStringList fixed = FixSums(loaded.image);
     QStringList refused;
     QList<SettingAssignment> assignments;
     for (const QString& file : inv.parser.values(kImportSettings)) {
         QString text, error;
-        if (!ReadCsvFile(file, &text, &error)) {
+        if (!ReadCsvFile(file, &text, &error, QStringLiteral("a settings file"))) {
             err(QStringLiteral("cannot read %1: %2").arg(file, error));
             return kRefused;
         }
@@ -54,7 +56,8 @@ int settingsCommand(Invocation& inv) {
     for (const QString& set : inv.parser.values(kSet)) {
         const qsizetype equals = set.indexOf(QLatin1Char('='));
         if (equals < 1)
-            refused << QStringLiteral("--set takes KEY=VALUE, not \"%1\"").arg(set);
+            refused
+                << QStringLiteral("--set takes KEY=VALUE, not \"%1\"").arg(EscapedControls(set));
         else
             assignments.append({0, set.left(equals).trimmed(), set.mid(equals + 1)});
     }
@@ -75,6 +78,9 @@ int settingsCommand(Invocation& inv) {
         err(error);
         return kFailed;
     }
+    for (const QString& line : fixed)
+        if (inv.verbosity != TerminalFront::Verbosity::Quiet)
+            err(line);
     if (inv.verbosity != TerminalFront::Verbosity::Quiet)
         out(QStringLiteral("%1 settings changed; saved %2")
                 .arg(SettingsComparison(before, loaded.image).size())

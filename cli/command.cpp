@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/errors.h"
+#include "memory/channeledit.h"
 #include "sim/ptyradio.h"
 
 #include <sys/stat.h>
@@ -42,7 +43,16 @@ const QCommandLineOption kPort("port", "Use COM port n (as in the menu, mapping 
                                "COMn");
 const QCommandLineOption kDevice("device", "Use any serial device, e.g. /dev/ttyUSB0.", "PATH");
 const QCommandLineOption kFtdi("ftdi", "Use the FTDI cable with this description.", "DESCRIPTION");
-const QCommandLineOption kDemo("demo", "Talk to a simulated VX-8 on a pseudo-terminal.");
+const QCommandLineOption kDemo("demo",
+                               "Talk to a simulated radio on a pseudo-terminal: --demo=VX-8R, "
+                               "--demo=VX-8DR or --demo=VX-8GE, or --demo for the model last "
+                               "picked in the windows (a VX-8R before any).");
+// "--demo=MODEL" reaches the parser as "--demo --demo-model MODEL".
+const QCommandLineOption kDemoModel = [] {
+    QCommandLineOption o("demo-model", "The simulated radio's model.", "MODEL");
+    o.setFlags(QCommandLineOption::HiddenFromHelp);
+    return o;
+}();
 const QCommandLineOption kFixSums("fix-sums",
                                   "Bring stale region sums and the checksum up to date before "
                                   "writing (without it such a file is refused).");
@@ -56,7 +66,7 @@ const QCommandLineOption kList("list",
                                "LIST");
 const QCommandLineOption kOutput("output", "Write the result to OUT instead of IMAGE.", "OUT");
 
-const QList<QCommandLineOption> kLinkOptions = {kPort, kDevice, kFtdi, kDemo};
+const QList<QCommandLineOption> kLinkOptions = {kPort, kDevice, kFtdi, kDemo, kDemoModel};
 
 // Whether an option was given; false for options the sub-command does not take.
 bool given(const QCommandLineParser& p, const QCommandLineOption& o) {
@@ -91,7 +101,8 @@ QString chooseLink(Invocation& inv, World& world) {
         bool ok = false;
         const int n = text.toInt(&ok);
         if (!ok || n < PortMap::kFirstCom || n > PortMap::kLastCom)
-            return QStringLiteral("--port takes COM1 to COM32, not \"%1\"").arg(p.value(kPort));
+            return QStringLiteral("--port takes COM1 to COM32, not \"%1\"")
+                .arg(EscapedControls(p.value(kPort)));
         link.PortNumber = static_cast<qint16>(n);
     } else if (given(p, kDevice)) {
         // A COM number for this run only, from the top, so that real ports keep theirs.
@@ -109,12 +120,15 @@ QString chooseLink(Invocation& inv, World& world) {
         link.PortNumber = kFtdiPort;
         link.FTDIDescription = p.value(kFtdi);
     } else if (given(p, kDemo)) {
-        const QString error = startDemoRadio(*world.ctx, world.ports, &world.demo);
+        const MemoryMap::Model model =
+            DemoModelNamed(p.value(kDemoModel)).value_or(storedDemoModel(world.settings));
+        const QString error = startDemoRadio(*world.ctx, world.ports, &world.demo, model);
         if (!error.isEmpty())
             return error;
         DemoRadio* demo = world.demo;
-        world.front->say(QStringLiteral("Demo: talking to a simulated VX-8 on ") +
-                         demo->pty->path() + QLatin1Char('.'));
+        world.front->say(QStringLiteral("Demo: talking to a simulated ") +
+                         MemoryMap::ModelName(model) + QStringLiteral(" on ") + demo->pty->path() +
+                         QLatin1Char('.'));
         world.front->onLookingForRadio = [demo] { demo->pressBandSoon(); };
         demo->powerCycle();
     } else {
@@ -127,7 +141,7 @@ QString chooseLink(Invocation& inv, World& world) {
 
 std::unique_ptr<World> transferWorld(Invocation& inv, TerminalFront::Transfer transfer, int* exit) {
     int chosen = 0;
-    for (const QCommandLineOption& o : kLinkOptions)
+    for (const QCommandLineOption& o : {kPort, kDevice, kFtdi, kDemo})
         chosen += given(inv.parser, o) ? 1 : 0;
     if (chosen > 1) {
         *exit = usageError(QStringLiteral("give only one of --port, --device, --ftdi and --demo"),
@@ -223,7 +237,7 @@ bool listOf(Invocation& inv, ChannelList* list, int* exit) {
     if (!given(inv.parser, kList) || at >= 0)
         return true;
     *exit = usageError(QStringLiteral("--list takes channels, skip or pms, not \"%1\"")
-                           .arg(inv.parser.value(kList)),
+                           .arg(EscapedControls(inv.parser.value(kList))),
                        &inv.command);
     return false;
 }

@@ -38,7 +38,7 @@ void err(const QString& text);
 
 // The options more than one sub-command takes (cli/command.cpp).
 extern const QCommandLineOption kHelp, kSettings, kVerbose, kQuiet, kPort, kDevice, kFtdi, kDemo,
-    kFixSums, kYes, kForce, kForceOut, kList, kOutput;
+    kDemoModel, kFixSums, kYes, kForce, kForceOut, kList, kOutput;
 extern const QList<QCommandLineOption> kLinkOptions;
 
 // The options of one sub-command, each defined in its file.

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "memory/channeledit.h"
 #include "memory/settings.h"
 #include "transfer/appcontext.h"
 
@@ -144,7 +145,8 @@ QString generalHelp() {
         QStringLiteral("Usage: quorlink [--settings FILE] [--verbose | --quiet] SUBCOMMAND "
                        "[options] ..."),
         QStringLiteral(
-            "       quorlink [--settings FILE] [--demo | --demo-if-no-cable]   (the windows)"),
+            "       quorlink [--settings FILE] [--demo[=MODEL] | --demo-if-no-cable]   (the "
+            "windows)"),
         QString(),
         QStringLiteral("Sub-commands:")};
     for (const Command& c : commands())
@@ -174,7 +176,8 @@ QString commandHelp(const Command& c) {
     QStringList lines = {QStringLiteral("Usage: ") + usageLine(c), QString(), c.summary, QString(),
                          QStringLiteral("Options:")};
     for (const QCommandLineOption& o : c.options)
-        lines << optionLine(o);
+        if (!(o.flags() & QCommandLineOption::HiddenFromHelp))
+            lines << optionLine(o);
     if (c.usesLink)
         lines << QStringLiteral(
                      "  (without --port, --device, --ftdi or --demo the stored setting "
@@ -223,7 +226,8 @@ namespace {
 bool isWindowOption(const QString& arg, bool* takesValue) {
     *takesValue = arg == QLatin1String("--settings") || arg == QLatin1String("-settings");
     return *takesValue || arg.startsWith(QLatin1String("--settings=")) ||
-           arg == QLatin1String("--demo") || arg == QLatin1String("--demo-if-no-cable");
+           arg == QLatin1String("--demo") || arg.startsWith(QLatin1String("--demo=")) ||
+           arg == QLatin1String("--demo-if-no-cable");
 }
 
 // `quorlink FILE` opens FILE in the windows: an argument that is no option and no
@@ -323,10 +327,25 @@ int runCommandLine(int argc, char** argv) {
     }
     const Command* command = findCommand(first);
     if (!command)
-        return usageError(first.startsWith(QLatin1Char('-'))
-                              ? QStringLiteral("unknown option \"%1\"").arg(first)
-                              : QStringLiteral("unknown sub-command \"%1\"").arg(first),
-                          nullptr);
+        return usageError(
+            first.startsWith(QLatin1Char('-'))
+                ? QStringLiteral("unknown option \"%1\"").arg(EscapedControls(first))
+                : QStringLiteral("unknown sub-command \"%1\"").arg(EscapedControls(first)),
+            nullptr);
+
+    // The simulated radio's model, when named: "--demo=VX-8DR".
+    for (qsizetype i = 0; i < args.size() && args[i] != QLatin1String("--"); ++i) {
+        if (!args[i].startsWith(QLatin1String("--demo=")))
+            continue;
+        const QString model = args[i].mid(7);
+        if (!DemoModelNamed(model))
+            return usageError(
+                QStringLiteral("--demo takes VX-8R, VX-8DR or VX-8GE, not \"%1\"").arg(model),
+                command);
+        args[i] = QStringLiteral("--demo");
+        args.insert(++i, QStringLiteral("--demo-model"));
+        args.insert(++i, model);
+    }
 
     QCommandLineParser parser;
     parser.addOptions(command->options);
@@ -336,7 +355,7 @@ int runCommandLine(int argc, char** argv) {
     if (!ownSettings)
         parser.addOption(kSettings);
     if (!parser.parse(QStringList{first} + (ownSettings ? QStringList() : general) + args))
-        return usageError(parser.errorText(), command);
+        return usageError(EscapedControls(parser.errorText()), command);
     if (given(parser, kHelp)) {
         out(commandHelp(*command));
         return kDone;
@@ -347,8 +366,9 @@ int runCommandLine(int argc, char** argv) {
             QStringLiteral("missing %1").arg(command->files.mid(inv.files.size()).join(' ')),
             command);
     if (inv.files.size() > command->files.size())
-        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(inv.files.last()),
-                          command);
+        return usageError(
+            QStringLiteral("unexpected argument \"%1\"").arg(EscapedControls(inv.files.last())),
+            command);
     // An empty file name (an unset variable in a script) names no file: IMAGE would be
     // replaced in place of OUT, or the per-user settings used in place of FILE.
     for (const QCommandLineOption& o : {kSettings, kDevice, kPdf, kOutput, kImportSettings}) {

@@ -301,6 +301,11 @@ void ChannelEdits::markSaved() {
     emit unsavedChanged(false);  // the name may have changed too
 }
 
+void ChannelEdits::markDiffersFromFile() {
+    // No step leads back to the file's bytes: only a save makes the stack clean again.
+    stack_->resetClean();
+}
+
 void ChannelEdits::imageReplaced() {
     if (clone_.image == known_ && clone_.ImagePath == knownPath_ && clone_.ReadAt == knownReadAt_)
         return;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "edit/imagechange.h"
 #include "image/cloneimage.h"
 #include "memory/channelorder.h"
 #include "memory/channels.h"
@@ -94,6 +95,9 @@ public:
     bool unsaved() const;
     // The image held has just been saved: the current step is the saved one.
     void markSaved();
+    // The image held differs from its file by what no step holds (sums corrected on
+    // opening): unsaved until it is saved.
+    void markDiffersFromFile();
 
     // Redoes (`forward`) or undoes a step's change on the image held, then sends its notice.
     void put(const ImageChange& change, bool forward, const EditNotice& notice);

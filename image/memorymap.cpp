@@ -107,7 +107,8 @@ constexpr SettingPlace kSettings[] = {
     {Setting::Lamp, {0x04D2, 8, 0, Codec::Index}},
     {Setting::Beep, {0x04BF, 8, 0, Codec::Index}},
     {Setting::OpeningMode, {0x047F, 8, 0, Codec::Index}},
-    {Setting::OpeningMessage, {0x0482, 16, 0, Codec::Table}},
+    // Bit 7 is ignored, as in bank names.
+    {Setting::OpeningMessage, {0x0482, 16, 0, Codec::Table7}},
     {Setting::VolumeMode, {0x04EB, 1, 7, Codec::Index}},
     {Setting::VolumeA, {kVfoA + kVolumeInVfo, 5, 0, Codec::Bits, 1, 0, Pair::VfoA}},
     {Setting::VolumeB, {kVfoB + kVolumeInVfo, 5, 0, Codec::Bits, 1, 0, Pair::VfoB}},
@@ -362,6 +363,69 @@ bool WriteText(QByteArray& image, const Field& field, const QString& text, int n
     if (bytes.size() != field.width)
         return false;
     image.replace(at, field.width, bytes);
+    return true;
+}
+
+QString ReadTableEscaped(const QByteArray& image, const Field& field, int n, bool* cut) {
+    if (cut)
+        *cut = false;
+    if (!fits(image, field, n))
+        return {};
+    const int at = field.at(n);
+    const uchar keep = field.codec == Codec::Table7 ? 0x7F : 0xFF;
+    const int codes = int(sizeof kNameTable) - 1;
+    QString text;
+    int i = 0;
+    for (; i < field.width && byteAt(image, at + i) != kPad; ++i) {
+        const uchar byte = byteAt(image, at + i);
+        const int code = byte & keep;
+        text += code < codes
+                    ? QString(QLatin1Char(kNameTable[code]))
+                    : QStringLiteral("\\x") +
+                          QString::number(byte, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    }
+    for (; i < field.width && cut; ++i)
+        *cut = *cut || byteAt(image, at + i) != kPad;
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
+std::optional<QByteArray> TableEscapedBytes(const QString& text, int size, int* bad) {
+    static const QRegularExpression escape(QStringLiteral("^\\\\x([0-9A-Fa-f]{2})"));
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto m = escape.match(QStringView(text).mid(i));
+        const char c = text[i].toLatin1();
+        const char* found = c ? std::strchr(kNameTable, c) : nullptr;
+        if (m.hasMatch() && m.captured(1).toUInt(nullptr, 16) != kPad) {
+            bytes += char(m.captured(1).toUInt(nullptr, 16));
+            i += 3;
+        } else if (found) {
+            bytes += char(found - kNameTable);
+        } else {
+            if (bad)
+                *bad = int(i);
+            return std::nullopt;
+        }
+    }
+    if (bytes.size() > size)
+        return std::nullopt;
+    return bytes.leftJustified(size, char(kPad));
+}
+
+bool WriteTableEscaped(QByteArray& image, const Field& field, const QString& text, int n) {
+    const std::optional<QByteArray> bytes = TableEscapedBytes(text, field.width, nullptr);
+    if (!fits(image, field, n) || !bytes)
+        return false;
+    const int at = field.at(n);
+    const uchar keep = field.codec == Codec::Table7 ? 0x7F : 0xFF;
+    for (int i = 0; i < field.width; ++i) {
+        const uchar code = uchar(bytes->at(i));
+        // A character that stays keeps the bits the radio wrote with it.
+        if (code == kPad || (byteAt(image, at + i) & keep) != code || byteAt(image, at + i) == kPad)
+            image[at + i] = char(code);
+    }
     return true;
 }
 

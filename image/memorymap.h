@@ -124,10 +124,12 @@ constexpr bool Holds(unsigned char flags) {
 }
 // One 32-byte record per slot.
 inline constexpr int kRecords = 0x328A;
-inline constexpr Field kMark{kRecords + 0, 6, 0, Codec::Bits, kSlots, kRecordSize};
+// Byte 0, bits 4-0: the mark. Radios leave values in it on channels of every raster; a
+// channel off the 5 kHz raster always has bit 0 set.
+inline constexpr Field kMark{kRecords + 0, 5, 0, Codec::Bits, kSlots, kRecordSize};
 // What the radio keeps in the mark of a channel on the 6.25 kHz raster.
 inline constexpr int kRasterMark = 5;
-// Narrow deviation, which the radio sets for all channels at once; inside the mark's bits.
+// Narrow deviation, which the radio sets for all channels at once: byte 0, bit 5.
 inline constexpr Field kHalfDeviation{kRecords + 0, 1, 5, Codec::Bits, kSlots, kRecordSize};
 inline constexpr Field kMode{kRecords + 1, 2, 6, Codec::Index, kSlots, kRecordSize};
 inline constexpr Field kDuplex{kRecords + 1, 2, 4, Codec::Index, kSlots, kRecordSize};
@@ -305,6 +307,18 @@ QString ReadText(const QByteArray& image, const Field& field, int n = 0);
 // for a value the field cannot hold or a field past the end of `image`.
 bool WriteNumber(QByteArray& image, const Field& field, qint64 value, int n = 0);
 bool WriteText(QByteArray& image, const Field& field, const QString& text, int n = 0);
+
+// A Table or Table7 element as a text that gives its bytes back: a code with no character
+// as "\x5A" (the byte as stored), trailing spaces as padding. *cut says whether bytes other
+// than pads follow the first pad, which the text then leaves out.
+QString ReadTableEscaped(const QByteArray& image, const Field& field, int n = 0,
+                         bool* cut = nullptr);
+// Such a text as `size` codes padded with 0xFF ("\xFF" is no escape: it would end the
+// text); none when it does not fit, or holds a character the table lacks (its index in
+// *bad).
+std::optional<QByteArray> TableEscapedBytes(const QString& text, int size, int* bad);
+// Writes it; a character that stays where it was keeps its byte (and its bit 7 in Table7).
+bool WriteTableEscaped(QByteArray& image, const Field& field, const QString& text, int n = 0);
 
 // A byte range [first, first + size) a change wrote.
 struct Range {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "memory/channeledit.h"
+#include "memory/channelname.h"
 
 namespace {
 
@@ -60,15 +60,15 @@ QString StoreBank(QByteArray& image, const Bank& bank) {
     for (int number : members)
         if (number < 1 || number > kChannelCount)
             return QStringLiteral("Channel %1 is outside 1–%2").arg(number).arg(kChannelCount);
-    Channel named;
-    QString refusal = SetChannelField(named, ChannelField::Name, bank.name);
+    QString name = bank.name;
+    const QString refusal = CheckChannelName(&name);
     if (!refusal.isEmpty())
         return QStringLiteral("Bank %1: %2").arg(bank.number).arg(refusal);
     const Bank held = DecodeBank(image, bank.number);
     const int b = bank.number - 1;
     namespace B = MemoryMap::Banks;
-    if (named.name != held.name)
-        MemoryMap::WriteText(image, B::kName, named.name, b);
+    if (name != held.name)
+        MemoryMap::WriteText(image, B::kName, name, b);
     if (members != Sorted(held.members) || held.inUse == members.isEmpty()) {
         MemoryMap::WriteNumber(image, B::kInUse, members.isEmpty() ? B::kUnusedWord : B::kInUseWord,
                                b);

@@ -208,8 +208,8 @@ QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& 
     const double stepKhz = QString(step).remove(kKhzUnit).toDouble(&number);
     if (!stepRefusal.isEmpty() && (!number || stepKhz <= 0))
         return stepRefusal;
-    const int givenStep = stepRefusal.isEmpty() ? ch.step : -1;
-    // Last, so that a step that cannot reach the frequency gives way to one that can.
+    const int givenStep = stepRefusal.isEmpty() && !step.isEmpty() ? ch.step : -1;
+    // Last: without a step given, the channel takes one that reaches the frequency.
     QString refusal = SetChannelField(ch, ChannelField::Frequency, cols.at(r, "Frequency"));
     if (!refusal.isEmpty())
         return refusal;
@@ -219,7 +219,11 @@ QString ReadRow(const Record& r, const Columns& cols, Channel& ch, QStringList& 
     if (watts >= 0 && std::abs(watts - kLevelWatts[ch.power]) > 1e-6 &&
         !(ch.power == 0 && std::abs(watts - 0.1) < 1e-6))
         warnings << Changed(r.line, "Power", power, ch.text(ChannelField::Power));
-    if (!step.isEmpty() && ch.step != givenStep) {
+    // A step the radio has is kept as given, even where it does not divide the frequency:
+    // radios store exactly that. A step it lacks becomes the nearest that reaches it.
+    if (givenStep >= 0) {
+        ch.step = givenStep;
+    } else if (!step.isEmpty()) {
         // No step reaches a frequency off every raster: the step given must be the radio's.
         ch.step = NearestStep(stepKhz, ch.frequencyHz);
         if (ch.step < 0)
@@ -457,7 +461,7 @@ QString CsvText(const QByteArray& bytes) {
     return decoder(bytes);
 }
 
-bool ReadCsvFile(const QString& path, QString* text, QString* error) {
+bool ReadCsvFile(const QString& path, QString* text, QString* error, const QString& kind) {
     auto fail = [error](const QString& why) {
         if (error)
             *error = why;
@@ -503,7 +507,7 @@ bool ReadCsvFile(const QString& path, QString* text, QString* error) {
         ::poll(&wait, 1, int(left));
     }
     if (bytes.size() > kCsvLimit)
-        return fail(QStringLiteral("it is larger than 4 MiB, too large for a channel list"));
+        return fail(QStringLiteral("it is larger than 4 MiB, too large for %1").arg(kind));
     if (S_ISFIFO(st.st_mode) && bytes.isEmpty())
         return fail(QStringLiteral("it is a pipe that nothing was written to"));
     *text = CsvText(bytes);

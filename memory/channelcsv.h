@@ -30,8 +30,9 @@ struct CsvImport {
 // spreadsheet) starts with a number: a row of 21 fields is the export layout, of 18 the older
 // one, and a row of at most 10 fields (where the two agree) their first columns; other rows
 // are refused. A row must reach its Frequency column. A Location 0 row is skipped with a
-// warning. A step the radio lacks, or one that cannot reach the frequency, becomes the nearest
-// one that can, and each value stored otherwise than the file gives it is warned of.
+// warning. A step the radio has is kept, even where it does not divide the frequency; one it
+// lacks becomes the nearest that reaches the frequency, and each value stored otherwise than the
+// file gives it is warned of.
 // Locations are those of `list` (1-900, or 1-100: PMS 1 is L1, 2 U1, ...); the channels and
 // locations it gives are slots.
 CsvImport ParseChannelsCsv(const QString& text, ChannelList list = ChannelList::Channels);
@@ -60,8 +61,10 @@ QString CsvText(const QByteArray& bytes);
 
 // Reads a CSV file to import, whatever it is (a file, a named pipe, /dev/stdin): at most
 // 4 MiB, without waiting on the open, and a pipe or device for at most 10 s. false and
-// *error the reason ("it is larger than 4 MiB, too large for a channel list").
-bool ReadCsvFile(const QString& path, QString* text, QString* error);
+// *error the reason ("it is larger than 4 MiB, too large for a channel list"); `kind` names
+// what the file is meant to be (a settings file is read the same way).
+bool ReadCsvFile(const QString& path, QString* text, QString* error,
+                 const QString& kind = QStringLiteral("a channel list"));
 
 // Stores an import's channels into an image in file order and clears its cleared locations
 // and, with `replace`, every channel it does not name (a refused row names its channel too).

@@ -3,9 +3,9 @@
 #include <QRegularExpression>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 #include "memory/bankedit.h"
+#include "memory/channelname.h"
 
 namespace {
 
@@ -119,6 +119,11 @@ bool StepReaches(int step, qint64 hz) {
     return step >= 0 && step < int(kStepHz.size()) && hz % kStepHz[step] == 0;
 }
 
+// A step that may be chosen for `hz`: it reaches it, and 8.33 kHz is the airband's alone.
+bool StepFits(int step, qint64 hz) {
+    return StepReaches(step, hz) && (step != kStep833 || (hz >= 108'000'000 && hz <= 137'000'000));
+}
+
 // A list's texts for a refusal: "none" stands for the empty entry.
 QString NotInList(ChannelField field, const QString& value) {
     const ChannelFieldRow& row = ChannelRow(field);
@@ -176,25 +181,6 @@ int ChoiceIndex(const ChannelFieldRow& row, const QString& text) {
     return -1;
 }
 
-int NameCode(QChar c) {
-    const char* at =
-        c.unicode() < 128 && c.unicode() > 0 ? std::strchr(kNameTable, char(c.unicode())) : nullptr;
-    return at ? int(at - kNameTable) : -1;
-}
-
-QString CheckName(const QString& name) {
-    const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
-    for (QChar c : name)
-        if (NameCode(c) < 0)
-            return Refusal(
-                ChannelField::Name, quoted,
-                QStringLiteral("holds %1, which is not in the radio's character table").arg(c));
-    if (name.size() > kNameSize)
-        return Refusal(ChannelField::Name, quoted,
-                       QStringLiteral("is longer than %1 characters").arg(kNameSize));
-    return {};
-}
-
 bool HoldsChannel(const QByteArray& image, int number) {
     return number >= 1 && number <= kSlotCount &&
            image.size() > kChannelsOffset + qsizetype(number) * kChannelSize;
@@ -203,56 +189,62 @@ bool HoldsChannel(const QByteArray& image, int number) {
 namespace M = MemoryMap::Channels;
 using MemoryMap::WriteNumber;
 
-// Writes a validated channel's flag byte and record as the radio writes them; no checksum.
+// Writes the fields of a validated channel: all of them, or with `was` (what the slot
+// holds) only those whose value differs, so that the bits of an unchanged field, and the
+// bits no field owns, stay as the radio left them. No checksum.
+void WriteFields(QByteArray& image, const Channel& ch, const Channel* was) {
+    const int n = ch.number - 1;
+    for (const ChannelFieldRow& row : ChannelRows()) {
+        if (!row.field)
+            continue;
+        if (row.index) {
+            if (was && ch.*row.index == was->*row.index)
+                continue;
+            // Preferential sets the skip bit too, as the radio does.
+            const bool preferential = row.id == ChannelField::Skip && ch.skip == 2;
+            WriteNumber(image, *row.field, preferential ? 3 : ch.*row.index, n);
+        } else if (row.hertz) {
+            // Compared as decoded: a stored kHz value stands for the frequency it shows.
+            if (was && ch.*row.hertz == was->*row.hertz)
+                continue;
+            WriteNumber(image, *row.field, ch.*row.hertz / 1000, n);
+            // Without the 6.25 kHz mark the radio transmits far off a 6.25 kHz channel while
+            // its display looks right. Radios also leave marks on 5 kHz channels: a new
+            // frequency on that raster keeps the mark it finds.
+            const qint64 hz = ch.frequencyHz;
+            if (row.id == ChannelField::Frequency && hz % 6250 == 0 && hz % 5000 != 0)
+                WriteNumber(image, M::kMark, M::kRasterMark, n);
+        } else if (!was || ch.name != was->name) {
+            MemoryMap::WriteText(image, *row.field, ch.name, n);
+        }
+    }
+}
+
+// Writes a validated channel. A slot that holds no channel gets the flag byte and record the
+// radio writes for a new channel; one that holds a channel (a masked one too, which becomes
+// used) keeps every bit but those of the fields that change.
 void EncodeChannel(QByteArray& image, const Channel& ch) {
     const int n = ch.number - 1;
-    if (!MemoryMap::ReadNumber(image, M::kValid, n)) {
-        // The radio's own defaults for a slot it stores a channel in.
-        image.replace(M::kMark.at(n), kChannelSize, QByteArray(kChannelSize, '\0'));
-        WriteNumber(image, M::kUnknown29, 0x1D, n);
-        WriteNumber(image, M::kUnknown31, 0x18, n);
+    if (MemoryMap::ReadNumber(image, M::kValid, n)) {
+        const Channel was = DecodeChannelAt(image, ch.number);
+        WriteNumber(image, M::kUsed, 1, n);
+        WriteFields(image, ch, &was);
+        return;
     }
+    // The radio's own defaults for a slot it stores a channel in.
+    image.replace(M::kMark.at(n), kChannelSize, QByteArray(kChannelSize, '\0'));
+    WriteNumber(image, M::kUnknown29, 0x1D, n);
+    WriteNumber(image, M::kUnknown31, 0x18, n);
     const qint64 hz = ch.frequencyHz;
     const bool noSubVfo =
         hz < 30'000'000 || (hz >= 88'000'000 && hz < 108'000'000) || hz > 580'000'000;
     WriteNumber(image, M::kNoSubVfo, noSubVfo, n);
     WriteNumber(image, M::kValid, 1, n);
     WriteNumber(image, M::kUsed, 1, n);
-    // Without the 6.25 kHz mark the radio transmits far off a 6.25 kHz channel while its
-    // display looks right.
-    WriteNumber(image, M::kMark, hz % 6250 == 0 && hz % 5000 != 0 ? M::kRasterMark : 0, n);
-    for (const ChannelFieldRow& row : ChannelRows())
-        if (row.index)
-            WriteNumber(image, *row.field, ch.*row.index, n);
-    // Preferential sets the skip bit too, as the radio does.
-    if (ch.skip == 2)
-        WriteNumber(image, M::kSkip, 3, n);
-    WriteNumber(image, M::kFrequency, hz / 1000, n);
-    WriteNumber(image, M::kOffset, ch.offsetHz / 1000, n);
-    WriteNumber(image, M::kZeroed, 0, n);
-    MemoryMap::WriteText(image, M::kName, ch.name, n);
+    WriteFields(image, ch, nullptr);
 }
 
 }  // namespace
-
-QString EscapedControls(const QString& text) {
-    QString shown;
-    for (QChar c : text) {
-        if (c == QLatin1Char('\0'))
-            shown += QStringLiteral("\\0");
-        else if (c == QLatin1Char('\n'))
-            shown += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\r'))
-            shown += QStringLiteral("\\r");
-        else if (c == QLatin1Char('\t'))
-            shown += QStringLiteral("\\t");
-        else if (c.category() == QChar::Other_Control)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
-}
 
 double PowerWatts(const QString& text) {
     static const QRegularExpression kWatts(
@@ -265,8 +257,8 @@ double PowerWatts(const QString& text) {
 int NearestStep(double khz, qint64 hz) {
     int best = -1;
     for (int step = 0; step < int(kStepHz.size()); ++step)
-        if (StepReaches(step, hz) && (best < 0 || std::abs(kStepHz[step] - khz * 1000) <
-                                                      std::abs(kStepHz[best] - khz * 1000)))
+        if (StepFits(step, hz) && (best < 0 || std::abs(kStepHz[step] - khz * 1000) <
+                                                   std::abs(kStepHz[best] - khz * 1000)))
             best = step;
     return best;
 }
@@ -301,9 +293,7 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
         }
         case FieldParse::Name: {
             QString name = text;
-            while (name.endsWith(QLatin1Char(' ')))
-                name.chop(1);
-            const QString refusal = CheckName(name);
+            const QString refusal = CheckChannelName(&name);
             if (refusal.isEmpty())
                 ch.name = name;
             return refusal;
@@ -335,11 +325,15 @@ QString SetChannelField(Channel& ch, ChannelField field, const QString& text) {
                 ch.offsetHz = hz;
                 return {};
             }
+            // A step the radio has is the owner's, even where it does not divide the
+            // frequency (radios store such steps). A new channel, or one holding a step the
+            // radio lacks, takes the first step that reaches the frequency.
+            const bool ownStep = !ch.empty && ch.step >= 0 && ch.step < int(kStepHz.size());
             ch.frequencyHz = hz;
             ch.empty = false;
-            if (!StepReaches(ch.step, hz)) {
+            if (!ownStep && !StepReaches(ch.step, hz)) {
                 for (int step = 0; step < int(kStepHz.size()); ++step) {
-                    if (StepReaches(step, hz)) {
+                    if (StepFits(step, hz)) {
                         ch.step = step;
                         break;
                     }
@@ -374,7 +368,7 @@ QString ValidateChannel(const Channel& ch) {
     for (const ChannelFieldRow& row : ChannelRows()) {
         const qint64 hz = row.hertz ? ch.*row.hertz : 0;
         const QString refusal =
-            row.parse == FieldParse::Name ? CheckName(ch.name)
+            row.parse == FieldParse::Name ? NameRefusal(ch.name)
             : hz < 0    ? Refusal(row.id, ch.text(row.id), QStringLiteral("does not decode"))
             : row.hertz ? CheckHertz(row.id, hz, 0,
                                      row.id == ChannelField::Frequency || ch.duplex == kSplit)

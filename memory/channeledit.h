@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "memory/channelname.h"
 #include "memory/channels.h"
 
 // Changing channels: the one place that checks a channel's fields, and the encoder that
@@ -19,20 +20,18 @@
 // "146.52 MHz"); the lists take their texts in any case, tones and steps as numbers ("88.5",
 // "12.5"), DCS codes with or without leading zeros, power as a level ("Hi", "L3 2.5 W") or in watts
 // ("2.5W", the nearest level; more than 5 W is refused). Setting the duplex brings the offset to
-// what the bytes will hold for it. A frequency that the channel's step cannot reach takes the
-// smallest step that can (8.33 kHz in the airband). Setting the frequency of an empty channel puts
-// it in use with the defaults of a new channel.
+// what the bytes will hold for it. A channel keeps its step when its frequency changes, even one
+// that does not divide the frequency, as radios store them; an empty channel, or one whose step
+// the radio lacks, takes the smallest step that reaches the new frequency (8.33 kHz only in the
+// airband). Setting the frequency of an empty channel puts it in use with the defaults of a new
+// channel.
 QString SetChannelField(Channel& ch, ChannelField field, const QString& text);
-
-// A text as a message shows it: NUL, line breaks, tabs and other control characters
-// escaped ("\0", "\n"), so that a refusal stays one whole line.
-QString EscapedControls(const QString& text);
 
 // A power given in watts ("2.5W", "2.5 W", "5"), -1 when the text is no such number.
 double PowerWatts(const QString& text);
 
-// The step (an index into the list) nearest to `khz` among those that reach `hz`; -1 when
-// none does.
+// The step (an index into the list) nearest to `khz` among those that reach `hz`, 8.33 kHz
+// only in the airband (108-137 MHz); -1 when none does.
 int NearestStep(double khz, qint64 hz);
 
 // The refusal of a channel whose transmit frequency the radio cannot use: a "+" or "-"
@@ -44,7 +43,11 @@ QString TransmitRefusal(const Channel& ch, bool offsetGiven = true);
 // field that cannot.
 QString ValidateChannel(const Channel& ch);
 
-// Writes `ch` (in use) into the image in file order, patching in place. Returns the
+// Writes `ch` (in use) into the image in file order, patching in place. Into a slot that
+// holds a channel (masked or not) only the fields whose value differs from the slot's are
+// written, each on its own bits: the rest of the flag byte and record stays as it was, the
+// mark of byte 0 too unless the frequency changes to one off the 5 kHz raster on the 6.25 kHz
+// one. A slot that holds none gets the bytes the radio writes for a new channel. Returns the
 // refusal, or an empty string; a refused channel changes no byte. An empty `ch` clears its
 // channel when that is in use. Here and below the sums are left to the commit
 // (MemoryMap::RefreshSumsFor), which brings them up to date once per change.

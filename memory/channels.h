@@ -123,6 +123,16 @@ inline bool HasForeignMode(const Channel& ch) {
 }
 extern const char kForeignModeNote[];
 
+// Tone mode 3 (DTCS) uses the DCS code, 1 and 2 (Tone, TSQL) the CTCSS tone, 0 neither. A
+// field the channel's tone mode does not use is kept (the CSV carries it), not sent.
+constexpr int kDcsToneMode = 3;
+inline bool ToneFieldUnused(const Channel& ch, ChannelField field) {
+    if (ch.empty || (field != ChannelField::Tone && field != ChannelField::Dcs))
+        return false;
+    return field == ChannelField::Dcs ? ch.toneMode != kDcsToneMode
+                                      : ch.toneMode <= 0 || ch.toneMode >= kDcsToneMode;
+}
+
 // The texts of a field's list in index order, as the editors' lists offer them; empty for
 // the number, name, frequency and offset.
 inline QStringList ChannelFieldChoices(ChannelField field) {

@@ -1,8 +1,10 @@
 #include "memory/settings.h"
 
 #include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
+#include "memory/channeledit.h"
 
 using MemoryMap::Codec;
 using MemoryMap::Field;
@@ -185,8 +187,38 @@ QString captionOf(const QString& name) {
         caption.replace(QLatin1Char(' ') + word + QLatin1Char(' '),
                         QLatin1Char(' ') + shown + QLatin1Char(' '));
     caption = caption.trimmed();
+    // "Volume, band A"; "Low speed, type 1" beside the other values of SmartBeaconing type 1.
+    static const QRegularExpression band(QStringLiteral(" ([ab])$"));
+    static const QRegularExpression profile(QStringLiteral("^type (\\d) (.+)$"));
+    if (const auto m = band.match(caption); m.hasMatch())
+        caption =
+            caption.left(m.capturedStart()) + QStringLiteral(", band ") + m.captured(1).toUpper();
+    if (const auto m = profile.match(caption); m.hasMatch())
+        caption = m.captured(2) + QStringLiteral(", type ") + m.captured(1);
     caption[0] = caption[0].toUpper();
     return caption;
+}
+
+// The unit of a number setting's value, as the radio shows it.
+void setUnit(SettingRow& row, S setting) {
+    switch (setting) {
+        case S::SmartLowSpeed:
+        case S::SmartHighSpeed:
+            row.speed = true;
+            break;
+        case S::SmartSlowRate:
+            row.unit = QStringLiteral("min");
+            break;
+        case S::SmartFastRate:
+        case S::SmartTurnTime:
+            row.unit = QStringLiteral("s");
+            break;
+        case S::SmartTurnAngle:
+            row.unit = QStringLiteral("°");
+            break;
+        default:
+            break;
+    }
 }
 
 QList<SettingRow> buildRows(Model model) {
@@ -208,6 +240,7 @@ QList<SettingRow> buildRows(Model model) {
             row.labels.clear();
         if (def.unproven && (isR || !def.unprovenOnROnly))
             row.unproven = QString::fromUtf8(def.unproven);
+        setUnit(row, def.setting);
         if (def.setting == S::Callsign)
             row.second = MemoryMap::SettingField(model, S::Ssid);
         if (def.setting == S::BeaconByInterval)
@@ -255,6 +288,24 @@ QString printable(QString text, bool* clean = nullptr) {
     return text;
 }
 
+// A text in the radio's character table, which a settings file holds with escapes.
+bool tableText(const SettingRow& row) {
+    return row.field.codec == Codec::Table || row.field.codec == Codec::Table7;
+}
+
+// The bytes of a text setting as a message shows them: "11 0E FF 15".
+QString bytesOf(const QByteArray& image, const SettingRow& row) {
+    const int at = row.field.at();
+    return at + row.field.width <= image.size()
+               ? QString::fromLatin1(image.mid(at, row.field.width).toHex(' ').toUpper())
+               : QString();
+}
+
+// A value as a message quotes it: control characters escaped, so a refusal stays one line.
+QString quotedValue(const QString& text) {
+    return QLatin1Char('"') + EscapedControls(text) + QLatin1Char('"');
+}
+
 qint64 indexOf(const QByteArray& image, const SettingRow& row) {
     qint64 index = MemoryMap::ReadNumber(image, row.field);
     if (row.second)
@@ -275,6 +326,12 @@ QString shownText(const QByteArray& image, const SettingRow& row, bool* clean) {
                        : QStringLiteral("index %1").arg(i);
         }
         case K::Text:
+            if (tableText(row)) {
+                bool cut = false;
+                const QString text = MemoryMap::ReadTableEscaped(image, row.field, 0, &cut);
+                *clean = !cut;
+                return text;
+            }
             return printable(MemoryMap::ReadText(image, row.field), clean);
         case K::Callsign:
             return printable(MemoryMap::ReadText(image, row.field), clean).trimmed();
@@ -299,49 +356,93 @@ QString shownText(const QByteArray& image, const SettingRow& row, bool* clean) {
 }
 
 // Degrees, minutes and seconds of a latitude (`maxDegrees` 90) or longitude (180), and
-// whether it is south or west; a refusal when `text` is none.
+// whether it is south or west; a refusal when `text` is none. The last number given may
+// have decimals (decimal degrees, or degrees and decimal minutes as the radio shows them);
+// the range is checked on the value given, before it is rounded to whole seconds.
 QString parsePosition(const QString& text, const SettingRow& row, QString* stored) {
     const int maxDegrees = row.labels.value(0) == QLatin1String("N") ? 90 : 180;
     const QString trimmed = text.trimmed();
     bool south = trimmed.startsWith(QLatin1Char('-'));
-    qint64 seconds = -1;
+    double seconds = -1;
     bool ok = false;
     const double decimal = trimmed.toDouble(&ok);
     if (ok && std::isfinite(decimal)) {
-        seconds = std::llround(std::abs(decimal) * 3600);
+        seconds = std::abs(decimal) * 3600;
     } else {
         QString spaced = trimmed.toUpper();
-        for (const QChar mark : QStringLiteral("°'\"′″"))
+        for (const QChar mark : QStringLiteral("°'\"′″º"))
             spaced.replace(mark, QLatin1Char(' '));
-        static const QRegularExpression letterLast(QStringLiteral("([0-9])([A-Z])$"));
+        static const QRegularExpression letterLast(QStringLiteral("([0-9.])([A-Z])$"));
         spaced.replace(letterLast, QStringLiteral("\\1 \\2"));
         QStringList parts = spaced.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const int letter = parts.isEmpty() ? -1 : row.labels.indexOf(parts.takeLast());
         south = letter == 1;
         ok = letter >= 0 && !parts.isEmpty() && parts.size() <= 3;
-        int factor = 3600;
+        static const QRegularExpression integer(QStringLiteral("^[0-9]{1,3}$"));
+        static const QRegularExpression decimals(QStringLiteral("^[0-9]{1,3}(\\.[0-9]{0,6})?$"));
+        double factor = 3600;
         seconds = 0;
-        for (const QString& part : parts) {
-            bool number = false;
-            const int value = part.toInt(&number);
-            ok = ok && number && value >= 0 && (factor == 3600 || value < 60);
-            seconds += qint64(value) * factor;
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            const bool last = i + 1 == parts.size();
+            const double value = parts[i].toDouble();
+            ok = ok && (last ? decimals : integer).match(parts[i]).hasMatch() &&
+                 (factor == 3600 || value < 60);
+            seconds += value * factor;
             factor /= 60;
         }
     }
-    if (!ok || seconds < 0 || seconds > qint64(maxDegrees) * 3600)
+    if (!ok || !(seconds >= 0 && seconds <= maxDegrees * 3600.0))
         return QStringLiteral(
                    "a %1 is 0-%2°, minutes and seconds 0-59, and %3 or %4: 40°44'53\"%3, "
-                   "40 44 53 %3 or signed decimal degrees")
+                   "40 44 53 %3, 40 44.88 %3 or signed decimal degrees")
             .arg(maxDegrees == 90 ? QStringLiteral("latitude") : QStringLiteral("longitude"))
             .arg(maxDegrees)
             .arg(row.labels.value(0), row.labels.value(1));
+    const qint64 whole = std::llround(seconds);
     *stored = QStringLiteral("%1%2°%3'%4\"")
                   .arg(south ? QStringLiteral("-") : QString())
-                  .arg(seconds / 3600)
-                  .arg(seconds / 60 % 60)
-                  .arg(seconds % 60);
+                  .arg(whole / 3600)
+                  .arg(whole / 60 % 60)
+                  .arg(whole % 60);
     return {};
+}
+
+// Why a text setting cannot take `value` (a character it lacks, too long), or empty.
+QString textRefusal(const SettingRow& row, const QString& value) {
+    const Codec codec = row.field.codec;
+    if (tableText(row)) {
+        int bad = -1;
+        if (MemoryMap::TableEscapedBytes(value, row.field.width, &bad))
+            return {};
+        return bad >= 0 ? QStringLiteral(
+                              "%1 is not in the radio's character table (a code it "
+                              "has no character for is written \\x5A)")
+                              .arg(quotedValue(value.mid(bad, 1)))
+                        : QStringLiteral("it holds at most %1 characters").arg(row.field.width);
+    }
+    const QString allowed = codec == Codec::Dtmf ? QStringLiteral("0123456789ABCD*#-") : QString();
+    for (const QChar c : value) {
+        if (codec == Codec::Dtmf ? !allowed.contains(c) : c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return codec == Codec::Dtmf
+                       ? QStringLiteral(
+                             "%1 is no DTMF digit: it takes 0-9, A-D, *, # and - "
+                             "(a pause)")
+                             .arg(quotedValue(c))
+                       : QStringLiteral("%1 is no printable ASCII character").arg(quotedValue(c));
+    }
+    if (value.size() > row.field.width)
+        return codec == Codec::Dtmf
+                   ? QStringLiteral("%1 digits: it holds at most %2")
+                         .arg(value.size())
+                         .arg(row.field.width)
+                   : QStringLiteral("it holds at most %1 characters").arg(row.field.width);
+    return {};
+}
+
+// A write the map did not take (a field past the end of the image): refused, never taken
+// for a value that did not change.
+QString written(bool ok) {
+    return ok ? QString() : QStringLiteral("it cannot be stored in this image");
 }
 
 // Writes `text` into the setting's bytes of `image`, or says why not (then `image` may hold
@@ -352,12 +453,11 @@ QString encode(QByteArray& image, const SettingRow& row, const QString& text) {
             bool ok = false;
             const int value = text.trimmed().toInt(&ok);
             if (!ok || value < row.low || value > row.high)
-                return QStringLiteral("\"%1\" is not a number from %2 to %3")
-                    .arg(text)
+                return QStringLiteral("%1 is not a number from %2 to %3")
+                    .arg(quotedValue(text))
                     .arg(row.low)
                     .arg(row.high);
-            MemoryMap::WriteNumber(image, row.field, value);
-            return {};
+            return written(MemoryMap::WriteNumber(image, row.field, value));
         }
         case K::List: {
             const qsizetype i =
@@ -369,24 +469,21 @@ QString encode(QByteArray& image, const SettingRow& row, const QString& text) {
             if (i == row.labels.size()) {
                 QStringList offered = row.labels;
                 offered.removeAll(QString());
-                return QStringLiteral("\"%1\" is none of %2").arg(text, offered.join(", "));
+                return QStringLiteral("%1 is none of %2")
+                    .arg(quotedValue(text), offered.join(", "));
             }
-            MemoryMap::WriteNumber(image, row.field, row.second ? i & 1 : i);
-            if (row.second)
-                MemoryMap::WriteNumber(image, *row.second, i >> 1);
-            return {};
+            return written(MemoryMap::WriteNumber(image, row.field, row.second ? i & 1 : i) &&
+                           (!row.second || MemoryMap::WriteNumber(image, *row.second, i >> 1)));
         }
         case K::Text: {
-            const bool dtmf = row.field.codec == Codec::Dtmf;
-            const QString value = dtmf ? text.toUpper().remove(QLatin1Char(' ')) : text;
-            if (value.size() > row.field.width)
-                return QStringLiteral("it holds at most %1 characters").arg(row.field.width);
-            if (MemoryMap::WriteText(image, row.field, value))
-                return {};
-            return dtmf ? QStringLiteral("it takes only 0-9, A-D, *, # and - (a pause)")
-                   : row.field.codec == Codec::Table
-                       ? QStringLiteral("it takes only the characters of channel names")
-                       : QStringLiteral("it takes only printable ASCII characters");
+            // Spaces may group the digits of a DTMF memory.
+            QString value = text;
+            if (row.field.codec == Codec::Dtmf)
+                value = text.toUpper().remove(QRegularExpression(QStringLiteral("\\s")));
+            if (const QString refusal = textRefusal(row, value); !refusal.isEmpty())
+                return refusal;
+            return written(tableText(row) ? MemoryMap::WriteTableEscaped(image, row.field, value)
+                                          : MemoryMap::WriteText(image, row.field, value));
         }
         case K::Callsign: {
             static const QRegularExpression call(
@@ -396,17 +493,15 @@ QString encode(QByteArray& image, const SettingRow& row, const QString& text) {
                 return QStringLiteral(
                     "a callsign is up to 6 letters and digits, and may end "
                     "in -SSID (0-15)");
-            MemoryMap::WriteText(image, row.field, m.captured(1));
-            if (m.hasCaptured(2))
-                MemoryMap::WriteNumber(image, *row.second, m.captured(2).toInt());
-            return {};
+            return written(MemoryMap::WriteText(image, row.field, m.captured(1)) &&
+                           (!m.hasCaptured(2) ||
+                            MemoryMap::WriteNumber(image, *row.second, m.captured(2).toInt())));
         }
         case K::Position: {
             QString stored;
             if (QString refusal = parsePosition(text, row, &stored); !refusal.isEmpty())
                 return refusal;
-            MemoryMap::WriteText(image, row.field, stored);
-            return {};
+            return written(MemoryMap::WriteText(image, row.field, stored));
         }
         case K::DigiPath: {
             const QStringList hops = text.trimmed().isEmpty()
@@ -414,13 +509,18 @@ QString encode(QByteArray& image, const SettingRow& row, const QString& text) {
                                          : text.trimmed().toUpper().split(QLatin1Char(','));
             if (hops.size() > row.field.count)
                 return QStringLiteral("the path holds at most %1 hops").arg(row.field.count);
+            // An empty hop between two others is a slip of typing ("WIDE1-1,,WIDE2-1").
+            for (qsizetype n = 0; n + 1 < hops.size(); ++n)
+                if (hops[n].trimmed().isEmpty() &&
+                    !hops.mid(n + 1).join(QString()).trimmed().isEmpty())
+                    return QStringLiteral("hop %1 is empty before another hop").arg(n + 1);
             for (int n = 0; n < row.field.count; ++n) {
                 const QString hop = hops.value(n).trimmed();
                 if (!MemoryMap::WriteText(image, row.field, hop, n))
                     return QStringLiteral(
-                               "\"%1\" is no hop: a call of up to 6 letters and "
+                               "%1 is no hop: a call of up to 6 letters and "
                                "digits, and -n (0-15) if you like")
-                        .arg(hop);
+                        .arg(quotedValue(hop));
             }
             return {};
         }
@@ -505,9 +605,14 @@ QString SettingLocked(const QByteArray& image, const SettingRow& row) {
     bool clean = true;
     const QString text = shownText(image, row, &clean);
     QByteArray copy = image;
+    if (!clean && tableText(row))
+        return QStringLiteral("a pad byte cuts the text; its bytes: ") + bytesOf(image, row);
     if (!clean || !encode(copy, row, text).isEmpty())
         return row.kind == K::List ? QStringLiteral("the stored %1 is none of its values").arg(text)
-                                   : QStringLiteral("the stored value is not one it can be set to");
+               : row.kind == K::Text
+                   ? QStringLiteral("the stored value is not one it can be set to; its bytes: ") +
+                         bytesOf(image, row)
+                   : QStringLiteral("the stored value is not one it can be set to");
     return {};
 }
 
@@ -567,7 +672,9 @@ QString SettingsFileText(const QByteArray& image) {
 
 QList<SettingAssignment> ParseSettingsFile(const QString& text, QStringList* refusals) {
     QList<SettingAssignment> assignments;
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    // CR, LF and CR LF each end a line, as in CSV.
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = text.split(lineEnd);
     for (int i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
@@ -586,6 +693,36 @@ QList<SettingAssignment> ParseSettingsFile(const QString& text, QStringList* ref
     return assignments;
 }
 
+namespace {
+
+// Each SmartBeaconing profile whose low speed a change left not below its high speed gets
+// both speeds back as stored; one refusal for each speed the change gave.
+QStringList keepSpeedsApart(const QByteArray& before, QByteArray& image, Model model) {
+    QStringList refused;
+    const auto low = MemoryMap::SettingField(model, S::SmartLowSpeed);
+    const auto high = MemoryMap::SettingField(model, S::SmartHighSpeed);
+    for (int p = 0; low && high && p < low->count; ++p) {
+        const qint64 l = MemoryMap::ReadNumber(image, *low, p),
+                     h = MemoryMap::ReadNumber(image, *high, p);
+        const qint64 wasL = MemoryMap::ReadNumber(before, *low, p),
+                     wasH = MemoryMap::ReadNumber(before, *high, p);
+        if (l < h || (l == wasL && h == wasH))
+            continue;
+        const QString why = QStringLiteral(
+            "smartbeacon.type_%1_%2: the low speed %3 is not below "
+            "the high speed %4; both kept as stored");
+        if (l != wasL)
+            refused << why.arg(p + 1).arg(QStringLiteral("low_speed")).arg(l).arg(h);
+        if (h != wasH)
+            refused << why.arg(p + 1).arg(QStringLiteral("high_speed")).arg(l).arg(h);
+        MemoryMap::WriteNumber(image, *low, wasL, p);
+        MemoryMap::WriteNumber(image, *high, wasH, p);
+    }
+    return refused;
+}
+
+}  // namespace
+
 SettingsApplied ApplySettings(QByteArray& image, const QList<SettingAssignment>& assignments) {
     SettingsApplied done;
     const std::optional<Model> model = MemoryMap::ModelOf(image);
@@ -595,17 +732,21 @@ SettingsApplied ApplySettings(QByteArray& image, const QList<SettingAssignment>&
     for (const SettingAssignment& a : assignments) {
         const QString where = a.line ? QStringLiteral("line %1: ").arg(a.line) : QString();
         const SettingRow* row = FindSetting(*model, a.key);
-        if (!row && AllSettingKeys().contains(a.key))
+        // A file made from another model may name what this one lacks; --set names it on purpose.
+        if (!row && AllSettingKeys().contains(a.key) && a.line)
             done.skipped << where + QStringLiteral("%1: a %2 has no such setting; skipped")
                                         .arg(a.key, MemoryMap::ModelName(*model));
+        else if (!row && AllSettingKeys().contains(a.key))
+            done.refused << QStringLiteral("%1: a %2 has no such setting")
+                                .arg(a.key, MemoryMap::ModelName(*model));
         else if (!row)
-            done.refused << where + QStringLiteral("no setting is called \"%1\"").arg(a.key);
+            done.refused << where +
+                                QStringLiteral("no setting is called %1").arg(quotedValue(a.key));
         else if (const QString refusal = SetSetting(image, *row, a.value); !refusal.isEmpty())
             done.refused << where + a.key + QStringLiteral(": ") + refusal +
                                 QStringLiteral("; not changed");
     }
-    if (const QString conflict = SettingConflict(before, image, *model); !conflict.isEmpty())
-        done.refused << conflict;
+    done.refused << keepSpeedsApart(before, image, *model);
     return done;
 }
 
@@ -625,4 +766,83 @@ QStringList SettingsComparison(const QByteArray& a, const QByteArray& b) {
             lines << QStringLiteral("%1: %2 → %3").arg(key, va, vb);
     }
     return lines;
+}
+
+QString SettingForms(const SettingRow& row) {
+    switch (row.kind) {
+        case K::Number:
+            return QStringLiteral("a whole number from %1 to %2%3")
+                .arg(row.low)
+                .arg(row.high)
+                .arg(row.speed            ? QStringLiteral(", in the APRS speed unit")
+                     : row.unit.isEmpty() ? QString()
+                                          : QLatin1Char(' ') + row.unit);
+        case K::List: {
+            QStringList offered = row.labels;
+            offered.removeAll(QString());
+            if (offered.size() <= 8)
+                return QStringLiteral("one of ") + offered.join(QStringLiteral(", "));
+            return QStringLiteral("one of the %1 values from %2 to %3")
+                .arg(offered.size())
+                .arg(offered.first(), offered.last());
+        }
+        case K::Text:
+            if (row.field.codec == Codec::Dtmf)
+                return QStringLiteral(
+                           "up to %1 of 0-9, A-D, *, # and - (a pause); spaces may group them")
+                    .arg(row.field.width);
+            return row.field.codec == Codec::Table
+                       ? QStringLiteral("up to %1 characters of channel names").arg(row.field.width)
+                       : QStringLiteral("up to %1 printable ASCII characters").arg(row.field.width);
+        case K::Callsign:
+            return QStringLiteral(
+                "up to 6 letters and digits (KK7DS); KK7DS-7 sets the SSID too (0-15)");
+        case K::Position:
+            return row.labels.value(0) == QLatin1String("N")
+                       ? QStringLiteral("40°44'53\"N, 40 44.88 N or 40.7481: 0-90°, N or S")
+                       : QStringLiteral("74°00'05\"W, 74 0.08 W or -74.0014: 0-180°, E or W");
+        case K::DigiPath:
+            return QStringLiteral(
+                       "up to %1 hops split by commas (WIDE1-1,WIDE2-1), each a call of up to "
+                       "6 letters and digits, with -n (0-15) if you like")
+                .arg(row.field.count);
+        case K::Raw:
+            break;
+    }
+    return QStringLiteral("a byte, shown as stored");
+}
+
+QString SettingUnit(const QByteArray& image, const SettingRow& row) {
+    if (!row.speed)
+        return row.unit;
+    const std::optional<Model> model = MemoryMap::ModelOf(image);
+    const SettingRow* unit =
+        model ? FindSetting(*model, QStringLiteral("aprs.speed_unit")) : nullptr;
+    const qint64 index = unit ? indexOf(image, *unit) : -1;
+    if (index < 0 || index >= unit->labels.size())
+        return {};  // a stored unit the radio does not name: the number alone
+    const QString name = unit->labels[index];
+    return name == QLatin1String("knot") ? QStringLiteral("knots") : name;
+}
+
+QStringList SettingValueNotes(const SettingRow& row) {
+    // The common use of each SSID among APRS stations.
+    if (row.key == QLatin1String("aprs.ssid"))
+        return {"your main station",
+                "a second station, digipeater or home",
+                "a second station",
+                "a second station",
+                "a second station",
+                "other networks (phone apps, D-STAR)",
+                "special activity, satellite, camping",
+                "handheld",
+                "boat, RV or second mobile",
+                "mobile",
+                "internet gateway (I-gate, EchoLink)",
+                "balloon, aircraft, spacecraft",
+                "one-way tracker",
+                "weather station",
+                "truck, full-time driver",
+                "a second station"};
+    return {};
 }

@@ -14,9 +14,10 @@
 enum class SettingKind {
     Number,    // a number in [low, high], stored as itself
     List,      // one of `labels`, stored as its index; on/off settings are the list off, on
-    Text,      // a text as the field's codec holds it
+    Text,      // a text as the field's codec holds it; a character-table code with no
+               // character as "\x5A"
     Callsign,  // upper case; "KK7DS-7" sets the SSID too
-    Position,  // 40°44'53"N, 40 44 53 N or signed decimal degrees
+    Position,  // 40°44'53"N, 40 44 53 N, 40 44.88 N or signed decimal degrees
     DigiPath,  // WIDE1-1,WIDE2-1: one hop per element of the field
     Raw,       // a byte whose encoding is not known: shown as a number, never changed
 };
@@ -31,7 +32,9 @@ struct SettingRow {
     std::optional<MemoryMap::Field> second;
     QStringList labels;  // by stored index; an empty label is an index not offered
     int low = 0, high = 0;
-    QString unproven;  // why the setting is shown but not offered for change
+    QString unproven;    // why the setting is shown but not offered for change
+    QString unit;        // of a number: "s", "min", "°"; empty for none
+    bool speed = false;  // a speed, in the unit the radio's APRS speed unit names
 };
 
 // The groups in the order the window and the settings file show them, with their captions.
@@ -43,6 +46,16 @@ const QList<SettingRow>& SettingRows(MemoryMap::Model model);
 const SettingRow* FindSetting(MemoryMap::Model model, const QString& key);
 // Every key of any model, for the completion and for naming a key another model has.
 QStringList AllSettingKeys();
+
+// What the setting takes, as a tip says it: the accepted forms and the range ("a whole
+// number from 0 to 31"; for a latitude 40°44'53"N, 40 44.88 N or 40.7481, 0-90°).
+QString SettingForms(const SettingRow& row);
+// The unit a number of `row` is in: its own, or for a speed the one the image's speed-unit
+// setting names ("km/h", "knots", "mph"); empty for none.
+QString SettingUnit(const QByteArray& image, const SettingRow& row);
+// What each value from `row.low` on commonly means, where owners share a convention (the
+// SSIDs: 7 a handheld, 9 a mobile); empty for a setting without one.
+QStringList SettingValueNotes(const SettingRow& row);
 
 // The value as it prints: "7", "on", "300 ms", "40°44'53\"N", "WIDE1-1,WIDE2-1"; a stored
 // index outside the list prints "index N".
@@ -71,8 +84,8 @@ struct SettingAssignment {
     QString key;
     QString value;
 };
-// The assignments of a settings file; a line that is neither comment, blank nor
-// "key = value" is refused, named by its number ("line 4: ...").
+// The assignments of a settings file (lines end in LF, CR LF or CR); a line that is neither
+// comment, blank nor "key = value" is refused, named by its number ("line 4: ...").
 QList<SettingAssignment> ParseSettingsFile(const QString& text, QStringList* refusals);
 
 // The settings that differ between two images, "key: A-value → B-value"; a key only one
@@ -80,8 +93,9 @@ QList<SettingAssignment> ParseSettingsFile(const QString& text, QStringList* ref
 QStringList SettingsComparison(const QByteArray& a, const QByteArray& b);
 
 // What taking a list of assignments into an image did: the refusals (a key no model has, a
-// bad value, an unproven setting) and the keys the model lacks, each naming its line or
-// key; the image has every accepted assignment.
+// key the model lacks given by --set, a bad value, an unproven setting, SmartBeaconing
+// speeds that cross, which keep both as stored) and the keys of a file the model lacks,
+// each naming its line or key; the image has every accepted assignment.
 struct SettingsApplied {
     QStringList refused;
     QStringList skipped;

@@ -12,10 +12,19 @@ namespace {
 constexpr int kHighestCom = 32;
 // A person needs a moment to press [BAND] once the prompt asks for it.
 constexpr int kBandPressMs = 800;
+const QString kDemoSection = QStringLiteral("Demo");
+const QString kDemoModel = QStringLiteral("Model");
 
 }  // namespace
 
-DemoRadio::DemoRadio() : pty(new PtyRadio(radio, this)) {}
+DemoRadio::DemoRadio(MemoryMap::Model model)
+    : radio(model), pty(new PtyRadio(radio, this)), model_(model) {}
+
+void DemoRadio::becomeModel(MemoryMap::Model model) {
+    // The terminal keeps serving the same object: only what the radio is changes.
+    radio = SimRadio(model);
+    model_ = model;
+}
 
 DemoRadio::~DemoRadio() {
     delete pty;
@@ -25,8 +34,9 @@ void DemoRadio::pressBandSoon() {
     pty->pressBand(kBandPressMs);
 }
 
-QString startDemoRadio(AppContext& ctx, QtPortFactory& ports, DemoRadio** started) {
-    auto demo = std::make_unique<DemoRadio>();
+QString startDemoRadio(AppContext& ctx, QtPortFactory& ports, DemoRadio** started,
+                       MemoryMap::Model model) {
+    auto demo = std::make_unique<DemoRadio>(model);
     QString error;
     if (!demo->pty->open(&error))
         return QStringLiteral("cannot start the demo radio: ") + error;
@@ -46,13 +56,44 @@ QString startDemoRadio(AppContext& ctx, QtPortFactory& ports, DemoRadio** starte
     // For this run only: the stored choice of port stays as it was.
     ctx.state.link.PortNumber = static_cast<qint16>(com);
     ctx.state.link.DemoPort = static_cast<qint16>(com);
-    ctx.LogMessage(QStringLiteral("Demo: a simulated VX-8 is on COM") + QString::number(com) +
-                   QStringLiteral(" (") + demo->pty->path() + QStringLiteral(")"));
+    ctx.LogMessage(QStringLiteral("Demo: a simulated ") + MemoryMap::ModelName(model) +
+                   QStringLiteral(" is on COM") + QString::number(com) + QStringLiteral(" (") +
+                   demo->pty->path() + QStringLiteral(")"));
     ctx.LogMessage(QStringLiteral("Demo: it presses [BAND] by itself when asked"));
     if (started)
         *started = demo.get();
     demo.release()->setParent(&ctx);
     return QString();
+}
+
+DemoRadio* runningDemoRadio(AppContext& ctx) {
+    return ctx.findChild<DemoRadio*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+std::optional<MemoryMap::Model> DemoModelNamed(const QString& name) {
+    // Letters and digits only, upper case: "vx-8 dr" is VX8DR. The European (E) and
+    // G-series siblings keep the layout of their model.
+    QString key;
+    for (const QChar c : name)
+        if (c.isLetterOrNumber())
+            key += c.toUpper();
+    static const std::pair<const char*, MemoryMap::Model> kNames[] = {
+        {"VX8R", MemoryMap::Model::VX8R},   {"VX8E", MemoryMap::Model::VX8R},
+        {"VX8DR", MemoryMap::Model::VX8DR}, {"VX8DE", MemoryMap::Model::VX8DR},
+        {"VX8GR", MemoryMap::Model::VX8GE}, {"VX8GE", MemoryMap::Model::VX8GE}};
+    for (const auto& [text, model] : kNames)
+        if (key == QLatin1String(text))
+            return model;
+    return std::nullopt;
+}
+
+MemoryMap::Model storedDemoModel(const SettingsStore& store) {
+    return DemoModelNamed(store.get(kDemoSection, kDemoModel, QString()))
+        .value_or(MemoryMap::Model::VX8R);
+}
+
+void storeDemoModel(SettingsStore& store, MemoryMap::Model model) {
+    store.set(kDemoSection, kDemoModel, MemoryMap::ModelName(model));
 }
 
 bool configuredCableMissing(AppContext& ctx, QtPortFactory& ports) {

@@ -143,22 +143,42 @@ constexpr DemoSetting kDemoSettings[] = {
     {S::SquelchA, 0, "1"}, {S::SquelchB, 0, "1"}, {S::ScanRestart, 0, "11"},
     {S::ScanResume, 0, "6"}, {S::TxTimeout, 0, "6"},
 };
+// The VX-8DR's and VX-8GE's SmartBeaconing: type 1 chosen, the three profiles as the factory
+// sets them (low and high speed, slow and fast rate, turn angle, slope and time).
+constexpr DemoSetting kDemoSmartBeaconing[] = {
+    {S::SmartProfile, 0, "1"},
+    {S::SmartLowSpeed, 0, "5"}, {S::SmartHighSpeed, 0, "70"}, {S::SmartSlowRate, 0, "30"},
+    {S::SmartFastRate, 0, "120"}, {S::SmartTurnAngle, 0, "28"}, {S::SmartTurnSlope, 0, "26"},
+    {S::SmartTurnTime, 0, "30"},
+    {S::SmartLowSpeed, 1, "3"}, {S::SmartHighSpeed, 1, "30"}, {S::SmartSlowRate, 1, "30"},
+    {S::SmartFastRate, 1, "120"}, {S::SmartTurnAngle, 1, "28"}, {S::SmartTurnSlope, 1, "11"},
+    {S::SmartTurnTime, 1, "30"},
+    {S::SmartLowSpeed, 2, "2"}, {S::SmartHighSpeed, 2, "12"}, {S::SmartSlowRate, 2, "30"},
+    {S::SmartFastRate, 2, "120"}, {S::SmartTurnAngle, 2, "28"}, {S::SmartTurnSlope, 2, "7"},
+    {S::SmartTurnTime, 2, "30"},
+};
 // clang-format on
 
 // Every setting first as a radio keeps it unset (texts padded, numbers 0), then the values
 // above; the record sums are made again, each backup equal to its record.
-void putDemoSettings(QByteArray& image) {
+void putDemoSettings(QByteArray& image, MemoryMap::Model model) {
     using namespace MemoryMap;
     for (int s = 0; s <= int(S::TxTimeout); ++s) {
-        const std::optional<Field> f = SettingField(Model::VX8R, Setting(s));
+        const std::optional<Field> f = SettingField(model, Setting(s));
         for (int n = 0; f && n < f->count; ++n)
             if (f->codec == Codec::Bits || f->codec == Codec::Index)
                 WriteNumber(image, *f, 0, n);
             else
                 WriteText(image, *f, "", n);
     }
+    auto put = [&](const DemoSetting& d) {
+        if (const std::optional<Field> f = SettingField(model, d.setting))
+            WriteText(image, *f, QString::fromUtf8(d.text), d.n);
+    };
     for (const DemoSetting& d : kDemoSettings)
-        WriteText(image, *SettingField(Model::VX8R, d.setting), QString::fromUtf8(d.text), d.n);
+        put(d);
+    for (const DemoSetting& d : kDemoSmartBeaconing)
+        put(d);
     // Each summed record's backup equal to it, as a radio keeps them.
     for (const RecordPair& pair : kRecordPairs)
         image.replace(pair.backup, pair.size, image.mid(pair.master, pair.size));
@@ -169,8 +189,8 @@ void putDemoSettings(QByteArray& image) {
 
 // A few beacons heard on an afternoon in Manhattan (made up): a car, a weather station, a
 // hiker's Mic-E, an object and a status; every other entry unused.
-void putDemoStations(QByteArray& image) {
-    ClearHeardBeacons(image, MemoryMap::Model::VX8R);
+void putDemoStations(QByteArray& image, MemoryMap::Model model) {
+    ClearHeardBeacons(image, model);
     const char* const beacons[] = {
         "KD2DMO-9>APRS,WIDE1-1,WIDE2-1:!4046.12N/07358.45W>088/025Commuting home",
         "W2WXD>APRS,WIDE2-1:@051523z4041.80N/07400.50W_220/004g009t045r000p000P000h62b10182",
@@ -179,7 +199,7 @@ void putDemoStations(QByteArray& image) {
         "AB2DEF>APRS,WIDE2-1:>Monitoring 144.390",
     };
     for (int n = 0; n < int(std::size(beacons)); ++n)
-        StoreHeardBeacon(image, MemoryMap::Model::VX8R, n, QDate(2026, 12, 5),
+        StoreHeardBeacon(image, model, n, QDate(2026, 12, 5),
                          QTime(15, 20 + 3 * n), QString::fromLatin1(beacons[n]));
 }
 
@@ -193,6 +213,18 @@ QByteArray SimRadio::identityAH29D() {
     return QByteArray("AH29D", 5) + QByteArray::fromHex("0001000000");
 }
 
+QByteArray SimRadio::identityOf(MemoryMap::Model model) {
+    switch (model) {
+        case MemoryMap::Model::VX8DR:
+            return identityAH29D();
+        case MemoryMap::Model::VX8GE:
+            return identityAH29D().replace(0, 5, "AH041");
+        case MemoryMap::Model::VX8R:
+            break;
+    }
+    return identityAH029();
+}
+
 quint8 SimRadio::checksumOf(const QByteArray& identity, const QByteArray& data) {
     unsigned sum = 0;
     for (char c : identity)
@@ -202,7 +234,7 @@ quint8 SimRadio::checksumOf(const QByteArray& identity, const QByteArray& data) 
     return static_cast<quint8>(sum & 0xFF);
 }
 
-SimRadio::SimRadio() : identity(identityAH029()) {
+SimRadio::SimRadio(MemoryMap::Model model) : identity(identityOf(model)) {
     // The memory is filled behind a blank identity, where the map's offsets count from.
     QByteArray image(kIdentity + kDataSize, '\0');
     // A recognisable pattern: every byte differs from its neighbours and no block repeats.
@@ -230,8 +262,8 @@ SimRadio::SimRadio() : identity(identityAH029()) {
     // for them, so the recorded transcripts' checksums stay.
     const quint8 total = MemoryMap::SumOf(image, 0, image.size() - 1);
     putDemoLists(image);
-    putDemoSettings(image);
-    putDemoStations(image);
+    putDemoSettings(image, model);
+    putDemoStations(image, model);
     image[image.size() - 1] =
         char(image.back() + total - MemoryMap::SumOf(image, 0, image.size() - 1));
     memory = image.mid(kIdentity);

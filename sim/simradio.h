@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <deque>
 
+#include "image/memorymap.h"
+
 // A VX-8 in clone mode, as the far end of the cable sees it, in both directions:
 //
 //  sending (the user pressed [BAND]): identity (10 bytes), then it waits for one byte;
@@ -25,10 +27,15 @@ public:
 
     static QByteArray identityAH029();  // "AH029" and five more bytes
     static QByteArray identityAH29D();
+    // The identity a radio of `model` sends.
+    static QByteArray identityOf(MemoryMap::Model model);
     // The sum of every byte, low 8 bits: the clone stream's checksum.
     static quint8 checksumOf(const QByteArray& identity, const QByteArray& data);
 
-    SimRadio();
+    // A radio of `model` as its owner might have left it: a dozen channels in two banks, a
+    // masked one, skip-search and PMS entries, the settings the model has (the SmartBeaconing
+    // profiles on the VX-8DR and VX-8GE at their factory values).
+    explicit SimRadio(MemoryMap::Model model = MemoryMap::Model::VX8R);
 
     struct Faults {
         int stallAfterBlocks = -1;        // stop sending after this many 64-byte blocks

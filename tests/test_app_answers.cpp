@@ -64,7 +64,8 @@ private slots:
         World w;
         w.radio.faults.silent = true;
         int started = 0;
-        w.form().setSimulatedRadioStarter([&started] { return ++started, QString(); });
+        w.form().setSimulatedRadioStarter(
+            [&started](MemoryMap::Model) { return ++started, QString(); });
         QStringList shown;
         for (int ms : {9000, 12000, 40000})
             w.atMs(ms, [&w, &shown] { shown << w.prompt().lblNoAnswer->text(); });
@@ -75,7 +76,7 @@ private slots:
                                            "No answer yet: is the radio showing CLONE, and is "
                                            "the cable on COM3 (/dev/fake/COM3)?<br><a href="
                                            "\"simulated\">Use the simulated radio instead</a>"));
-        QVERIFY(started == 1 && !w.form().mnuSimulatedRadio->isVisible());
+        QVERIFY(started == 1 && w.form().mnuSimulatedModel[0]->isChecked());
     }
 
     // The success box names the backup, a demo read's in the "demo" subfolder, and Open

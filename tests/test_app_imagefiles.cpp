@@ -101,6 +101,7 @@ private slots:
         QTest::newRow("unknown identity") << QByteArray(65227, 'A') << 0;
         QTest::newRow("flipped byte, No") << flipped << int(MsgAnswer::No);
         QTest::newRow("stale sum, Yes") << editedImage() << int(MsgAnswer::Yes);
+        QTest::newRow("stale sum, Cancel") << editedImage() << int(MsgAnswer::Cancel);
         QTest::newRow("the other programmer's file")
             << editedImage() + ImageFile::kTrailerMark + "e30=" << 0;
     }
@@ -115,13 +116,30 @@ private slots:
         w.env.boxes.shown.clear();
         w.env.boxes.answers = {MsgAnswer(answer)};
         w.changed.clear();
-        const bool refused = content.isEmpty() || content.startsWith("AA");
+        const bool refused =
+            content.isEmpty() || content.startsWith("AA") || answer == int(MsgAnswer::Cancel);
         QCOMPARE(w.files().OpenImage(path), !refused);
         QCOMPARE(w.env.boxes.shown.size(), refused || answer ? 1 : 0);
         QVERIFY(!refused || (w.snapshot() == before && w.changed.isEmpty()));
         const bool kept = answer == int(MsgAnswer::No);  // else one trace line per sum fixed
         QCOMPARE(w.env.log().filter(QRegularExpression("^Image: .* set to")).size(),
                  kept || refused ? 0 : 2);
+        // Corrected after the question, the image held differs from its file: another open
+        // asks to save it first.
+        const bool corrected = answer == int(MsgAnswer::Yes);
+        QVERIFY(w.form.channelEdits->unsaved() == corrected &&
+                w.form.isWindowModified() == corrected);
+        if (corrected) {
+            QVERIFY(w.env.boxes.texts()[0].startsWith(
+                "This file's checksum does not match its data; files saved by other programs "
+                "often look like this. Quorlink can correct the checksum; no channel or setting "
+                "changes.\r\n\r\n" +
+                QDir::toNativeSeparators(path)));
+            w.env.boxes.answers = {MsgAnswer::Yes, MsgAnswer::Cancel};
+            QVERIFY(!w.files().OpenImage(path));
+            QCOMPARE(w.env.boxes.texts().mid(1),
+                     QStringList({w.env.boxes.texts()[0], "Save changes to bad.img?"}));
+        }
         if (refused || !kept)
             return;
         QCOMPARE(w.clone().image.bytes(), content);

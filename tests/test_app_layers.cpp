@@ -4,14 +4,14 @@
 
 // The build keeps the folders' order (an include that points up does not compile). What it
 // cannot see: below the windows nothing names a window or display class, not even one of
-// Qt's GUI module, which the channel list's PDF needs, so the command line runs without a
+// Qt's GUI module, which the printing layer's PDF needs, so the command line runs without a
 // display; and above the link only the Transport interface is known, never which kind.
 class LayersTest : public QObject {
     Q_OBJECT
 private slots:
     void whatTheBuildCannotSee() {
         const QDir root(QUORLINK_SOURCE_DIR);
-        const QStringList belowWindows{"core", "aprs", "link",     "image", "memory",
+        const QStringList belowWindows{"core", "aprs", "link",     "image", "memory", "print",
                                        "edit", "transfer", "sim",   "cli"};
         const QRegularExpression windowClass(
             "^<(QtWidgets/.*|QtGui/.*|Q(Widget|Application|GuiApplication|Dialog|MainWindow|Label|"
@@ -64,6 +64,48 @@ private slots:
         QVERIFY2(files > 40,
                  qPrintable(QString("only %1 files under %2").arg(files).arg(root.path())));
         QVERIFY2(violations.isEmpty(), qPrintable(violations.join('\n')));
+    }
+
+    // ARCHITECTURE.md's drawing and table of the layers are what CMakeLists.txt links: each
+    // folder on the line of its longest chain down to core, and its links named in its row.
+    void layersAsBuilt() {
+        const auto read = [](const QString& name) {
+            QFile file(QStringLiteral(QUORLINK_SOURCE_DIR "/") + name);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        const auto lines = [](const QString& pattern, const QString& text) {
+            return QRegularExpression(pattern, QRegularExpression::MultilineOption)
+                .globalMatch(text);
+        };
+        QMap<QString, QStringList> built, drawnLinks;
+        for (const auto& m : lines("^quorlink_folder\\((\\w+)([^)]*)\\)", read("CMakeLists.txt")))
+            for (const QString& to : m.captured(2).split(' ', Qt::SkipEmptyParts))
+                if (!to.startsWith('$'))
+                    built[m.captured(1)] << QString(to).remove(QRegularExpression("^quorlink_"));
+        std::function<int(const QString&)> height = [&](const QString& folder) {
+            int h = 0;
+            for (const QString& to : built.value(folder))
+                h = built.contains(to) ? std::max(h, height(to) + 1) : h;
+            return h;
+        };
+        QMap<int, QStringList> heights, drawn;
+        for (const QString& folder : built.keys())
+            heights[height(folder)] << folder;
+        const QString layers =
+            read("ARCHITECTURE.md").section("\n## Layers", 1).section("\n## ", 0, 0);
+        for (const auto& m : lines("^(\\d+) +([a-z ]+)$", layers))
+            drawn[m.captured(1).toInt()] = m.captured(2).split(' ', Qt::SkipEmptyParts);
+        for (const auto& m : lines("^\\| `(\\w+)` \\|([^|]*)\\|$", layers))
+            for (const auto& to : lines("`([\\w:]+)`", m.captured(2)))
+                drawnLinks[m.captured(1)] << to.captured(1);
+        for (auto* map : {&built, &drawnLinks})
+            for (QStringList& to : *map)
+                to.sort();
+        for (QStringList& folders : drawn)
+            folders.sort();
+        QVERIFY(built.size() >= 11);
+        QCOMPARE(drawn, heights);
+        QCOMPARE(drawnLinks, built);
     }
 };
 

@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "memory/channeledit.h"
-#include "memory/channelpdf.h"
+#include "print/channelpdf.h"
 #include "support/channelfixture.h"
 #include "support/quorlinkrun.h"
 
@@ -63,6 +63,7 @@ private slots:
         row("PMS memories", "", "^ *U1 RPT +145\\.230 +- +0\\.600 +Tone 100\\.0 +FM");
         row("settings, last page", "", "^Radio settings\n+APRS\n+Callsign ");
         row("a setting", "", "^Receive Mic-E +o(n|ff)$");
+        row("a setting not proven", "", "^User symbol +\\d+ \\(not proven\\)$");
         row("pocket title", "--pocket", "^VX-8R pocket card, DATE +page 1 of [1-9]$");
         row("pocket columns", "--pocket", "^ +2 RPT +145\\.230 -0\\.600 +Tone 100\\.0 FM +\\d+ ");
     }

@@ -62,7 +62,8 @@ private slots:
         row("stored over masked", {"import", "--output", dir_.filePath("m.img"), good, masked}, 0,
             "ch 20: was masked; stored over it");
         // Settings: printed, set, imported, compared; a refusal writes nothing.
-        const QString club = dir_.filePath("club.txt"), out = dir_.filePath("set.img");
+        const QString club = dir_.filePath("club.txt"), out = dir_.filePath("set.img"),
+                      stale = dir_.filePath("stale.img");
         row("settings", {"settings", good}, 0, "# Quorlink settings of a VX-8R\n\n# APRS\n");
         row("set unproven", {"settings", good, "--set", "aprs.user_symbol=1", "--set", "x"}, 3,
             "aprs.user_symbol: its encoding is not known; not changed");
@@ -72,7 +73,18 @@ private slots:
             "line 2: smartbeacon.profile: a VX-8R has no such setting; skipped");
         row("import bad line", {"settings", good, "--import", other, "--force", "--output", out}, 3,
             "line 1:");
-        row("compare settings", {"compare", "--settings", good, other}, 0, "no setting differs");
+        row("compare settings", {"compare", "--settings", good, other}, 0,
+            "no setting differs; other bytes differ");
+        row("compare both", {"compare", "--settings", "--channels", good, other}, 1,
+            "the final checksum differs\nno setting differs");
+        row("set a key the R lacks", {"settings", good, "--set", "smartbeacon.profile=off"}, 3,
+            "smartbeacon.profile: a VX-8R has no such setting");
+        row("settings file too large", {"settings", good, "--import", csv + ".big"}, 3,
+            "too large for a settings file");
+        row("stale sums told",
+            {"settings", "--force", "--output", out, stale, "--set", "scan.squelch_a=1"}, 0,
+            "Image: region sum at 0x06C9 was 0x");
+        row("option escaped", {"channels", "--list", "a\x1b[2J", good}, 2, "not \"a\\x1b[2J\"");
         row("pdf --force", {"channels", "--force", "--pocket", "--pdf", pdf, good}, 0,
             "Wrote a pocket card");
         // Heard stations: the table, CSV from a point, the formats one at a time, no beacons.
@@ -108,6 +120,10 @@ private slots:
                               nullptr));
         QVERIFY(SaveImageFile(dir_.filePath("none.bin"),
                               SimRadio::identityAH029() + QByteArray(65217, '\xFF'), nullptr));
+        QVERIFY(writeBytes(dir_.filePath("ch.csv.big"), QByteArray(4 << 20, '#') + '\n'));
+        image[0x064A] = char(image[0x064A] + 1);  // VFO A's record, its sum left stale
+        QVERIFY(SaveImageFile(dir_.filePath("stale.img"), image, nullptr));
+        image[0x064A] = char(image[0x064A] - 1);
         image[0x100] = char(image[0x100] + 1);
         image[65226] = char(image[65226] + 1);
         QVERIFY(SaveImageFile(dir_.filePath("other.bin"), image, nullptr));

@@ -5,6 +5,7 @@
 
 #include "app/demowindow.h"
 #include "image/cloneimage.h"
+#include "image/imagefile.h"
 #include "sim/demo.h"
 #include "support/radioprocess.h"
 #include "support/realapp.h"
@@ -45,7 +46,8 @@ private slots:
     // crash, and the program ready for the next try.
     void demoRadioLosesItsCableMidRead() {
         App app(30000);
-        QCOMPARE(startWindowDemo(*app.ctx, *app.form, app.ports), QString());
+        QCOMPARE(startWindowDemo(*app.ctx, *app.form, app.ports, MemoryMap::Model::VX8R),
+                 QString());
         const qint16 com = app.ctx->state.link.PortNumber;
         QVERIFY(com >= 1 && com <= 32 && app.ports.map().isPresent(com));
         QVERIFY(app.form->mnuCOM[com - 1]->isVisible() && app.form->mnuCOM[com - 1]->isChecked());
@@ -59,6 +61,30 @@ private slots:
         QVERIFY(app.lostTheCable() && !app.form->cmdWriteRig->isEnabled());
         const int blocks = app.form->lblBlockCount->text().trimmed().toInt();
         QVERIFY2(blocks > 100 && blocks < 1019, qPrintable(app.form->lblBlockCount->text()));
+    }
+
+    // The Help menu's simulated radio in each model: picked, remembered, the link again, and
+    // holding what that model holds (SmartBeaconing on the VX-8DR and VX-8GE), sums right.
+    void simulatedRadioInEachModel() {
+        using MemoryMap::Model;
+        App app(30000);
+        app.form->setSimulatedRadioStarter(
+            [&app](Model model) { return startWindowDemo(*app.ctx, *app.form, app.ports, model); });
+        for (const Model model : {Model::VX8DR, Model::VX8GE, Model::VX8R}) {
+            app.form->mnuSimulatedModel[int(model)]->trigger();
+            DemoRadio* demo = runningDemoRadio(*app.ctx);
+            const QByteArray image =
+                CloneImage(demo->radio.identity + demo->radio.memory + '\0').bytes();
+            QVERIFY(MemoryMap::ModelOf(image) == model && StaleSums(image).isEmpty());
+            QVERIFY(storedDemoModel(app.settings) == model &&
+                    app.ctx->state.link.PortNumber == demo->com);
+            const auto smart = MemoryMap::SettingField(model, MemoryMap::Setting::SmartHighSpeed);
+            QCOMPARE(smart ? MemoryMap::ReadNumber(image, *smart, 1) : -1,
+                     model == Model::VX8R ? -1 : 30);
+        }
+        const QRegularExpression said(
+            "^Demo: (a simulated VX-8DR is on COM|the simulated radio is now a VX-8(GE|R)$)");
+        QCOMPARE(app.form->txtErrors->lines().filter(said).size(), 3);
     }
 
     // The same in a write through quorlink-radio, with About opened in the middle and left

@@ -53,7 +53,7 @@ private slots:
         QTest::newRow("options first") << "--settings q --quiet info -- -x.img" << 0 << "^File: ";
         QTest::newRow("stdin closed")
             << "<&- write --demo x.img" << 1
-            << "^Demo: talking to a simulated VX-8 on /dev/[^$]*cancelled";
+            << "^Demo: talking to a simulated VX-8R on /dev/[^$]*cancelled";
         QTest::newRow("size limit")
             << "ulimit read --demo big.img" << 1
             << "large\nquorlink: Cannot save \"big.img\": File too large\n$";

@@ -106,10 +106,11 @@ private slots:
         row("too high", f, "1200", "Frequency 1200 MHz is outside 0.5–999.9 MHz");
         row("no number", f, "14x", "Frequency 14x is not a frequency in MHz");
         row("kHz, step reaches", f, "146525 kHz", "146.525000 12.50");
-        row("MHz, 5 kHz step", f, "146.52 MHz", "146.520000 5.00");
-        row("6.25 kHz step", f, "446.00625", "446.006250 6.25");
-        row("8.33 kHz, 5 decimals", f, "118.00833", "118.008333 8.33");
-        row("airband name", f, "118.015", "118.016666 8.33");
+        row("MHz: the channel's step kept where it does not divide", f, "146.52 MHz",
+            "146.520000 12.50");
+        row("lacking step: 6.25 kHz", f, "446.00625", "446.006250 6.25");
+        row("lacking step: 8.33 kHz, 5 decimals", f, "118.00833", "118.008333 8.33");
+        row("lacking step: airband name", f, "118.015", "118.016666 8.33");
         row("offset", ChannelField::Offset, "1000", "Offset 1000 MHz is outside 0–999.9 MHz");
         row("offset: whole kHz", ChannelField::Offset, "1.893", "1.893000");
         row("watts beyond the radio", ChannelField::Power, "50W",
@@ -134,6 +135,8 @@ private slots:
         QFETCH(QString, result);
         Channel ch;
         ch.number = 1, ch.empty = false, ch.frequencyHz = 146'525'000, ch.step = 5;
+        if (QByteArray(QTest::currentDataTag()).startsWith("lacking"))
+            ch.step = 13;  // another program's step
         const Channel before = ch;
         const QString refusal = SetChannelField(ch, ChannelField(field), text);
         const bool frequency = field == int(ChannelField::Frequency);
@@ -162,9 +165,9 @@ private slots:
         };
         fresh("fresh slot: the radio's defaults", "CALL|146.52||0||88.5|023|FM|5|Hi|", 0x03,
               "00 00 146520 C0 0000 0C0A1515FFFFFFFFFFFFFFFFFFFFFFFF 000000 08 00 1D0018");
-        QTest::newRow("in use: other bits kept, half deviation off, AM minus Tone skip")
+        QTest::newRow("in use: bits no field owns kept, AM minus Tone skip")
             << 0x73 << ff << "RPT 1|145.23|-|0.6|Tone|100|023|AM|10|L2|S" << 0x77
-            << "C0 54 145230 7D 0000 1B191D2401FFFFFFFFFFFFFFFFFFFFFF 000600 CC 80 FFFFFF";
+            << "FF 54 145230 7D FFFF 1B191D2401FFFFFFFFFFFFFFFFFFFFFF 000600 CC 80 FFFFFF";
         fresh("WFM, no sub-VFO from 88 to 108 MHz", "FM|88.1||0||88.5|023|WFM|100|L3|", 0x83,
               "00 8A 088100 80 0000 0F16FFFFFFFFFFFFFFFFFFFFFFFFFFFF 000000 08 00 1D0018");
         fresh("6.25 kHz mark, DTCS, preferential", "PMR1|446.00625||0|DTCS|88.5|754|FM|6.25|L1|P",
@@ -205,6 +208,64 @@ private slots:
             PutChannel(expected, slot, flags, record.toLatin1());
             QCOMPARE(img.toHex(), expected.toHex());
             QCOMPARE(ChannelChanges(DecodeChannelAt(img, slot), ch), QStringList());
+        }
+    }
+
+    // One field changed in a channel as a radio writes them (mark and unknown bits set, 10 kHz
+    // step on a frequency it does not divide, a name padded after a space): only that field's
+    // bits change, and a masked channel becomes used.
+    void oneFieldChange_data() {
+        QTest::addColumn<int>("flagsBefore");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("at");  // where the record's bytes change
+        QTest::addColumn<QString>("bytes");
+        auto row = [](const char* tag, int before, ChannelField field, const char* text, int flags,
+                      int at, const char* bytes) {
+            QTest::newRow(tag) << before << int(field) << QString(text) << flags << at
+                               << QString(bytes);
+        };
+        using F = ChannelField;
+        row("name", 0x73, F::Name, "CALL", 0x73, 8, "0C0A1515FFFFFFFFFFFFFFFFFFFFFFFF");
+        row("name as it reads: pads kept", 0x73, F::Name, "RPT ", 0x73, 0, "");
+        row("masked: used again", 0x71, F::Name, "RPT", 0x73, 0, "");
+        row("frequency, 5 kHz: mark, step, no sub-VFO kept", 0x73, F::Frequency, "88.1", 0x73, 2,
+            "088100");
+        row("frequency, 6.25 kHz: marked, half deviation kept", 0x73, F::Frequency, "462.73125",
+            0x73, 0, "65 14 462731");
+        row("duplex", 0x73, F::Duplex, "+", 0x73, 1, "24");
+        row("offset", 0x73, F::Offset, "0.6", 0x73, 24, "000600");
+        row("tone mode", 0x73, F::ToneMode, "TSQL", 0x73, 5, "FE");
+        row("tone", 0x73, F::Tone, "88.5", 0x73, 27, "C8");
+        row("dcs", 0x73, F::Dcs, "754", 0x73, 28, "E7");
+        row("mode", 0x73, F::Mode, "AM", 0x73, 1, "54");
+        row("step", 0x73, F::Step, "12.5", 0x73, 1, "15");
+        row("power", 0x73, F::Power, "L1", 0x73, 5, "3D");
+        row("skip", 0x73, F::Skip, "S", 0x77, 0, "");
+        row("preferential", 0x73, F::Skip, "P", 0x7F, 0, "");
+        row("skip cleared", 0x7F, F::Skip, "", 0x73, 0, "");
+    }
+    void oneFieldChange() {
+        QFETCH(int, flagsBefore);
+        QFETCH(int, field);
+        QFETCH(QString, text);
+        QFETCH(int, flags);
+        QFETCH(int, at);
+        QFETCH(QString, bytes);
+        const char* record =
+            "61 14 462725 FD A55A 1B191D24FF01FF3CFFFFFFFFFFFFFFFF 005000 CC 80 1D7718";
+        QByteArray changed = QByteArray::fromHex(record);
+        const QByteArray patch = QByteArray::fromHex(bytes.toLatin1());
+        changed.replace(at, patch.size(), patch);
+        for (int slot : {7, 950, 1001}) {
+            QByteArray img = image(), expected = image();
+            PutChannel(img, slot, flagsBefore, record);
+            PutChannel(expected, slot, flags, changed.toHex().constData());
+            Channel ch = DecodeChannelAt(img, slot);
+            QCOMPARE(SetChannelField(ch, ChannelField(field), text), QString());
+            QCOMPARE(StoreChannel(img, ch), QString());
+            QCOMPARE(img.toHex(), expected.toHex());
         }
     }
 

@@ -1,3 +1,4 @@
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include "memory/channelcsv.h"
@@ -75,16 +76,24 @@ private slots:
                "2,,146.52,,,,50W\n3,,146.5125,,,5.00,\n4,,146.52,-,500,,\n5,,999,+,50,,\n"
                "6,,146.52,split,,,\n"
             << QStringList{"1|  LEAD|146.520000|+|1.893000||88.5|023|FM|5.00|L3 2.5 W|",
-                           "3||146.512500||0.000000||88.5|023|FM|6.25|Hi 5 W|",
+                           "3||146.512500||0.000000||88.5|023|FM|5.00|Hi 5 W|",
                            "line 3: Power 50W is more than the radio's 5 W",
                            "line 5: Offset 500 MHz puts the transmit frequency at -353.48 MHz, "
                            "outside 0.5–999.9 MHz",
                            "line 6: Offset 50 MHz puts the transmit frequency at 1049 MHz, outside "
                            "0.5–999.9 MHz",
                            "line 7: Offset (empty) gives the split channel no transmit frequency",
-                           "line 2: Power 2W stored as L3 2.5 W",
-                           "line 4: TStep 5.00 stored as 6.25, the nearest step the radio has that "
-                           "reaches 146.512500 MHz"};
+                           "line 2: Power 2W stored as L3 2.5 W"};
+        QTest::newRow("steps the radio has kept; one it lacks is never 8.33 outside the airband")
+            << "Location,Frequency,TStep\n1,440.35,20\n2,462.725,10\n3,462.725,7.5\n4,118.025,7.5\n"
+            << QStringList{"1||440.350000||0.000000||88.5|023|FM|20.00|Hi 5 W|",
+                           "2||462.725000||0.000000||88.5|023|FM|10.00|Hi 5 W|",
+                           "3||462.725000||0.000000||88.5|023|FM|6.25|Hi 5 W|",
+                           "4||118.025000||0.000000||88.5|023|FM|8.33|Hi 5 W|",
+                           "line 4: TStep 7.5 stored as 6.25, the nearest step the radio has that "
+                           "reaches 462.725000 MHz",
+                           "line 5: TStep 7.5 stored as 8.33, the nearest step the radio has that "
+                           "reaches 118.025000 MHz"};
         QTest::newRow("another program's export: Location 0, a 125 kHz step")
             << "Location,Frequency,TStep\n0,146.52,5.00\n1,146.52,125.00\n"
             << QStringList{"1||146.520000||0.000000||88.5|023|FM|20.00|Hi 5 W|",
@@ -139,6 +148,52 @@ private slots:
         QCOMPARE(ChannelsCsv(DecodeChannels(image), false), csv);
         QCOMPARE(UsedChannelCount(DecodeChannels(image)), 11);
         QCOMPARE(ChannelBytes(image, 899), QByteArray::fromHex(QByteArray("01") + masked.record));
+    }
+
+    // Each list written out and read back into the image it came from changes no byte: the
+    // simulated radio's image, and 50 whose marks, unknown bits, name pads, flags and values
+    // (some the radio cannot hold, left out) are random.
+    void exportImportKeepsEveryByte() {
+        namespace M = MemoryMap::Channels;
+        const SimRadio sim;
+        for (quint32 seed = 0; seed <= 50; ++seed) {
+            QRandomGenerator rng(seed);
+            QByteArray image = sim.identity + sim.memory + '\0';
+            // One slot in eight holds an entry, in use or not: enough for every kind of
+            // value, few enough to keep the test quick.
+            for (int n = rng.bounded(8); seed && n < M::kSlots; n += 1 + rng.bounded(15)) {
+                image[M::kFlags.at(n)] = char(rng.bounded(256) | (rng.bounded(4) ? 3 : 1));
+                char* record = image.data() + M::kMark.at(n);
+                for (int i = 0; i < M::kRecordSize; ++i)
+                    record[i] = char(rng.bounded(256));
+                // A value of the field's list, now and then one outside it.
+                auto pick = [&](const MemoryMap::Field& field, int listed) {
+                    const int value =
+                        rng.bounded(32) ? rng.bounded(listed) : rng.bounded(1 << field.width);
+                    MemoryMap::WriteNumber(image, field, value, n);
+                    return value;
+                };
+                const int duplex = pick(M::kDuplex, 4);
+                for (const auto& [field, listed] :
+                     {std::pair{M::kTone, 50}, {M::kDcs, 104}, {M::kMode, 3}, {M::kStep, 12}})
+                    pick(field, listed);
+                MemoryMap::WriteNumber(image, M::kFrequency, rng.bounded(1000, 999000), n);
+                MemoryMap::WriteNumber(image, M::kOffset,
+                                       duplex == 3 ? rng.bounded(1000, 999000) : rng.bounded(400),
+                                       n);
+                if (rng.bounded(2))
+                    record[8 + rng.bounded(16)] = char(0xFF);
+            }
+            const QByteArray before = image;
+            for (ChannelList list : {ChannelList::Channels, ChannelList::Skip, ChannelList::Pms}) {
+                const CsvImport import =
+                    ParseChannelsCsv(ChannelsCsv(DecodeChannels(image, list), false), list);
+                QVERIFY(import.refusals.isEmpty() && import.warnings.isEmpty() &&
+                        !import.channels.isEmpty());
+                ApplyChannelsCsv(image, import, false, list);
+            }
+            QVERIFY2(image == before, qPrintable(QString("seed %1").arg(seed)));
+        }
     }
 };
 

@@ -132,6 +132,11 @@ private slots:
         row("0 0 0 W", r, "aprs.longitude", "0 0 0 W", "0°00'00\"W", 0xC0E2, "A5000000");
         row("-0", r, "aprs.longitude", "-0", "0°00'00\"W", 0xC0E2, "A5000000");
         row("0", r, "aprs.longitude", "0", "0°00'00\"E", 0xC0E2, "A4000000");
+        row("decimal minutes", r, "aprs.latitude", "41 52.30 N", "41°52'18\"N", 0xC0DE, "A4293412");
+        row("decimal minutes, marks", ge, "aprs.longitude", "87°37.5'W", "87°37'30\"W", 0xC0E2,
+            "A557251E");
+        row("dtmf grouped", dr, "dtmf.memory_2", "0800 555\t1212", "08005551212", 0x095A,
+            "00080000050505010201 02FF");
         // Refused whole before a byte is written.
         row("volume past 5 bits", dr, "scan.volume_a", "32", "");
         row("contrast past 4 bits", r, "display.lcd_contrast", "20", "");
@@ -145,6 +150,11 @@ private slots:
         row("latitude E", r, "aprs.latitude", "10 0 0 E", "");
         row("minutes 60", r, "aprs.latitude", "10 60 0 N", "");
         row("no position", r, "aprs.longitude", "", "");
+        row("1e300", r, "aprs.longitude", "1e300", "");
+        row("90 before rounding", r, "aprs.latitude", "90.0001", "");
+        row("empty hop first", dr, "aprs_tx.digi_path_8", ",WIDE2-1", "");
+        row("empty hop between", dr, "aprs_tx.digi_path_8", "WIDE1-1, ,WIDE2-1", "");
+        row("escaped pad", r, "display.opening_message", "HI\\xFF", "");
         row("dtmf letter", r, "dtmf.memory_1", "12X", "");
         row("table tilde", r, "display.opening_message", "HI~", "");
         row("text too long", r, "aprs_tx.macro_1", "seventeen letters", "");
@@ -194,6 +204,87 @@ private slots:
         const QList<ImageSum> now = ImageSums(stale);
         for (qsizetype i = 0; i < now.size(); ++i)
             QCOMPARE(quint8(now[i].stored - now[i].actual), quint8(was[i].stored - was[i].actual));
+    }
+
+    // Bytes a radio stored in the opening message: the line the settings file prints for
+    // them, and the bytes that file gives a radio-made image.
+    void stored_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("copied");
+        auto row = [](const char* name, const char* hex, const char* line, const char* copied) {
+            QTest::newRow(name) << QByteArray::fromHex(hex)
+                                << "display.opening_message = " + QString(line)
+                                << QByteArray::fromHex(copied);
+        };
+        row("bit 7 ignored", "918E159518", "HELLO\n", "110E151518FF");
+        row("no character", "115AD20E", "H\\x5A\\xD2E\n", "115AD20EFF");
+        row("cut by a pad", "11FF0E", "H (a pad byte cuts the text; its bytes: 11 FF 0E FF", "FF");
+    }
+    void stored() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, line);
+        QFETCH(QByteArray, copied);
+        QByteArray image = radioMade(Model::VX8DR), other = image;
+        const int at = FindSetting(Model::VX8DR, "display.opening_message")->field.at();
+        const QString text = SettingsFileText(image.replace(at, bytes.size(), bytes));
+        QVERIFY2(text.contains(line), qPrintable(text));
+        QStringList refusals;
+        QCOMPARE(ApplySettings(other, ParseSettingsFile(text, &refusals)).refused, QStringList());
+        QCOMPARE(other.mid(at, copied.size()).toHex(), copied.toHex());
+    }
+
+    // Assignments to a VX-8DR from a settings file and --set: the refusals (each the start of
+    // one) and a setting's value after ("key=value").
+    void applied_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("set");
+        QTest::addColumn<QStringList>("refused");
+        QTest::addColumn<QString>("after");
+        auto row = [](const char* name, const char* file, const char* set,
+                      const QStringList& refused, const char* after) {
+            QTest::newRow(name) << QString(file) << QString(set) << refused << QString(after);
+        };
+        const QString low = "smartbeacon.type_1_low_speed", high = "smartbeacon.type_1_high_speed";
+        row("speeds cross", "smartbeacon.type_1_low_speed = 25", "smartbeacon.type_1_high_speed=20",
+            {low + ": the low speed 25", high + ": the low"}, "smartbeacon.type_1_low_speed=5");
+        row("low speed alone", "", "smartbeacon.type_2_low_speed=30",
+            {"smartbeacon.type_2_low_speed: the low speed 30 is not below the high speed 30"},
+            "smartbeacon.type_2_high_speed=30");
+        row("--set a key it lacks", "", "aprs_rx.vibrate_group=off",
+            {"aprs_rx.vibrate_group: a VX-8DR has no such setting"}, "aprs.ssid=0");
+        row("CR line ends", "scan.squelch_a = 3\raprs_tx.macro_1 = A\r\rx\r", "", {"line 4: not"},
+            "scan.squelch_a=3");
+        row("control escaped", "", "scan.squelch_a=\x1b[2J\r",
+            {"scan.squelch_a: \"\\x1b[2J\\r\" is not a number"}, "scan.squelch_a=0");
+        row("key escaped", "", "aprs\x1b.x=1", {"no setting is called \"aprs\\x1b.x\""},
+            "scan.squelch_a=0");
+        row("dtmf letter", "", "dtmf.memory_1=12X", {"dtmf.memory_1: \"X\" is no DTMF digit"},
+            "dtmf.memory_1=");
+        row("dtmf 17 digits", "", "dtmf.memory_1=1234 5678 9012 3456 7",
+            {"dtmf.memory_1: 17 digits: it holds at most 16"}, "dtmf.memory_1=");
+        row("table character", "", "display.opening_message=A~B",
+            {"display.opening_message: \"~\" is not in"}, "display.opening_message=");
+    }
+    void applied() {
+        QFETCH(QString, file);
+        QFETCH(QString, set);
+        QFETCH(QStringList, refused);
+        QFETCH(QString, after);
+        QByteArray image = radioMade(Model::VX8DR);
+        QStringList lines;
+        QList<SettingAssignment> assignments = ParseSettingsFile(file, &lines);
+        if (!set.isEmpty())
+            assignments.append({0, set.section('=', 0, 0), set.section('=', 1)});
+        lines << ApplySettings(image, assignments).refused;
+        QCOMPARE(lines.size(), refused.size());
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines[i].startsWith(refused[i]), qPrintable(lines[i]));
+        const SettingRow& row = *FindSetting(Model::VX8DR, after.section('=', 0, 0));
+        QCOMPARE(SettingText(image, row), after.section('=', 1));
+        // A field the image is too short to hold is refused, never taken as unchanged.
+        QByteArray cut = image.left(row.field.at());
+        QVERIFY(!SetSetting(cut, row, "1").isEmpty());
     }
 
     // The lowest and the highest value each setting offers, written and read back; no list

@@ -18,6 +18,7 @@
 #include "support/channelfixture.h"
 #include "support/testenv.h"
 #include "support/testmain.h"
+#include "ui/channelmodel.h"
 #include "ui/frmchannels.h"
 
 Q_DECLARE_METATYPE(ChannelField)
@@ -226,6 +227,62 @@ private slots:
         QCOMPARE(w.window().isWindowModified(), !status.startsWith("Channel"));
     }
 
+    // A cell edit or a paste over fixture channel 6 (no sub-VFO, mark, half deviation and
+    // unknown bits set) changes only the edited field's bytes and the final checksum; the
+    // channel pasted back as it was copied changes nothing.
+    void editsChangeOnlyTheirField_data() {
+        QTest::addColumn<ChannelField>("field");  // Number: paste the text as a CSV row
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("changed");  // record bytes; -1 the flag byte
+        auto row = [](const char* tag, ChannelField field, const char* text, QList<int> changed) {
+            QTest::newRow(tag) << field << QString(text) << changed;
+        };
+        using F = ChannelField;
+        row("name", F::Name, "PMR2", {11});
+        row("frequency on 5 kHz: mark kept", F::Frequency, "446.1", {3, 4});
+        row("frequency on 6.25 kHz: mark", F::Frequency, "446.0125", {0, 4});
+        row("duplex", F::Duplex, "-", {1});
+        row("offset", F::Offset, "440.0125", {26});
+        row("tone mode", F::ToneMode, "Tone", {5});
+        row("tone", F::Tone, "100.0", {27});
+        row("dcs", F::Dcs, "023", {28});
+        row("mode", F::Mode, "AM", {1});
+        row("step", F::Step, "12.50", {1});
+        row("power", F::Power, "L1 0.05 W", {5});
+        row("skip", F::Skip, "S", {-1});
+        row("pasted as copied", F::Number, kFixtureChannels[5].csv, {});
+        QTest::newRow("pasted, one name changed")
+            << F::Number << QString(kFixtureChannels[5].csv).replace(",PMR,", ",PMR2,")
+            << QList<int>{11};
+    }
+    void editsChangeOnlyTheirField() {
+        QFETCH(ChannelField, field);
+        QFETCH(QString, text);
+        QFETCH(QList<int>, changed);
+        Window w;
+        w.hold(FixtureImage());
+        const QByteArray before = w.held();
+        if (field == ChannelField::Number) {
+            QApplication::clipboard()->setText(kCsvHeader + QString("\n") + text);
+            w.select({6});
+            w.keys(Qt::CTRL | Qt::Key_V);
+        } else {
+            w.type(6, field, text);
+        }
+        QList<int> expected;
+        for (int at : changed)
+            expected << (at < 0 ? ChannelLayout::kFlagsOffset + 5
+                                : ChannelLayout::kChannelsOffset + 5 * 32 + at);
+        if (!changed.isEmpty())
+            expected << int(before.size()) - 1;  // the final checksum
+        QList<int> differ;
+        const QByteArray after = w.held();
+        for (int at = 0; at < before.size(); ++at)
+            if (before[at] != after[at])
+                differ << at;
+        QCOMPARE(differ, expected);
+    }
+
     // A list opened and left with Enter keeps the channel's value.
     void listLeftAsItWas() {
         Window w;
@@ -371,6 +428,40 @@ private slots:
         QCOMPARE(w.column(ChannelField::Number).size(), 9);
     }
 
+    // A masked row says so in every cell and, while current, in the status line; a tone or
+    // code its tone mode does not use is greyed, its value kept.
+    void greyedCells_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("greyed");  // the columns greyed, by caption; * every one
+        QTest::newRow("no tone") << 1 << "Tone DCS";
+        QTest::newRow("Tone") << 2 << "DCS";
+        QTest::newRow("TSQL") << 5 << "DCS";
+        QTest::newRow("DTCS") << 6 << "Tone";
+        QTest::newRow("masked") << 9 << "*";
+    }
+    void greyedCells() {
+        QFETCH(int, number);
+        QFETCH(QString, greyed);
+        Window w;
+        w.hold(FixtureImage());
+        const QString note = greyed != "*" ? QString()
+                                           : "Channel 9 is masked on the radio: hidden there, its "
+                                             "data kept. Edit ▸ Unmask shows it again.";
+        const QModelIndex row = w.cell(number, ChannelField::Number);
+        for (int c = 0; c < kColumnCount; ++c) {
+            const QString caption = row.model()->headerData(c, Qt::Horizontal).toString();
+            const QString tip = row.siblingAtColumn(c).data(Qt::ToolTipRole).toString();
+            QVERIFY2(note.isEmpty() ? !tip.contains("masked") : tip.startsWith(note),
+                     qPrintable(caption));
+            QCOMPARE(row.siblingAtColumn(c).data(Qt::ForegroundRole).isValid(),
+                     greyed == "*" || greyed.split(' ').contains(caption));
+        }
+        w.window().grdChannels->setCurrentIndex(row);
+        QCOMPARE(w.window().lblStatus->text(), note);
+        w.window().grdChannels->setCurrentIndex(w.cell(3, ChannelField::Name));
+        QCOMPARE(w.window().lblStatus->text(), QString());
+    }
+
     // The PMS list in the same table, without banks: a pair out of order is marked, not
     // refused. The masked channel 9 is greyed, kept unless its owner agrees to store over it,
     // and unmasked with its data.
@@ -378,9 +469,6 @@ private slots:
         Window w;
         w.hold(FixtureImage());
         QAbstractItemModel& rows = *w.window().grdChannels->model();
-        const QModelIndex nine = w.cell(9, ChannelField::Number);
-        QCOMPARE(nine.data(Qt::ToolTipRole).toString(), "masked");
-        QVERIFY(nine.data(Qt::ForegroundRole).isValid());
         w.env.boxes.answers = {MsgAnswer::Cancel};
         w.type(9, ChannelField::Name, "NEW");
         QVERIFY(w.env.boxes.texts().value(0).startsWith("ch 9 is masked on the radio"));

@@ -15,6 +15,7 @@
 
 #include "edit/channeledits.h"
 #include "memory/channelcsv.h"
+#include "memory/channeledit.h"
 #include "memory/channelorder.h"
 #include "memory/channels.h"
 #include "ui/channelboxes.h"
@@ -237,7 +238,7 @@ void FrmChannels::SetForSelected(ChannelField field, const QString& text) {
         const QList<int> banks = BankNumbers(text, &ok);
         refusal = ok ? edits_.setBanks(numbers, banks)
                      : QStringLiteral("Banks \"%1\" are not bank numbers 1–%2")
-                           .arg(text)
+                           .arg(EscapedControls(text))
                            .arg(ChannelLayout::kBankCount);
     } else {
         refusal = edits_.setFieldOn(numbers, field, text);

@@ -28,6 +28,16 @@ void ChannelsModel::updateChannels(const QByteArray& image, const QList<int>& nu
     }
 }
 
+QString MaskedNote(int slot) {
+    QString name = EntryName(slot);
+    if (name.startsWith(QLatin1String("ch ")))
+        name = QStringLiteral("Channel ") + name.mid(3);
+    name[0] = name[0].toUpper();
+    return name + QStringLiteral(
+                      " is masked on the radio: hidden there, its data kept. Edit \u25B8 Unmask "
+                      "shows it again.");
+}
+
 QList<int> ChannelsModel::editedWith(int number) const {
     const QList<int> selected = selected_ ? selected_() : QList<int>();
     return selected.contains(number) ? selected : QList<int>{number};
@@ -60,10 +70,14 @@ QVariant ChannelsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= channels_.size())
         return {};
     const Channel& ch = channels_[index.row()];
-    if (index.column() == kBanksColumn)
-        return role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole
-                   ? QVariant(text(ch, kBanksColumn))
-                   : QVariant();
+    const QVariant greyed = QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+    if (index.column() == kBanksColumn) {
+        if (role == Qt::DisplayRole || role == Qt::EditRole || role == kSortRole)
+            return text(ch, kBanksColumn);
+        if (ch.masked && (role == Qt::ToolTipRole || role == Qt::ForegroundRole))
+            return role == Qt::ToolTipRole ? QVariant(MaskedNote(ch.number)) : greyed;
+        return {};
+    }
     const ChannelFieldRow& row = ChannelRow(ChannelField(index.column()));
     switch (role) {
         case Qt::DisplayRole:
@@ -71,23 +85,25 @@ QVariant ChannelsModel::data(const QModelIndex& index, int role) const {
             return ch.text(row.id);
         case Qt::TextAlignmentRole:
             return row.numeric() ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
-        case Qt::ToolTipRole:
-            if (row.id == ChannelField::Number && ch.masked)
-                return QStringLiteral("masked");
+        case Qt::ToolTipRole: {
+            // A masked row says so in every cell, before any other note of the cell.
+            QStringList notes;
+            if (ch.masked)
+                notes << MaskedNote(ch.number);
             if (row.id == ChannelField::Frequency && !pairProblem(index.row()).isEmpty())
-                return pairProblem(index.row());
-            return row.id == ChannelField::Mode && HasForeignMode(ch)
-                       ? QVariant(QString::fromUtf8(kForeignModeNote))
-                       : QVariant();
+                notes << pairProblem(index.row());
+            if (row.id == ChannelField::Mode && HasForeignMode(ch))
+                notes << QString::fromUtf8(kForeignModeNote);
+            return notes.isEmpty() ? QVariant() : QVariant(notes.join(QLatin1Char('\n')));
+        }
         case Qt::DecorationRole:
             return row.id == ChannelField::Frequency && !pairProblem(index.row()).isEmpty()
                        ? QVariant(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning))
                        : QVariant();
         case Qt::ForegroundRole:
-            // Hidden on the radio: greyed, its data shown.
-            return ch.masked
-                       ? QVariant(QApplication::palette().brush(QPalette::Disabled, QPalette::Text))
-                       : QVariant();
+            // Hidden on the radio: greyed, its data shown. A tone or code the tone mode does
+            // not use: greyed, kept for the CSV.
+            return ch.masked || ToneFieldUnused(ch, row.id) ? greyed : QVariant();
         case kSortRole:
             if (row.parse == FieldParse::Number)
                 return ch.number;

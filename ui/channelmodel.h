@@ -19,6 +19,10 @@ constexpr int kBankTicksRole = Qt::UserRole + 1;
 constexpr int kBanksColumn = kChannelFieldCount;
 constexpr int kColumnCount = kChannelFieldCount + 1;
 
+// What a masked entry's cells and the status line say of it: "Channel 20 is masked on the
+// radio: hidden there, its data kept. Edit ▸ Unmask shows it again."
+QString MaskedNote(int slot);
+
 // One row per entry of the list shown (channels, skip search or PMS), row n for its
 // location n + 1 whatever the view shows, and a channel's banks in the last column. Edits go to
 // ChannelEdits as steps (to every selected row when the edited one is among several selected); the

@@ -280,14 +280,17 @@ void FrmChannels::stepped(int index) {
     shownStep_ = index;
 }
 
-// A channel in another program's mode says, when current, what its mode is.
+// A masked entry, or a channel in another program's mode, says what it is when current.
 void FrmChannels::currentMoved(const QModelIndex& current) {
-    const QString note = QString::fromUtf8(kForeignModeNote);
+    const QString foreign = QString::fromUtf8(kForeignModeNote);
     const QModelIndex at = filter_->mapToSource(current);
-    if (at.isValid() && HasForeignMode(model_->channel(at.row())))
-        say(QStringLiteral("Channel %1: %2")
-                .arg(model_->channel(at.row()).text(ChannelField::Number), note));
-    else if (lblStatus->text().endsWith(note))
+    const Channel* ch = at.isValid() ? &model_->channel(at.row()) : nullptr;
+    if (ch && ch->masked)
+        say(MaskedNote(ch->number));
+    else if (ch && HasForeignMode(*ch))
+        say(QStringLiteral("Channel %1: %2").arg(ch->text(ChannelField::Number), foreign));
+    else if (lblStatus->text().endsWith(foreign) ||
+             lblStatus->text().endsWith(MaskedNote(1).section(QLatin1Char(':'), 1)))
         lblStatus->clear();
 }
 

@@ -32,6 +32,7 @@ quorlink --settings x.ini re|read
 quorlink --quiet ch|channels
 quorlink write --f|--fix-sums --ftdi
 quorlink read --port COM3|COM3 COM30 COM31 COM32
+quorlink read --demo=VX-8D|VX-8DR
 quorlink info |a.img sub
 quorlink compare a.img |a.img sub
 quorlink --settings |sub

@@ -13,8 +13,10 @@
 // home. It may start with standard input closed or with a 32 KiB file
 // size limit, and with standard output closed ("&-") or sent to a file, as a shell would; `radio`
 // gets [BAND] pressed when quorlink asks for it, and `during` runs once the transfer shows a block.
-// One that does not end in two minutes is killed and gives exit -1.
+// One that does not end in two minutes is killed and gives exit -1. `program` may be a shell
+// instead, which finds quorlink on its PATH.
 struct QuorlinkRun {
+    QString program = qEnvironmentVariable("QUORLINK_APP");
     QString folder;
     bool closeStdin = false, limitSize = false;
     QString stdoutTo;
@@ -33,6 +35,8 @@ struct QuorlinkRun {
              {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
             env.remove(name);
         env.insert("HOME", folder);
+        env.insert("PATH", QFileInfo(qEnvironmentVariable("QUORLINK_APP")).path() + ':' +
+                               env.value("PATH"));
         p.setWorkingDirectory(folder);
         p.setProcessEnvironment(env);
         if (!stdoutTo.isEmpty() && stdoutTo != "&-")
@@ -48,7 +52,7 @@ struct QuorlinkRun {
                 if (closeStdout)
                     ::close(STDOUT_FILENO);
             });
-        p.start(qEnvironmentVariable("QUORLINK_APP"), args);
+        p.start(program, args);
         const auto take = [&] {
             out += QString::fromLocal8Bit(p.readAllStandardOutput());
             err += QString::fromLocal8Bit(p.readAllStandardError());

@@ -74,12 +74,17 @@ class ScriptedFileDialogs : public FileDialogs {
 public:
     std::deque<QString> answers;
     QStringList offered;
-    QString openFileName(QWidget*, const QString&, const QString& folder, const QString&) override {
+    QList<QWidget*> parents;
+    QString openFileName(QWidget* parent, const QString&, const QString& folder,
+                         const QString&) override {
         offered << folder;
+        parents << parent;
         return nextAnswer(answers, QString());
     }
-    QString saveFileName(QWidget*, const QString&, const QString& path, const QString&) override {
+    QString saveFileName(QWidget* parent, const QString&, const QString& path,
+                         const QString&) override {
         offered << path;
+        parents << parent;
         return nextAnswer(answers, QString());
     }
 };

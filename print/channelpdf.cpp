@@ -1,4 +1,4 @@
-#include "memory/channelpdf.h"
+#include "print/channelpdf.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -281,7 +281,8 @@ void layOutFullList(Sheet& sheet, const QByteArray& image, const Table& table,
     }
 }
 
-// The last pages of the full list: the radio settings by group, each with its value.
+// The last pages of the full list: the radio settings by group, each with its value; one
+// whose place or meaning is not proven is marked so, as the settings file leaves it a comment.
 void layOutSettings(Sheet& sheet, const QByteArray& image) {
     const std::optional<MemoryMap::Model> model = MemoryMap::ModelOf(image);
     if (!model)
@@ -304,7 +305,10 @@ void layOutSettings(Sheet& sheet, const QByteArray& image) {
         sheet.draw(QRectF(0, sheet.y, sheet.width() * 0.35, line), Qt::AlignLeft, row.caption,
                    sheet.font());
         sheet.draw(QRectF(sheet.width() * 0.35, sheet.y, sheet.width() * 0.65, line),
-                   Qt::AlignLeft | Qt::TextSingleLine, SettingText(image, row), sheet.font());
+                   Qt::AlignLeft | Qt::TextSingleLine,
+                   SettingText(image, row) +
+                       (row.unproven.isEmpty() ? QString() : QStringLiteral(" (not proven)")),
+                   sheet.font());
     }
 }
 
