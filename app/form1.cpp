@@ -34,6 +34,7 @@
 #include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
 #include "ui/frmsettings.h"
+#include "ui/frmstations.h"
 #include "ui/tracebox.h"
 #include "ui/windowplace.h"
 
@@ -121,6 +122,7 @@ Form1::~Form1() {
     delete frmMessages_.data();
     delete frmChannels.data();  // before the edits they show
     delete frmSettings.data();
+    delete frmStations.data();
 }
 
 // One notice of a new image, taken in the order it needs: the edits made on the image before
@@ -132,6 +134,8 @@ void Form1::imageReplaced() {
         frmChannels->Reload();
     if (frmSettings)
         frmSettings->Reload();
+    if (frmStations)
+        frmStations->Reload();
 }
 
 FrmMessages& Form1::frmMessages() {
@@ -367,6 +371,9 @@ void Form1::buildMenus() {
     mnuRadioSettings = mnuView->addAction(QStringLiteral("Radio &Settings"));
     mnuRadioSettings->setObjectName(QStringLiteral("mnuRadioSettings"));
     connect(mnuRadioSettings, &QAction::triggered, this, [this] { mnuRadioSettings_Click(); });
+    mnuHeardStations = mnuView->addAction(QStringLiteral("&Heard Stations"));
+    mnuHeardStations->setObjectName(QStringLiteral("mnuHeardStations"));
+    connect(mnuHeardStations, &QAction::triggered, this, [this] { mnuHeardStations_Click(); });
 
     // The buttons' own clicks: a button that is unavailable (a transfer runs) ignores them.
     mnuRadio = menuBar()->addMenu(QStringLiteral("&Radio"));
@@ -754,6 +761,17 @@ void Form1::mnuRadioSettings_Click() {
     frmSettings->show();
     frmSettings->raise();
     frmSettings->activateWindow();
+}
+
+void Form1::mnuHeardStations_Click() {
+    if (!frmStations) {
+        frmStations = new FrmStations(*channelEdits, this);
+        frmStations->setFileDialogs(imageFiles().fileDialogs());
+        placeBeside(*frmStations);
+    }
+    frmStations->show();
+    frmStations->raise();
+    frmStations->activateWindow();
 }
 
 // The channels window gets the File entries and the Radio menu of this window: the same

@@ -18,6 +18,7 @@ class CoreContext;
 class DisplayPacer;
 class FrmChannels;
 class FrmSettings;
+class FrmStations;
 class ImageFiles;
 class FrmMessages;
 class QAction;
@@ -106,6 +107,7 @@ public:
     QMenu* mnuView = nullptr;
     QAction* mnuChannels = nullptr;
     QAction* mnuRadioSettings = nullptr;
+    QAction* mnuHeardStations = nullptr;
     // Read Radio and Write Radio as menu entries, shared with the channels window.
     QMenu* mnuRadio = nullptr;
     QAction* mnuReadRadio = nullptr;
@@ -131,6 +133,7 @@ public:
     QPointer<FrmChannels> frmChannels;
     // The radio settings window, once opened.
     QPointer<FrmSettings> frmSettings;
+    QPointer<FrmStations> frmStations;
     // The changes made to the image held, with their undo steps.
     ChannelEdits* channelEdits = nullptr;
 
@@ -148,6 +151,7 @@ private:
     void mnuAbout_Click();
     void mnuChannels_Click();
     void mnuRadioSettings_Click();
+    void mnuHeardStations_Click();
     void cmdRead_Clicked();
     void cmdWriteRig_Clicked();
     bool sumsAgreeOrBroughtUpToDate(QStringList& fixed);

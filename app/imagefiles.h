@@ -92,6 +92,7 @@ public:
 
     // The file dialogs to ask (tests answer them); the standard ones until set.
     void setFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }
+    FileDialogs* fileDialogs() const { return dialogs_; }
 
     // Brings the entries and the window title up to date with the image and the buttons.
     void updateState();

@@ -135,10 +135,6 @@ const QCommandLineOption kAppendFrom = [] {
     return o;
 }();
 const QCommandLineOption kBank("bank", "Every channel imported also joins bank N (1-24).", "N");
-const QCommandLineOption kNear("near",
-                               "A repeater directory's repeaters nearest LAT,LON (decimal "
-                               "degrees) first; \"radio\": the image's manual APRS position.",
-                               "LAT,LON|radio");
 const QCommandLineOption kWithin("within",
                                  "With --near: only those within DIST km (\"25mi\": miles).",
                                  "DIST");

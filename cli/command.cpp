@@ -77,6 +77,11 @@ QString listHelp() {
            choices.last() + QLatin1Char('.');
 }
 const QCommandLineOption kList("list", listHelp(), "LIST");
+// import and stations: where distances are measured from.
+const QCommandLineOption kNear("near",
+                               "Distances from LAT,LON (signed decimal degrees), nearest first; "
+                               "\"radio\": from the image's own manual APRS position.",
+                               "LAT,LON|radio");
 const QCommandLineOption kOutput("output", "Write the result to OUT instead of IMAGE.", "OUT");
 
 const QList<QCommandLineOption> kLinkOptions = {kPort, kDevice, kFtdi, kDemo, kDemoModel};

@@ -38,16 +38,17 @@ void err(const QString& text);
 
 // The options more than one sub-command takes (cli/command.cpp).
 extern const QCommandLineOption kHelp, kSettings, kVerbose, kQuiet, kPort, kDevice, kFtdi, kDemo,
-    kDemoModel, kFixSums, kYes, kForce, kForceOut, kList, kOutput;
+    kDemoModel, kFixSums, kYes, kForce, kForceOut, kList, kOutput, kNear;
 extern const QList<QCommandLineOption> kLinkOptions;
 
 // The options of one sub-command, each defined in its file.
 extern const QCommandLineOption kJson;                        // cmd_info
 extern const QCommandLineOption kChannels, kCompareSettings;  // cmd_compare
 extern const QCommandLineOption kAll, kCsv, kPdf, kPocket;    // cmd_channels
-extern const QCommandLineOption kReplace, kSkipBad, kAppend, kAppendFrom, kBank, kNear,
-    kWithin;                                                              // cmd_import
-extern const QCommandLineOption kSet, kImportSettings, kSkipBadSettings;  // cmd_settings
+extern const QCommandLineOption kReplace, kSkipBad, kAppend, kAppendFrom, kBank,
+    kWithin;                                                                // cmd_import
+extern const QCommandLineOption kSet, kImportSettings, kSkipBadSettings;    // cmd_settings
+extern const QCommandLineOption kStationsCsv, kGpx, kKml, kStationsOutput;  // cmd_stations
 
 // Whether an option was given; false for options the sub-command does not take.
 bool given(const QCommandLineParser& p, const QCommandLineOption& o);

@@ -27,6 +27,7 @@ int channelsCommand(Invocation& inv);
 int portsCommand(Invocation& inv);
 int importCommand(Invocation& inv);
 int settingsCommand(Invocation& inv);
+int stationsCommand(Invocation& inv);
 }  // namespace cli
 
 namespace {
@@ -95,6 +96,14 @@ const QList<Command>& commands() {
          {"quorlink settings a.img > club.txt", "quorlink settings b.img --import club.txt",
           "quorlink settings a.img --set aprs.callsign=KK7DS-7 --set scan.squelch_a=2"},
          settingsCommand},
+        {"stations",  // cli/cmd_stations.cpp
+         {"IMAGE"},
+         "List the APRS stations the radio heard, or write them as CSV, GPX or KML.",
+         {kStationsCsv, kGpx, kKml, kNear, kStationsOutput, kForceOut},
+         false,
+         {"quorlink stations backup.img", "quorlink stations --gpx --output heard.gpx backup.img",
+          "quorlink stations --csv --near 40.7484,-73.9857 backup.img > heard.csv"},
+         stationsCommand},
         {"ports",  // cli/cmd_ports.cpp
          {},
          "List the COM ports and FTDI cables present; * marks the stored choice.",
@@ -165,7 +174,8 @@ QString generalHelp() {
           << QStringLiteral("  quorlink compare old.img new.img  compare two backups")
           << QStringLiteral("  quorlink channels backup.img      list its memory channels")
           << QStringLiteral("  quorlink import backup.img ch.csv take channels from a CSV")
-          << QStringLiteral("  quorlink settings backup.img      list its radio settings");
+          << QStringLiteral("  quorlink settings backup.img      list its radio settings")
+          << QStringLiteral("  quorlink stations backup.img      list the APRS stations it heard");
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -187,6 +187,10 @@ QString nameText(const QByteArray& image, int at, int size, uchar keep) {
 
 }  // namespace
 
+Stations::Places Stations::StationPlaces(Model model) {
+    return model == Model::VX8R ? Places{40, 0xC24A, 0xC60A, 208} : Places{50, 0xC24A, 0xC6FA, 160};
+}
+
 std::optional<Field> SettingField(Model model, Setting setting) {
     const unsigned bit = 1u << int(model);
     for (const SettingPlace& p : kSettings) {

@@ -170,6 +170,36 @@ inline constexpr int kNameRecords = kName.offset - 2;
 inline constexpr Field kMembers{0x198A, 2, 0, Codec::WordBE, kCount* kMembersPerBank, 2};
 }  // namespace Banks
 
+// The APRS beacons the radio received, read only: per entry a metadata record and a packet
+// slot, in the same order.
+namespace Stations {
+inline constexpr int kMetadataSize = 24;
+// Within a metadata record: the date (3 BCD bytes, year, month, day), the day of the week,
+// the time (2 BCD bytes, hours and minutes), a sequence number, the stored callsign (7
+// bytes), the flags (bit 6: the callsign is ASCII), the packet length (16 bits, big-endian).
+inline constexpr int kDateAt = 0;
+inline constexpr int kWeekdayAt = 3;
+inline constexpr int kTimeAt = 4;
+inline constexpr int kSequenceAt = 6;
+inline constexpr int kCallsignAt = 8;
+inline constexpr int kCallsignSize = 7;
+inline constexpr int kFlagsAt = 18;
+inline constexpr int kAsciiCallsignBit = 6;
+inline constexpr int kLengthAt = 20;
+// A record whose first byte is 0xFF holds no entry.
+inline constexpr uchar kUnused = 0xFF;
+struct Places {
+    int count;       // entries
+    int metadata;    // the first metadata record; records follow each other
+    int packets;     // the first packet slot
+    int packetSize;  // bytes of one slot
+    constexpr int metadataAt(int n) const { return metadata + n * kMetadataSize; }
+    constexpr int packetAt(int n) const { return packets + n * packetSize; }
+};
+// The VX-8R's path takes 0-8 addresses; the VX-8DR's and VX-8GE's always two slots.
+Places StationPlaces(Model model);
+}  // namespace Stations
+
 // The radio-wide settings: one entry per field, an array (message groups, texts, the hops
 // of a digipeater path, a SmartBeaconing value of each profile) as one entry with its count.
 enum class Setting {

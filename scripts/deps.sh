@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev qt6-serialport-dev libftdi1-2 libftdi1-dev
           libgl-dev xvfb xauth fonts-dejavu-core desktop-file-utils
-          dpkg-dev lintian appstream bash-completion poppler-utils)
+          dpkg-dev lintian appstream bash-completion poppler-utils direwolf)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

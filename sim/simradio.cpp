@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "image/memorymap.h"
+#include "sim/heardbeacons.h"
 
 namespace {
 constexpr char kAck = 0x06;
@@ -186,6 +187,22 @@ void putDemoSettings(QByteArray& image, MemoryMap::Model model) {
             image[p.at] = char(SumOf(image, p.first, p.last));
 }
 
+// A few beacons heard on an afternoon in Manhattan (made up): a car, a weather station, a
+// hiker's Mic-E, an object and a status; every other entry unused.
+void putDemoStations(QByteArray& image, MemoryMap::Model model) {
+    ClearHeardBeacons(image, model);
+    const char* const beacons[] = {
+        "KD2DMO-9>APRS,WIDE1-1,WIDE2-1:!4046.12N/07358.45W>088/025Commuting home",
+        "W2WXD>APRS,WIDE2-1:@051523z4041.80N/07400.50W_220/004g009t045r000p000P000h62b10182",
+        "N2HIK-7>TP4V5U,WIDE1-1:`eUll<+[/\"4;}Central Park loop",
+        "KC2NET>APRS:;HUDSONNET*051530z4045.00N/07401.20WrNet 146.52 Sun 20:00",
+        "AB2DEF>APRS,WIDE2-1:>Monitoring 144.390",
+    };
+    for (int n = 0; n < int(std::size(beacons)); ++n)
+        StoreHeardBeacon(image, model, n, QDate(2026, 12, 5),
+                         QTime(15, 20 + 3 * n), QString::fromLatin1(beacons[n]));
+}
+
 }  // namespace
 
 QByteArray SimRadio::identityOf(const RadioModel& model) {
@@ -242,6 +259,7 @@ SimRadio::SimRadio(MemoryMap::Model model) : identity(identityOf(model)) {
     const quint8 total = MemoryMap::SumOf(image, 0, image.size() - 1);
     putDemoLists(image);
     putDemoSettings(image, model);
+    putDemoStations(image, model);
     image[image.size() - 1] =
         char(image.back() + total - MemoryMap::SumOf(image, 0, image.size() - 1));
     memory = image.mid(kIdentity);

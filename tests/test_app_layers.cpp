@@ -11,7 +11,7 @@ class LayersTest : public QObject {
 private slots:
     void whatTheBuildCannotSee() {
         const QDir root(QUORLINK_SOURCE_DIR);
-        const QStringList belowWindows{"core",  "link", "image",    "sources", "memory",
+        const QStringList belowWindows{"core",  "aprs", "link", "image",    "sources", "memory",
                                        "print", "edit", "transfer", "sim",     "cli"};
         const QRegularExpression windowClass(
             "^<(QtWidgets/.*|QtGui/.*|Q(Widget|Application|GuiApplication|Dialog|MainWindow|Label|"

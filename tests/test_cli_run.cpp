@@ -23,6 +23,7 @@ private slots:
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("said");  // a part of what it printed
         const QString good = dir_.filePath("good.bin"), other = dir_.filePath("other.bin");
+        const QString none = dir_.filePath("none.bin");
         const QString settings = dir_.filePath("q.ini");
         auto row = [](const char* name, const QStringList& args, int exit, const char* said = "") {
             QTest::newRow(name) << args << exit << QString(said);
@@ -116,6 +117,19 @@ private slots:
             0, "imported 1 channels, skipped 1 (1 farther than the distance)");
         row("pdf --force", {"channels", "--force", "--pocket", "--pdf", pdf, good}, 0,
             "Wrote a pocket card");
+        // Heard stations: the table, CSV from a point, the formats one at a time, no beacons.
+        row("stations", {"stations", good}, 0,
+            "   3  2026-12-05 15:26  N2HIK-7    Mic-E En Route          40.7758 -73.9633      "
+            "3.6 km 32° NNE     Central Park loop\n   4");
+        row("stations csv", {"stations", "--csv", "--near", "40.7,-74", good}, 0,
+            "\n4,2026-12-05 15:29,KC2NET,HUDSONN,APRS,,Object,HUDSONNET,/r,Repeater,40.75000,"
+            "-74.02000,0.0001667,5.81,343,,,,,Net 146.52 Sun 20:00,,KC2NET>APRS:;HUDSONNET*");
+        row("stations gpx and kml", {"stations", "--gpx", "--kml", good}, 2, "exclude each other");
+        row("stations near nowhere", {"stations", "--near", "north", good}, 2, "not a position");
+        row("stations near no radio", {"stations", "--near", "radio", none}, 3,
+            "holds no APRS position of the radio's own");
+        row("stations none", {"stations", "--kml", none}, 0, "none.bin holds no heard stations");
+        row("stations output exists", {"stations", "--output", other, good}, 3, "exists; --force");
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
         row("com32 missing",
             {"read", "--settings", settings, "--port", "com32", dir_.filePath("n")}, 1,
@@ -138,6 +152,8 @@ private slots:
         ClearChannel(pms, 1004);
         pms[65226] = char(SimRadio::checksumOf(sim.identity, pms.mid(10, 65216)));
         QVERIFY(SaveImageFile(dir_.filePath("pms.bin"), pms, nullptr));
+        QVERIFY(SaveImageFile(dir_.filePath("none.bin"),
+                              SimRadio::identityAH029() + QByteArray(65217, '\xFF'), nullptr));
         QVERIFY(writeBytes(dir_.filePath("ch.csv.big"), QByteArray(4 << 20, '#') + '\n'));
         image[0x064A] = char(image[0x064A] + 1);  // VFO A's record, its sum left stale
         QVERIFY(SaveImageFile(dir_.filePath("stale.img"), image, nullptr));
