@@ -23,6 +23,7 @@
 #include "memory/channels.h"
 #include "ui/channeldelegate.h"
 #include "ui/channelmodel.h"
+#include "ui/editmenu.h"
 
 namespace {
 // Room around a cell's text, and for the arrow of a list's editor.
@@ -141,11 +142,7 @@ void FrmChannels::buildMenus() {
     menuBar = new QMenuBar(this);
     auto entry = [this](QMenu* menu, const QString& caption, const char* name,
                         const QList<QKeySequence>& keys, auto handler) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QLatin1String(name));
-        action->setShortcuts(keys);
-        connect(action, &QAction::triggered, this, handler);
-        return action;
+        return AddEntry(this, menu, caption, name, keys, handler);
     };
     mnuFile = menuBar->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuChannelsFile"));
@@ -153,22 +150,9 @@ void FrmChannels::buildMenus() {
 
     mnuEdit = menuBar->addMenu(QStringLiteral("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
-    QUndoStack& stack = edits_.stack();
-    mnuUndo =
-        entry(mnuEdit, QStringLiteral("&Undo"), "mnuUndo", {QKeySequence::Undo}, [this, &stack] {
-            if (edits_.editable())
-                stack.undo();
-        });
-    mnuRedo = entry(
-        mnuEdit, QStringLiteral("&Redo"), "mnuRedo",
-        {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))},
-        [this, &stack] {
-            if (edits_.editable()) {
-                redoing_ = true;
-                stack.redo();
-                redoing_ = false;
-            }
-        });
+    const UndoRedo undoRedo = AddUndoRedo(this, mnuEdit, edits_, redoing_);
+    mnuUndo = undoRedo.undo;
+    mnuRedo = undoRedo.redo;
     mnuEdit->addSeparator();
     mnuCopy = entry(mnuEdit, QStringLiteral("&Copy"), "mnuCopy", {QKeySequence::Copy},
                     [this] { CopySelected(); });
@@ -332,14 +316,8 @@ void FrmChannels::showTitle() {
 }
 
 void FrmChannels::updateActions() {
-    const QUndoStack& stack = edits_.stack();
     const bool editable = edits_.editable();
-    mnuUndo->setEnabled(editable && stack.canUndo());
-    mnuUndo->setText(stack.canUndo() ? QStringLiteral("&Undo ") + stack.undoText()
-                                     : QStringLiteral("&Undo"));
-    mnuRedo->setEnabled(editable && stack.canRedo());
-    mnuRedo->setText(stack.canRedo() ? QStringLiteral("&Redo ") + stack.redoText()
-                                     : QStringLiteral("&Redo"));
+    UpdateUndoRedo({mnuUndo, mnuRedo}, edits_);
     for (QAction* action : {mnuPaste, mnuClear, mnuUnmask, mnuMoveUp, mnuMoveDown, mnuInsert,
                             mnuDeleteShift, mnuSort, mnuSetSelected, mnuGoTo})
         action->setEnabled(editable);

@@ -22,6 +22,7 @@
 #include "edit/channeledits.h"
 #include "memory/channeledit.h"
 #include "memory/settings.h"
+#include "ui/editmenu.h"
 
 namespace {
 
@@ -93,11 +94,7 @@ void FrmSettings::buildMenus() {
     menuBar = new QMenuBar(this);
     auto entry = [this](QMenu* menu, const QString& caption, const char* name,
                         const QList<QKeySequence>& keys, auto handler) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QLatin1String(name));
-        action->setShortcuts(keys);
-        connect(action, &QAction::triggered, this, handler);
-        return action;
+        return AddEntry(this, menu, caption, name, keys, handler);
     };
     mnuFile = menuBar->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuSettingsFile"));
@@ -105,22 +102,9 @@ void FrmSettings::buildMenus() {
     mnuEdit = menuBar->addMenu(QStringLiteral("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuSettingsEdit"));
     // The one stack, whichever window made the step, with the Channels window's keys.
-    QUndoStack& stack = edits_.stack();
-    mnuUndo =
-        entry(mnuEdit, QStringLiteral("&Undo"), "mnuUndo", {QKeySequence::Undo}, [this, &stack] {
-            if (edits_.editable())
-                stack.undo();
-        });
-    mnuRedo = entry(
-        mnuEdit, QStringLiteral("&Redo"), "mnuRedo",
-        {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))},
-        [this, &stack] {
-            if (edits_.editable()) {
-                redoing_ = true;
-                stack.redo();
-                redoing_ = false;
-            }
-        });
+    const UndoRedo undoRedo = AddUndoRedo(this, mnuEdit, edits_, redoing_);
+    mnuUndo = undoRedo.undo;
+    mnuRedo = undoRedo.redo;
     // A menu opened while a value is typed takes the value first, as leaving the field does.
     menuBar->installEventFilter(this);
 }
@@ -423,14 +407,8 @@ void FrmSettings::stepped(int index) {
 }
 
 void FrmSettings::updateActions() {
-    const QUndoStack& stack = edits_.stack();
     const bool editable = edits_.editable();
-    mnuUndo->setEnabled(editable && stack.canUndo());
-    mnuUndo->setText(stack.canUndo() ? QStringLiteral("&Undo ") + stack.undoText()
-                                     : QStringLiteral("&Undo"));
-    mnuRedo->setEnabled(editable && stack.canRedo());
-    mnuRedo->setText(stack.canRedo() ? QStringLiteral("&Redo ") + stack.redoText()
-                                     : QStringLiteral("&Redo"));
+    UpdateUndoRedo({mnuUndo, mnuRedo}, edits_);
     // While a transfer runs nothing changes.
     stkGroups->setEnabled(editable);
 }
