@@ -2,9 +2,6 @@
 // image (target 100 ms) and one change committed in it (5 ms), on the offscreen platform
 // unless another is set; and, given the program's path (bench_settings [path/to/quorlink]),
 // the whole process of `quorlink settings IMAGE` (50 ms) and of `--set` of one key (60 ms).
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,47 +11,15 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchtimes.h"
 #include "edit/channeledits.h"
 #include "image/imagefile.h"
 #include "memory/settings.h"
 #include "ui/frmsettings.h"
 
-extern char** environ;
-
-namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void print(const char* what, const std::vector<double>& ms) {
-    std::printf("%s: median %.2f ms, max %.2f ms (%zu runs)\n", what, median(ms),
-                *std::max_element(ms.begin(), ms.end()), ms.size());
-}
-
-// The wall time of the program run with `args`, its output dropped; negative when it failed.
-double runMs(std::vector<QByteArray> args) {
-    std::vector<char*> argv;
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (!started || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        return -1;
-    return timer.nsecsElapsed() / 1e6;
-}
-
-}  // namespace
+using bench::median;
+using bench::print;
+using bench::runMs;
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
