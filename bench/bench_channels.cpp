@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchtimes.h"
 #include "core/context.h"
 #include "edit/channeledits.h"
 #include "image/imagefile.h"
@@ -32,18 +33,10 @@
 
 extern char** environ;
 
+using bench::cpuMs;
+using bench::selfCpuMs;
+
 namespace {
-
-double cpuMs(const rusage& u) {
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
-
-double selfCpuMs() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return cpuMs(u);
-}
 
 uchar bcd(int twoDigits) {
     return uchar(((twoDigits / 10) << 4) | (twoDigits % 10));

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchtimes.h"
 #include "image/imagefile.h"
 #include "image/memorymap.h"
 #include "memory/channelimport.h"
@@ -28,6 +29,9 @@
 #include "ui/importpreview.h"
 
 extern char** environ;
+
+using bench::cpuMs;
+using bench::selfCpuMs;
 
 namespace {
 
@@ -96,18 +100,6 @@ QByteArray Directory() {
     }
     return QJsonDocument(QJsonObject{{"count", QString::number(kEntries)}, {"results", results}})
         .toJson(QJsonDocument::Compact);
-}
-
-double cpuMs(const rusage& u) {
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
-
-// CPU time, which a machine busy with other work does not inflate as it does the clock.
-double selfCpuMs() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return cpuMs(u);
 }
 
 double median(std::vector<double> v) {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchtimes.h"
 #include "image/imagefile.h"
 #include "image/memorymap.h"
 #include "memory/channelcsv.h"
@@ -21,18 +22,10 @@
 
 extern char** environ;
 
+using bench::cpuMs;
+using bench::selfCpuMs;
+
 namespace {
-
-double cpuMs(const rusage& u) {
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
-
-double selfCpuMs() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return cpuMs(u);
-}
 
 // 900 rows in the exchanged layout: 12.5 and 6.25 kHz channels, names of 8 characters,
 // every duplex, tone mode, mode, power and skip.

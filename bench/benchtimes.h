@@ -3,6 +3,7 @@
 // one run of a program.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -13,6 +14,20 @@
 extern char** environ;
 
 namespace bench {
+
+// CPU time in ms, user and system, of a resource record: a machine busy with other work does
+// not inflate it as it does the clock.
+inline double cpuMs(const rusage& u) {
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// The CPU time this process has used so far.
+inline double selfCpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return cpuMs(u);
+}
 
 inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
