@@ -22,7 +22,7 @@
 #include "core/errors.h"
 #include "core/messagebox.h"
 #include "core/settings.h"
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "sim/demo.h"
 #include "transfer/appcontext.h"
@@ -92,9 +92,9 @@ Form1::Form1(AppContext& ctx, QWidget* parent)
       progressPacer_(new DisplayPacer([this] { showProgressNow(); }, this)) {
     setObjectName(QStringLiteral("Form1"));
     ctx_.setFront(this);
-    channelEdits = new ChannelEdits(ctx_.clone, this);
+    imageEdits = new ImageEdits(ctx_.clone, this);
     // The owner masked those entries on the radio and kept their bytes on purpose.
-    channelEdits->setMaskedQuestion([this](const QList<int>& masked) {
+    imageEdits->setMaskedQuestion([this](const QList<int>& masked) {
         QStringList names;
         for (int n : masked)
             names << EntryName(n);
@@ -128,7 +128,7 @@ Form1::~Form1() {
 // One notice of a new image, taken in the order it needs: the edits made on the image before
 // are dropped before anything shows the new one.
 void Form1::imageReplaced() {
-    channelEdits->imageReplaced();
+    imageEdits->imageReplaced();
     imageFiles_->updateState();
     if (frmChannels)
         frmChannels->Reload();
@@ -349,7 +349,7 @@ void Form1::buildMenus() {
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
     imageFiles_ = new ImageFiles(
-        ctx_, {*this, *mnuFile, mnuExit, *channelEdits,
+        ctx_, {*this, *mnuFile, mnuExit, *imageEdits,
                // Read Radio is unavailable exactly while a transfer runs.
                [this] { return !cmdRead->isEnabled(); }, [this] { EnableButtons(); }});
     const ImageFileActions& files = imageFiles_->actions();
@@ -577,12 +577,12 @@ void Form1::runTransfer(TransferResult (*transfer)(AppContext&)) {
     mnuWriteRadio->setEnabled(false);
     setLinkChoiceEnabled(false);
     // A write sends the image block by block: nothing may change it meanwhile.
-    channelEdits->setEditable(false);
+    imageEdits->setEditable(false);
     bool read = false;
     AppContext::guardHandler(
         [this, transfer, &read] { read = transfer(ctx_).done() && transfer == cmdRead_Click; });
     transferRunning_ = false;
-    channelEdits->setEditable(true);
+    imageEdits->setEditable(true);
     if (ctx_.shuttingDown())
         return;
     setLinkChoiceEnabled(true);
@@ -602,7 +602,7 @@ void Form1::cmdRead_Clicked() {
     if (!go)
         return;
     // Edits still unsaved now were given up (Discard): they hold no close up during the read.
-    editsGivenUp_ = channelEdits->unsaved();
+    editsGivenUp_ = imageEdits->unsaved();
     runTransfer(cmdRead_Click);
     editsGivenUp_ = false;
 }
@@ -691,7 +691,7 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (!ctx_.shuttingDown() && channelEdits->unsaved() && !editsGivenUp_) {
+    if (!ctx_.shuttingDown() && imageEdits->unsaved() && !editsGivenUp_) {
         // A box now would hold up the transfer's waits until answered.
         if (transferRunning_) {
             traceLine(
@@ -743,7 +743,7 @@ void Form1::place(QWidget& window, const QString& key) {
 
 void Form1::mnuChannels_Click() {
     if (!frmChannels) {
-        frmChannels = new FrmChannels(*channelEdits, this);
+        frmChannels = new FrmChannels(*imageEdits, this);
         shareMenusWith(*frmChannels);
         place(*frmChannels, QStringLiteral("Channels"));
     }
@@ -754,7 +754,7 @@ void Form1::mnuChannels_Click() {
 
 void Form1::mnuRadioSettings_Click() {
     if (!frmSettings) {
-        frmSettings = new FrmSettings(*channelEdits, this);
+        frmSettings = new FrmSettings(*imageEdits, this);
         shareMenusWith(*frmSettings);
         place(*frmSettings, QStringLiteral("RadioSettings"));
     }
@@ -765,7 +765,7 @@ void Form1::mnuRadioSettings_Click() {
 
 void Form1::mnuHeardStations_Click() {
     if (!frmStations) {
-        frmStations = new FrmStations(*channelEdits, this);
+        frmStations = new FrmStations(*imageEdits, this);
         frmStations->setFileDialogs(imageFiles().fileDialogs());
         placeBeside(*frmStations);
     }

@@ -12,7 +12,7 @@
 #include "image/memorymap.h"
 
 class AppContext;
-class ChannelEdits;
+class ImageEdits;
 struct TransferResult;
 class CoreContext;
 class DisplayPacer;
@@ -135,7 +135,7 @@ public:
     QPointer<FrmSettings> frmSettings;
     QPointer<FrmStations> frmStations;
     // The changes made to the image held, with their undo steps.
-    ChannelEdits* channelEdits = nullptr;
+    ImageEdits* imageEdits = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -13,7 +13,7 @@
 #include <QUrl>
 
 #include "core/settings.h"
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
 #include "memory/channelcsv.h"
@@ -96,7 +96,7 @@ ImageFiles::ImageFiles(AppContext& ctx, ImageFilesHost host)
 
     window.setAcceptDrops(true);
     window.installEventFilter(this);
-    connect(&host_.edits, &ChannelEdits::unsavedChanged, this, &ImageFiles::updateState);
+    connect(&host_.edits, &ImageEdits::unsavedChanged, this, &ImageFiles::updateState);
     fillRecentMenu();
     updateState();
 }

@@ -6,7 +6,7 @@
 #include <functional>
 
 class AppContext;
-class ChannelEdits;
+class ImageEdits;
 class QAction;
 class FileDialogs;
 class ImportPreview;
@@ -37,7 +37,7 @@ struct ImageFilesHost {
     QMenu& fileMenu;
     QAction* before = nullptr;
     // The changes made to the image held.
-    ChannelEdits& edits;
+    ImageEdits& edits;
     // True while a transfer runs.
     std::function<bool()> busy;
     // Called once an opened file has replaced the image, before anyone is told.

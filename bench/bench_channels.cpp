@@ -25,7 +25,7 @@
 
 #include "benchtimes.h"
 #include "core/context.h"
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "memory/channelcsv.h"
 #include "memory/channels.h"
@@ -71,7 +71,7 @@ double median(std::vector<double> v) {
 void editorFigures(const QByteArray& image) {
     CloneState clone;
     clone.image = CloneImage(image);
-    ChannelEdits edits(clone);
+    ImageEdits edits(clone);
     std::vector<double> opens, commits, switches;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer timer;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "benchtimes.h"
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "memory/settings.h"
 #include "ui/frmsettings.h"
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
 
     CloneState clone;
     clone.image = CloneImage(image);
-    ChannelEdits edits(clone);
+    ImageEdits edits(clone);
     std::vector<double> open, commit;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer timer;

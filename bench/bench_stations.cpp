@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "benchtimes.h"
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "memory/stations.h"
 #include "sim/heardbeacons.h"
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
 
     CloneState clone;
     clone.image = CloneImage(image);
-    ChannelEdits edits(clone);
+    ImageEdits edits(clone);
     std::vector<double> open;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer timer;

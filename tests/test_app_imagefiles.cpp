@@ -5,7 +5,7 @@
 #include <QTableView>
 
 #include "app/imagefiles.h"
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "support/testenv.h"
 #include "ui/frmchannels.h"
@@ -127,7 +127,7 @@ private slots:
         // Corrected after the question, the image held differs from its file: another open
         // asks to save it first.
         const bool corrected = answer == int(MsgAnswer::Yes);
-        QVERIFY(w.form.channelEdits->unsaved() == corrected &&
+        QVERIFY(w.form.imageEdits->unsaved() == corrected &&
                 w.form.isWindowModified() == corrected);
         if (corrected) {
             QVERIFY(w.env.boxes.texts()[0].startsWith(
@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(w.clone().image.bytes(), content);
         w.saveAs("kept.img");
         QCOMPARE(fileBytes(w.at("kept.img")), content);  // and no trailer to excuse the sums
-        w.form.channelEdits->apply("edit", [](QByteArray& image) {
+        w.form.imageEdits->apply("edit", [](QByteArray& image) {
             image[0x3301] = 'x';
             return QString();
         });

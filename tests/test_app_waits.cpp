@@ -6,7 +6,7 @@
 
 #include "core/clock.h"
 #include "core/errors.h"
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "support/rig.h"
 
 class WaitsTest : public QObject {
@@ -100,7 +100,7 @@ private slots:
             return;
         }
         if (way == "wm" && !write) {  // edits given up for the read hold no close up
-            f.channelEdits->stack().push(new QUndoCommand("edit"));
+            f.imageEdits->stack().push(new QUndoCommand("edit"));
             rig.env.boxes.answers = {MsgAnswer::Discard};
         }
         if (write)

@@ -1,7 +1,7 @@
 #include <QUndoStack>
 #include <QtTest>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "memory/channelcsv.h"
 #include "support/channelfixture.h"
 
@@ -19,7 +19,7 @@ class CommitTest : public QObject {
         return off;
     }
 
-    static QString change(ChannelEdits& edits, const QString& kind) {
+    static QString change(ImageEdits& edits, const QString& kind) {
         const QString row = "\n12,NEW,146.55,,0,,88.5,88.5,023,NN,023,Tone->Tone,FM,5.00,,5.0W";
         if (kind == "import")
             return edits.importCsv("Import", ParseChannelsCsv(kCsvHeader + row)), QString();
@@ -57,9 +57,9 @@ private slots:
         FixSums(start);
         start[0x06C9] = char(start[0x06C9] + (stale ? 3 : 0));
         CloneState clone{stale ? CloneImage::asStored(start) : CloneImage(start), {}, {}};
-        ChannelEdits edits(clone);
+        ImageEdits edits(clone);
         QList<EditNotice> notices;
-        connect(&edits, &ChannelEdits::changed, [&](const EditNotice& n) { notices << n; });
+        connect(&edits, &ImageEdits::changed, [&](const EditNotice& n) { notices << n; });
         QCOMPARE(change(edits, tag.section(',', 0, 0)), QString());
         const QByteArray after = clone.image.bytes();
         QByteArray rest = after;  // with what may change put back as it was

@@ -12,7 +12,7 @@
 #include <QTableWidget>
 #include <QUndoStack>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "memory/channeledit.h"
 #include "support/channelfixture.h"
@@ -50,7 +50,7 @@ struct Window {
             env.form().mnuChannels->trigger();
         return *env.form().frmChannels;
     }
-    QUndoStack& steps() { return env.form().channelEdits->stack(); }
+    QUndoStack& steps() { return env.form().imageEdits->stack(); }
     QStringList column(ChannelField field) {
         QAbstractItemModel& rows = *window().grdChannels->model();
         QStringList texts;
@@ -713,7 +713,7 @@ private slots:
         w.type(5, ChannelField::Frequency, "145.5");
         QString midWrite;
         w.env.clock.afterMs(5000, [&] {
-            midWrite = w.env.form().channelEdits->setField(6, ChannelField::Frequency, "145.6");
+            midWrite = w.env.form().imageEdits->setField(6, ChannelField::Frequency, "145.6");
         });
         w.env.form().cmdWriteRig->click();
         QCOMPARE(midWrite, "The channels cannot change while a transfer runs.");

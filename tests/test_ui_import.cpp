@@ -9,7 +9,7 @@
 #include <QUndoStack>
 #include <QtTest>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "memory/channeledit.h"
 #include "memory/settings.h"
 #include "sources/repeaterbook.h"
@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(preview.plan().channels.size(), 2);  // 899 and 900
         preview.cboBank->setCurrentIndex(4);
         CloneState clone{CloneImage(image), {}, {}};
-        ChannelEdits edits(clone);
+        ImageEdits edits(clone);
         const QByteArray start = clone.image.bytes();
         QVERIFY(edits.importCsv("Import", preview.plan(), preview.bank()) == 0);
         QCOMPARE(edits.stack().count(), 1);

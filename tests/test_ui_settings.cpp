@@ -4,7 +4,7 @@
 #include <QSpinBox>
 #include <QUndoStack>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "memory/settings.h"
 #include "support/testenv.h"
@@ -89,7 +89,7 @@ private slots:
         QFETCH(QString, caption);
         Window w(SimRadio::identityAH29D());  // SmartBeaconing type 1: 18 to 25
         const QByteArray before = w.held();
-        const int steps = w.env.form().channelEdits->stack().count();
+        const int steps = w.env.form().imageEdits->stack().count();
         QWidget* control = w.type(key, typed);
         if (leave != kClick)
             QTest::keyClick(control, Qt::Key(leave));
@@ -102,7 +102,7 @@ private slots:
                  qPrintable(status));
         QCOMPARE(w.shown(control), w.stored(key));
         QVERIFY(w.held() == before && !w.s().isWindowModified() &&
-                w.env.form().channelEdits->stack().count() == steps);
+                w.env.form().imageEdits->stack().count() == steps);
     }
 
     // The window as a workplace: its own keys undo and redo while a field has the focus,

@@ -75,7 +75,7 @@ private slots:
         else if (window == "frmAbout")
             owned = std::make_unique<FrmAbout>();
         else if (window == "frmChannels")
-            owned = std::make_unique<FrmChannels>(*form.channelEdits, &form);
+            owned = std::make_unique<FrmChannels>(*form.imageEdits, &form);
         else if (window == "frmMessages")
             w = &form.frmMessages();
         if (owned)

@@ -13,7 +13,7 @@
 #include <QTableWidget>
 #include <algorithm>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "memory/channelcsv.h"
 #include "memory/channelname.h"
 #include "memory/channelorder.h"

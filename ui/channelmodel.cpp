@@ -4,7 +4,7 @@
 #include <QPalette>
 #include <QStyle>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 
 void ChannelsModel::setChannels(const QByteArray& image) {
     beginResetModel();

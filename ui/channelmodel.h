@@ -8,7 +8,7 @@
 
 #include "memory/channels.h"
 
-class ChannelEdits;
+class ImageEdits;
 
 // Sorting uses numbers for the numbered columns, the list's order for the fields picked from
 // a list, the text elsewhere.
@@ -25,12 +25,12 @@ QString MaskedNote(int slot);
 
 // One row per entry of the list shown (channels, skip search or PMS), row n for its
 // location n + 1 whatever the view shows, and a channel's banks in the last column. Edits go to
-// ChannelEdits as steps (to every selected row when the edited one is among several selected); the
+// ImageEdits as steps (to every selected row when the edited one is among several selected); the
 // rows change only when it says which channels changed.
 class ChannelsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit ChannelsModel(ChannelEdits& edits, QObject* parent)
+    explicit ChannelsModel(ImageEdits& edits, QObject* parent)
         : QAbstractTableModel(parent), edits_(edits) {}
 
     void setChannels(const QByteArray& image);
@@ -75,7 +75,7 @@ private:
     // Why a PMS row's pair cannot scan; empty for the other rows.
     QString pairProblem(int row) const;
 
-    ChannelEdits& edits_;
+    ImageEdits& edits_;
     ChannelList list_ = ChannelList::Channels;
     QList<Channel> channels_;
     QList<Bank> banks_;

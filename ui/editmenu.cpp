@@ -2,9 +2,9 @@
 
 #include <QUndoStack>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 
-UndoRedo AddUndoRedo(QObject* owner, QMenu* menu, ChannelEdits& edits, bool& redoing) {
+UndoRedo AddUndoRedo(QObject* owner, QMenu* menu, ImageEdits& edits, bool& redoing) {
     UndoRedo actions;
     actions.undo =
         AddEntry(owner, menu, QStringLiteral("&Undo"), "mnuUndo", {QKeySequence::Undo}, [&edits] {
@@ -24,7 +24,7 @@ UndoRedo AddUndoRedo(QObject* owner, QMenu* menu, ChannelEdits& edits, bool& red
     return actions;
 }
 
-void UpdateUndoRedo(const UndoRedo& actions, const ChannelEdits& edits) {
+void UpdateUndoRedo(const UndoRedo& actions, const ImageEdits& edits) {
     const QUndoStack& stack = edits.stack();
     const bool editable = edits.editable();
     actions.undo->setEnabled(editable && stack.canUndo());

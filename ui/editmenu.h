@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QString>
 
-class ChannelEdits;
+class ImageEdits;
 
 // A menu entry with the object name the tests find it by and its shortcuts; `handler` runs
 // when it is triggered, for as long as `owner` lives.
@@ -27,7 +27,7 @@ struct UndoRedo {
     QAction* undo = nullptr;
     QAction* redo = nullptr;
 };
-UndoRedo AddUndoRedo(QObject* owner, QMenu* menu, ChannelEdits& edits, bool& redoing);
+UndoRedo AddUndoRedo(QObject* owner, QMenu* menu, ImageEdits& edits, bool& redoing);
 
 // Their captions name the step they would take, and each is offered only when there is one.
-void UpdateUndoRedo(const UndoRedo& actions, const ChannelEdits& edits);
+void UpdateUndoRedo(const UndoRedo& actions, const ImageEdits& edits);

@@ -18,7 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "memory/bankedit.h"
 #include "memory/channels.h"
 #include "ui/channeldelegate.h"
@@ -31,7 +31,7 @@ constexpr int kCellPadding = 10;
 constexpr int kListArrow = 12;
 }  // namespace
 
-FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
+FrmChannels::FrmChannels(ImageEdits& edits, QWidget* parent)
     : QWidget(parent, Qt::Window), edits_(edits) {
     setObjectName(QStringLiteral("frmChannels"));
 
@@ -121,11 +121,11 @@ FrmChannels::FrmChannels(ChannelEdits& edits, QWidget* parent)
     connect(model_, &ChannelsModel::editing, lblStatus, &QLabel::clear);
     connect(grdChannels->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &FrmChannels::currentMoved);
-    connect(&edits_, &ChannelEdits::changed, this, &FrmChannels::edited);
+    connect(&edits_, &ImageEdits::changed, this, &FrmChannels::edited);
     connect(grdBanks, &QTableWidget::itemSelectionChanged, this, &FrmChannels::bankPicked);
     connect(grdBanks, &QTableWidget::cellChanged, this, &FrmChannels::bankRenamed);
-    connect(&edits_, &ChannelEdits::unsavedChanged, this, &FrmChannels::showTitle);
-    connect(&edits_, &ChannelEdits::editableChanged, this, &FrmChannels::updateActions);
+    connect(&edits_, &ImageEdits::unsavedChanged, this, &FrmChannels::showTitle);
+    connect(&edits_, &ImageEdits::editableChanged, this, &FrmChannels::updateActions);
     QUndoStack& stack = edits_.stack();
     connect(&stack, &QUndoStack::canUndoChanged, this, &FrmChannels::updateActions);
     connect(&stack, &QUndoStack::canRedoChanged, this, &FrmChannels::updateActions);

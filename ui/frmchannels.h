@@ -17,7 +17,7 @@ class QMenuBar;
 class QModelIndex;
 class QTableView;
 class QTableWidget;
-class ChannelEdits;
+class ImageEdits;
 struct EditNotice;
 class ChannelsModel;
 class ChannelsFilter;
@@ -42,7 +42,7 @@ class ChannelsFilter;
 class FrmChannels : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmChannels(ChannelEdits& edits, QWidget* parent = nullptr);
+    explicit FrmChannels(ImageEdits& edits, QWidget* parent = nullptr);
     ~FrmChannels() override;
 
     // Decodes the image held again; called when the image changes.
@@ -124,7 +124,7 @@ private:
     void showList(int list);
     const Channel& entry(int slot) const;
 
-    ChannelEdits& edits_;
+    ImageEdits& edits_;
     ChannelsModel* model_ = nullptr;
     ChannelsFilter* filter_ = nullptr;
     // The undo stack's index the status line last spoke of, and whether a redo runs.

@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "memory/channeledit.h"
 #include "memory/settings.h"
 #include "ui/editmenu.h"
@@ -48,7 +48,7 @@ QString greyedNote(MemoryMap::Model model) {
 
 }  // namespace
 
-FrmSettings::FrmSettings(ChannelEdits& edits, QWidget* parent)
+FrmSettings::FrmSettings(ImageEdits& edits, QWidget* parent)
     : QWidget(parent, Qt::Window), edits_(edits) {
     setObjectName(QStringLiteral("frmSettings"));
     lstGroups = new QListWidget(this);
@@ -72,13 +72,13 @@ FrmSettings::FrmSettings(ChannelEdits& edits, QWidget* parent)
         if (!refusalShown_)
             lblStatus->clear();
     });
-    connect(&edits, &ChannelEdits::changed, this, [this](const EditNotice& notice) {
+    connect(&edits, &ImageEdits::changed, this, [this](const EditNotice& notice) {
         settingsStep_ = notice.settings;
         if (notice.settings)
             refresh();
     });
-    connect(&edits, &ChannelEdits::unsavedChanged, this, [this] { showTitle(); });
-    connect(&edits, &ChannelEdits::editableChanged, this, &FrmSettings::updateActions);
+    connect(&edits, &ImageEdits::unsavedChanged, this, [this] { showTitle(); });
+    connect(&edits, &ImageEdits::editableChanged, this, &FrmSettings::updateActions);
     QUndoStack& stack = edits.stack();
     connect(&stack, &QUndoStack::canUndoChanged, this, &FrmSettings::updateActions);
     connect(&stack, &QUndoStack::canRedoChanged, this, &FrmSettings::updateActions);

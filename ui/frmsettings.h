@@ -14,7 +14,7 @@ class QListWidget;
 class QMenu;
 class QMenuBar;
 class QStackedWidget;
-class ChannelEdits;
+class ImageEdits;
 struct EditNotice;
 struct SettingRow;
 
@@ -31,7 +31,7 @@ struct SettingRow;
 class FrmSettings : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmSettings(ChannelEdits& edits, QWidget* parent = nullptr);
+    explicit FrmSettings(ImageEdits& edits, QWidget* parent = nullptr);
 
     // Builds the form again for the image held (its model decides the settings shown).
     void Reload();
@@ -76,7 +76,7 @@ private:
     void showTitle();
     Control* controlOf(QObject* object);
 
-    ChannelEdits& edits_;
+    ImageEdits& edits_;
     std::optional<MemoryMap::Model> model_;
     QList<Control> controls_;
     bool filling_ = false;

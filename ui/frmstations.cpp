@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "ui/filedialogs.h"
 
@@ -159,7 +159,7 @@ void StationsMap::mousePressEvent(QMouseEvent* event) {
         emit stationClicked(nearest);
 }
 
-FrmStations::FrmStations(ChannelEdits& edits, QWidget* parent)
+FrmStations::FrmStations(ImageEdits& edits, QWidget* parent)
     : QWidget(parent, Qt::Window), edits_(edits) {
     setObjectName(QStringLiteral("frmStations"));
     resize(1000, 560);
@@ -215,7 +215,7 @@ FrmStations::FrmStations(ChannelEdits& edits, QWidget* parent)
                 picMap->setSelected(index.siblingAtColumn(0).data(kSlotRole).toInt());
             });
     connect(picMap, &StationsMap::stationClicked, this, &FrmStations::selectSlot);
-    connect(&edits_, &ChannelEdits::changed, this, [this] { Reload(); });
+    connect(&edits_, &ImageEdits::changed, this, [this] { Reload(); });
     Reload();
 }
 

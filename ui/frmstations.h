@@ -14,7 +14,7 @@ class QPrinter;
 class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
-class ChannelEdits;
+class ImageEdits;
 class FileDialogs;
 
 // A picture of where the heard stations were: the owner's point at the centre, range rings
@@ -59,7 +59,7 @@ private:
 class FrmStations : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmStations(ChannelEdits& edits, QWidget* parent = nullptr);
+    explicit FrmStations(ImageEdits& edits, QWidget* parent = nullptr);
     // Reads the station list of the image held again.
     void Reload();
     void setFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }
@@ -78,7 +78,7 @@ private:
     void print();
     void selectSlot(int slot);
 
-    ChannelEdits& edits_;
+    ImageEdits& edits_;
     FileDialogs* dialogs_ = nullptr;
     QStandardItemModel* model_ = nullptr;
     QSortFilterProxyModel* sorted_ = nullptr;

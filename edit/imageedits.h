@@ -31,11 +31,11 @@ Q_DECLARE_METATYPE(EditNotice)
 // an undo stack, so that undo and redo put back the bytes exactly. The stack's clean state
 // says whether the image held still agrees with its file. The image bytes stay the one
 // source of truth: one notice, `changed`, tells the windows what to decode again.
-class ChannelEdits : public QObject {
+class ImageEdits : public QObject {
     Q_OBJECT
 public:
-    explicit ChannelEdits(CloneState& clone, QObject* parent = nullptr);
-    ~ChannelEdits() override;
+    explicit ImageEdits(CloneState& clone, QObject* parent = nullptr);
+    ~ImageEdits() override;
 
     QUndoStack& stack() const { return *stack_; }
 

@@ -1,4 +1,4 @@
-#include "edit/channeledits.h"
+#include "edit/imageedits.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -17,7 +17,7 @@ using namespace ChannelLayout;
 // One step: every byte range of the image it altered, before and after, and its notice.
 class ImageStep : public QUndoCommand {
 public:
-    ImageStep(ChannelEdits& edits, const QString& caption, ImageChange change, EditNotice notice)
+    ImageStep(ImageEdits& edits, const QString& caption, ImageChange change, EditNotice notice)
         : QUndoCommand(caption),
           edits_(edits),
           change_(std::move(change)),
@@ -26,7 +26,7 @@ public:
     void undo() override { edits_.put(change_, false, notice_); }
 
 private:
-    ChannelEdits& edits_;
+    ImageEdits& edits_;
     ImageChange change_;
     EditNotice notice_;
 };
@@ -84,38 +84,38 @@ EditNotice NoticeOf(const QByteArray& before, const QByteArray& after, const Ima
 
 }  // namespace
 
-ChannelEdits::ChannelEdits(CloneState& clone, QObject* parent)
+ImageEdits::ImageEdits(CloneState& clone, QObject* parent)
     : QObject(parent), clone_(clone), stack_(new QUndoStack(this)) {
     connect(stack_, &QUndoStack::cleanChanged, this,
             [this](bool clean) { emit unsavedChanged(!clean); });
     remember();
 }
 
-ChannelEdits::~ChannelEdits() {
+ImageEdits::~ImageEdits() {
     // The stack's last signals would reach windows that still hold this half-gone object.
     stack_->blockSignals(true);
 }
 
-QByteArray ChannelEdits::image() const {
+QByteArray ImageEdits::image() const {
     return clone_.image.bytes();
 }
 
-bool ChannelEdits::hasImage() const {
+bool ImageEdits::hasImage() const {
     return clone_.image.isValid();
 }
 
-Channel ChannelEdits::channel(int number) const {
+Channel ImageEdits::channel(int number) const {
     return DecodeChannelAt(image(), number);
 }
 
-void ChannelEdits::setEditable(bool editable) {
+void ImageEdits::setEditable(bool editable) {
     if (editable_ == editable)
         return;
     editable_ = editable;
     emit editableChanged(editable);
 }
 
-QString ChannelEdits::refusedNow() const {
+QString ImageEdits::refusedNow() const {
     if (!clone_.image.isValid())
         return QStringLiteral("There is no image: read the radio or open a file.");
     if (!editable_)
@@ -123,7 +123,7 @@ QString ChannelEdits::refusedNow() const {
     return {};
 }
 
-QString ChannelEdits::setField(int number, ChannelField field, const QString& text) {
+QString ImageEdits::setField(int number, ChannelField field, const QString& text) {
     if (const QString refusal = refusedNow(); !refusal.isEmpty())
         return refusal;
     Channel ch = channel(number);
@@ -132,8 +132,7 @@ QString ChannelEdits::setField(int number, ChannelField field, const QString& te
     return store(QStringLiteral("Channel %1: %2").arg(number).arg(ChannelFieldName(field)), {ch});
 }
 
-QString ChannelEdits::setFieldOn(const QList<int>& numbers, ChannelField field,
-                                 const QString& text) {
+QString ImageEdits::setFieldOn(const QList<int>& numbers, ChannelField field, const QString& text) {
     if (numbers.size() == 1)
         return setField(numbers.first(), field, text);
     if (const QString refusal = maskedRefusal(numbers); !refusal.isEmpty())
@@ -145,7 +144,7 @@ QString ChannelEdits::setFieldOn(const QList<int>& numbers, ChannelField field,
     });
 }
 
-QString ChannelEdits::setBanks(const QList<int>& numbers, const QList<int>& banks) {
+QString ImageEdits::setBanks(const QList<int>& numbers, const QList<int>& banks) {
     const QString caption = numbers.size() == 1
                                 ? QStringLiteral("Channel %1: Banks").arg(numbers.first())
                                 : QStringLiteral("Set Banks on %1 channels").arg(numbers.size());
@@ -160,8 +159,8 @@ QString ChannelEdits::setBanks(const QList<int>& numbers, const QList<int>& bank
     });
 }
 
-QString ChannelEdits::changeBanks(const QList<int>& numbers, const QList<int>& join,
-                                  const QList<int>& leave) {
+QString ImageEdits::changeBanks(const QList<int>& numbers, const QList<int>& join,
+                                const QList<int>& leave) {
     const QString caption = numbers.size() == 1
                                 ? QStringLiteral("Channel %1: Banks").arg(numbers.first())
                                 : QStringLiteral("Set Banks on %1 channels").arg(numbers.size());
@@ -189,7 +188,7 @@ QString ChannelEdits::changeBanks(const QList<int>& numbers, const QList<int>& j
     });
 }
 
-QString ChannelEdits::maskedRefusal(const QList<int>& numbers) const {
+QString ImageEdits::maskedRefusal(const QList<int>& numbers) const {
     QList<int> masked;
     const QByteArray bytes = image();
     for (int n : numbers)
@@ -200,8 +199,8 @@ QString ChannelEdits::maskedRefusal(const QList<int>& numbers) const {
     return QStringLiteral("Nothing stored: the masked entries keep their data.");
 }
 
-QString ChannelEdits::store(const QString& caption, const QList<Channel>& channels,
-                            const QList<QList<int>>& banks) {
+QString ImageEdits::store(const QString& caption, const QList<Channel>& channels,
+                          const QList<QList<int>>& banks) {
     QList<int> stored;
     for (const Channel& ch : channels)
         if (!ch.empty)
@@ -221,7 +220,7 @@ QString ChannelEdits::store(const QString& caption, const QList<Channel>& channe
     });
 }
 
-int ChannelEdits::importCsv(const QString& caption, const CsvImport& import, int bank) {
+int ImageEdits::importCsv(const QString& caption, const CsvImport& import, int bank) {
     QList<int> stored;
     for (const Channel& ch : import.channels)
         stored << ch.number;
@@ -235,7 +234,7 @@ int ChannelEdits::importCsv(const QString& caption, const CsvImport& import, int
     return cleared;
 }
 
-QString ChannelEdits::unmask(const QList<int>& numbers) {
+QString ImageEdits::unmask(const QList<int>& numbers) {
     int done = 0;
     const QString refusal =
         apply(QStringLiteral("Unmask ") + (numbers.size() == 1
@@ -251,8 +250,8 @@ QString ChannelEdits::unmask(const QList<int>& numbers) {
     return done ? QString() : QStringLiteral("Nothing to unmask: select masked entries.");
 }
 
-QString ChannelEdits::apply(const QString& caption,
-                            const std::function<QString(QByteArray&)>& change) {
+QString ImageEdits::apply(const QString& caption,
+                          const std::function<QString(QByteArray&)>& change) {
     if (const QString refusal = refusedNow(); !refusal.isEmpty())
         return refusal;
     const QByteArray before = image();
@@ -268,7 +267,7 @@ QString ChannelEdits::apply(const QString& caption,
     return {};
 }
 
-void ChannelEdits::put(const ImageChange& change, bool forward, const EditNotice& notice) {
+void ImageEdits::put(const ImageChange& change, bool forward, const EditNotice& notice) {
     QByteArray file = image();
     if (file.isEmpty())
         return;
@@ -281,7 +280,7 @@ void ChannelEdits::put(const ImageChange& change, bool forward, const EditNotice
     emit changed(notice);
 }
 
-QString ChannelEdits::imageName() const {
+QString ImageEdits::imageName() const {
     if (!clone_.image.isValid())
         return {};
     if (!clone_.ImagePath.isEmpty())
@@ -291,22 +290,22 @@ QString ChannelEdits::imageName() const {
     return QStringLiteral("untitled");
 }
 
-bool ChannelEdits::unsaved() const {
+bool ImageEdits::unsaved() const {
     return !stack_->isClean();
 }
 
-void ChannelEdits::markSaved() {
+void ImageEdits::markSaved() {
     stack_->setClean();
     remember();
     emit unsavedChanged(false);  // the name may have changed too
 }
 
-void ChannelEdits::markDiffersFromFile() {
+void ImageEdits::markDiffersFromFile() {
     // No step leads back to the file's bytes: only a save makes the stack clean again.
     stack_->resetClean();
 }
 
-void ChannelEdits::imageReplaced() {
+void ImageEdits::imageReplaced() {
     if (clone_.image == known_ && clone_.ImagePath == knownPath_ && clone_.ReadAt == knownReadAt_)
         return;
     stack_->clear();
@@ -314,7 +313,7 @@ void ChannelEdits::imageReplaced() {
     remember();
 }
 
-void ChannelEdits::remember() {
+void ImageEdits::remember() {
     known_ = clone_.image;
     knownPath_ = clone_.ImagePath;
     knownReadAt_ = clone_.ReadAt;
