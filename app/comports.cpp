@@ -3,10 +3,10 @@
 #include <QAction>
 #include <QMenu>
 
+#include "core/config.h"
 #include "core/errors.h"
 #include "core/messagebox.h"
 #include "core/serialcontrol.h"
-#include "core/settings.h"
 #include "diag/comportdiag.h"
 #include "diag/ftdidiag.h"
 #include "transfer/appcontext.h"
@@ -97,7 +97,7 @@ void FillComPorts(AppContext& ctx, PortMenu& menu) {
 }
 
 void SelectSoleUsbAdapter(AppContext& ctx, PortMenu& menu) {
-    if (ctx.settings().contains(SettingKeys::kSection, SettingKeys::kCommPort))
+    if (ctx.config().contains(ConfigKeys::kSection, ConfigKeys::kCommPort))
         return;
     ComPortDiag& probes = identifier(ctx, menu);
     qint16 found = 0;
@@ -131,8 +131,8 @@ void mnuCOM_Click(AppContext& ctx, PortMenu& menu, qint16 index) {
     if (index < 0 || index > kFtdiEntry)
         return;  // the menu has no such entry
     ctx.state.link.PortNumber = index == kFtdiEntry ? kFtdiPort : static_cast<qint16>(index + 1);
-    ctx.settings().set(SettingKeys::kSection, SettingKeys::kCommPort,
-                       QString::number(ctx.state.link.PortNumber));
+    ctx.config().set(ConfigKeys::kSection, ConfigKeys::kCommPort,
+                     QString::number(ctx.state.link.PortNumber));
     MarkSelectedPort(ctx, menu);
 }
 

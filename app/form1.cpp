@@ -19,9 +19,9 @@
 
 #include "app/comports.h"
 #include "app/imagefiles.h"
+#include "core/config.h"
 #include "core/errors.h"
 #include "core/messagebox.h"
-#include "core/settings.h"
 #include "edit/imageedits.h"
 #include "image/imagefile.h"
 #include "sim/demo.h"
@@ -40,7 +40,7 @@
 
 namespace {
 
-const QString& kSection = SettingKeys::kSection;
+const QString& kSection = ConfigKeys::kSection;
 constexpr qsizetype kLogLimit = 65000;
 // The designed client area at 96 dpi.
 constexpr int kClientWidth = 448;
@@ -428,7 +428,7 @@ void Form1::buildMenus() {
     mnuSimulatedRadio->setObjectName(QStringLiteral("mnuSimulatedRadio"));
     mnuSimulatedRadio->setVisible(false);
     auto* models = new QActionGroup(this);
-    const MemoryMap::Model remembered = storedDemoModel(ctx_.settings());
+    const MemoryMap::Model remembered = storedDemoModel(ctx_.config());
     for (const MemoryMap::Model model : kDemoModels) {
         QAction* entry = simulated->addAction(MemoryMap::ModelName(model));
         entry->setObjectName(QStringLiteral("mnuSimulated") +
@@ -440,7 +440,7 @@ void Form1::buildMenus() {
         models->addAction(entry);
         mnuSimulatedModel[int(model)] = entry;
         connect(entry, &QAction::triggered, this, [this, model] {
-            storeDemoModel(ctx_.settings(), model);
+            storeDemoModel(ctx_.config(), model);
             AppContext::guardHandler([this, model] { useSimulatedRadio(model); });
         });
     }
@@ -482,7 +482,7 @@ void Form1::InitialiseVariables() {
         mnuAbout->setText(QStringLiteral("&About ") + AppContext::AppName() +
                           QStringLiteral("..."));
         LinkState& link = ctx_.state.link;
-        SettingsStore& store = ctx_.settings();
+        ConfigStore& store = ctx_.config();
         link.loadStoredChoice(store);
         link.PortSettings = QStringLiteral("38400,N,8,1");
         FillComPorts(ctx_, portMenu_);
@@ -498,7 +498,7 @@ void Form1::InitialiseVariables() {
 }
 
 void Form1::restoreWindow() {
-    SettingsStore& store = ctx_.settings();
+    ConfigStore& store = ctx_.config();
     // A stored value that does not fit would stop every start: it is left aside, with one
     // trace line naming the key and the file, and the window starts as if it were missing.
     auto stored = [&](const char* key, double scale, auto convert) -> std::optional<int> {
@@ -590,7 +590,7 @@ void Form1::runTransfer(TransferResult (*transfer)(AppContext&)) {
     if (read)
         traceLine(QStringLiteral("Read: the channels can be edited with View ▸ Channels (Ctrl+L)"));
     if (simulatedRadioWanted_)
-        AppContext::guardHandler([this] { useSimulatedRadio(storedDemoModel(ctx_.settings())); });
+        AppContext::guardHandler([this] { useSimulatedRadio(storedDemoModel(ctx_.config())); });
 }
 
 // A read replaces the image held: unsaved channel edits are saved or given up first.
@@ -736,7 +736,7 @@ void Form1::placeBeside(QWidget& window) {
 // A window opened from this one: where it last was when that still fits, else beside this
 // one; wholly on the screen either way.
 void Form1::place(QWidget& window, const QString& key) {
-    if (!KeepPlacement(window, ctx_.settings(), key))
+    if (!KeepPlacement(window, ctx_.config(), key))
         placeBeside(window);
     FitOnScreen(window);
 }

@@ -12,7 +12,7 @@
 #include <QSaveFile>
 #include <QUrl>
 
-#include "core/settings.h"
+#include "core/config.h"
 #include "edit/imageedits.h"
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
@@ -118,7 +118,7 @@ QString ImageFiles::askSave(const QString& caption, const QString& suggested,
 // The next dialog starts where the user last went, whatever the file was for.
 QString ImageFiles::chosen(const QString& path) {
     if (!path.isEmpty())
-        ctx_.settings().set(kDialogs, kLastFolder, QFileInfo(path).absolutePath());
+        ctx_.config().set(kDialogs, kLastFolder, QFileInfo(path).absolutePath());
     return path;
 }
 
@@ -262,7 +262,7 @@ void ImageFiles::mnuOpenBackup_Click() {
     if (busy())
         return;
     const QString path =
-        askOpen(QStringLiteral("Open Backup"), BackupFolder(ctx_.settings()), kFilter);
+        askOpen(QStringLiteral("Open Backup"), BackupFolder(ctx_.config()), kFilter);
     if (!path.isEmpty())
         OpenImage(path);
 }
@@ -520,8 +520,7 @@ void ImageFiles::updateState() {
 QStringList ImageFiles::recentFiles() const {
     QStringList files;
     for (int i = 1; i <= kRecentCount; ++i) {
-        const QString path =
-            ctx_.settings().get(kRecent, QStringLiteral("File%1").arg(i), QString());
+        const QString path = ctx_.config().get(kRecent, QStringLiteral("File%1").arg(i), QString());
         if (!path.isEmpty())
             files << path;
     }
@@ -529,7 +528,7 @@ QStringList ImageFiles::recentFiles() const {
 }
 
 QString ImageFiles::lastFolder() const {
-    SettingsStore& settings = ctx_.settings();
+    ConfigStore& settings = ctx_.config();
     return settings.get(kDialogs, kLastFolder,
                         settings.get(kRecent, QStringLiteral("Folder"), QDir::homePath()));
 }
@@ -538,7 +537,7 @@ void ImageFiles::remember(const QString& path) {
     QStringList files = recentFiles();
     files.removeAll(path);
     files.prepend(path);
-    SettingsStore& settings = ctx_.settings();
+    ConfigStore& settings = ctx_.config();
     for (int i = 1; i <= kRecentCount; ++i)
         settings.set(kRecent, QStringLiteral("File%1").arg(i), files.value(i - 1));
     settings.set(kRecent, QStringLiteral("Folder"), QFileInfo(path).absolutePath());

@@ -13,7 +13,8 @@
 #include "app/imagefiles.h"
 #include "cli/commandline.h"
 #include "core/clock.h"
-#include "core/settings.h"
+#include "core/config.h"
+#include "image/models.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
 #include "sim/demo.h"
@@ -70,24 +71,33 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Reads and writes the clone memory of VX-8 and VX-8D handheld radios."));
+        QStringLiteral("Reads and writes the clone memory of %1 handheld radios.")
+            .arg(ListedModels([](const RadioModel& m) { return QString(m.family); },
+                              QStringLiteral(" and "))));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption settingsOption(
-        QStringLiteral("settings"),
-        QStringLiteral("Keep the settings in <file> instead of the per-user store."),
+    QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QStringLiteral("Keep the program's own settings (the cable chosen, window places, recent "
+                       "files) in <file> instead of the per-user file."),
         QStringLiteral("file"));
+    // The old name of --config, taken until the next release.
+    QCommandLineOption oldConfigOption(QStringLiteral("settings"), QString(),
+                                       QStringLiteral("file"));
+    oldConfigOption.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineOption demoOption(
         QStringLiteral("demo"),
         QStringLiteral("Talk to a simulated radio on a pseudo-terminal instead of a cable: "
-                       "--demo=VX-8R, --demo=VX-8DR or --demo=VX-8GE, or --demo for the model "
-                       "last picked in Help > Use the Simulated Radio (a VX-8R before any). "
-                       "Stored settings are not changed."));
+                       "%1, or --demo for the model last picked in Help > Use the Simulated "
+                       "Radio (a %2 before any). Stored settings are not changed.")
+            .arg(DemoModelChoices(QStringLiteral("--demo=")),
+                 QLatin1String(kRadioModels[0].shortName)));
     QCommandLineOption demoIfNoCableOption(
         QStringLiteral("demo-if-no-cable"),
         QStringLiteral("Start as with --demo when the configured cable (COM port or FTDI "
                        "device) is not there."));
-    parser.addOption(settingsOption);
+    parser.addOption(configOption);
+    parser.addOption(oldConfigOption);
     parser.addOption(demoOption);
     parser.addOption(demoIfNoCableOption);
     parser.addPositionalArgument(QStringLiteral("file"),
@@ -107,21 +117,24 @@ int main(int argc, char* argv[]) {
     parser.process(arguments);
     const std::optional<MemoryMap::Model> demoModelGiven = DemoModelNamed(demoModelName);
     if (!demoModelName.isNull() && !demoModelGiven) {
-        std::fprintf(stderr, "quorlink: --demo takes VX-8R, VX-8DR or VX-8GE, not \"%s\"\n",
-                     qPrintable(demoModelName));
+        std::fprintf(stderr, "quorlink: --demo takes %s, not \"%s\"\n",
+                     qPrintable(DemoModelChoices()), qPrintable(demoModelName));
         return 2;
     }
 
-    SettingsStore settings(parser.value(settingsOption));
+    if (parser.isSet(oldConfigOption))
+        std::fprintf(stderr, "quorlink: %s\n", qPrintable(OldConfigNameNote()));
+    ConfigStore config(parser.isSet(configOption) ? parser.value(configOption)
+                                                  : parser.value(oldConfigOption));
     SystemClock clock;
     QtMessageBoxes boxes;
-    QtPortFactory ports(&settings);
+    QtPortFactory ports(&config);
     std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
 
     Services services;
     services.clock = &clock;
     services.boxes = &boxes;
-    services.settings = &settings;
+    services.config = &config;
     services.ports = &ports;
     services.d2xx = d2xx.get();
     AppContext ctx(services);
@@ -129,7 +142,7 @@ int main(int argc, char* argv[]) {
     Form1 window(ctx);
     if (window.loadFailed())
         return 1;
-    const MemoryMap::Model demoModel = demoModelGiven.value_or(storedDemoModel(settings));
+    const MemoryMap::Model demoModel = demoModelGiven.value_or(storedDemoModel(config));
     bool demo = false;
     if (parser.isSet(demoOption)) {
         const QString error = startWindowDemo(ctx, window, ports, demoModel);

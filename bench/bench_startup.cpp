@@ -1,5 +1,5 @@
 // Prints how long the application takes from process start to its main window shown: the
-// median of five starts, with and without --demo, each with a fresh settings file.
+// median of five starts, with and without --demo, each with a fresh configuration file.
 //
 //   build/rel/bench/bench_startup [path-to-quorlink]    (Release build; offscreen by default)
 #include <QCoreApplication>
@@ -22,7 +22,7 @@ double startOnce(const QString& program, const QStringList& args) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QUORLINK_SETTINGS"), dir.filePath(QStringLiteral("Quorlink.ini")));
+    env.insert(QStringLiteral("QUORLINK_CONFIG"), dir.filePath(QStringLiteral("Quorlink.ini")));
     env.insert(QStringLiteral("QUORLINK_QUIT_WHEN_SHOWN"), QStringLiteral("1"));
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -25,7 +25,7 @@
 
 #include "app/form1.h"
 #include "core/clock.h"
-#include "core/settings.h"
+#include "core/config.h"
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
 #include "link/libftdi_d2xx.h"
@@ -248,18 +248,18 @@ int main(int argc, char* argv[]) {
     }
 
     QTemporaryDir dir;
-    SettingsStore settings(dir.filePath(QStringLiteral("Quorlink.ini")));
+    ConfigStore config(dir.filePath(QStringLiteral("Quorlink.ini")));
     // The read's automatic backups stay in the run's own folder.
-    settings.set(QStringLiteral("Backups"), QStringLiteral("Folder"),
-                 dir.filePath(QStringLiteral("backups")));
+    config.set(QStringLiteral("Backups"), QStringLiteral("Folder"),
+               dir.filePath(QStringLiteral("backups")));
     CountingClock clock;
     OkBoxes boxes;
-    QtPortFactory ports(&settings);
+    QtPortFactory ports(&config);
     std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
     Services services;
     services.clock = &clock;
     services.boxes = &boxes;
-    services.settings = &settings;
+    services.config = &config;
     services.ports = &ports;
     services.d2xx = d2xx.get();
     AppContext ctx(services);
@@ -336,10 +336,10 @@ int main(int argc, char* argv[]) {
     // The same through the command line.
     const QString cliProgram = QFileInfo(radioProgram).dir().filePath(QStringLiteral("quorlink"));
     const QString file = dir.filePath(QStringLiteral("bench.img"));
-    const QStringList link = {QStringLiteral("--settings"), dir.filePath(QStringLiteral("cli.ini")),
+    const QStringList link = {QStringLiteral("--config"), dir.filePath(QStringLiteral("cli.ini")),
                               QStringLiteral("--device"), first.mid(4)};
     // The automatic backups go to the temporary folder, not the user's.
-    SettingsStore(dir.filePath(QStringLiteral("cli.ini")))
+    ConfigStore(dir.filePath(QStringLiteral("cli.ini")))
         .set(QStringLiteral("Backups"), QStringLiteral("Folder"),
              dir.filePath(QStringLiteral("backups")));
     if (runs("cli-read")) {

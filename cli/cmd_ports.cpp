@@ -8,14 +8,14 @@
 namespace cli {
 
 int portsCommand(Invocation& inv) {
-    SettingsStore settings(inv.parser.value(kSettings));
-    QtPortFactory ports(&settings);
+    ConfigStore config(inv.parser.value(kConfig));
+    QtPortFactory ports(&config);
     // Without a stored choice no port is marked.
     LinkState choice;
     choice.PortNumber = 0;
     try {
-        if (settings.contains(SettingKeys::kSection, SettingKeys::kCommPort))
-            choice.loadStoredChoice(settings);
+        if (config.contains(ConfigKeys::kSection, ConfigKeys::kCommPort))
+            choice.loadStoredChoice(config);
     } catch (const RunError&) {
         // A stored number beyond any port marks nothing.
     }

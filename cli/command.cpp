@@ -34,19 +34,21 @@ void err(const QString& text) {
 // ---- Options ---------------------------------------------------------------------------
 
 const QCommandLineOption kHelp({"h", "help"}, "Show this help.");
-const QCommandLineOption kSettings("settings",
-                                   "Keep the settings in FILE instead of the per-user store.",
-                                   "FILE");
+const QCommandLineOption kConfig("config",
+                                 "Keep the program's own settings (the cable chosen, window "
+                                 "places, recent files) in FILE instead of the per-user file.",
+                                 "FILE");
 const QCommandLineOption kVerbose("verbose", "Also print the trace lines of the transfer.");
 const QCommandLineOption kQuiet("quiet", "Print only errors.");
 const QCommandLineOption kPort("port", "Use COM port n (as in the menu, mapping included).",
                                "COMn");
 const QCommandLineOption kDevice("device", "Use any serial device, e.g. /dev/ttyUSB0.", "PATH");
 const QCommandLineOption kFtdi("ftdi", "Use the FTDI cable with this description.", "DESCRIPTION");
-const QCommandLineOption kDemo("demo",
-                               "Talk to a simulated radio on a pseudo-terminal: --demo=VX-8R, "
-                               "--demo=VX-8DR or --demo=VX-8GE, or --demo for the model last "
-                               "picked in the windows (a VX-8R before any).");
+const QCommandLineOption kDemo(
+    "demo", QStringLiteral("Talk to a simulated radio on a pseudo-terminal: %1, or --demo for the "
+                           "model last picked in the windows (a %2 before any).")
+                .arg(DemoModelChoices(QStringLiteral("--demo=")),
+                     QLatin1String(kRadioModels[0].shortName)));
 // "--demo=MODEL" reaches the parser as "--demo --demo-model MODEL".
 const QCommandLineOption kDemoModel = [] {
     QCommandLineOption o("demo-model", "The simulated radio's model.", "MODEL");
@@ -139,7 +141,7 @@ QString chooseLink(Invocation& inv, World& world) {
         link.FTDIDescription = p.value(kFtdi);
     } else if (given(p, kDemo)) {
         const MemoryMap::Model model =
-            DemoModelNamed(p.value(kDemoModel)).value_or(storedDemoModel(world.settings));
+            DemoModelNamed(p.value(kDemoModel)).value_or(storedDemoModel(world.config));
         const QString error = startDemoRadio(*world.ctx, world.ports, &world.demo, model);
         if (!error.isEmpty())
             return error;
@@ -150,7 +152,7 @@ QString chooseLink(Invocation& inv, World& world) {
         world.front->onLookingForRadio = [demo] { demo->pressBandSoon(); };
         demo->powerCycle();
     } else {
-        link.loadStoredChoice(world.settings);
+        link.loadStoredChoice(world.config);
     }
     return QString();
 }
@@ -166,7 +168,7 @@ std::unique_ptr<World> transferWorld(Invocation& inv, TerminalFront::Transfer tr
                            &inv.command);
         return nullptr;
     }
-    auto world = std::make_unique<World>(inv.parser.value(kSettings), transfer, inv.verbosity,
+    auto world = std::make_unique<World>(inv.parser.value(kConfig), transfer, inv.verbosity,
                                          given(inv.parser, kYes));
     QString error;
     try {

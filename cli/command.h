@@ -15,8 +15,8 @@
 
 #include "cli/terminalfront.h"
 #include "core/clock.h"
+#include "core/config.h"
 #include "core/d2xx.h"
-#include "core/settings.h"
 #include "image/imagefile.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
@@ -37,7 +37,7 @@ void out(const QString& text);
 void err(const QString& text);
 
 // The options more than one sub-command takes (cli/command.cpp).
-extern const QCommandLineOption kHelp, kSettings, kVerbose, kQuiet, kPort, kDevice, kFtdi, kDemo,
+extern const QCommandLineOption kHelp, kConfig, kVerbose, kQuiet, kPort, kDevice, kFtdi, kDemo,
     kDemoModel, kFixSums, kYes, kForce, kForceOut, kList, kOutput, kNear;
 extern const QList<QCommandLineOption> kLinkOptions;
 
@@ -76,24 +76,28 @@ struct Invocation {
 // returns the exit code of wrong usage.
 int usageError(const QString& text, const Command* c);
 
+// The help of the whole command line and of one sub-command (cli/help.cpp).
+QString generalHelp(const QList<Command>& commands);
+QString commandHelp(const Command& c);
+
 struct World {
-    SettingsStore settings;
+    ConfigStore config;
     SystemClock clock;
-    QtPortFactory ports{&settings};
+    QtPortFactory ports{&config};
     std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
     std::unique_ptr<AppContext> ctx;
     std::unique_ptr<TerminalFront> front;
     std::unique_ptr<QSocketNotifier> interruptNotifier;
     DemoRadio* demo = nullptr;
 
-    World(const QString& settingsFile, TerminalFront::Transfer transfer,
+    World(const QString& configFile, TerminalFront::Transfer transfer,
           TerminalFront::Verbosity verbosity, bool assumeYes)
-        : settings(settingsFile),
+        : config(configFile),
           front(std::make_unique<TerminalFront>(transfer, verbosity, assumeYes)) {
         Services s;
         s.clock = &clock;
         s.boxes = front.get();
-        s.settings = &settings;
+        s.config = &config;
         s.ports = &ports;
         s.d2xx = d2xx.get();
         ctx = std::make_unique<AppContext>(s);

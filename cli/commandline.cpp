@@ -9,10 +9,7 @@
 #include <memory>
 
 #include "cli/command.h"
-#include "image/models.h"
-#include "memory/channeledit.h"
 #include "memory/channelname.h"
-#include "memory/settings.h"
 #include "transfer/appcontext.h"
 
 using namespace cli;
@@ -123,118 +120,31 @@ const Command* findCommand(const QString& name) {
     return nullptr;
 }
 
-QString optionLine(const QCommandLineOption& o) {
-    QString names;
-    for (const QString& n : o.names())
-        names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
-                 (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
-    if (!o.valueName().isEmpty())
-        names += QLatin1Char(' ') + o.valueName();
-    return QStringLiteral("  %1  %2").arg(names, -28).arg(o.description());
-}
-
-QString usageLine(const Command& c) {
-    return QStringLiteral("quorlink ") + c.name + QStringLiteral(" [options]") +
-           (c.files.isEmpty() ? QString() : QLatin1Char(' ') + c.files.join(QLatin1Char(' ')));
-}
-
-QString generalUsage() {
-    return QStringLiteral(
-        "Usage: quorlink SUBCOMMAND [options] ...   (quorlink --help tells more)");
-}
-
-QString generalHelp() {
-    QStringList lines = {
-        QStringLiteral("Quorlink reads and writes the clone memory of %1 radios.")
-            .arg(ListedModels([](const RadioModel& m) { return QString(m.family); },
-                              QStringLiteral(" and "))),
-        QString(),
-        QStringLiteral("Usage: quorlink [--settings FILE] [--verbose | --quiet] SUBCOMMAND "
-                       "[options] ..."),
-        QStringLiteral(
-            "       quorlink [--settings FILE] [--demo[=MODEL] | --demo-if-no-cable]   (the "
-            "windows)"),
-        QString(),
-        QStringLiteral("Sub-commands:")};
-    for (const Command& c : commands())
-        lines << QStringLiteral("  %1  %2").arg(c.name, -8).arg(c.summary);
-    lines << QString() << QStringLiteral("Options (before or after the sub-command; -- ends them):")
-          << optionLine(kSettings) << optionLine(kVerbose) << optionLine(kQuiet)
-          << optionLine(kHelp)
-          << QStringLiteral("  %1  %2")
-                 .arg(QStringLiteral("--version"), -28)
-                 .arg("Print the version.")
-          << QString()
-          << QStringLiteral(
-                 "Exit codes: 0 done, 1 the transfer failed or the files differ, 2 wrong "
-                 "usage, 3 a file refused, 130 interrupted.")
-          << QStringLiteral("\"quorlink SUBCOMMAND --help\" explains a sub-command. Examples:")
-          << QStringLiteral("  quorlink read backup.img          back up the radio")
-          << QStringLiteral("  quorlink write backup.img         restore it")
-          << QStringLiteral("  quorlink compare old.img new.img  compare two backups")
-          << QStringLiteral("  quorlink channels backup.img      list its memory channels")
-          << QStringLiteral("  quorlink import backup.img ch.csv take channels from a CSV")
-          << QStringLiteral("  quorlink settings backup.img      list its radio settings")
-          << QStringLiteral("  quorlink stations backup.img      list the APRS stations it heard");
-    return lines.join(QLatin1Char('\n'));
-}
-
-QString commandHelp(const Command& c) {
-    QStringList lines = {QStringLiteral("Usage: ") + usageLine(c), QString(), c.summary, QString(),
-                         QStringLiteral("Options:")};
-    for (const QCommandLineOption& o : c.options)
-        if (!(o.flags() & QCommandLineOption::HiddenFromHelp))
-            lines << optionLine(o);
-    if (c.usesLink)
-        lines << QStringLiteral(
-                     "  (without --port, --device, --ftdi or --demo the stored setting "
-                     "is used)")
-              << optionLine(kVerbose) << optionLine(kQuiet);
-    if (c.name != QLatin1String("compare"))
-        lines << optionLine(kSettings);
-    lines << optionLine(kHelp) << QString() << QStringLiteral("Examples:");
-    for (const QString& e : c.examples)
-        lines << QStringLiteral("  ") + e;
-    if (c.name == QLatin1String("settings")) {
-        lines << QString() << QStringLiteral("Keys (a model has only some of them):");
-        QString line;
-        for (const QString& key : AllSettingKeys()) {
-            if (line.size() + key.size() > 78)
-                lines << std::exchange(line, QString());
-            line += QStringLiteral("  ") + key;
-        }
-        lines << line;
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
 QString emptyFileName(const QCommandLineOption& o) {
     return QStringLiteral("--") + o.names().constFirst() +
            QStringLiteral(" needs a file name, not an empty value");
 }
 
-}  // namespace
-
-namespace cli {
-
-int usageError(const QString& text, const Command* c) {
-    err(text);
-    std::fputs(((c ? QStringLiteral("Usage: ") + usageLine(*c) : generalUsage()) + '\n')
-                   .toLocal8Bit()
-                   .constData(),
-               stderr);
-    return kUsage;
+// The program's own file: "--config FILE", or its old name "--settings FILE", taken before
+// the sub-command (and after it, but for compare's own --settings) until the next release.
+bool isConfigOption(const QString& arg, bool* takesValue) {
+    *takesValue = arg == QLatin1String("--config") || arg == QLatin1String("-config") ||
+                  arg == QLatin1String("--settings") || arg == QLatin1String("-settings");
+    return *takesValue || arg.startsWith(QLatin1String("--config=")) ||
+           arg.startsWith(QLatin1String("--settings="));
 }
 
-}  // namespace cli
-
-namespace {
+// The old name of --config put as the new one; true when it was the old name.
+bool renameOldConfig(QString& arg) {
+    if (!arg.startsWith(QLatin1String("--settings")) && !arg.startsWith(QLatin1String("-settings")))
+        return false;
+    arg = QStringLiteral("--config") + arg.mid(arg.indexOf(QLatin1String("settings")) + 8);
+    return true;
+}
 
 bool isWindowOption(const QString& arg, bool* takesValue) {
-    *takesValue = arg == QLatin1String("--settings") || arg == QLatin1String("-settings");
-    return *takesValue || arg.startsWith(QLatin1String("--settings=")) ||
-           arg == QLatin1String("--demo") || arg.startsWith(QLatin1String("--demo=")) ||
-           arg == QLatin1String("--demo-if-no-cable");
+    return isConfigOption(arg, takesValue) || arg == QLatin1String("--demo") ||
+           arg.startsWith(QLatin1String("--demo=")) || arg == QLatin1String("--demo-if-no-cable");
 }
 
 // `quorlink FILE` opens FILE in the windows: an argument that is no option and no
@@ -245,24 +155,34 @@ bool isFileToOpen(const QString& arg) {
             arg.contains(QLatin1Char('/')));
 }
 
-// Takes --settings, --verbose and --quiet given before the sub-command out of `args`, to be
-// parsed with the sub-command's own options. "--" ends the options.
-QStringList takeGeneralOptions(QStringList& args) {
+// Takes --config (or its old name), --verbose and --quiet given before the sub-command out of
+// `args`, to be parsed with the sub-command's own options. "--" ends the options.
+QStringList takeGeneralOptions(QStringList& args, bool* oldName) {
     QStringList general;
+    bool takesValue = false;
     while (!args.isEmpty()) {
-        const QString& arg = args.first();
-        if (arg == QLatin1String("--settings") && args.size() > 1)
-            general << args.takeFirst() << args.takeFirst();
-        else if (arg.startsWith(QLatin1String("--settings=")) ||
-                 arg == QLatin1String("--verbose") || arg == QLatin1String("--quiet"))
+        QString arg = args.first();
+        if (isConfigOption(arg, &takesValue) && (!takesValue || args.size() > 1)) {
+            *oldName = renameOldConfig(arg) || *oldName;
+            args.removeFirst();
+            general << arg;
+            if (takesValue)
+                general << args.takeFirst();
+        } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("--quiet")) {
             general << args.takeFirst();
-        else
+        } else {
             break;
+        }
     }
     return general;
 }
 
 }  // namespace
+
+QString OldConfigNameNote() {
+    return QStringLiteral(
+        "--settings FILE is now --config FILE; the old name is taken until the next release");
+}
 
 bool IsCommandLine(int argc, char** argv) {
     int files = 0;
@@ -273,8 +193,9 @@ bool IsCommandLine(int argc, char** argv) {
             continue;
         if (!isWindowOption(arg, &takesValue))
             return true;
-        // The windows too take no empty settings file name: the command line refuses it.
-        if (arg == QLatin1String("--settings=") || (takesValue && (i + 1 == argc || !*argv[i + 1])))
+        // The windows too take no empty file name: the command line refuses it.
+        if (arg == QLatin1String("--config=") || arg == QLatin1String("--settings=") ||
+            (takesValue && (i + 1 == argc || !*argv[i + 1])))
             return true;
         if (takesValue)
             ++i;
@@ -316,9 +237,10 @@ int runCommandLine(int argc, char** argv) {
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorlink"));
     QStringList args = QCoreApplication::arguments().mid(1);
-    const QStringList general = takeGeneralOptions(args);
-    if (general.contains(QString()) || general.contains(QStringLiteral("--settings=")))
-        return usageError(emptyFileName(kSettings), nullptr);
+    bool oldConfigName = false;
+    const QStringList general = takeGeneralOptions(args, &oldConfigName);
+    if (general.contains(QString()) || general.contains(QStringLiteral("--config=")))
+        return usageError(emptyFileName(kConfig), nullptr);
     if (args.isEmpty())
         return usageError(QStringLiteral("no sub-command"), nullptr);
     const QString first = args.takeFirst();
@@ -329,7 +251,7 @@ int runCommandLine(int argc, char** argv) {
     if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
         first == QLatin1String("help")) {
         const Command* c = args.isEmpty() ? nullptr : findCommand(args.first());
-        out(c ? commandHelp(*c) : generalHelp());
+        out(c ? commandHelp(*c) : generalHelp(commands()));
         return kDone;
     }
     const Command* command = findCommand(first);
@@ -347,7 +269,7 @@ int runCommandLine(int argc, char** argv) {
         const QString model = args[i].mid(7);
         if (!DemoModelNamed(model))
             return usageError(
-                QStringLiteral("--demo takes VX-8R, VX-8DR or VX-8GE, not \"%1\"").arg(model),
+                QStringLiteral("--demo takes %1, not \"%2\"").arg(DemoModelChoices(), model),
                 command);
         args[i] = QStringLiteral("--demo");
         args.insert(++i, QStringLiteral("--demo-model"));
@@ -355,20 +277,20 @@ int runCommandLine(int argc, char** argv) {
     }
 
     // An option with a value it may leave out: "--append=N" reaches the parser as its own.
+    // compare's own --settings lists the radio settings; elsewhere it is --config's old name.
+    const bool compare = command->name == QLatin1String("compare");
     for (QString& arg : args) {
         if (arg == QLatin1String("--"))
             break;
         if (command->name == QLatin1String("import") && arg.startsWith(QLatin1String("--append=")))
             arg.replace(0, 9, QStringLiteral("--append-from="));
+        else if (!compare)
+            oldConfigName = renameOldConfig(arg) || oldConfigName;
     }
     QCommandLineParser parser;
     parser.addOptions(command->options);
-    // compare takes --settings as its own: it uses no settings store.
-    const bool ownSettings = command->name == QLatin1String("compare");
-    parser.addOptions({kHelp, kVerbose, kQuiet});
-    if (!ownSettings)
-        parser.addOption(kSettings);
-    if (!parser.parse(QStringList{first} + (ownSettings ? QStringList() : general) + args))
+    parser.addOptions({kHelp, kVerbose, kQuiet, kConfig});
+    if (!parser.parse(QStringList{first} + general + args))
         return usageError(EscapedControls(parser.errorText()), command);
     if (given(parser, kHelp)) {
         out(commandHelp(*command));
@@ -385,7 +307,7 @@ int runCommandLine(int argc, char** argv) {
             command);
     // An empty file name (an unset variable in a script) names no file: IMAGE would be
     // replaced in place of OUT, or the per-user settings used in place of FILE.
-    for (const QCommandLineOption& o : {kSettings, kDevice, kPdf, kOutput, kImportSettings}) {
+    for (const QCommandLineOption& o : {kConfig, kDevice, kPdf, kOutput, kImportSettings}) {
         if (given(parser, o) && parser.values(o).contains(QString()))
             return usageError(emptyFileName(o), command);
     }
@@ -400,6 +322,8 @@ int runCommandLine(int argc, char** argv) {
         inv.verbosity = TerminalFront::Verbosity::Verbose;
     else if (given(parser, kQuiet))
         inv.verbosity = TerminalFront::Verbosity::Quiet;
+    if (oldConfigName && inv.verbosity != TerminalFront::Verbosity::Quiet)
+        err(OldConfigNameNote());
     return command->run(inv);
 }
 

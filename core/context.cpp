@@ -4,10 +4,10 @@
 #include <new>
 
 #include "core/clock.h"
+#include "core/config.h"
 #include "core/errors.h"
 #include "core/front.h"
 #include "core/messagebox.h"
-#include "core/settings.h"
 #include "version.h"
 
 namespace {
@@ -31,10 +31,9 @@ CoreContext* g_reporter = nullptr;
 
 }  // namespace
 
-void LinkState::loadStoredChoice(const SettingsStore& store) {
-    PortNumber =
-        toInt16(numericValue(store.get(SettingKeys::kSection, SettingKeys::kCommPort, "1")));
-    FTDIDescription = store.get(SettingKeys::kSection, SettingKeys::kFtdiDevice, QString());
+void LinkState::loadStoredChoice(const ConfigStore& store) {
+    PortNumber = toInt16(numericValue(store.get(ConfigKeys::kSection, ConfigKeys::kCommPort, "1")));
+    FTDIDescription = store.get(ConfigKeys::kSection, ConfigKeys::kFtdiDevice, QString());
 }
 
 TransferFront* CoreContext::defaultFront() {
@@ -44,8 +43,8 @@ TransferFront* CoreContext::defaultFront() {
 
 CoreContext::CoreContext(const Services& services) : services_(services), front_(defaultFront()) {
     g_reporter = this;
-    if (services_.settings) {
-        services_.settings->onWriteFailed = [this](const QString& file, const QString& reason) {
+    if (services_.config) {
+        services_.config->onWriteFailed = [this](const QString& file, const QString& reason) {
             ShowMessage(QStringLiteral("The settings could not be saved in ") + file +
                             QStringLiteral(": ") + reason +
                             QStringLiteral(".\r\nThe change holds until Quorlink ends."),
@@ -57,8 +56,8 @@ CoreContext::CoreContext(const Services& services) : services_(services), front_
 CoreContext::~CoreContext() {
     if (g_reporter == this)
         g_reporter = nullptr;
-    if (services_.settings)
-        services_.settings->onWriteFailed = nullptr;
+    if (services_.config)
+        services_.config->onWriteFailed = nullptr;
 }
 
 void CoreContext::setFront(TransferFront* front) {

@@ -7,7 +7,7 @@
 
 class Clock;
 class MessageBoxes;
-class SettingsStore;
+class ConfigStore;
 class PortFactory;
 class D2xx;
 class TransferFront;
@@ -19,7 +19,7 @@ enum class MsgIcon;
 struct Services {
     Clock* clock = nullptr;
     MessageBoxes* boxes = nullptr;
-    SettingsStore* settings = nullptr;
+    ConfigStore* config = nullptr;
     PortFactory* ports = nullptr;
     D2xx* d2xx = nullptr;
 };
@@ -38,7 +38,7 @@ struct LinkState {
 
     // PortNumber and FTDIDescription as the settings store keeps them. Raises error 6 when
     // the stored number does not fit.
-    void loadStoredChoice(const SettingsStore& store);
+    void loadStoredChoice(const ConfigStore& store);
 };
 
 // The user's requests to a running transfer: to stop waiting for the radio's identity, or
@@ -82,7 +82,7 @@ public:
 
     const Services& services() const { return services_; }
     Clock& clock() const { return *services_.clock; }
-    SettingsStore& settings() const { return *services_.settings; }
+    ConfigStore& config() const { return *services_.config; }
     PortFactory& ports() const { return *services_.ports; }
     D2xx& d2xx() const { return *services_.d2xx; }
 

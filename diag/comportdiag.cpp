@@ -8,9 +8,9 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include "core/config.h"
 #include "core/errors.h"
 #include "core/serialcontrol.h"
-#include "core/settings.h"
 #include "link/transport.h"
 #include "transfer/appcontext.h"
 #include "ui/fontface.h"
@@ -266,8 +266,8 @@ void ComPortDiag::OnComm(int index) {
 
 void ComPortDiag::cmdSetComPort_Click() {
     ctx_.state.link.PortNumber = static_cast<qint16>(FoundPortIndex + 1);
-    ctx_.settings().set(SettingKeys::kSection, SettingKeys::kCommPort,
-                        QString::number(ctx_.state.link.PortNumber));
+    ctx_.config().set(ConfigKeys::kSection, ConfigKeys::kCommPort,
+                      QString::number(ctx_.state.link.PortNumber));
     cmdClose_Click();
 }
 

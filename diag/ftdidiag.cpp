@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "core/clock.h"
+#include "core/config.h"
 #include "core/errors.h"
 #include "core/messagebox.h"
-#include "core/settings.h"
 #include "diag/comportdiag.h"
 #include "link/transport.h"
 #include "transfer/appcontext.h"
@@ -187,8 +187,8 @@ void FTDIDiag::deferUntilTestEnds(Pending action, int index) {
 void FTDIDiag::cmdSetComPort_Click() {
     LinkState& link = ctx_.state.link;
     link.PortNumber = kFtdiPort;
-    ctx_.settings().set(SettingKeys::kSection, SettingKeys::kCommPort, QString::number(kFtdiPort));
-    ctx_.settings().set(SettingKeys::kSection, SettingKeys::kFtdiDevice, link.FTDetectDescription);
+    ctx_.config().set(ConfigKeys::kSection, ConfigKeys::kCommPort, QString::number(kFtdiPort));
+    ctx_.config().set(ConfigKeys::kSection, ConfigKeys::kFtdiDevice, link.FTDetectDescription);
     link.FTDIDescription = link.FTDetectDescription;
     accept();
 }

@@ -14,7 +14,7 @@
 
 #include <sys/stat.h>
 
-#include "core/settings.h"
+#include "core/config.h"
 #include "image/cloneimage.h"
 #include "image/memorymap.h"
 
@@ -272,7 +272,7 @@ QString DefaultBackupFolder() {
            QStringLiteral("/backups");
 }
 
-QString BackupFolder(SettingsStore& settings, QString* ignored) {
+QString BackupFolder(ConfigStore& settings, QString* ignored) {
     const QString kSection = QStringLiteral("Backups");
     const QString setting = settings.get(kSection, QStringLiteral("Folder"), QString()).trimmed();
     QString folder = setting;
@@ -289,7 +289,7 @@ QString BackupFolder(SettingsStore& settings, QString* ignored) {
     return DefaultBackupFolder();
 }
 
-QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* error,
+QString SaveBackup(ConfigStore& settings, const QByteArray& image, QString* error,
                    const QDateTime& now, const QString& subfolder, QString* ignored) {
     if (error)
         error->clear();

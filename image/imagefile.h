@@ -8,7 +8,7 @@
 
 #include "image/cloneimage.h"
 
-class SettingsStore;
+class ConfigStore;
 
 // Image files: the clone image as it stands (see cloneimage.h), 65 227 bytes. This is also
 // how the common open-source radio programmer keeps these radios, so files move both ways;
@@ -61,13 +61,13 @@ QString ShortModelName(const QByteArray& image);
 // (*error then names the folder and the reason, empty if disabled). The name is the model,
 // the local date and time and, when that name is taken, "_2", "_3" ...: each name is claimed
 // by an exclusive create, so no backup ever replaces another. *ignored as for BackupFolder.
-QString SaveBackup(SettingsStore& settings, const QByteArray& image, QString* error,
+QString SaveBackup(ConfigStore& settings, const QByteArray& image, QString* error,
                    const QDateTime& now = QDateTime::currentDateTime(),
                    const QString& subfolder = QString(), QString* ignored = nullptr);
 // The backup folder: the setting Backups/Folder, where a leading "~" is the home folder, or
 // the default when none is set. A relative folder is left aside for the default, and
 // *ignored gets one line naming the setting.
-QString BackupFolder(SettingsStore& settings, QString* ignored = nullptr);
+QString BackupFolder(ConfigStore& settings, QString* ignored = nullptr);
 // The folder backups go to when the settings name none.
 QString DefaultBackupFolder();
 

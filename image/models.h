@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace MemoryMap {
@@ -44,6 +45,14 @@ const RadioModel* RadioModelOf(QByteArrayView image);
 
 // The model's five identity bytes as hexadecimal text: "4148303239".
 QString IdentityHex(const RadioModel& model);
+
+// The names owners give a model: each of its display name's twins ("VX-8R/E" gives VX-8R and
+// VX-8E; the twin replaces as many letters at the end) and its short name.
+QStringList ModelNames(const RadioModel& model);
+
+// The model a name gives, compared on letters and digits without case ("vx-8 dr", "VX8DE");
+// none for any other text.
+const RadioModel* RadioModelNamed(const QString& name);
 
 // Each model's text, in the order of the rows, as a sentence lists them: "A, B or C" (with
 // `last` " or "), or "A, B, C" with `last` ", ".

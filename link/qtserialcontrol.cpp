@@ -5,8 +5,8 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
+#include "core/config.h"
 #include "core/errors.h"
-#include "core/settings.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>

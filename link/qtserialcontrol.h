@@ -8,7 +8,7 @@
 
 #include "core/serialcontrol.h"
 
-class SettingsStore;
+class ConfigStore;
 
 // COM numbers and device paths. On Windows COMn is the port of that name. Elsewhere each
 // number maps to a device path: an explicit mapping in the settings store (section "Ports",
@@ -16,7 +16,7 @@ class SettingsStore;
 // COM25-32 -> /dev/ttyACM0-7. A mapping for this run only (the demo radio) wins over both.
 class PortMap {
 public:
-    explicit PortMap(SettingsStore* settings) : settings_(settings) {}
+    explicit PortMap(ConfigStore* settings) : settings_(settings) {}
     QString devicePathFor(int comNumber) const;
     static QString defaultPathFor(int comNumber);
     void setSessionMapping(int comNumber, const QString& path);
@@ -32,7 +32,7 @@ private:
     // The serial ports the system lists (paths and names), taken afresh after a moment.
     const QStringList& systemPorts() const;
 
-    SettingsStore* settings_;
+    ConfigStore* settings_;
     mutable QStringList systemPorts_;
     mutable QElapsedTimer systemPortsAge_;
     QHash<int, QString> session_;
@@ -41,7 +41,7 @@ private:
 // The application's serial-port factory: controls over QSerialPort.
 class QtPortFactory : public PortFactory {
 public:
-    explicit QtPortFactory(SettingsStore* settings) : map_(settings) {}
+    explicit QtPortFactory(ConfigStore* settings) : map_(settings) {}
     std::unique_ptr<SerialControl> create() override;
     QString devicePathFor(int comNumber) const override { return map_.devicePathFor(comNumber); }
     bool isUsbSerial(int comNumber) const override;

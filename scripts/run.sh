@@ -2,7 +2,7 @@
 # Builds Quorlink and starts it. With no cable configured (no stored port setting and not
 # exactly one USB serial adapter, or a COM port whose device is missing) it starts with the
 # simulated radio (--demo).
-# Arguments are passed to the program: scripts/run.sh --demo, scripts/run.sh --settings F.
+# Arguments are passed to the program: scripts/run.sh --demo, scripts/run.sh --config F.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh

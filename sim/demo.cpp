@@ -1,8 +1,9 @@
 #include "sim/demo.h"
 
+#include "core/config.h"
 #include "core/d2xx.h"
 #include "core/errors.h"
-#include "core/settings.h"
+#include "image/models.h"
 #include "link/qtserialcontrol.h"
 #include "sim/ptyradio.h"
 #include "transfer/appcontext.h"
@@ -71,28 +72,21 @@ DemoRadio* runningDemoRadio(AppContext& ctx) {
 }
 
 std::optional<MemoryMap::Model> DemoModelNamed(const QString& name) {
-    // Letters and digits only, upper case: "vx-8 dr" is VX8DR. The European (E) and
-    // G-series siblings keep the layout of their model.
-    QString key;
-    for (const QChar c : name)
-        if (c.isLetterOrNumber())
-            key += c.toUpper();
-    static const std::pair<const char*, MemoryMap::Model> kNames[] = {
-        {"VX8R", MemoryMap::Model::VX8R},   {"VX8E", MemoryMap::Model::VX8R},
-        {"VX8DR", MemoryMap::Model::VX8DR}, {"VX8DE", MemoryMap::Model::VX8DR},
-        {"VX8GR", MemoryMap::Model::VX8GE}, {"VX8GE", MemoryMap::Model::VX8GE}};
-    for (const auto& [text, model] : kNames)
-        if (key == QLatin1String(text))
-            return model;
+    if (const RadioModel* row = RadioModelNamed(name))
+        return row->model;
     return std::nullopt;
 }
 
-MemoryMap::Model storedDemoModel(const SettingsStore& store) {
+QString DemoModelChoices(const QString& prefix) {
+    return ListedModels([&](const RadioModel& m) { return prefix + m.shortName; });
+}
+
+MemoryMap::Model storedDemoModel(const ConfigStore& store) {
     return DemoModelNamed(store.get(kDemoSection, kDemoModel, QString()))
         .value_or(MemoryMap::Model::VX8R);
 }
 
-void storeDemoModel(SettingsStore& store, MemoryMap::Model model) {
+void storeDemoModel(ConfigStore& store, MemoryMap::Model model) {
     store.set(kDemoSection, kDemoModel, MemoryMap::ModelName(model));
 }
 
@@ -100,7 +94,7 @@ bool configuredCableMissing(AppContext& ctx, QtPortFactory& ports) {
     const qint16 port = ctx.state.link.PortNumber;
     // Nothing chosen yet: a built-in serial port that happens to exist is no radio cable,
     // the one USB adapter chosen for this run likely is.
-    if (!ctx.settings().contains(SettingKeys::kSection, SettingKeys::kCommPort))
+    if (!ctx.config().contains(ConfigKeys::kSection, ConfigKeys::kCommPort))
         return !ports.isUsbSerial(port) || !ports.map().isPresent(port);
     if (port != kFtdiPort)
         return !ports.map().isPresent(port);

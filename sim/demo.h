@@ -9,7 +9,7 @@
 class AppContext;
 class PtyRadio;
 class QtPortFactory;
-class SettingsStore;
+class ConfigStore;
 
 // The demo radio: a simulated VX-8 on a pseudo-terminal, mapped to a free COM number and
 // selected for this run only. A front wires it to what the user does: it presses [BAND]
@@ -46,10 +46,13 @@ DemoRadio* runningDemoRadio(AppContext& ctx);
 // The model a name gives ("VX-8DR", "vx8dr"; a sibling's name, such as VX-8DE, gives its
 // model); none for any other text.
 std::optional<MemoryMap::Model> DemoModelNamed(const QString& name);
+// The models the simulated radio can be, as a sentence lists them, each after `prefix`:
+// "VX-8R, VX-8DR or VX-8GE".
+QString DemoModelChoices(const QString& prefix = QString());
 // The model last chosen for the simulated radio (section "Demo", key "Model"), a VX-8R
 // before any.
-MemoryMap::Model storedDemoModel(const SettingsStore& store);
-void storeDemoModel(SettingsStore& store, MemoryMap::Model model);
+MemoryMap::Model storedDemoModel(const ConfigStore& store);
+void storeDemoModel(ConfigStore& store, MemoryMap::Model model);
 // The models the simulated radio can be, in their order.
 inline constexpr MemoryMap::Model kDemoModels[] = {MemoryMap::Model::VX8R, MemoryMap::Model::VX8DR,
                                                    MemoryMap::Model::VX8GE};

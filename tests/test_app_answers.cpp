@@ -11,7 +11,7 @@ struct World {
     TestEnv env;
     SimRadio& radio = env.radioOnCom(3);
     World() {
-        env.settings->set("Settings", "CommPort", "3");
+        env.config->set("Settings", "CommPort", "3");
         QObject::connect(&prompt(), &FrmMessages::lookingForRigShown,
                          [this] { radio.pressBand(env.clock.nowNs()); });
     }

@@ -22,7 +22,7 @@ struct Window {
     Form1& form;
     QSignalSpy changed{env.ctx.get(), &AppContext::imageChanged};
 
-    Window() : form((env.settings->set("Settings", "CommPort", "3"), env.form())) {
+    Window() : form((env.config->set("Settings", "CommPort", "3"), env.form())) {
         QObject::connect(&form.frmMessages(), &FrmMessages::lookingForRigShown,
                          [this] { radio.pressBand(env.clock.nowNs()); });
     }
@@ -75,7 +75,7 @@ private slots:
         QVERIFY(QFile::exists(w.at("x.img")));
 
         Window fresh;
-        fresh.env.settings->set("Recent", "File1", w.at("x.img"));
+        fresh.env.config->set("Recent", "File1", w.at("x.img"));
         fresh.env.files.answers = {w.at("x.img")};
         fresh.form.mnuOpenImage->trigger();
         QVERIFY(fresh.clone().image == w.clone().image);
@@ -201,7 +201,7 @@ private slots:
 
     void failedBackupLeavesAGoodRead() {
         Window w;
-        w.env.settings->set("Backups", "Folder", w.at("Quorlink.ini/backups"));
+        w.env.config->set("Backups", "Folder", w.at("Quorlink.ini/backups"));
         w.form.cmdRead->click();
         QVERIFY(w.env.boxes.texts().at(1).contains("Not a directory"));
         QVERIFY(w.clone().image.isValid() && w.form.cmdWriteRig->isEnabled());

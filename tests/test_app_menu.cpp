@@ -51,13 +51,13 @@ private slots:
         for (int com : present)
             env.ports->ports[com] = {};
         if (!stored.isEmpty())
-            env.settings->set("Settings", "CommPort", stored);
-        env.settings->set("Settings", "FTDIDevice", "Cable & Co");
+            env.config->set("Settings", "CommPort", stored);
+        env.config->set("Settings", "FTDIDevice", "Cable & Co");
         Form1& form = env.form();
         QCOMPARE(entries(form, &QAction::isVisible), visible);
         QCOMPARE(entries(form, &QAction::isChecked), checked);
         QCOMPARE(env.log().size(), said == 2 ? 1 : 0);
-        QCOMPARE(env.settings->get("Settings", "CommPort", ""), stored);  // nothing stored
+        QCOMPARE(env.config->get("Settings", "CommPort", ""), stored);  // nothing stored
         QVERIFY(env.boxes.shown.isEmpty());  // no box before the window is on the screen
         form.show();
         QTRY_COMPARE(env.boxes.shown.size(), said == 1 ? 1 : 0);
@@ -83,16 +83,15 @@ private slots:
         TestEnv env;
         env.ports->ports[32] = {};
         Form1& form = env.form();
-        env.settings->set("Settings", "CommPort", "7");
+        env.config->set("Settings", "CommPort", "7");
         if (index == 2)
-            QVERIFY(QFile::remove(env.settings->fileName()) &&
-                    QDir().mkdir(env.settings->fileName()));
+            QVERIFY(QFile::remove(env.config->fileName()) && QDir().mkdir(env.config->fileName()));
         form.mnuCOM[index]->trigger();
-        QCOMPARE(env.settings->get("Settings", "Commport", ""), stored);
+        QCOMPARE(env.config->get("Settings", "Commport", ""), stored);
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(index == 32 ? 999 : index + 1));
         QCOMPARE(entries(form, &QAction::isChecked), QList<int>({index}));
         QVERIFY(env.ports->ports[32].written.isEmpty());  // nothing is opened or sent
-        QCOMPARE(env.boxes.texts().filter(env.settings->fileName() + ": Is a directory").size(),
+        QCOMPARE(env.boxes.texts().filter(env.config->fileName() + ": Is a directory").size(),
                  index == 2 ? 1 : 0);
     }
 
@@ -110,7 +109,7 @@ private slots:
             diag->cmdSetComPort->click();
         });
         form.mnuComPortIdentifier->trigger();
-        QCOMPARE(env.settings->get("Settings", "CommPort", ""), "3");
+        QCOMPARE(env.config->get("Settings", "CommPort", ""), "3");
         QCOMPARE(entries(form, &QAction::isChecked), QList<int>({2}));
         QCOMPARE(entries(form, &QAction::isVisible), QList<int>({2, 5}));
         for (const auto& port : diag->MSComm1)  // the kept dialog is closed

@@ -21,7 +21,7 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(int, port);
         TestEnv env;
-        env.settings->set("Settings", "CommPort", stored);
+        env.config->set("Settings", "CommPort", stored);
         Form1& f = env.form();
         if (port >= 0)
             QCOMPARE(int(env.ctx->state.link.PortNumber), port);
@@ -51,22 +51,22 @@ private slots:
         QFETCH(QRect, placed);
         TestEnv env;
         for (const char* key : {"MemoryHeight", "MemoryWidth", "MemoryTop", "MemoryLeft"})
-            env.settings->set("Settings", key, stored.takeFirst());
+            env.config->set("Settings", key, stored.takeFirst());
         Form1& f = env.form();
         if (!placed.isNull())
             QCOMPARE(QRect(f.pos(), f.size()), placed);
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY(f.height() >= 240 && f.width() >= 320 && screen.intersects(f.geometry()));
         QVERIFY(f.height() <= qMax(240, screen.height()) && f.width() <= qMax(320, screen.width()));
-        QCOMPARE(env.log().filter(" in " + env.settings->fileName() + ": out of range").size(),
+        QCOMPARE(env.log().filter(" in " + env.config->fileName() + ": out of range").size(),
                  QTest::currentDataTag() == QLatin1String("beyond 32 bits") ? 4 : 0);
     }
 
     // A second spelling is the same key, kept in its first spelling.
     void keysAreFoundWithoutRegardToCase() {
         QTemporaryDir dir;
-        SettingsStore(dir.filePath("s.ini")).set("Settings", "CommPort", "12");
-        SettingsStore store(dir.filePath("s.ini"));
+        ConfigStore(dir.filePath("s.ini")).set("Settings", "CommPort", "12");
+        ConfigStore store(dir.filePath("s.ini"));
         QCOMPARE(store.get("Settings", "Commport", "1"), QStringLiteral("12"));
         store.set("Settings", "commport", "999");
         QCOMPARE(store.get("Settings", "COMMPORT", "1"), QStringLiteral("999"));

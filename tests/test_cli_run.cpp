@@ -2,7 +2,7 @@
 #include <QtTest>
 
 #include "cli/commandline.h"
-#include "core/settings.h"
+#include "core/config.h"
 #include "image/imagefile.h"
 #include "memory/channeledit.h"
 #include "memory/lists.h"
@@ -24,7 +24,7 @@ private slots:
         QTest::addColumn<QString>("said");  // a part of what it printed
         const QString good = dir_.filePath("good.bin"), other = dir_.filePath("other.bin");
         const QString none = dir_.filePath("none.bin");
-        const QString settings = dir_.filePath("q.ini");
+        const QString config = dir_.filePath("q.ini");
         auto row = [](const char* name, const QStringList& args, int exit, const char* said = "") {
             QTest::newRow(name) << args << exit << QString(said);
         };
@@ -52,7 +52,7 @@ private slots:
                       masked = dir_.filePath("masked.csv");
         row("empty output", {"import", "--output", "", good, csv}, 2, "--output needs a file");
         row("empty pdf", {"channels", "--pdf=", good}, 2);
-        row("empty settings", {"ports", "--settings", ""}, 2);
+        row("empty config", {"ports", "--config", ""}, 2);
         row("empty FILE", {"info", ""}, 2, "FILE is empty");
         row("pdf exists", {"channels", "--pdf", pdf, good}, 3, "old.pdf exists; --force");
         row("output exists", {"import", "--output", other, good, csv}, 3);
@@ -131,11 +131,10 @@ private slots:
         row("stations none", {"stations", "--kml", none}, 0, "none.bin holds no heard stations");
         row("stations output exists", {"stations", "--output", other, good}, 3, "exists; --force");
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
-        row("com32 missing",
-            {"read", "--settings", settings, "--port", "com32", dir_.filePath("n")}, 1,
+        row("com32 missing", {"read", "--config", config, "--port", "com32", dir_.filePath("n")}, 1,
             "quorlink: read failed: ");
         row("device missing",
-            {"write", "--settings", settings, "--device", "/nonexistent/tty", "--yes", good}, 1);
+            {"write", "--config", config, "--device", "/nonexistent/tty", "--yes", good}, 1);
     }
     void exitCodes() {
         QFETCH(QStringList, args);
@@ -161,7 +160,7 @@ private slots:
         image[0x100] = char(image[0x100] + 1);
         image[65226] = char(image[65226] + 1);
         QVERIFY(SaveImageFile(dir_.filePath("other.bin"), image, nullptr));
-        SettingsStore(dir_.filePath("q.ini")).set("Ports", "COM32", "/nonexistent/ttyACM7");
+        ConfigStore(dir_.filePath("q.ini")).set("Ports", "COM32", "/nonexistent/ttyACM7");
         for (const char* name : {"h.bin", "l.bin"})
             QFile::remove(dir_.filePath(name));
         QVERIFY(QFile::link("good.bin", dir_.filePath("l.bin")));

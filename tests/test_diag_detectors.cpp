@@ -97,7 +97,7 @@ private slots:
         else
             QTest::keyClick(&diag, Qt::Key_Escape);
         QVERIFY(!diag.isVisible() && openPorts(diag) == 0);
-        QCOMPARE(env.settings->get("Settings", "CommPort", "none"), way == "Set" ? "12" : "none");
+        QCOMPARE(env.config->get("Settings", "CommPort", "none"), way == "Set" ? "12" : "none");
         QCOMPARE(env.ctx->state.link.PortNumber, qint16(way == "Set" ? 12 : 1));
     }
 
@@ -163,8 +163,8 @@ private slots:
         QVERIFY(!env.d2xx->anyOpen());
         QCOMPARE(diag.cmdSetComPort->isEnabled(), accepted);
         diag.cmdSetComPort->click();  // does nothing when disabled
-        QCOMPARE(env.settings->get("Settings", "CommPort", "") +
-                     env.settings->get("Settings", "FTDIDevice", ""),
+        QCOMPARE(env.config->get("Settings", "CommPort", "") +
+                     env.config->get("Settings", "FTDIDevice", ""),
                  accepted ? "999Cable A" : "");
         QCOMPARE(env.ctx->state.link.FTDIDescription, accepted ? "Cable A" : "");
         QCOMPARE(diag.result(), int(accepted ? QDialog::Accepted : QDialog::Rejected));

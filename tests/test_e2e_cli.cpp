@@ -36,12 +36,12 @@ private slots:
             sim.identity + sim.memory + char(SimRadio::checksumOf(sim.identity, sim.memory));
         const QString file = dir.filePath(args[0] == "read" ? "new.bin" : "good.bin");
         QVERIFY(SaveImageFile(dir.filePath("good.bin"), image, nullptr));
-        SettingsStore(dir.filePath("q.ini")).set("Backups", "Folder", dir.filePath("backups"));
+        ConfigStore(dir.filePath("q.ini")).set("Backups", "Folder", dir.filePath("backups"));
         QuorlinkRun r{dir.path()};
         r.radio = &radio;
         if (args.removeAll("^C"))
             r.during = [](QProcess& p) { ::kill(p.processId(), SIGINT); };
-        r.run(args << "--settings" << dir.filePath("q.ini") << "--device" << radio.path() << file);
+        r.run(args << "--config" << dir.filePath("q.ini") << "--device" << radio.path() << file);
         QVERIFY2(r.exit == exit && (r.out + r.err).contains(says), qPrintable(r.out + r.err));
         QCOMPARE(fileBytes(file), exit == 0 || args[0] == "write" ? image : QByteArray());
         // A good read leaves one backup and names it.

@@ -51,7 +51,7 @@ private slots:
         const qint16 com = app.ctx->state.link.PortNumber;
         QVERIFY(com >= 1 && com <= 32 && app.ports.map().isPresent(com));
         QVERIFY(app.form->mnuCOM[com - 1]->isVisible() && app.form->mnuCOM[com - 1]->isChecked());
-        QVERIFY(!app.settings.contains("Settings", "CommPort"));
+        QVERIFY(!app.config.contains("Settings", "CommPort"));
         DemoRadio* demo = nullptr;
         for (QObject* child : app.ctx->children())
             demo = demo ? demo : dynamic_cast<DemoRadio*>(child);
@@ -76,7 +76,7 @@ private slots:
             const QByteArray image =
                 CloneImage(demo->radio.identity + demo->radio.memory + '\0').bytes();
             QVERIFY(MemoryMap::ModelOf(image) == model && StaleSums(image).isEmpty());
-            QVERIFY(storedDemoModel(app.settings) == model &&
+            QVERIFY(storedDemoModel(app.config) == model &&
                     app.ctx->state.link.PortNumber == demo->com);
             const auto smart = MemoryMap::SettingField(model, MemoryMap::Setting::SmartHighSpeed);
             QCOMPARE(smart ? MemoryMap::ReadNumber(image, *smart, 1) : -1,

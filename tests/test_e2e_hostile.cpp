@@ -50,7 +50,10 @@ private slots:
         QTest::newRow("pipe") << "read --demo p.img" << 3 << "^[^D]*\"p.img\": it is a named pipe";
         QTest::newRow("dangling link") << "read --demo l.img" << 3 << "^[^D]*symbolic link to";
         QTest::newRow("existing") << "read --demo x.img" << 3 << "^[^D]*x.img exists; --force";
-        QTest::newRow("options first") << "--settings q --quiet info -- -x.img" << 0 << "^File: ";
+        QTest::newRow("options first") << "--config q --quiet info -- -x.img" << 0 << "^File: ";
+        QTest::newRow("old name of --config")
+            << "--settings q info -- -x.img" << 0
+            << "^File: [^$]*\nquorlink: --settings FILE is now --config FILE; [^\n]*\n$";
         QTest::newRow("stdin closed")
             << "<&- write --demo x.img" << 1
             << "^Demo: talking to a simulated VX-8R on /dev/[^$]*cancelled";
@@ -81,9 +84,8 @@ private slots:
             << "import x.img p.img" << 3 << "^quorlink: cannot read p.img: it is a pipe that";
         QTest::newRow("import: endless") << "import x.img /dev/zero" << 3 << "larger than 4 MiB";
         QTest::newRow("ports, none stored") << "ports" << 0 << "^  ";
-        QTest::newRow("empty settings, windows")
-            << "--settings=" << 2
-            << "^quorlink: --settings needs a file name, not an empty value\n";
+        QTest::newRow("empty config, windows")
+            << "--config=" << 2 << "^quorlink: --config needs a file name, not an empty value\n";
         QTest::newRow("output closed")
             << ">&- info x.img" << 1
             << "^quorlink: cannot write the output: Bad file descriptor\n$";

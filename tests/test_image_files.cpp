@@ -1,7 +1,7 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "core/settings.h"
+#include "core/config.h"
 #include "image/imagefile.h"
 #include "support/testenv.h"
 
@@ -148,7 +148,7 @@ private slots:
     // Backups never replace one another, in one folder per user ("~" is the home folder; a
     // relative folder gives way to the default, with a note), or can be turned off.
     void backups() {
-        SettingsStore settings(at("q.ini"));
+        ConfigStore settings(at("q.ini"));
         settings.set("Backups", "Folder", at("b/backups"));
         const QDateTime now(QDate(2026, 12, 6), QTime(21, 30, 5));
         QString error = "x";
@@ -165,7 +165,7 @@ private slots:
         std::vector<std::thread> savers(10);
         for (std::thread& saver : savers)
             saver = std::thread([&] {
-                SettingsStore own(settings.fileName());
+                ConfigStore own(settings.fileName());
                 for (int i = 0; i < 30; ++i)
                     SaveBackup(own, zeroImage(), nullptr, now);
             });

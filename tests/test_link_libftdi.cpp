@@ -194,8 +194,8 @@ private slots:
         s.d2xx = d2xx_.get();
         env.ctx = std::make_unique<AppContext>(s);
         env.ctx->quitApplication = [] {};
-        env.settings->set("Settings", "CommPort", "999");
-        env.settings->set("Settings", "FTDIDevice", "Cable");
+        env.config->set("Settings", "CommPort", "999");
+        env.config->set("Settings", "FTDIDevice", "Cable");
         QObject::connect(&env.form().frmMessages(), &FrmMessages::lookingForRigShown,
                          [&] { radio.pressBand(env.clock.nowNs()); });
         env.clock.pumpEvents();

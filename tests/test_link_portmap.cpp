@@ -3,9 +3,9 @@
 #include <QtTest>
 
 #include "core/clock.h"
+#include "core/config.h"
 #include "core/context.h"
 #include "core/errors.h"
-#include "core/settings.h"
 #include "link/libftdi_d2xx.h"
 #include "link/qtserialcontrol.h"
 
@@ -50,7 +50,7 @@ int errorOf(Body body, QString* description = nullptr) {
 class PortMapTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<ConfigStore> settings_;
     std::unique_ptr<QtPortFactory> factory_;
 
     std::unique_ptr<SerialControl> controlOn(int com, const QString& path,
@@ -65,7 +65,7 @@ class PortMapTest : public QObject {
 private slots:
     void init() {
         QFile::remove(dir_.filePath("ports.ini"));
-        settings_ = std::make_unique<SettingsStore>(dir_.filePath("ports.ini"));
+        settings_ = std::make_unique<ConfigStore>(dir_.filePath("ports.ini"));
         factory_ = std::make_unique<QtPortFactory>(settings_.get());
     }
 

@@ -21,7 +21,7 @@ private slots:
         QVERIFY(writeBytes(csv,
                            "Location,Name,Frequency,Mode\n1,CALL,146.55,FM\n2,,,\n"
                            "20,TWR,118.00833,AM\n"));
-        const QStringList link{"--settings", dir.filePath("q.ini"), "--device", radio.path()};
+        const QStringList link{"--config", dir.filePath("q.ini"), "--device", radio.path()};
         QCOMPARE(QuorlinkRun(dir.path()).run({"import", image, csv, "--output", edited}).out,
                  "imported 2 channels, cleared 1\n");
         QuorlinkRun write(dir.path()), read(dir.path());

@@ -34,7 +34,7 @@ const auto kBanks = ChannelField(kChannelFieldCount);  // the column after the f
 struct Window {
     TestEnv env;
     SimRadio& radio = env.radioOnCom(3);
-    Window() { env.settings->set("Settings", "CommPort", "3"); }
+    Window() { env.config->set("Settings", "CommPort", "3"); }
     CloneState& clone() { return env.ctx->clone; }
     QByteArray held() { return clone().image.bytes(); }
     QString at(const QString& name) { return env.dir.filePath(name); }

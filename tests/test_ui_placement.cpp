@@ -33,7 +33,7 @@ private slots:
         const QStringList keys{"Main", "Channels", "RadioSettings"};
         for (int i = 0; i < 3; ++i)
             if (!stored.section(';', i, i).isEmpty())
-                env.settings->set("Windows", keys[i], stored.section(';', i, i));
+                env.config->set("Windows", keys[i], stored.section(';', i, i));
         Form1& form = env.form();
         form.show();
         form.mnuChannels->trigger();
@@ -52,10 +52,9 @@ private slots:
         // Closed, each keeps where it is for the next start.
         form.frmChannels->move(100, 50);
         form.frmChannels->close();
-        QCOMPARE(env.settings->get("Windows", "Channels", ""),
-                 QStringLiteral("100,50,%1,%2")
-                     .arg(form.frmChannels->width())
-                     .arg(form.frmChannels->height()));
+        QCOMPARE(env.config->get("Windows", "Channels", ""), QStringLiteral("100,50,%1,%2")
+                                                                 .arg(form.frmChannels->width())
+                                                                 .arg(form.frmChannels->height()));
     }
 
     // Open Image asked for in the Channels or Radio Settings window opens over that window,

@@ -22,7 +22,7 @@ struct Window {
     TestEnv env;
     SimRadio& radio = env.radioOnCom(3);
     explicit Window(const QByteArray& identity = SimRadio::identityAH029()) {
-        env.settings->set("Settings", "CommPort", "3");
+        env.config->set("Settings", "CommPort", "3");
         env.form();
         env.ctx->clone.image = CloneImage(identity + radio.memory + '\0');
         emit env.ctx->imageChanged();

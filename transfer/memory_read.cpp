@@ -3,10 +3,10 @@
 #include <QDir>
 
 #include "core/clock.h"
+#include "core/config.h"
 #include "core/errors.h"
 #include "core/front.h"
 #include "core/messagebox.h"
-#include "core/settings.h"
 #include "image/cloneimage.h"
 #include "image/imagefile.h"
 #include "link/link.h"
@@ -378,7 +378,7 @@ void MemoryRead::takeBackup() {
     const bool demo = link.DemoPort != 0 && link.PortNumber == link.DemoPort;
     QString error, ignored;
     byteAt(image_, CloneLayout::kChecksumOffset) = static_cast<char>(sum_);
-    const QString path = SaveBackup(ctx_.settings(), image_, &error, readAt_,
+    const QString path = SaveBackup(ctx_.config(), image_, &error, readAt_,
                                     demo ? kDemoBackups : QString(), &ignored);
     if (!ignored.isEmpty())
         log(QStringLiteral("Read: ") + ignored);

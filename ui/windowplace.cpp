@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/settings.h"
+#include "core/config.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ protected:
 // Keeps a window's size and place whenever it is hidden (closed included).
 class PlacementKeeper : public QObject {
 public:
-    PlacementKeeper(QWidget& window, SettingsStore& store, QString key)
+    PlacementKeeper(QWidget& window, ConfigStore& store, QString key)
         : QObject(&window), window_(window), store_(store), key_(std::move(key)) {
         window.installEventFilter(this);
     }
@@ -68,7 +68,7 @@ protected:
 
 private:
     QWidget& window_;
-    SettingsStore& store_;
+    ConfigStore& store_;
     QString key_;
 };
 
@@ -118,7 +118,7 @@ void FitOnScreen(QWidget& window) {
         window.move(at);
 }
 
-bool RestorePlacement(QWidget& window, const SettingsStore& store, const QString& key) {
+bool RestorePlacement(QWidget& window, const ConfigStore& store, const QString& key) {
     const QStringList parts = store.get(kSection, key, QString()).split(QLatin1Char(','));
     int v[4] = {};
     for (int i = 0; i < 4; ++i) {
@@ -138,7 +138,7 @@ bool RestorePlacement(QWidget& window, const SettingsStore& store, const QString
     return true;
 }
 
-void SavePlacement(const QWidget& window, SettingsStore& store, const QString& key) {
+void SavePlacement(const QWidget& window, ConfigStore& store, const QString& key) {
     if (window.windowState() != Qt::WindowNoState)
         return;
     // The place is a convenience: a store that cannot be written says so elsewhere, not here.
@@ -152,7 +152,7 @@ void SavePlacement(const QWidget& window, SettingsStore& store, const QString& k
     store.onWriteFailed = std::move(failed);
 }
 
-bool KeepPlacement(QWidget& window, SettingsStore& store, const QString& key) {
+bool KeepPlacement(QWidget& window, ConfigStore& store, const QString& key) {
     new PlacementKeeper(window, store, key);
     return RestorePlacement(window, store, key);
 }

@@ -6,7 +6,7 @@
 
 class QObject;
 class QWidget;
-class SettingsStore;
+class ConfigStore;
 
 // Every window wholly on the screen: its frame (title bar and borders included) inside the
 // area the desktop leaves to windows (the screen less its panels), so that no status line
@@ -27,10 +27,10 @@ void FitOnScreen(QWidget& window);
 // A window's last size and place, kept in section "Windows" under `key` as "x,y,width,height"
 // of its client area in pixels. Restore puts it back only where the frame still fits wholly
 // in the area (another screen, a panel, a lower resolution refuse it) and says whether it did.
-bool RestorePlacement(QWidget& window, const SettingsStore& store, const QString& key);
-void SavePlacement(const QWidget& window, SettingsStore& store, const QString& key);
+bool RestorePlacement(QWidget& window, const ConfigStore& store, const QString& key);
+void SavePlacement(const QWidget& window, ConfigStore& store, const QString& key);
 // Restores now, and keeps the size and place each time the window is hidden or closed.
-bool KeepPlacement(QWidget& window, SettingsStore& store, const QString& key);
+bool KeepPlacement(QWidget& window, ConfigStore& store, const QString& key);
 
 // Fits every window and dialog of the application on its screen as it is shown; the watch
 // ends with `owner`.

@@ -28,13 +28,14 @@ while IFS='|' read -r typed expected; do
 done <<'ROWS'
 quorlink re|read
 quorlink read --po|--port
-quorlink --settings x.ini re|read
+quorlink --config x.ini re|read
 quorlink --quiet ch|channels
 quorlink write --f|--fix-sums --ftdi
 quorlink read --port COM3|COM3 COM30 COM31 COM32
 quorlink read --demo=VX-8D|VX-8DR
 quorlink info |a.img sub
 quorlink compare a.img |a.img sub
+quorlink --config |sub
 quorlink --settings |sub
 quorlink ports |
 quorlink channels --pdf |sub

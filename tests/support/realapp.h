@@ -10,18 +10,18 @@
 // start-up showed are forgotten.
 struct RealApp {
     QTemporaryDir dir;
-    SettingsStore settings{dir.filePath(QStringLiteral("Quorlink.ini"))};
+    ConfigStore config{dir.filePath(QStringLiteral("Quorlink.ini"))};
     SystemClock clock;
     ScriptedMessageBoxes boxes;
-    QtPortFactory ports{&settings};
+    QtPortFactory ports{&config};
     std::unique_ptr<D2xx> d2xx = createLibFtdiD2xx();
     std::unique_ptr<AppContext> ctx;
     std::unique_ptr<Form1> form;
 
     RealApp() {
-        settings.set(QStringLiteral("Backups"), QStringLiteral("Folder"),
-                     dir.filePath(QStringLiteral("backups")));
-        ctx = std::make_unique<AppContext>(Services{&clock, &boxes, &settings, &ports, d2xx.get()});
+        config.set(QStringLiteral("Backups"), QStringLiteral("Folder"),
+                   dir.filePath(QStringLiteral("backups")));
+        ctx = std::make_unique<AppContext>(Services{&clock, &boxes, &config, &ports, d2xx.get()});
         ctx->quitApplication = [] {};
         form = std::make_unique<Form1>(*ctx);
         boxes.shown.clear();

@@ -29,11 +29,11 @@ struct Rig {
         if (d2xx) {  // another D2XX double, in place before the window exists
             const auto old = std::exchange(env.d2xx, d2xx(env.clock));
             env.ctx = std::make_unique<AppContext>(Services{
-                &env.clock, &env.boxes, env.settings.get(), env.ports.get(), env.d2xx.get()});
+                &env.clock, &env.boxes, env.config.get(), env.ports.get(), env.d2xx.get()});
         }
         radio = ftdi ? &env.radioOnFtdi("VX-8 cable") : &env.radioOnCom(3);
-        env.settings->set("Settings", "CommPort", ftdi ? "999" : "3");
-        env.settings->set("Settings", "FTDIDevice", "VX-8 cable");
+        env.config->set("Settings", "CommPort", ftdi ? "999" : "3");
+        env.config->set("Settings", "FTDIDevice", "VX-8 cable");
         env.form().txtErrors->clearLog();
         env.ctx->LogMessage("(a line from before, which the transfer clears)");
         env.boxes.shown.clear();

@@ -4,13 +4,13 @@
 #include <csignal>
 
 TestEnv::TestEnv() {
-    settings = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("Quorlink.ini")));
-    settings->set(QStringLiteral("Backups"), QStringLiteral("Folder"),
-                  dir.filePath(QStringLiteral("backups")));
+    config = std::make_unique<ConfigStore>(dir.filePath(QStringLiteral("Quorlink.ini")));
+    config->set(QStringLiteral("Backups"), QStringLiteral("Folder"),
+                dir.filePath(QStringLiteral("backups")));
     ports = std::make_unique<FakePortWorld>(clock);
     d2xx = std::make_unique<FakeD2xx>(clock);
     ctx = std::make_unique<AppContext>(
-        Services{&clock, &boxes, settings.get(), ports.get(), d2xx.get()});
+        Services{&clock, &boxes, config.get(), ports.get(), d2xx.get()});
     ctx->quitApplication = [this] { ++quitRequests; };
 }
 

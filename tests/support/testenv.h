@@ -13,8 +13,8 @@
 
 #include "app/form1.h"
 #include "app/imagefiles.h"
+#include "core/config.h"
 #include "core/messagebox.h"
-#include "core/settings.h"
 #include "sim/fakeports.h"
 #include "sim/simradio.h"
 #include "sim/virtualclock.h"
@@ -107,7 +107,7 @@ public:
     ScriptedMessageBoxes boxes;
     ScriptedFileDialogs files;
     QTemporaryDir dir;
-    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<ConfigStore> config;
     std::unique_ptr<FakePortWorld> ports;
     std::unique_ptr<FakeD2xx> d2xx;
     std::unique_ptr<AppContext> ctx;

@@ -1,4 +1,4 @@
-#include "core/settings.h"
+#include "core/config.h"
 
 #include <QFile>
 #include <QSettings>
@@ -8,26 +8,28 @@
 
 #include "core/errors.h"
 
-SettingsStore::SettingsStore(const QString& iniPath) {
+ConfigStore::ConfigStore(const QString& iniPath) {
     const QString path = iniPath.isEmpty() ? defaultPath() : iniPath;
-    settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    file_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
-SettingsStore::~SettingsStore() = default;
+ConfigStore::~ConfigStore() = default;
 
-QString SettingsStore::defaultPath() {
-    const QString fromEnv = qEnvironmentVariable("QUORLINK_SETTINGS");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
+QString ConfigStore::defaultPath() {
+    for (const char* name : {"QUORLINK_CONFIG", "QUORLINK_SETTINGS"}) {
+        const QString fromEnv = qEnvironmentVariable(name);
+        if (!fromEnv.isEmpty())
+            return fromEnv;
+    }
     QSettings perUser(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quorlink"),
                       QStringLiteral("Quorlink"));
     return perUser.fileName();
 }
 
-QString SettingsStore::actualKey(const QString& section, const QString& key) const {
-    settings_->beginGroup(section);
-    const QStringList keys = settings_->childKeys();
-    settings_->endGroup();
+QString ConfigStore::actualKey(const QString& section, const QString& key) const {
+    file_->beginGroup(section);
+    const QStringList keys = file_->childKeys();
+    file_->endGroup();
     for (const QString& k : keys) {
         if (k.compare(key, Qt::CaseInsensitive) == 0)
             return k;
@@ -35,23 +37,23 @@ QString SettingsStore::actualKey(const QString& section, const QString& key) con
     return QString();
 }
 
-QString SettingsStore::get(const QString& section, const QString& key,
-                           const QString& defaultValue) const {
+QString ConfigStore::get(const QString& section, const QString& key,
+                         const QString& defaultValue) const {
     const QString k = actualKey(section, key);
     if (k.isEmpty())
         return defaultValue;
-    return settings_->value(section + '/' + k).toString();
+    return file_->value(section + '/' + k).toString();
 }
 
-void SettingsStore::set(const QString& section, const QString& key, const QString& value) {
+void ConfigStore::set(const QString& section, const QString& key, const QString& value) {
     const QString existing = actualKey(section, key);
-    settings_->setValue(section + '/' + (existing.isEmpty() ? key : existing), value);
-    settings_->sync();
-    if (settings_->status() != QSettings::NoError && onWriteFailed)
+    file_->setValue(section + '/' + (existing.isEmpty() ? key : existing), value);
+    file_->sync();
+    if (file_->status() != QSettings::NoError && onWriteFailed)
         onWriteFailed(fileName(), writeFailureReason());
 }
 
-QString SettingsStore::writeFailureReason() const {
+QString ConfigStore::writeFailureReason() const {
     // The settings class says only that it failed; the system says why when asked to open
     // the file for writing itself.
     QFile file(fileName());
@@ -64,12 +66,12 @@ QString SettingsStore::writeFailureReason() const {
     return QStringLiteral("the file could not be written (is the disk full?)");
 }
 
-bool SettingsStore::contains(const QString& section, const QString& key) const {
+bool ConfigStore::contains(const QString& section, const QString& key) const {
     return !actualKey(section, key).isEmpty();
 }
 
-QString SettingsStore::fileName() const {
-    return settings_->fileName();
+QString ConfigStore::fileName() const {
+    return file_->fileName();
 }
 
 double numericValue(const QString& text) {

@@ -6,27 +6,29 @@
 
 class QSettings;
 
-// Where the link choice is kept: section "Settings", keys "CommPort" (a COM number, or
-// kFtdiPort for the FTDI device) and "FTDIDevice". Keys match without regard to case, so a
-// store written with "Commport" reads the same.
-namespace SettingKeys {
+// Where the link choice is kept: section "Settings" (the name stored files have always had), keys
+// "CommPort" (a COM number, or kFtdiPort for the FTDI device) and "FTDIDevice". Keys match without
+// regard to case, so a store written with "Commport" reads the same.
+namespace ConfigKeys {
 inline const QString kSection = QStringLiteral("Settings");
 inline const QString kCommPort = QStringLiteral("CommPort");
 inline const QString kFtdiDevice = QStringLiteral("FTDIDevice");
-}  // namespace SettingKeys
+}  // namespace ConfigKeys
 
-// The per-user settings store: text values under the application key "Quorlink", a
-// section and a key. Key names are matched without regard to letter case, so "CommPort"
-// written by the menu is the "Commport" read at start-up, and a second spelling never
-// creates a second key.
-class SettingsStore {
+// The program's own store (the link chosen, window places, recent files, the backup
+// folder), kept apart from the radio's settings that an image holds: text values under the
+// application key "Quorlink", a section and a key. Key names are matched without regard to letter
+// case, so "CommPort" written by the menu is the "Commport" read at start-up, and a second spelling
+// never creates a second key.
+class ConfigStore {
 public:
     // iniPath empty: the per-user file in Qt's configuration folder.
-    explicit SettingsStore(const QString& iniPath = QString());
-    ~SettingsStore();
+    explicit ConfigStore(const QString& iniPath = QString());
+    ~ConfigStore();
 
-    // The file the store uses when no other is named: $QUORLINK_SETTINGS if set, else the
-    // per-user INI file (~/.config/Quorlink/Quorlink.ini on Linux).
+    // The file the store uses when no other is named: $QUORLINK_CONFIG if set (or the old
+    // name $QUORLINK_SETTINGS, taken until the next release), else the per-user INI file
+    // (~/.config/Quorlink/Quorlink.ini on Linux).
     static QString defaultPath();
 
     QString get(const QString& section, const QString& key, const QString& defaultValue) const;
@@ -41,7 +43,7 @@ public:
 private:
     QString actualKey(const QString& section, const QString& key) const;
     QString writeFailureReason() const;
-    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<QSettings> file_;
 };
 
 // The number at the start of a text, as a numeric parse reads it: leading blanks skipped,
