@@ -66,7 +66,7 @@ public:
     // True from the click on Read or Write until that transfer has ended.
     bool transferRunning() const { return transferRunning_; }
 
-    // Fills the link configuration from the settings store and refreshes the port menu.
+    // Fills the link configuration from the configuration store and refreshes the port menu.
     void InitialiseVariables();
 
     // True when the load step failed and the application is to end.

@@ -89,7 +89,7 @@ int main(int argc, char* argv[]) {
         QStringLiteral("demo"),
         QStringLiteral("Talk to a simulated radio on a pseudo-terminal instead of a cable: "
                        "%1, or --demo for the model last picked in Help > Use the Simulated "
-                       "Radio (a %2 before any). Stored settings are not changed.")
+                       "Radio (a %2 before any). The stored configuration is not changed.")
             .arg(DemoModelChoices(QStringLiteral("--demo=")),
                  QLatin1String(kRadioModels[0].shortName)));
     QCommandLineOption demoIfNoCableOption(

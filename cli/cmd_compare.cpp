@@ -45,7 +45,7 @@ namespace cli {
 const QCommandLineOption kChannels("channels",
                                    "List the channels added, removed and changed, then how many "
                                    "blocks of other memory differ.");
-// `compare --settings`: here the name does not take the settings store's FILE.
+// `compare --settings`: here the name lists the radio settings; it takes no FILE.
 const QCommandLineOption kCompareSettings("settings",
                                           "List the radio settings that differ, "
                                           "\"key: A-value → B-value\" (exit 0 when none "

@@ -306,7 +306,7 @@ int runCommandLine(int argc, char** argv) {
             QStringLiteral("unexpected argument \"%1\"").arg(EscapedControls(inv.files.last())),
             command);
     // An empty file name (an unset variable in a script) names no file: IMAGE would be
-    // replaced in place of OUT, or the per-user settings used in place of FILE.
+    // replaced in place of OUT, or the per-user configuration used in place of FILE.
     for (const QCommandLineOption& o : {kConfig, kDevice, kPdf, kOutput, kImportSettings}) {
         if (given(parser, o) && parser.values(o).contains(QString()))
             return usageError(emptyFileName(o), command);

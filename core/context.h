@@ -36,7 +36,7 @@ struct LinkState {
     QString FTDetectDescription;  // device last selected in the FTDI cable detector
     qint16 DemoPort = 0;          // the demo radio's COM number for this run; 0: no demo
 
-    // PortNumber and FTDIDescription as the settings store keeps them. Raises error 6 when
+    // PortNumber and FTDIDescription as the configuration store keeps them. Raises error 6 when
     // the stored number does not fit.
     void loadStoredChoice(const ConfigStore& store);
 };

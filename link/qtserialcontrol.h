@@ -11,7 +11,7 @@
 class ConfigStore;
 
 // COM numbers and device paths. On Windows COMn is the port of that name. Elsewhere each
-// number maps to a device path: an explicit mapping in the settings store (section "Ports",
+// number maps to a device path: an explicit mapping in the configuration store (section "Ports",
 // key "COMn", any path), else COM1-8 -> /dev/ttyS0-7, COM9-24 -> /dev/ttyUSB0-15,
 // COM25-32 -> /dev/ttyACM0-7. A mapping for this run only (the demo radio) wins over both.
 class PortMap {
@@ -27,7 +27,7 @@ public:
     static constexpr int kLastCom = 32;
 
 private:
-    // The path named by the session or the settings store; empty when neither maps it.
+    // The path named by the session or the configuration store; empty when neither maps it.
     QString mappedPathFor(int comNumber) const;
     // The serial ports the system lists (paths and names), taken afresh after a moment.
     const QStringList& systemPorts() const;
