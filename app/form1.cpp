@@ -429,7 +429,8 @@ void Form1::buildMenus() {
     mnuSimulatedRadio->setVisible(false);
     auto* models = new QActionGroup(this);
     const MemoryMap::Model remembered = storedDemoModel(ctx_.config());
-    for (const MemoryMap::Model model : kDemoModels) {
+    for (const RadioModel& row : kRadioModels) {
+        const MemoryMap::Model model = row.model;
         QAction* entry = simulated->addAction(MemoryMap::ModelName(model));
         entry->setObjectName(QStringLiteral("mnuSimulated") +
                              MemoryMap::ModelName(model).remove(QLatin1Char('-')));

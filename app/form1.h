@@ -123,7 +123,7 @@ public:
     // submenu (remembered; the hint's link takes the one last picked); shown once a way to
     // start it is given.
     QAction* mnuSimulatedRadio = nullptr;
-    std::array<QAction*, 3> mnuSimulatedModel{};
+    std::array<QAction*, std::size(kRadioModels)> mnuSimulatedModel{};
 
     // How the simulated radio is started, or made another model once it runs (main() gives
     // it): an error text, empty on success.

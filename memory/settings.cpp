@@ -564,8 +564,12 @@ QString SettingGroupCaption(const QString& group) {
 }
 
 const QList<SettingRow>& SettingRows(Model model) {
-    static const QList<SettingRow> rows[] = {buildRows(Model::VX8R), buildRows(Model::VX8DR),
-                                             buildRows(Model::VX8GE)};
+    static const QList<QList<SettingRow>> rows = [] {
+        QList<QList<SettingRow>> all;
+        for (const RadioModel& row : kRadioModels)
+            all << buildRows(row.model);
+        return all;
+    }();
     return rows[int(model)];
 }
 
@@ -579,9 +583,9 @@ const SettingRow* FindSetting(Model model, const QString& key) {
 QStringList AllSettingKeys() {
     static const QStringList keys = [] {
         QStringList all;
-        for (Model model : {Model::VX8DR, Model::VX8GE, Model::VX8R}) {
+        for (const RadioModel& model : kRadioModels) {
             qsizetype at = 0;
-            for (const SettingRow& row : SettingRows(model)) {
+            for (const SettingRow& row : SettingRows(model.model)) {
                 const qsizetype found = all.indexOf(row.key);
                 if (found < 0)
                     all.insert(at++, row.key);

@@ -53,9 +53,6 @@ QString DemoModelChoices(const QString& prefix = QString());
 // before any.
 MemoryMap::Model storedDemoModel(const ConfigStore& store);
 void storeDemoModel(ConfigStore& store, MemoryMap::Model model);
-// The models the simulated radio can be, in their order.
-inline constexpr MemoryMap::Model kDemoModels[] = {MemoryMap::Model::VX8R, MemoryMap::Model::VX8DR,
-                                                   MemoryMap::Model::VX8GE};
 
 // True when no link has been chosen yet (no stored port setting), or when the chosen link
 // has no cable behind it: for the FTDI device (PortNumber
