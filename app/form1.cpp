@@ -517,10 +517,6 @@ void Form1::restoreWindow() {
         }
     };
     const int state = stored("MemoryWindowState", 1, toInt16).value_or(0);
-    if (state == 1)
-        setWindowState(Qt::WindowMinimized);
-    else if (state == 2)
-        setWindowState(Qt::WindowMaximized);
 
     // The built-in size: the designed client area below the menu bar; on a screen too small
     // for it (a large scale factor) as much as fits below a title bar. Then the size and place
@@ -539,10 +535,15 @@ void Form1::restoreWindow() {
     const auto left = stored("MemoryLeft", kTwipsPerPixel, toInt32);
     if (left)
         move(*left, y());
-    if (!top && !left && !kept)
-        return;  // nothing stored: the window manager places the window
-    // Wholly on the screen: never larger than the area, nothing past its edges.
-    FitOnScreen(*this);
+    // Wholly on the screen: never larger than the area, nothing past its edges. With nothing
+    // stored the window manager places the window.
+    if (top || left || kept)
+        FitOnScreen(*this);
+    // The stored state last: a resize or move clears a maximized state set before it.
+    if (state == 1)
+        setWindowState(Qt::WindowMinimized);
+    else if (state == 2)
+        setWindowState(Qt::WindowMaximized);
 }
 
 void Form1::DisableButtons() {

@@ -62,6 +62,17 @@ private slots:
                  QTest::currentDataTag() == QLatin1String("beyond 32 bits") ? 4 : 0);
     }
 
+    // The stored window state: 1 minimized, 2 maximized, anything else as designed.
+    void storedWindowState() {
+        const std::pair<const char*, Qt::WindowState> rows[] = {
+            {"1", Qt::WindowMinimized}, {"2", Qt::WindowMaximized}, {"3", Qt::WindowNoState}};
+        for (const auto& [stored, state] : rows) {
+            TestEnv env;
+            env.config->set("Settings", "MemoryWindowState", stored);
+            QCOMPARE(env.form().windowState(), state);
+        }
+    }
+
     // A second spelling is the same key, kept in its first spelling.
     void keysAreFoundWithoutRegardToCase() {
         QTemporaryDir dir;
