@@ -108,6 +108,7 @@ private slots:
             "3 rows to append, but only ");
         row("append=0", {"import", "--append=0", "--output", n, good, three}, 2, "1-900");
         row("bank 25", {"import", "--bank", "25", "--output", n, good, three}, 2, "1-24");
+        row("bank 0", {"import", "--bank", "0", "--output", n, good, three}, 2, "1-24");
         row("bank of pms", {"import", "--bank", "2", "--list", "pms", good, three}, 2);
         row("within alone", {"import", "--within", "9", good, rb}, 2, "needs --near");
         row("near a CSV", {"import", "--near", "1,2", "--output", n, good, three}, 2);

@@ -86,6 +86,16 @@ private slots:
         factory_->map().setSessionMapping(12, QString());
         settings_->set("Ports", "COM12", QString());
         QCOMPARE(factory_->devicePathFor(12), "/dev/ttyUSB3");
+        // A USB adapter is known by the kernel's name of the device, through links too.
+        for (const char* name : {"ttyUSB4", "ttyACM0", "ttyS1"})
+            QFile(dir_.filePath(name)).open(QIODevice::WriteOnly);
+        QFile::link(dir_.filePath("ttyACM0"), dir_.filePath("by-id-usb"));
+        QString usb;
+        for (const char* name : {"ttyUSB4", "ttyACM0", "ttyS1", "by-id-usb"}) {
+            factory_->map().setSessionMapping(12, dir_.filePath(name));
+            usb += factory_->isUsbSerial(12) ? '1' : '0';
+        }
+        QCOMPARE(usb, "1101");
     }
 
     // Only a terminal is a present port; opening anything else says why and names it.

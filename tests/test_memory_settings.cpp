@@ -64,6 +64,11 @@ private slots:
         QCOMPARE(SettingRows(Model::VX8R).size(), 89);
         QCOMPARE(SettingRows(Model::VX8DR).size(), 117);
         QCOMPARE(SettingRows(Model::VX8GE).size(), 119);
+        QStringList keys = AllSettingKeys();  // every model's, each once
+        QCOMPARE(keys.removeDuplicates(), 0);
+        for (Model model : {Model::VX8R, Model::VX8DR, Model::VX8GE})
+            for (const SettingRow& row : SettingRows(model))
+                QVERIFY(keys.contains(row.key));
         QCOMPARE(SettingText(radioMade(Model::VX8DR), *FindSetting(Model::VX8DR, "aprs.time_zone")),
                  "-07:00");
         // The simulated radio holds settings an owner may set again, and keeps its sums.
@@ -253,6 +258,8 @@ private slots:
             "dtmf.memory_1=");
         row("dtmf 17 digits", "", "dtmf.memory_1=1234 5678 9012 3456 7",
             {"dtmf.memory_1: 17 digits: it holds at most 16"}, "dtmf.memory_1=");
+        row("quoted, blanks kept", "display.opening_message = \"  HI\"", "", {},
+            "display.opening_message=  HI");
         row("table character", "", "display.opening_message=A~B",
             {"display.opening_message: \"~\" is not in"}, "display.opening_message=");
     }
