@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <iterator>
 #include <optional>
 
 #include "image/models.h"
@@ -92,15 +93,16 @@ struct ListSpan {
     constexpr bool holds(int slot) const { return slot >= first && slot <= last(); }
 };
 inline constexpr ListSpan kLists[] = {{1, kCount}, {kCount + 1, 100}, {kCount + 101, 100}};
-inline constexpr int kSlots = kLists[2].last();
+inline constexpr int kSlots = std::end(kLists)[-1].last();
 constexpr ListSpan Span(List list) {
     return kLists[int(list)];
 }
-// The list a slot belongs to (slots past the end count as PMS).
+// The list a slot belongs to (slots past the end count as the last list's).
 constexpr List ListOf(int slot) {
-    return slot <= kLists[0].last()   ? List::Channels
-           : slot <= kLists[1].last() ? List::Skip
-                                      : List::Pms;
+    int list = 0;
+    while (list + 1 < int(std::size(kLists)) && slot > kLists[list].last())
+        ++list;
+    return List(list);
 }
 // One flag byte per slot; from the top bit down: no sub-VFO, 3 unknown, preferential,
 // skip, used, valid.
