@@ -428,8 +428,8 @@ QString ChannelChangeText(const Channel& was, const Channel& now, const QString&
 // Every slot of both images decoded once, for the comparison and the count of other blocks.
 QList<Channel> DecodeSlots(const QByteArray& image) {
     QList<Channel> all;
-    for (ChannelList list : {ChannelList::Channels, ChannelList::Skip, ChannelList::Pms})
-        all << DecodeChannels(image, list);
+    for (const MemoryListRow& row : kMemoryLists)
+        all << DecodeChannels(image, row.list);
     return all;
 }
 
