@@ -105,6 +105,19 @@ private slots:
                 w.env.form().imageEdits->stack().count() == steps);
     }
 
+    // Every list shows the value the image holds, not its first one.
+    void listsShowTheImage() {
+        Window w(SimRadio::identityAH29D());
+        int notFirst = 0;
+        for (const SettingRow& row : SettingRows(MemoryMap::Model::VX8DR))
+            if (auto* list = w.s().findChild<QComboBox*>(row.key)) {
+                notFirst += list->currentIndex() > 0;
+                const QString shown = w.shown(list), stored = w.stored(row.key);
+                QVERIFY2(shown == stored || shown.startsWith(stored + " ("), qPrintable(shown));
+            }
+        QVERIFY(notFirst > 5);
+    }
+
     // The window as a workplace: its own keys undo and redo while a field has the focus,
     // Escape drops what is typed and leaves the window open, Ctrl+S and Write Radio take the
     // value typed before they save or write, and a page change clears the line.
