@@ -201,6 +201,30 @@ private slots:
     }
 
     // The completion offers the names --list takes, and the manual names each.
+    // The windows keep their own options and one file to open; anything else, an empty file
+    // name among them, is the command line's to answer.
+    void windowsOrCommandLine() {
+        const std::pair<QStringList, bool> rows[] = {
+            {{"--config=q.ini", "a.img"}, false},
+            {{"--config", "q.ini"}, false},
+            {{"--settings", "q.ini", "--demo=VX-8GE"}, false},
+            {{"--settings=q.ini"}, false},
+            {{"--config="}, true},
+            {{"--config"}, true},
+            {{"a.img", "b.img"}, true},
+            {{"--demo", "read"}, true}};
+        for (const auto& [args, commandLine] : rows) {
+            QList<QByteArray> bytes = {"quorlink"};
+            QList<char*> argv;
+            for (const QString& a : args)
+                bytes << a.toLocal8Bit();
+            for (QByteArray& b : bytes)
+                argv << b.data();
+            QVERIFY2(IsCommandLine(int(argv.size()), argv.data()) == commandLine,
+                     qPrintable(args.join(' ')));
+        }
+    }
+
     void packagingNamesTheLists() {
         QFile completion(QStringLiteral(QUORLINK_SOURCE_DIR "/packaging/quorlink.bash-completion"));
         QFile manual(QStringLiteral(QUORLINK_SOURCE_DIR "/packaging/quorlink.1"));
