@@ -81,8 +81,8 @@ QString commandHelp(const Command& c) {
             lines << optionLine(o);
     if (c.usesLink)
         lines << QStringLiteral(
-                     "  (without --port, --device, --ftdi or --demo the stored setting "
-                     "is used)")
+                     "  (without --port, --device, --ftdi or --demo the cable stored in the "
+                     "configuration is used)")
               << optionLine(kVerbose) << optionLine(kQuiet);
     lines << optionLine(kConfig);
     lines << optionLine(kHelp) << QString() << QStringLiteral("Examples:");
