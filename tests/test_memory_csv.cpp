@@ -97,11 +97,14 @@ private slots:
                            "line 5: TStep 7.5 stored as 8.33, the nearest step the radio has that "
                            "reaches 118.025000 MHz"};
         QTest::newRow("another program's export: Location 0, a 125 kHz step")
-            << "Location,Frequency,TStep\n0,146.52,5.00\n1,146.52,125.00\n"
+            << "Location,Frequency,TStep\n0,146.52,5.00\n1,146.52,125.00\n2,146.52,11\n"
             << QStringList{"1||146.520000||0.000000||88.5|023|FM|20.00|Hi 5 W|",
+                           "2||146.520000||0.000000||88.5|023|FM|10.00|Hi 5 W|",
                            "line 2: Location 0 skipped: the radio's channels are 1–900",
                            "line 3: TStep 125.00 stored as 20.00, the nearest step the radio has "
-                           "that reaches 146.520000 MHz"};
+                           "that reaches 146.520000 MHz",
+                           "line 4: TStep 11 stored as 10.00, the nearest step the radio has that "
+                           "reaches 146.520000 MHz"};
         // Rows of other radios' exports: each value the radio lacks, and what becomes of it.
         QTest::newRow("other radios: powers, modes, duplexes, tones and steps")
             << "Location,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,DtcsCode,RxDtcsCode,"
