@@ -55,10 +55,18 @@ private slots:
         for (int s = 0; s < settings.size(); ++s) {
             const QString line = row(doc, "`Setting::" + settings[s] + '`');
             for (const RadioModel& r : kRadioModels)
-                if (const Model m = r.model; const auto f = SettingField(m, Setting(s)))
+                if (const Model m = r.model; const auto f = SettingField(m, Setting(s))) {
                     if (!holds(line, hex(f->offset, 4)) &&
                         !holds(line, "B2+" + hex(f->offset - SecondAprsBlock(m), 2)))
                         missing << settings[s] + " in " + ModelName(m) + " at " + hex(f->offset, 4);
+                    // And, for a field of bits, which bits: "5–0", or "7" for one.
+                    const QString bits =
+                        f->width == 1 ? QString::number(f->bit)
+                                      : QString("%1–%2").arg(f->bit + f->width - 1).arg(f->bit);
+                    if ((f->codec == Codec::Bits || f->codec == Codec::Index) &&
+                        !line.contains("| " + bits + " |"))
+                        missing << settings[s] + "'s bits " + bits;
+                }
         }
         // Each model's row gives its identity and its second APRS block.
         for (const RadioModel& r : kRadioModels) {
