@@ -258,6 +258,8 @@ private slots:
             "dtmf.memory_1=");
         row("dtmf 17 digits", "", "dtmf.memory_1=1234 5678 9012 3456 7",
             {"dtmf.memory_1: 17 digits: it holds at most 16"}, "dtmf.memory_1=");
+        row("a hop left empty", "", "aprs_tx.digi_path_4=,WIDE2-1",
+            {"aprs_tx.digi_path_4: hop 1 is empty before another hop"}, "aprs_tx.digi_path_4=");
         row("quoted, blanks kept", "display.opening_message = \"  HI\"", "", {},
             "display.opening_message=  HI");
         row("table character", "", "display.opening_message=A~B",
