@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "support/golden.h"
 #include "support/rig.h"
 #include "transfer/memory_read.h"
 
@@ -60,22 +61,6 @@ QStringList folded(QStringList lines, const QString& dir) {
     return out;
 }
 
-// The sections of the golden file: "== flow" heads the lines of each.
-QMap<QString, QStringList> readGolden() {
-    QMap<QString, QStringList> sections;
-    QFile file(QStringLiteral(QUORLINK_SOURCE_DIR "/tests/golden/transfers.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return sections;
-    QString flow;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
-        if (line.startsWith("== "))
-            flow = line.mid(3);
-        else if (!line.isEmpty())
-            sections[flow] << line;
-    }
-    return sections;
-}
-
 enum Prompt { Hidden, Shown, ShownWithFrame };
 
 // A row of read_data or write_data: its name, the link, and what the test sets up.
@@ -94,7 +79,7 @@ const Setup readAgain = [](Rig& r) {
 class TransfersTest : public QObject {
     Q_OBJECT
 
-    QMap<QString, QStringList> golden_ = readGolden();
+    QMap<QString, QStringList> golden_ = readGolden("transfers.txt");
     QString seen_;  // every transcript of this run, in the golden file's form
 
     void addColumns() {
@@ -118,11 +103,7 @@ class TransfersTest : public QObject {
     }
 
 private slots:
-    void cleanupTestCase() {
-        QFile file(qEnvironmentVariable("QUORLINK_GOLDEN_OUT"));
-        if (!file.fileName().isEmpty() && file.open(QIODevice::WriteOnly))
-            file.write(seen_.toUtf8());
-    }
+    void cleanupTestCase() { writeGoldenOut(seen_); }
 
     void read_data();
     void read() {

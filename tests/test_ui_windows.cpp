@@ -1,20 +1,165 @@
 // The windows on a 1024 x 768 screen at 150 % (QT_SCALE_FACTOR=1.5): the prompt window, the
 // About box, the system font, and every window's size.
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
+#include <QScrollArea>
 
 #include "diag/comportdiag.h"
 #include "diag/ftdidiag.h"
+#include "image/cloneimage.h"
+#include "support/golden.h"
 #include "support/testenv.h"
 #include "support/testmain.h"
 #include "ui/fontface.h"
 #include "ui/frmabout.h"
 #include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
+#include "ui/frmsettings.h"
+#include "ui/frmstations.h"
+
+namespace {
+
+// A window as built, one line per control and menu entry: its class and name, its place
+// where it is placed by hand, what it shows, and whether it is off, hidden or checked.
+QString controlLine(const QObject* o) {
+    QString line = QString(o->metaObject()->className()) + ' ' + o->objectName();
+    const auto* w = qobject_cast<const QWidget*>(o);
+    const QWidget* parent = w ? w->parentWidget() : nullptr;
+    // Where a layout or a splitter places a control, its place depends on the fonts.
+    if (parent && !parent->layout() && !parent->inherits("QSplitter") &&
+        !parent->objectName().startsWith("qt_") && !w->isWindow())
+        line += QString::asprintf(" @%d,%d,%d,%d", w->x(), w->y(), w->width(), w->height());
+    const char* shows = o->inherits("QGroupBox") ? "title"
+                        : o->inherits("QMenu")   ? "title"
+                        : w && w->isWindow()     ? "windowTitle"
+                                                 : "text";
+    QString text = o->property(shows).toString();
+    if (const auto* combo = qobject_cast<const QComboBox*>(o))
+        text = QStringLiteral("%1 of %2").arg(combo->currentText()).arg(combo->count());
+    else if (const auto* bar = qobject_cast<const QProgressBar*>(o))
+        text = QStringLiteral("%1 of %2").arg(bar->value()).arg(bar->maximum());
+    else if (const auto* view = qobject_cast<const QAbstractItemView*>(o); view && view->model())
+        text = QStringLiteral("%1 rows").arg(view->model()->rowCount());
+    const auto* a = qobject_cast<const QAction*>(o);
+    if (a && !a->shortcut().isEmpty())
+        text += ' ' + a->shortcut().toString();
+    line += " \"" + text + '"';
+    QString plain = a ? a->text().remove('&') : QString();  // an entry's own tip is its text
+    if (plain.endsWith(QLatin1String("...")))
+        plain.chop(3);
+    const QString tip = o->property("toolTip").toString();
+    if (!tip.isEmpty() && tip != plain)
+        line += " tip=\"" + tip + '"';
+    if (!o->property("enabled").toBool())
+        line += QStringLiteral(" off");
+    if (w ? w->isHidden() && !w->isWindow() : !o->property("visible").toBool())
+        line += QStringLiteral(" hidden");
+    if (o->property("checked").toBool())
+        line += QStringLiteral(" checked");
+    return line;
+}
+
+void dump(const QObject* o, int depth, QStringList& out) {
+    out << QString(depth * 2, ' ') + controlLine(o);
+    if (const auto* menu = qobject_cast<const QMenu*>(o)) {
+        for (const QAction* a : menu->actions())
+            if (a->menu())
+                dump(a->menu(), depth + 1, out);
+            else
+                out << QString(depth * 2 + 2, ' ') + controlLine(a);
+        return;
+    }
+    // A table or list shows its headings, then each row's cells.
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(o); view && view->model()) {
+        const QAbstractItemModel& m = *view->model();
+        for (int r = -1; r < m.rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < m.columnCount(); ++c)
+                cells
+                    << (r < 0 ? m.headerData(c, Qt::Horizontal) : m.index(r, c).data()).toString();
+            out << QString(depth * 2 + 2, ' ') + cells.join(" | ");
+        }
+    }
+    if (const auto* scroll = qobject_cast<const QScrollArea*>(o); scroll && scroll->widget())
+        return dump(scroll->widget(), depth + 1, out);
+    // Qt's own parts of a control (scroll bars, a field's buttons) are not the program's;
+    // menus are shown from their menu bar, other windows on their own.
+    if (o->inherits("QAbstractScrollArea") || o->inherits("QComboBox") ||
+        o->inherits("QAbstractSpinBox") || o->inherits("QLineEdit") || o->inherits("QMenuBar"))
+        return;
+    for (const QObject* child : o->children()) {
+        const auto* w = qobject_cast<const QWidget*>(child);
+        if (w && !w->objectName().startsWith("qt_") && !w->isWindow())
+            dump(w, depth + 1, out);
+    }
+}
+
+QStringList dumped(const QWidget& window) {
+    QStringList out;
+    dump(&window, 0, out);
+    for (const QMenuBar* bar : window.findChildren<QMenuBar*>())
+        for (const QAction* a : bar->actions())
+            dump(a->menu(), 1, out);
+    const QRegularExpression version("V?" + AppContext::VersionText().mid(1));
+    return out.replaceInStrings("\n", "|").replaceInStrings(version, "VERSION");
+}
+
+}  // namespace
 
 class WindowsTest : public QObject {
     Q_OBJECT
+    const QMap<QString, QStringList> golden_ = readGolden("windows.txt");
+    QString seen_;  // every window of this run, in the golden file's form
+
+    // The window named, over the simulated radio's image; the main window and its windows
+    // are the form's, the others `owned`.
+    static QWidget* open(TestEnv& env, const QString& window, std::unique_ptr<QWidget>& owned) {
+        Form1& form = env.form();
+        SimRadio& radio = env.radioOnCom(3);
+        env.ctx->clone.image = CloneImage(radio.identity + radio.memory + '\0');
+        emit env.ctx->imageChanged();
+        form.EnableButtons();
+        if (window == "ComPortDiag")
+            owned = std::make_unique<ComPortDiag>(*env.ctx);
+        else if (window == "FTDIDiag")
+            owned = std::make_unique<FTDIDiag>(*env.ctx);
+        else if (window == "frmAbout")
+            owned = std::make_unique<FrmAbout>();
+        else if (window == "frmMessages")
+            return &form.frmMessages();
+        else if (window == "frmChannels")
+            return form.mnuChannels->trigger(), form.frmChannels.data();
+        else if (window == "frmSettings")
+            return form.mnuRadioSettings->trigger(), form.frmSettings.data();
+        else if (window == "frmStations")
+            return form.mnuHeardStations->trigger(), form.frmStations.data();
+        return owned ? owned.get() : &form;
+    }
+
 private slots:
+    void cleanupTestCase() { writeGoldenOut(seen_); }
+
+    // Every control and menu entry of each window as built over the simulated radio's image:
+    // its place, caption, tip and state, against the golden file.
+    void windowsAsBuilt_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* name : {"Form1", "frmMessages", "ComPortDiag", "FTDIDiag", "frmAbout",
+                                 "frmChannels", "frmSettings", "frmStations"})
+            QTest::newRow(name) << name;
+    }
+    void windowsAsBuilt() {
+        QFETCH(QString, window);
+        TestEnv env;
+        std::unique_ptr<QWidget> owned;
+        const QStringList lines = dumped(*open(env, window, owned));
+        seen_ += "== " + window + '\n' + lines.join('\n') + "\n\n";
+        QCOMPARE(lines, golden_.value(window));
+    }
+
     // A click on a message raises only its own cancel flag (none while a write's blocks go
     // out) and changes nothing itself; the looking-for-radio message is announced once each
     // time it shows.
@@ -65,21 +210,8 @@ private slots:
         QFETCH(bool, systemFace);
         QApplication::setFont(QFont("DejaVu Serif"), "QMenu");
         TestEnv env;
-        Form1& form = env.form();
         std::unique_ptr<QWidget> owned;
-        QWidget* w = &form;
-        if (window == "ComPortDiag")
-            owned = std::make_unique<ComPortDiag>(*env.ctx);
-        else if (window == "FTDIDiag")
-            owned = std::make_unique<FTDIDiag>(*env.ctx);
-        else if (window == "frmAbout")
-            owned = std::make_unique<FrmAbout>();
-        else if (window == "frmChannels")
-            owned = std::make_unique<FrmChannels>(*form.imageEdits, &form);
-        else if (window == "frmMessages")
-            w = &form.frmMessages();
-        if (owned)
-            w = owned.get();
+        QWidget* w = open(env, window, owned);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
 
@@ -97,6 +229,7 @@ private slots:
 
 int main(int argc, char** argv) {
     qputenv("QT_SCALE_FACTOR", "1.5");
+    qputenv("TZ", "UTC");  // the heard stations' times
     return runOnScreen<WindowsTest>(1024, 768, argc, argv);
 }
 #include "test_ui_windows.moc"
