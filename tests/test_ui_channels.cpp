@@ -158,6 +158,9 @@ private slots:
         QTest::newRow("by tone, in its list's order, not text")
             << "" << false << ChannelField::Tone
             << QStringList{"6", "1", "3", "4", "7", "9", "2", "5", "8"};
+        QTest::newRow("by banks, the channels in none first")
+            << "" << false << ChannelField(kBanksColumn)
+            << QStringList{"3", "4", "5", "6", "7", "8", "9", "1", "2"};
         QTest::newRow("name, any case") << "sim" << false << ch << QStringList{"9", "1"};
         QTest::newRow("no match") << "zz" << true << ch << QStringList{};
         QTest::newRow("empty shown") << "" << true << ch << QStringList{"900"};
