@@ -268,8 +268,14 @@ void TransfersTest::read_data() {
             });
         })
         << ack << int(Hidden) << -1;
-    row("stall after 10 blocks", false, [](Rig& r) { r.radio->faults.stallAfterBlocks = 10; })
-        << ack << int(Hidden) << -1;
+    // The 10th block is taken as soon as its 64 bytes wait: the read gives up 50 polls
+    // (250 ms) after it, about 425 ms after the prompt asks for [BAND].
+    row("stall after 10 blocks", false,
+        [](Rig& r) {
+            r.radio->faults.stallAfterBlocks = 10;
+            r.whenAskedAfter(0, [] {});
+        })
+        << ack << int(Hidden) << 450;
     // The link's own count of what is left, on either back-end.
     row("COM, stall in the 11th block", false, stall11) << ack << int(Hidden) << -1;
     row("FTDI, stall in the 11th block", true, stall11) << ack << int(Hidden) << -1;
@@ -348,7 +354,13 @@ void TransfersTest::write_data() {
         })
         << 10 << 300;
     // The permission wait lasts 25 receive attempts of HandshakeDelay each.
-    row("COM, no answer", false, silent) << 10 << 25 * 50;
+    // An ACK that came while the second box was shown is not the radio's answer.
+    row("COM, no answer", false,
+        [](Rig& r) {
+            r.radio->faults.silent = true;
+            r.atBox(2, [&r] { r.env.ports->inject(3, "\x06"); });
+        })
+        << 10 << 25 * 50;
     row("FTDI, no answer", true, silent) << 10 << 25 * 20;
     row("NAK", false, [](Rig& r) { r.radio->faults.nakIdentity = true; }) << 10 << -1;
     // A failed send ends the write at once, on either back-end, and says so.
