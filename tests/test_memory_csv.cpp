@@ -59,6 +59,9 @@ private slots:
             << "Location,Name,Frequency,Comment\n1,A,146.52,\"x\n"
                "2,B,146.55,\n"
             << QStringList{"line 2: a quote opened here is never closed"};
+        QTest::newRow("a quoted last field, no line end")
+            << "Location,Frequency,Name\n1,146.52,\"A,B\""
+            << QStringList{"1|A,B|146.520000||0.000000||88.5|023|FM|5.00|Hi 5 W|"};
         QTest::newRow("only a header and blank lines") << "Location,Frequency\n\n \n"
                                                        << QStringList{"no channel rows"};
         QTest::newRow("nothing") << "" << QStringList{"no channel rows"};

@@ -121,6 +121,9 @@ private slots:
                     seen == QStringList({"Placemark", "when2011-05-12T17:24:00-05:00"}));
         }
         QCOMPARE(image, before);
+        // Whole minutes, 40°44'00"N, are a position too.
+        image[MemoryMap::SettingField(Model::VX8DR, MemoryMap::Setting::Latitude)->at() + 3] = 0;
+        QCOMPARE(qRound(RadioPosition(image).value_or(GeoPoint{}).latitude * 1e6), 40'733'333);
     }
 
     void geoPoint_data() {
