@@ -50,6 +50,8 @@ private slots:
         QTest::addColumn<QString>("failing");    // a configuration step that fails
         QTest::newRow("no device") << QByteArray("FT232R USB UART") << QByteArray() << QString();
         QTest::newRow("no device, empty description") << QByteArray() << QByteArray() << QString();
+        QTest::newRow("no device, character FF is byte FF")
+            << QByteArray("Cable \xFF") << QByteArray() << QString();
         QTest::newRow("65 characters are refused")
             << QByteArray(65, 'D') << QByteArray(64, 'D') << QString();
         for (const char* step :
@@ -174,13 +176,17 @@ private slots:
         // one: the receives after these do not wait.
         env.form().txtErrors->clearLog();
         QByteArray inner;
-        env.clock.afterMs(10, [&env, &inner] {
+        qint64 innerMs = 0;
+        env.clock.afterMs(10, [&env, &inner, &innerMs] {
             env.ports->inject(3, counting(2));
+            innerMs = env.nowMs();
             env.link().Receive(2);
+            innerMs = env.nowMs() - innerMs;
             inner = env.link().received();
         });
         env.link().Receive(2);
         QCOMPARE(inner, counting(2));
+        QCOMPARE(innerMs, 510);  // 101 passes of 5 ms, then a poll that takes what waits
         QCOMPARE(env.log().filter("Receive02: entered send/receive busy").size(), 101);
         env.clock.afterMs(20, [&env] { env.ctx->requestShutdown(); });
         QVERIFY_THROWS_EXCEPTION(ShutdownRequested, env.link().Receive(10));

@@ -181,6 +181,7 @@ private slots:
         QCOMPARE(::tcgetattr(pty.master, &line), 0);
         QCOMPARE(::cfgetospeed(&line), speed_t(B19200));  // a terminal keeps 8 bits, no parity
         QCOMPARE(line.c_cflag & CSTOPB, tcflag_t(CSTOPB));
+        QCOMPARE(line.c_cflag & CRTSCTS, tcflag_t(0));  // handshaking 0: no RTS/CTS
         QSignalSpy events(control.get(), &SerialControl::OnComm);
         pty.send("AH029");
         QTRY_COMPARE_WITH_TIMEOUT(control->InBufferCount(), 5, 5000);
