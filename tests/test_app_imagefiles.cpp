@@ -3,6 +3,7 @@
 #include <QMimeData>
 #include <QSpinBox>
 #include <QTableView>
+#include <QUndoStack>
 
 #include "app/imagefiles.h"
 #include "edit/imageedits.h"
@@ -11,6 +12,7 @@
 #include "ui/frmchannels.h"
 #include "ui/frmmessages.h"
 #include "ui/frmsettings.h"
+#include "ui/importpreview.h"
 
 // The File menu's image entries, dropped files, the title and the automatic backup, with a
 // simulated radio on COM3 whose user presses [BAND] when asked.
@@ -197,6 +199,19 @@ private slots:
         w.saveAs("s.img");
         QVERIFY(w.files().OpenImage(w.at("s.img")));
         QCOMPARE(s.findChild<QSpinBox*>("scan.squelch_a")->value(), 9);
+    }
+
+    // Channels from another image through the File menu: picked in the preview, one step.
+    void importFromAnotherImage() {
+        Window w;
+        w.hold();
+        w.saveAs("o.img");
+        w.env.files.answers = {w.at("o.img")};
+        w.files().setPreviewAnswer(
+            [](ImportPreview& p) { return p.spnFirst->setValue(801), true; });
+        w.form.findChild<QAction*>("mnuImportImage")->trigger();
+        QVERIFY(w.env.log().last().startsWith("Import: imported 12 channels, cleared 0 from "));
+        QCOMPARE(w.form.imageEdits->stack().count(), 1);
     }
 
     void failedBackupLeavesAGoodRead() {

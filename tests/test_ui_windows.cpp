@@ -11,6 +11,7 @@
 #include "diag/comportdiag.h"
 #include "diag/ftdidiag.h"
 #include "image/cloneimage.h"
+#include "sim/demo.h"
 #include "support/golden.h"
 #include "support/testenv.h"
 #include "support/testmain.h"
@@ -119,7 +120,8 @@ class WindowsTest : public QObject {
     // are the form's, the others `owned`.
     static QWidget* open(TestEnv& env, const QString& window, std::unique_ptr<QWidget>& owned) {
         Form1& form = env.form();
-        SimRadio& radio = env.radioOnCom(3);
+        const SimRadio radio(
+            DemoModelNamed(window.section(' ', 1)).value_or(MemoryMap::Model::VX8R));
         env.ctx->clone.image = CloneImage(radio.identity + radio.memory + '\0');
         emit env.ctx->imageChanged();
         form.EnableButtons();
@@ -133,7 +135,7 @@ class WindowsTest : public QObject {
             return &form.frmMessages();
         else if (window == "frmChannels")
             return form.mnuChannels->trigger(), form.frmChannels.data();
-        else if (window == "frmSettings")
+        else if (window.startsWith("frmSettings"))
             return form.mnuRadioSettings->trigger(), form.frmSettings.data();
         else if (window == "frmStations")
             return form.mnuHeardStations->trigger(), form.frmStations.data();
@@ -147,8 +149,9 @@ private slots:
     // its place, caption, tip and state, against the golden file.
     void windowsAsBuilt_data() {
         QTest::addColumn<QString>("window");
-        for (const char* name : {"Form1", "frmMessages", "ComPortDiag", "FTDIDiag", "frmAbout",
-                                 "frmChannels", "frmSettings", "frmStations"})
+        for (const char* name :
+             {"Form1", "frmMessages", "ComPortDiag", "FTDIDiag", "frmAbout", "frmChannels",
+              "frmSettings", "frmStations", "frmSettings VX-8DR", "frmSettings VX-8GE"})
             QTest::newRow(name) << name;
     }
     void windowsAsBuilt() {
