@@ -478,6 +478,7 @@ private slots:
         QVERIFY(DecodeChannelAt(w.held(), 9).masked && w.steps().count() == 0);
         w.select({9});
         w.window().mnuUnmask->trigger();
+        QCOMPARE(w.window().lblStatus->text(), "Unmasked: the radio shows them again");
         QCOMPARE(ChannelBytes(w.held(), 9).mid(1), ChannelBytes(FixtureImage(), 9).mid(1));
         QCOMPARE(w.text(9, ChannelField::Name), "SIMPL");
         w.window().cboList->setCurrentIndex(2);
