@@ -134,6 +134,12 @@ private slots:
         fake_.arrive(cable, "ok", 2);
         QCOMPARE(d2xx_->FT_Read(h, buffer, 2, &read), FT_OK);
         QCOMPARE(read, 2u);
+        // A setting the chip refuses is an I/O error; one refused for a cable gone, a lost device.
+        fake_.fail("set_line_property", -1);
+        QCOMPARE(d2xx_->FT_SetDataCharacteristics(h, 8, 0, 0), FT_IO_ERROR);
+        fake_.fail("set_line_property", -4);
+        QCOMPARE(d2xx_->FT_SetDataCharacteristics(h, 8, 0, 0), FT_DEVICE_NOT_FOUND);
+        QCOMPARE(d2xx_->FT_Read(h, buffer, 2, &read), FT_DEVICE_NOT_FOUND);
         QCOMPARE(d2xx_->FT_Close(h), FT_OK);
         QCOMPARE(d2xx_->FT_Close(h), FT_INVALID_HANDLE);
         QVERIFY(openDevice("USB-VX8") != 0 && fake_.contexts() == 1);
