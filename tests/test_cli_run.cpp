@@ -8,16 +8,22 @@
 #include "memory/lists.h"
 #include "sim/simradio.h"
 #include "support/captured.h"
+#include "support/golden.h"
 #include "support/testenv.h"
 
 // The command line run in this process, without a radio: what each wrong use, refused
 // file or missing device answers in its exit code (0 done, 1 failed or different, 2 wrong
-// usage, 3 a file refused).
+// usage, 3 a file refused), and all it printed, against golden/cli.txt.
 class CliRunTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
+    const QMap<QString, QStringList> golden_ = readGolden("cli.txt");
+    QString seen_;  // what every row printed, in the golden file's form
 
 private slots:
+    void initTestCase() { qunsetenv("COLUMNS"); }  // tables as wide as in a pipe
+    void cleanupTestCase() { writeGoldenOut(seen_); }
+
     void exitCodes_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exit");
@@ -195,6 +201,11 @@ private slots:
             captured([&] { code = RunCommandLine(int(argv.size()), argv.data()); });
         QCOMPARE(code, exit);
         QVERIFY2(output.contains(said), qPrintable(output));
+        // All that it printed, word for word, against the golden file.
+        const QStringList lines =
+            QString(output).replace(dir_.path(), "DIR").split('\n', Qt::SkipEmptyParts);
+        seen_ += "== " + QString(QTest::currentDataTag()) + '\n' + lines.join('\n') + "\n\n";
+        QCOMPARE(lines, golden_.value(QTest::currentDataTag()));
         QVERIFY(!QFile::exists(dir_.filePath("n")));
         for (auto it = kept.cbegin(); it != kept.cend(); ++it)
             QVERIFY2(fileBytes(dir_.filePath(it.key())) == it.value(), qPrintable(it.key()));
