@@ -1,9 +1,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "cli/channelcommands.h"
 #include "cli/commandline.h"
 #include "core/config.h"
 #include "image/imagefile.h"
+#include "memory/bankedit.h"
 #include "memory/channeledit.h"
 #include "memory/lists.h"
 #include "sim/simradio.h"
@@ -46,7 +48,7 @@ private slots:
         row("info VX-8GE", {"info", dir_.filePath("ge.bin")}, 0,
             "Model:     VX-8GR/GE\nIdentity:  4148303431");
         row("same", {"compare", good, good}, 0);
-        row("different", {"compare", good, other}, 1);
+        row("different", {"compare", good, other}, 1, "offset 0x00100  length     1  block 4\n");
         row("channels differ", {"compare", "--channels", good, other}, 1);
         row("no such list", {"channels", "--list", "vfo", good}, 2, "--list takes channels, skip");
         row("pms list", {"channels", "--list", "pms", good}, 0, "of 100 PMS memories used");
@@ -99,6 +101,8 @@ private slots:
             "no setting differs; other bytes differ");
         row("compare both", {"compare", "--settings", "--channels", good, other}, 1,
             "the final checksum differs\nno setting differs");
+        row("checksum alike", {"compare", "--settings", "--channels", good, stale}, 1,
+            "other memory differs in 1 block\nno setting differs");
         row("set a key the R lacks", {"settings", good, "--set", "smartbeacon.profile=off"}, 3,
             "smartbeacon.profile: a VX-8R has no such setting");
         row("settings file too large", {"settings", good, "--import", csv + ".big"}, 3,
@@ -117,7 +121,8 @@ private slots:
         row("bank 0", {"import", "--bank", "0", "--output", n, good, three}, 2, "1-24");
         row("bank of pms", {"import", "--bank", "2", "--list", "pms", good, three}, 2);
         row("within alone", {"import", "--within", "9", good, rb}, 2, "needs --near");
-        row("near a CSV", {"import", "--near", "1,2", "--output", n, good, three}, 2);
+        row("near a CSV", {"import", "--near", "1,2", "--output", n, good, three}, 2,
+            "--near and --within go with a repeater directory");
         row("near radio",
             {"import", "--near", "radio", "--within", "5mi", "--output", dir_.filePath("rb.img"),
              good, rb},
@@ -209,6 +214,29 @@ private slots:
         QVERIFY(!QFile::exists(dir_.filePath("n")));
         for (auto it = kept.cbegin(); it != kept.cend(); ++it)
             QVERIFY2(fileBytes(dir_.filePath(it.key())) == it.value(), qPrintable(it.key()));
+    }
+
+    // Another image's channels keep their banks in their own places; appended, they join none.
+    void importImageBanks() {
+        const SimRadio sim;
+        QByteArray image = sim.identity + sim.memory + '\0';
+        FixSums(image);
+        const QString other = dir_.filePath("banked.bin"), into = dir_.filePath("into.bin");
+        QVERIFY(SaveImageFile(other, image, nullptr));
+        const QList<int> banked = DecodeBank(image, 1).members;
+        QVERIFY(banked.contains(1) && RemoveFromBank(image, 1, 1).isEmpty());
+        FixSums(image);
+        QVERIFY(SaveImageFile(into, image, nullptr));
+        for (const int append : {0, 800}) {
+            ImportOptions options;
+            options.append = append;
+            const QString out = dir_.filePath(QString("banks%1.bin").arg(append));
+            QCOMPARE(ImportChannels(into, other, out, options).exit, 0);
+            LoadedImage result;
+            QVERIFY(LoadImageFile(out, result, nullptr));
+            QCOMPARE(DecodeBank(result.image, 1).members,
+                     append ? DecodeBank(image, 1).members : banked);
+        }
     }
 
     // The completion offers the names --list takes, and the manual names each.
