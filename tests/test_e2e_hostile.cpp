@@ -41,7 +41,8 @@ private slots:
     }
 
     // A leading "<&-" starts it with standard input closed, "ulimit" with the size limit,
-    // ">&-" with standard output closed, ">/dev/full" with it on a full disk.
+    // ">&-" with standard output closed, ">/dev/full" with it on a full disk, "env" with the
+    // variables that follow.
     // `says` is a pattern for all it printed.
     void answers_data() {
         QTest::addColumn<QString>("command");
@@ -83,6 +84,9 @@ private slots:
         QTest::newRow("import: a pipe nobody writes to")
             << "import x.img p.img" << 3 << "^quorlink: cannot read p.img: it is a pipe that";
         QTest::newRow("import: endless") << "import x.img /dev/zero" << 3 << "larger than 4 MiB";
+        QTest::newRow("Qt's own messages as the PDF writer starts")
+            << "env QT_LOGGING_RULES=qt.qpa.plugin=true quorlink channels --pdf o.pdf f.bin" << 0
+            << "qt.qpa.plugin: Successfully loaded Qt platform plugin \"offscreen\"";
         QTest::newRow("ports, none stored") << "ports" << 0 << "^  ";
         QTest::newRow("empty config, windows")
             << "--config=" << 2 << "^quorlink: --config needs a file name, not an empty value\n";
@@ -101,6 +105,8 @@ private slots:
         QuorlinkRun r{dir.path(), args.value(0) == "<&-", args.value(0) == "ulimit"};
         if (r.closeStdin || r.limitSize)
             args.removeFirst();
+        if (args.value(0) == "env")
+            r.program = "/usr/bin/env";
         if (args.value(0).startsWith('>'))
             r.stdoutTo = args.takeFirst().mid(1);
         r.run(args);
