@@ -1,6 +1,8 @@
 #include <QtTest>
 #include <functional>
 
+#include <unistd.h>
+
 #include "cli/terminalfront.h"
 #include "support/captured.h"
 #include "support/testenv.h"
@@ -38,6 +40,7 @@ private slots:
         const Fault none = [](SimRadio&) {};
         row("read", false, none, "");
         row("write", true, none, "");
+        row("write on Enter", true, none, "");
         row("wrong identity", false, Fault([](SimRadio& r) { r.identity[4] = '0'; }),
             "wrong identity: the radio sent X'4148303230', expected AH029, AH29D or AH041 (a "
             "VX-8, VX-8D or VX-8G)");
@@ -63,8 +66,17 @@ private slots:
         TestEnv env;
         SimRadio& radio = env.radioOnCom(3);
         fault(radio);
+        // Without --yes a write waits for Enter: a newline on standard input starts it. A
+        // front that misses it is stopped after ten seconds as Ctrl-C stops it.
+        const bool enter = QByteArray(QTest::currentDataTag()) == "write on Enter";
+        int fds[2] = {-1, -1}, stdinKept = ::dup(STDIN_FILENO);
+        QVERIFY(!enter || (::pipe(fds) == 0 && ::write(fds[1], "\n", 1) == 1 &&
+                           ::dup2(fds[0], STDIN_FILENO) == STDIN_FILENO));
         TerminalFront front(write ? TerminalFront::Transfer::Write : TerminalFront::Transfer::Read,
-                            TerminalFront::Verbosity::Normal, true);
+                            TerminalFront::Verbosity::Normal, !enter);
+        QTimer givingUp;
+        givingUp.callOnTimeout([&] { front.interrupted = true; });
+        givingUp.start(10000);
         front.onLookingForRadio = [&] { radio.pressBand(env.clock.nowNs()); };
         RewordedBoxes reworded(front);
         Services services = env.ctx->services();
@@ -86,6 +98,9 @@ private slots:
         QCOMPARE(verdict.line, line);
         QCOMPARE(verdict.exit, line.isEmpty() ? 0 : 1);
         ctx.dropFront(&front);
+        ::dup2(stdinKept, STDIN_FILENO);
+        for (int fd : {fds[0], fds[1], stdinKept})
+            ::close(fd);
     }
 
     // A box's part for the windows stays off the terminal, whatever its words.
