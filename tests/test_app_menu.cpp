@@ -61,6 +61,10 @@ private slots:
         QVERIFY(env.boxes.shown.isEmpty());  // no box before the window is on the screen
         form.show();
         QTRY_COMPARE(env.boxes.shown.size(), said == 1 ? 1 : 0);
+        // Looked for again with the window on the screen, after a detector: a box at once.
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+        form.mnuComPortIdentifier->trigger();
+        QCOMPARE(env.boxes.shown.size(), said == 1 ? 2 : 0);
         for (int com : present)
             QCOMPARE(form.mnuCOM[com - 1]->toolTip(), QStringLiteral("/dev/fake/COM%1").arg(com));
         if (stored == "999")
