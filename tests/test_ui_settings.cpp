@@ -75,7 +75,7 @@ private slots:
         add("callsign of 8", "aprs.callsign", "KK7DSXYZ", kReturn, "Callsign");
         add("latitude 95", "aprs.latitude", "95 00 00 N", kTab, "Latitude");
         add("spin box, out of range", "scan.volume_a", "40", kReturn, "Volume, band A");
-        add("spin box, not below the high speed", "smartbeacon.type_1_low_speed", "28", kTab,
+        add("spin box, equal to the high speed", "smartbeacon.type_1_low_speed", "025", kTab,
             "Low speed, type 1");
         add("typed list", "aprs.time_zone", "+09:15", kClick, "Time zone");
         add("DTMF", "dtmf.memory_1", "12X4", kTab, "Memory 1");
