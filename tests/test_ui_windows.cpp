@@ -3,10 +3,12 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTableView>
 
 #include "diag/comportdiag.h"
 #include "diag/ftdidiag.h"
@@ -45,6 +47,16 @@ QString controlLine(const QObject* o) {
         text = QStringLiteral("%1 of %2").arg(bar->value()).arg(bar->maximum());
     else if (const auto* view = qobject_cast<const QAbstractItemView*>(o); view && view->model())
         text = QStringLiteral("%1 rows").arg(view->model()->rowCount());
+    // How a table, list or text box behaves: its selection, editing, scroll bars and wrapping.
+    for (const char* name :
+         {"selectionMode", "selectionBehavior", "editTriggers", "wordWrap", "readOnly",
+          "lineWrapMode", "horizontalScrollBarPolicy", "verticalScrollBarPolicy"})
+        if (o->inherits("QAbstractScrollArea") && o->metaObject()->indexOfProperty(name) >= 0)
+            line += QStringLiteral(" %1=%2").arg(name).arg(o->property(name).toInt());
+    if (const auto* table = qobject_cast<const QTableView*>(o))
+        line += QStringLiteral(" rowHeaders=%1 stretched=%2")
+                    .arg(table->verticalHeader()->isVisibleTo(table))
+                    .arg(table->horizontalHeader()->stretchLastSection());
     const auto* a = qobject_cast<const QAction*>(o);
     if (a && !a->shortcut().isEmpty())
         text += ' ' + a->shortcut().toString();
