@@ -29,14 +29,13 @@ private slots:
     void exitCodes_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exit");
-        QTest::addColumn<QString>("said");  // a part of what it printed
         const QString good = dir_.filePath("good.bin"), other = dir_.filePath("other.bin");
         const QString none = dir_.filePath("none.bin");
         const QString config = dir_.filePath("q.ini");
-        auto row = [](const char* name, const QStringList& args, int exit, const char* said = "") {
-            QTest::newRow(name) << args << exit << QString(said);
+        auto row = [](const char* name, const QStringList& args, int exit) {
+            QTest::newRow(name) << args << exit;
         };
-        row("help", {"write", "--help"}, 0, "\n  -h, --help ");
+        row("help", {"write", "--help"}, 0);
         row("no sub-command", {}, 2);
         row("unknown sub-command", {"fetch"}, 2);
         row("unknown option", {"info", "--hex", good}, 2);
@@ -45,113 +44,86 @@ private slots:
         row("COM33", {"read", "--port", "COM33", "n"}, 2);
         row("file refused", {"info", "/nonexistent.img"}, 3);
         row("info", {"info", good}, 0);
-        row("info VX-8GE", {"info", dir_.filePath("ge.bin")}, 0,
-            "Model:     VX-8GR/GE\nIdentity:  4148303431");
+        row("info VX-8GE", {"info", dir_.filePath("ge.bin")}, 0);
         row("same", {"compare", good, good}, 0);
-        row("different", {"compare", good, other}, 1, "offset 0x00100  length     1  block 4\n");
+        row("different", {"compare", good, other}, 1);
         row("channels differ", {"compare", "--channels", good, other}, 1);
-        row("no such list", {"channels", "--list", "vfo", good}, 2, "--list takes channels, skip");
-        row("pms list", {"channels", "--list", "pms", good}, 0, "of 100 PMS memories used");
+        row("no such list", {"channels", "--list", "vfo", good}, 2);
+        row("pms list", {"channels", "--list", "pms", good}, 0);
         row("pdf with csv", {"channels", "--csv", "--pdf", dir_.filePath("n"), good}, 2);
-        row("pdf into no folder", {"channels", "--pdf", "/nonexistent/n.pdf", good}, 1,
-            "quorlink: Cannot save \"/nonexistent/n.pdf\": ");
+        row("pdf into no folder", {"channels", "--pdf", "/nonexistent/n.pdf", good}, 1);
         // Outputs: an empty name, an existing file without --force, a file read, never.
         const QString csv = dir_.filePath("ch.csv"), pdf = dir_.filePath("old.pdf"),
                       masked = dir_.filePath("masked.csv");
-        row("empty output", {"import", "--output", "", good, csv}, 2, "--output needs a file");
+        row("empty output", {"import", "--output", "", good, csv}, 2);
         row("empty pdf", {"channels", "--pdf=", good}, 2);
         row("empty config", {"ports", "--config", ""}, 2);
-        row("empty FILE", {"info", ""}, 2, "FILE is empty");
-        row("pdf exists", {"channels", "--pdf", pdf, good}, 3, "old.pdf exists; --force");
+        row("empty FILE", {"info", ""}, 2);
+        row("pdf exists", {"channels", "--pdf", pdf, good}, 3);
         row("output exists", {"import", "--output", other, good, csv}, 3);
-        row("pdf is FILE", {"channels", "--force", "--pdf", good, good}, 3, "is the same file");
+        row("pdf is FILE", {"channels", "--force", "--pdf", good, good}, 3);
         row("pdf links FILE", {"channels", "--force", "--pdf", dir_.filePath("l.bin"), good}, 3);
         row("pdf hard-links FILE", {"channels", "--force", "--pdf", dir_.filePath("h.bin"), good},
             3);
         row("output is CSV", {"import", "--force", "--output", csv, good, csv}, 3);
-        row("stored over masked", {"import", "--output", dir_.filePath("m.img"), good, masked}, 0,
-            "ch 20: was masked; stored over it");
+        row("stored over masked", {"import", "--output", dir_.filePath("m.img"), good, masked}, 0);
         row("replace keeps masked",
-            {"import", "--replace", "--output", dir_.filePath("r.img"), good, csv}, 0,
-            "cleared 11; kept masked: 20\n");
-        const char* pairs =
-            "PMS pair 1: L1 150.000000 is above U1 148.000000: the scan range's lower edge is "
-            "above its upper edge\nPMS pair 2: L2 430.000000 is set and U2 is empty: a scan range "
-            "needs both edges\n";
+            {"import", "--replace", "--output", dir_.filePath("r.img"), good, csv}, 0);
         row("pms import: pairs named",
             {"import", "--list", "pms", "--output", dir_.filePath("p.img"), good,
              dir_.filePath("pms.csv")},
-            0, pairs);
+            0);
         row("pms read: pairs named",
-            {"channels", "--list", "pms", "--csv", dir_.filePath("pms.bin")}, 0,
-            "PMS pair 2: L2 430.000000 is set and U2 is empty");
+            {"channels", "--list", "pms", "--csv", dir_.filePath("pms.bin")}, 0);
         // Settings: printed, set, imported, compared; a refusal writes nothing.
         const QString club = dir_.filePath("club.txt"), out = dir_.filePath("set.img"),
                       stale = dir_.filePath("stale.img");
-        row("settings", {"settings", good}, 0, "# Quorlink settings of a VX-8R\n\n# APRS\n");
-        row("set unproven", {"settings", good, "--set", "aprs.user_symbol=1", "--set", "x"}, 3,
-            "aprs.user_symbol: its encoding is not known; not changed");
-        row("set bad value", {"settings", "--output", "n", good, "--set", "scan.squelch_a=16"}, 3,
-            "scan.squelch_a: \"16\" is not a number from 0 to 15; not changed");
-        row("import skips a key", {"settings", good, "--import", club, "--output", out}, 0,
-            "line 2: smartbeacon.profile: a VX-8R has no such setting; skipped");
-        row("import bad line", {"settings", good, "--import", other, "--force", "--output", out}, 3,
-            "line 1:");
-        row("compare settings", {"compare", "--settings", good, other}, 0,
-            "no setting differs; other bytes differ");
-        row("compare both", {"compare", "--settings", "--channels", good, other}, 1,
-            "the final checksum differs\nno setting differs");
-        row("checksum alike", {"compare", "--settings", "--channels", good, stale}, 1,
-            "other memory differs in 1 block\nno setting differs");
-        row("set a key the R lacks", {"settings", good, "--set", "smartbeacon.profile=off"}, 3,
-            "smartbeacon.profile: a VX-8R has no such setting");
-        row("settings file too large", {"settings", good, "--import", csv + ".big"}, 3,
-            "too large for a settings file");
+        row("settings", {"settings", good}, 0);
+        row("set unproven", {"settings", good, "--set", "aprs.user_symbol=1", "--set", "x"}, 3);
+        row("set bad value", {"settings", "--output", "n", good, "--set", "scan.squelch_a=16"}, 3);
+        row("import skips a key", {"settings", good, "--import", club, "--output", out}, 0);
+        row("import bad line", {"settings", good, "--import", other, "--force", "--output", out},
+            3);
+        row("compare settings", {"compare", "--settings", good, other}, 0);
+        row("compare both", {"compare", "--settings", "--channels", good, other}, 1);
+        row("checksum alike", {"compare", "--settings", "--channels", good, stale}, 1);
+        row("set a key the R lacks", {"settings", good, "--set", "smartbeacon.profile=off"}, 3);
+        row("settings file too large", {"settings", good, "--import", csv + ".big"}, 3);
         row("stale sums told",
-            {"settings", "--force", "--output", out, stale, "--set", "scan.squelch_a=1"}, 0,
-            "Image: region sum at 0x06C9 was 0x");
-        row("option escaped", {"channels", "--list", "a\x1b[2J", good}, 2, "not \"a\\x1b[2J\"");
+            {"settings", "--force", "--output", out, stale, "--set", "scan.squelch_a=1"}, 0);
+        row("option escaped", {"channels", "--list", "a\x1b[2J", good}, 2);
         // Appending, banks and directories: a refusal writes nothing ("n" stays absent).
         const QString three = dir_.filePath("three.csv"), rb = dir_.filePath("rb.json");
         const QString n = dir_.filePath("n");
-        row("too few free slots", {"import", "--append=899", "--output", n, good, three}, 3,
-            "3 rows to append, but only ");
-        row("append=0", {"import", "--append=0", "--output", n, good, three}, 2, "1-900");
-        row("bank 25", {"import", "--bank", "25", "--output", n, good, three}, 2, "1-24");
-        row("bank 0", {"import", "--bank", "0", "--output", n, good, three}, 2, "1-24");
+        row("too few free slots", {"import", "--append=899", "--output", n, good, three}, 3);
+        row("append=0", {"import", "--append=0", "--output", n, good, three}, 2);
+        row("bank 25", {"import", "--bank", "25", "--output", n, good, three}, 2);
+        row("bank 0", {"import", "--bank", "0", "--output", n, good, three}, 2);
         row("bank of pms", {"import", "--bank", "2", "--list", "pms", good, three}, 2);
-        row("within alone", {"import", "--within", "9", good, rb}, 2, "needs --near");
-        row("near a CSV", {"import", "--near", "1,2", "--output", n, good, three}, 2,
-            "--near and --within go with a repeater directory");
+        row("within alone", {"import", "--within", "9", good, rb}, 2);
+        row("near a CSV", {"import", "--near", "1,2", "--output", n, good, three}, 2);
         row("near radio",
             {"import", "--near", "radio", "--within", "5mi", "--output", dir_.filePath("rb.img"),
              good, rb},
-            0, "imported 1 channels, skipped 1 (1 farther than the distance)");
-        row("pdf --force", {"channels", "--force", "--pocket", "--pdf", pdf, good}, 0,
-            "Wrote a pocket card");
+            0);
+        row("pdf --force", {"channels", "--force", "--pocket", "--pdf", pdf, good}, 0);
         // Heard stations: the table, CSV from a point, the formats one at a time, no beacons.
-        row("stations", {"stations", good}, 0,
-            "   3  2026-12-05 15:26  N2HIK-7    Mic-E En Route          40.7758 -73.9633      "
-            "3.6 km 32° NNE     Central Park loop\n   4");
-        row("stations csv", {"stations", "--csv", "--near", "40.7,-74", good}, 0,
-            "\n4,2026-12-05 15:29,KC2NET,HUDSONN,APRS,,Object,HUDSONNET,/r,Repeater,40.75000,"
-            "-74.02000,0.0001667,5.81,343,,,,,Net 146.52 Sun 20:00,,KC2NET>APRS:;HUDSONNET*");
-        row("stations gpx and kml", {"stations", "--gpx", "--kml", good}, 2, "exclude each other");
-        row("stations near nowhere", {"stations", "--near", "north", good}, 2, "not a position");
-        row("stations near no radio", {"stations", "--near", "radio", none}, 3,
-            "holds no APRS position of the radio's own");
-        row("stations none", {"stations", "--kml", none}, 0, "none.bin holds no heard stations");
-        row("stations output exists", {"stations", "--output", other, good}, 3, "exists; --force");
+        row("stations", {"stations", good}, 0);
+        row("stations csv", {"stations", "--csv", "--near", "40.7,-74", good}, 0);
+        row("stations gpx and kml", {"stations", "--gpx", "--kml", good}, 2);
+        row("stations near nowhere", {"stations", "--near", "north", good}, 2);
+        row("stations near no radio", {"stations", "--near", "radio", none}, 3);
+        row("stations none", {"stations", "--kml", none}, 0);
+        row("stations output exists", {"stations", "--output", other, good}, 3);
         // COM32 is mapped to a device that is not there: the read fails, it is no usage error.
-        row("com32 missing", {"read", "--config", config, "--port", "com32", dir_.filePath("n")}, 1,
-            "quorlink: read failed: ");
+        row("com32 missing", {"read", "--config", config, "--port", "com32", dir_.filePath("n")},
+            1);
         row("device missing",
             {"write", "--config", config, "--device", "/nonexistent/tty", "--yes", good}, 1);
     }
     void exitCodes() {
         QFETCH(QStringList, args);
         QFETCH(int, exit);
-        QFETCH(QString, said);
         const QString good = dir_.filePath("good.bin");
         const SimRadio sim;
         QByteArray image =
@@ -205,7 +177,6 @@ private slots:
         const QString output =
             captured([&] { code = RunCommandLine(int(argv.size()), argv.data()); });
         QCOMPARE(code, exit);
-        QVERIFY2(output.contains(said), qPrintable(output));
         // All that it printed, word for word, against the golden file.
         const QStringList lines =
             QString(output).replace(dir_.path(), "DIR").split('\n', Qt::SkipEmptyParts);
