@@ -109,6 +109,7 @@ private slots:
             "146.520000 12.50");
         row("first step: 5 kHz kept where it does not divide", f, "446.00625", "446.006250 5.00");
         row("empty slot: its record's 10 kHz step reaches", f, "146.53", "146.530000 10.00");
+        row("empty slot: its record's 25 kHz step reaches", f, "146.525", "146.525000 25.00");
         row("lacking step: 6.25 kHz", f, "446.00625", "446.006250 6.25");
         row("lacking step: 8.33 kHz, 5 decimals", f, "118.00833", "118.008333 8.33");
         row("lacking step: airband name", f, "118.015", "118.016666 8.33");
@@ -141,7 +142,8 @@ private slots:
         if (QByteArray(QTest::currentDataTag()).startsWith("first step"))
             ch.step = 0;
         if (QByteArray(QTest::currentDataTag()).startsWith("empty"))
-            ch.empty = true, ch.step = 4;  // a cleared slot keeps its record
+            ch.empty = true,  // a cleared slot keeps its record, with its 10 or 25 kHz step
+                ch.step = QByteArray(QTest::currentDataTag()).contains("25 kHz") ? 8 : 4;
         const Channel before = ch;
         const QString refusal = SetChannelField(ch, ChannelField(field), text);
         const bool frequency = field == int(ChannelField::Frequency);
