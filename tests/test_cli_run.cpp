@@ -79,7 +79,8 @@ private slots:
         const QString club = dir_.filePath("club.txt"), out = dir_.filePath("set.img"),
                       stale = dir_.filePath("stale.img");
         row("settings", {"settings", good}, 0);
-        row("set unproven", {"settings", good, "--set", "aprs.user_symbol=1", "--set", "x"}, 3);
+        row("set unproven",
+            {"settings", good, "--set", "aprs.user_symbol=1", "--set", "x", "--set", "y=1"}, 3);
         row("set bad value", {"settings", "--output", "n", good, "--set", "scan.squelch_a=16"}, 3);
         row("import skips a key", {"settings", good, "--import", club, "--output", out}, 0);
         row("import bad line", {"settings", good, "--import", other, "--force", "--output", out},
