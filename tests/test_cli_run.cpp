@@ -36,6 +36,10 @@ private slots:
             QTest::newRow(name) << args << exit;
         };
         row("help", {"write", "--help"}, 0);
+        for (const char* c : {"--help", "read", "info", "compare", "channels", "import", "settings",
+                              "stations", "ports"})
+            QTest::newRow(qPrintable(QStringLiteral("help %1").arg(c)))
+                << (c[0] == '-' ? QStringList{c} : QStringList{c, "--help"}) << 0;
         row("no sub-command", {}, 2);
         row("unknown sub-command", {"fetch"}, 2);
         row("unknown option", {"info", "--hex", good}, 2);
