@@ -54,6 +54,10 @@ private slots:
         row("channels differ", {"compare", "--channels", good, other}, 1);
         row("no such list", {"channels", "--list", "vfo", good}, 2);
         row("pms list", {"channels", "--list", "pms", good}, 0);
+        row("channels", {"channels", good}, 0);
+        row("channels csv", {"channels", "--csv", good}, 0);
+        row("skip list csv", {"channels", "--list", "skip", "--csv", good}, 0);
+        row("info json", {"info", "--json", good}, 0);
         row("pdf with csv", {"channels", "--csv", "--pdf", dir_.filePath("n"), good}, 2);
         row("pdf into no folder", {"channels", "--pdf", "/nonexistent/n.pdf", good}, 1);
         // Outputs: an empty name, an existing file without --force, a file read, never.
@@ -83,6 +87,7 @@ private slots:
         const QString club = dir_.filePath("club.txt"), out = dir_.filePath("set.img"),
                       stale = dir_.filePath("stale.img");
         row("settings", {"settings", good}, 0);
+        row("settings VX-8GE", {"settings", dir_.filePath("ge.bin")}, 0);
         row("set unproven",
             {"settings", good, "--set", "aprs.user_symbol=1", "--set", "x", "--set", "y=1"}, 3);
         row("set bad value", {"settings", "--output", "n", good, "--set", "scan.squelch_a=16"}, 3);
@@ -116,6 +121,8 @@ private slots:
         row("stations", {"stations", good}, 0);
         row("stations csv", {"stations", "--csv", "--near", "40.7,-74", good}, 0);
         row("stations gpx and kml", {"stations", "--gpx", "--kml", good}, 2);
+        row("stations gpx", {"stations", "--gpx", good}, 0);
+        row("stations kml", {"stations", "--kml", good}, 0);
         row("stations near nowhere", {"stations", "--near", "north", good}, 2);
         row("stations near no radio", {"stations", "--near", "radio", none}, 3);
         row("stations none", {"stations", "--kml", none}, 0);
