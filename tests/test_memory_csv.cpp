@@ -12,6 +12,15 @@
 class ChannelCsvTest : public QObject {
     Q_OBJECT
 private slots:
+    // A spreadsheet's "Unicode text": UTF-16 either way round, with a byte-order mark or not.
+    void utf16() {
+        const QString text = "Location,Name\n1,CAFÉ\n";
+        for (auto order : {QStringConverter::Utf16LE, QStringConverter::Utf16BE})
+            for (auto flags : {QStringConverter::Flag::Default, QStringConverter::Flag::WriteBom})
+                QCOMPARE(CsvText(QStringEncoder(order, flags)(text)), text);
+        QCOMPARE(CsvText(text.toUtf8()), text);
+    }
+
     void imports_data() {
         QTest::addColumn<QString>("csv");
         QTest::addColumn<QStringList>("results");  // channels, "cleared N", refusals, warnings
