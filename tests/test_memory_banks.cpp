@@ -99,6 +99,8 @@ private slots:
             {"slot 1 8", "slot 2 4", "slot 6 1", "bank 1 0006 0003 0005 0383", "bank 3 0006 0001"});
         row("a sort of a channel listed twice", "sort 1,1,2 Frequency", {"slot 1 2", "slot 2 1"});
         row("unmask: the used bit set again", "unmask 9", {"bytes 2C52 03"});
+        row("unmask: one not masked is refused", "unmask 1", {}, "not masked");
+        row("a sort puts an empty slot last", "clear 1;sort 1-3 Frequency", {"ch 3 Frequency "});
         row("a bulk edit leaves the banks' bytes", "set 1,2 Tone 100.0",
             {"ch 1 Tone 100.0", "ch 2 Tone 100.0", "bank 1 0000 0000 0001 FFFF 0384 0383"});
         row("a bulk edit refused whole", "set 1,8 Name X", {},
