@@ -23,6 +23,7 @@
 #include "ui/frmmessages.h"
 #include "ui/frmsettings.h"
 #include "ui/frmstations.h"
+#include "ui/importpreview.h"
 
 namespace {
 
@@ -40,7 +41,10 @@ QString controlLine(const QObject* o) {
                         : o->inherits("QMenu")   ? "title"
                         : w && w->isWindow()     ? "windowTitle"
                                                  : "text";
-    QString text = o->property(shows).toString();
+    // A text box's text; the trace's lines are the transcripts' to check.
+    QString text =
+        o->property(o->inherits("QPlainTextEdit") && !o->inherits("TraceBox") ? "plainText" : shows)
+            .toString();
     if (const auto* combo = qobject_cast<const QComboBox*>(o))
         text = QStringLiteral("%1 of %2").arg(combo->currentText()).arg(combo->count());
     else if (const auto* bar = qobject_cast<const QProgressBar*>(o))
@@ -65,6 +69,10 @@ QString controlLine(const QObject* o) {
     if (plain.endsWith(QLatin1String("...")))
         plain.chop(3);
     const QString tip = o->property("toolTip").toString();
+    if (const QString hint = o->property("placeholderText").toString(); !hint.isEmpty())
+        line += " hint=\"" + hint + '"';
+    if (w && w->isWindow() && w->minimumSize() == w->maximumSize())
+        line += QString::asprintf(" fixed %dx%d", w->width(), w->height());
     if (!tip.isEmpty() && tip != plain)
         line += " tip=\"" + tip + '"';
     if (!o->property("enabled").toBool())
@@ -143,6 +151,9 @@ class WindowsTest : public QObject {
             owned = std::make_unique<FTDIDiag>(*env.ctx);
         else if (window == "frmAbout")
             owned = std::make_unique<FrmAbout>();
+        else if (window == "importPreview")
+            owned = std::make_unique<ImportPreview>(&form, env.ctx->clone.image.bytes(),
+                                                    env.ctx->clone.image.bytes());
         else if (window == "frmMessages")
             return &form.frmMessages();
         else if (window == "frmChannels")
@@ -161,9 +172,9 @@ private slots:
     // its place, caption, tip and state, against the golden file.
     void windowsAsBuilt_data() {
         QTest::addColumn<QString>("window");
-        for (const char* name :
-             {"Form1", "frmMessages", "ComPortDiag", "FTDIDiag", "frmAbout", "frmChannels",
-              "frmSettings", "frmStations", "frmSettings VX-8DR", "frmSettings VX-8GE"})
+        for (const char* name : {"Form1", "frmMessages", "ComPortDiag", "FTDIDiag", "frmAbout",
+                                 "frmChannels", "frmSettings", "frmStations", "frmSettings VX-8DR",
+                                 "frmSettings VX-8GE", "importPreview"})
             QTest::newRow(name) << name;
     }
     void windowsAsBuilt() {
