@@ -228,9 +228,10 @@ private slots:
         Window w;
         w.form.cmdRead->click();
         w.saveAs("x.img");
-        auto drop = [&] {
+        const QUrl x = QUrl::fromLocalFile(w.at("x.img"));
+        auto drop = [&](const QList<QUrl>& urls) {
             QMimeData mime;
-            mime.setUrls({QUrl::fromLocalFile(w.at("x.img"))});
+            mime.setUrls(urls);
             QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
             QCoreApplication::sendEvent(&w.form, &enter);
             QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
@@ -241,12 +242,12 @@ private slots:
         w.env.boxes.onShow = [&](const auto&) {
             for (const QAction* a : w.form.mnuFile->actions())
                 offered |= a->isEnabled() && a != w.form.mnuExit && !a->isSeparator();
-            offered |= drop();
+            offered |= drop({x});
         };
         w.form.cmdRead->click();
         QVERIFY(!offered);
         w.env.boxes.onShow = nullptr;
-        QVERIFY(drop());
+        QVERIFY(!drop({x, x}) && !drop({QUrl("https://example.org/x.img")}) && drop({x}));
         QCOMPARE(w.form.windowTitle(), "Quorlink V1.0.6 - x.img[*]");
         w.form.mnuRecentImages->actions().first()->trigger();
         QCOMPARE(w.changed.size(), 4);  // two reads, the drop and the recent entry
