@@ -76,6 +76,7 @@ private slots:
         QTest::newRow("not BCD") << QByteArray::fromHex("0A0115020905") << "";
         QTest::newRow("no 31st of April") << QByteArray::fromHex("110431020905") << "";
         QTest::newRow("hour 24") << QByteArray::fromHex("110430022400") << "";
+        QTest::newRow("midnight") << QByteArray::fromHex("100101020000") << "2010-01-01 00:00";
     }
     void received() {
         QFETCH(QByteArray, dateTime);
