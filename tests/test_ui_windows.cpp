@@ -1,5 +1,6 @@
 // The windows on a 1024 x 768 screen at 150 % (QT_SCALE_FACTOR=1.5): the prompt window, the
-// About box, the system font, and every window's size.
+// About box, the system font, every window's size, and every window as built (its controls,
+// menus and tables against golden/windows.txt; QUORLINK_GOLDEN_OUT=FILE writes what a run saw).
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -65,14 +66,14 @@ QString controlLine(const QObject* o) {
     if (a && !a->shortcut().isEmpty())
         text += ' ' + a->shortcut().toString();
     line += " \"" + text + '"';
-    QString plain = a ? a->text().remove('&') : QString();  // an entry's own tip is its text
-    if (plain.endsWith(QLatin1String("...")))
-        plain.chop(3);
-    const QString tip = o->property("toolTip").toString();
     if (const QString hint = o->property("placeholderText").toString(); !hint.isEmpty())
         line += " hint=\"" + hint + '"';
     if (w && w->isWindow() && w->minimumSize() == w->maximumSize())
         line += QString::asprintf(" fixed %dx%d", w->width(), w->height());
+    QString plain = a ? a->text().remove('&') : QString();  // an entry's own tip is its text
+    if (plain.endsWith(QLatin1String("...")))
+        plain.chop(3);
+    const QString tip = o->property("toolTip").toString();
     if (!tip.isEmpty() && tip != plain)
         line += " tip=\"" + tip + '"';
     if (!o->property("enabled").toBool())
