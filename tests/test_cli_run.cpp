@@ -163,7 +163,7 @@ private slots:
         QVERIFY(::link(qPrintable(good), qPrintable(dir_.filePath("h.bin"))) == 0);
         QVERIFY(writeBytes(dir_.filePath("ch.csv"), "Location,Frequency\n1,145.5\n"));
         QVERIFY(writeBytes(dir_.filePath("masked.csv"), "Location,Frequency\n20,145.5\n"));
-        QVERIFY(writeBytes(dir_.filePath("pms.csv"), "Location,Frequency\n1,150\n4,\n"));
+        QVERIFY(writeBytes(dir_.filePath("pms.csv"), "Location,Frequency\n1,150\n4,\n99,430\n"));
         QVERIFY(writeBytes(dir_.filePath("old.pdf"), "old"));
         QVERIFY(writeBytes(dir_.filePath("three.csv"),
                            "Location,Frequency\n0,145.5\n0,145.6\n"
