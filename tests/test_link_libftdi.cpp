@@ -137,6 +137,8 @@ private slots:
         // A setting the chip refuses is an I/O error; one refused for a cable gone, a lost device.
         fake_.fail("set_line_property", -1);
         QCOMPARE(d2xx_->FT_SetDataCharacteristics(h, 8, 0, 0), FT_IO_ERROR);
+        fake_.fail("set_error_char", -1);  // the event character is set, the error one not
+        QCOMPARE(d2xx_->FT_SetChars(h, 0, 0, 0, 0), FT_IO_ERROR);
         fake_.fail("set_line_property", -4);
         QCOMPARE(d2xx_->FT_SetDataCharacteristics(h, 8, 0, 0), FT_DEVICE_NOT_FOUND);
         QCOMPARE(d2xx_->FT_Read(h, buffer, 2, &read), FT_DEVICE_NOT_FOUND);

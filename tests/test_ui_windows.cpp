@@ -58,6 +58,8 @@ QString controlLine(const QObject* o) {
           "lineWrapMode", "horizontalScrollBarPolicy", "verticalScrollBarPolicy"})
         if (o->inherits("QAbstractScrollArea") && o->metaObject()->indexOfProperty(name) >= 0)
             line += QStringLiteral(" %1=%2").arg(name).arg(o->property(name).toInt());
+    if (const auto* label = qobject_cast<const QLabel*>(o))
+        line += QStringLiteral(" align=%1 wrap=%2").arg(label->alignment()).arg(label->wordWrap());
     if (const auto* table = qobject_cast<const QTableView*>(o))
         line += QStringLiteral(" rowHeaders=%1 stretched=%2")
                     .arg(table->verticalHeader()->isVisibleTo(table))
