@@ -77,6 +77,8 @@ private slots:
                                            "the cable on COM3 (/dev/fake/COM3)?<br><a href="
                                            "\"simulated\">Use the simulated radio instead</a>"));
         QVERIFY(started == 1 && w.form().mnuSimulatedModel[0]->isChecked());
+        w.form().mnuSimulatedModel[2]->trigger();  // another model: only it is checked
+        QVERIFY(started == 2 && !w.form().mnuSimulatedModel[0]->isChecked());
     }
 
     // The success box names the backup, a demo read's in the "demo" subfolder, and Open

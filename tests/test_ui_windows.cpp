@@ -222,6 +222,10 @@ private slots:
         QCOMPARE(opened, QStringList{FrmAbout::webAddress()});
         QTest::mouseClick(about.cmdOK, Qt::LeftButton);
         QCOMPARE(about.result(), int(QDialog::Accepted));
+        TestEnv env;  // Help ▸ About's box goes once it is closed
+        env.form().mnuAbout->trigger();
+        env.form().findChild<FrmAbout*>()->close();
+        QTRY_VERIFY(!env.form().findChild<FrmAbout*>());
     }
 
     // Each window fits the screen with room for a title bar, every button of it shows whole,
