@@ -126,7 +126,7 @@ private slots:
                "7,145.5,off,,,,,,,,FM,,\n8,145.5,,,Cross,88.5,,,,Tone->,FM,,\n"
                "9,145.5,,,Cross,88.5,100.0,,,Tone->Tone,FM,,\n"
                "10,145.5,,,Cross,,,023,023,DTCS->DTCS,FM,,\n11,145.5,,,,,,,,,FM,2.5,\n"
-               "12,145.5,,,,,,,,,DN,,\n"
+               "12,145.5,,,,,,,,,DN,,\n13,108,,,,,,,,,Auto,,\n"
             << QStringList{"1||146.520000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
                            "2||146.520000||0.000000||88.5|023|FM|5.00|L2 1 W|",
                            "3||146.520000||0.000000||88.5|023|FM|5.00|L1 0.05 W|",
@@ -135,6 +135,7 @@ private slots:
                            "8||145.500000||0.000000|Tone|88.5|023|FM|5.00|Hi 5 W|",
                            "10||145.500000||0.000000|DTCS|88.5|023|FM|5.00|Hi 5 W|",
                            "11||145.500000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
+                           "13||108.000000||0.000000||88.5|023|AM|5.00|Hi 5 W|",
                            "line 7: Mode DMR is a digital mode; the radio has FM, AM and WFM",
                            "line 8: Duplex off (transmit inhibited) cannot be stored: the radio "
                            "transmits on every channel",
@@ -149,7 +150,8 @@ private slots:
                            "line 9: Tone Cross Tone-> stored as Tone",
                            "line 11: Tone Cross DTCS->DTCS stored as DTCS",
                            "line 12: TStep 2.5 stored as 5.00, the nearest step the radio has "
-                           "that reaches 145.500000 MHz"};
+                           "that reaches 145.500000 MHz",
+                           "line 14: Mode Auto stored as AM, the mode of its band"};
         QTest::newRow("pms: Location 1 is L1, 2 is U1")
             << "Location,Frequency\n1,144\n2,148\n101,145\n"
             << QStringList{"L1||144.000000||0.000000||88.5|023|FM|5.00|Hi 5 W|",
