@@ -237,6 +237,8 @@ void TransfersTest::read_data() {
     };
     row("COM, good read", false, plain) << ack << int(Hidden) << -1;
     row("Read clicked again", false, readAgain) << ack << int(Hidden) << -1;
+    row("timeouts counted from 0 again", false, [](Rig& r) { r.env.ctx->setTimeoutCount(7); })
+        << ack << int(Hidden) << -1;
     row("FTDI, good read of a VX-8D", true,
         [](Rig& r) { r.radio->identity = SimRadio::identityAH29D(); })
         << ack << int(Hidden) << -1;
