@@ -506,9 +506,9 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("names");  // channels 1-5 after it
         QTest::addColumn<QString>("status");
-        QTest::newRow("delete, shift up") << QList<int>{2} << "mnuDeleteShift"
-                                          << "SIMPLEX,AIR,FM,RPT1,PMR"
-                                          << "Deleted 1 channel and shifted the channels below up";
+        QTest::newRow("delete, shift up") << QList<int>{2, 4} << "mnuDeleteShift"
+                                          << "SIMPLEX,AIR,RPT1,PMR,Q9 a,^? ..Z"
+                                          << "Deleted 2 channels and shifted the channels below up";
         QTest::newRow("sort by name") << QList<int>{1, 2, 3, 4, 5} << "sort"
                                       << "AIR,FM,RPT,RPT1,SIMPLEX"
                                       << "Sorted channels 1-5 by Name";
