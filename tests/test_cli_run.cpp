@@ -222,7 +222,6 @@ private slots:
         }
     }
 
-    // The completion offers the names --list takes, and the manual names each.
     // The windows keep their own options and one file to open; anything else, an empty file
     // name among them, is the command line's to answer.
     void windowsOrCommandLine() {
@@ -247,6 +246,7 @@ private slots:
         }
     }
 
+    // The completion offers the names --list takes, and the manual names each.
     void packagingNamesTheLists() {
         QFile completion(QStringLiteral(QUORLINK_SOURCE_DIR "/packaging/quorlink.bash-completion"));
         QFile manual(QStringLiteral(QUORLINK_SOURCE_DIR "/packaging/quorlink.1"));
