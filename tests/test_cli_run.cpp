@@ -35,9 +35,8 @@ private slots:
         auto row = [](const char* name, const QStringList& args, int exit) {
             QTest::newRow(name) << args << exit;
         };
-        row("help", {"write", "--help"}, 0);
-        for (const char* c : {"--help", "read", "info", "compare", "channels", "import", "settings",
-                              "stations", "ports"})
+        for (const char* c : {"--help", "read", "write", "info", "compare", "channels", "import",
+                              "settings", "stations", "ports"})
             QTest::newRow(qPrintable(QStringLiteral("help %1").arg(c)))
                 << (c[0] == '-' ? QStringList{c} : QStringList{c, "--help"}) << 0;
         row("no sub-command", {}, 2);
